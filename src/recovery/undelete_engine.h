@@ -1,0 +1,43 @@
+#pragma once
+// CUndeleteEngine: recovers one deleted file named by its full 8.3 path into
+// the current directory.
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "recovery/report.h"
+#include "volume/block_device.h"
+#include "volume/fat_params.h"
+#include "volume/message_box_host.h"
+
+namespace quorvane {
+
+class VolumeView;
+
+class CUndeleteEngine {
+ public:
+  // `drives` gives the volumes; `boxes` shows the engine's message boxes and
+  // the reader's. Both must outlive the call.
+  CUndeleteEngine(DriveSource& drives, MessageBoxHost& boxes);
+
+  // Walks `strPath` (for example C:\DOCS\REPORT.TXT, bytes as typed or as a
+  // search row gives them) to its deleted entry and rebuilds the file from
+  // the free clusters that follow its first cluster. Returns 0 when the file
+  // was undeleted, the user aborted or the path was empty; 1 otherwise.
+  // Runs on a worker thread; reads `pAbort` before every cluster it examines.
+  int UndeleteByPath(std::string strPath, StatusText& pStatus, ProgressBar& pProgress,
+                     const std::atomic<int32_t>& pAbort);
+
+ private:
+  struct Walk;
+  int WalkToEntry(VolumeView& view, Walk& walk, StatusText& status, ProgressBar& progress);
+  int CopyClusters(VolumeView& view, const Walk& walk, StatusText& status, ProgressBar& progress,
+                   const std::atomic<int32_t>& abort);
+  void ResetProgress(ProgressBar& progress);
+
+  DriveSource& drives_;
+  MessageBoxHost& boxes_;
+  FatParams m_params;
+};
+
+}  // namespace quorvane

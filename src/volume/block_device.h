@@ -1,0 +1,33 @@
+#pragma once
+// A volume as the sector reader sees it: bytes at 64-bit offsets, read only.
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace quorvane {
+
+class BlockDevice {
+ public:
+  virtual ~BlockDevice() = default;
+  // Fills `out` from byte `offset`. Returns 0, or the platform's error number
+  // of the failed read (EIO when the volume ends before `out` is full).
+  virtual int ReadAt(uint64_t offset, std::span<uint8_t> out) = 0;
+  // Whether a failed read is one the engine reports with its error number.
+  // The device-control route of old Windows fails silently.
+  virtual bool ReportsReadErrors() const { return true; }
+};
+
+// Maps drive numbers (1 = A:, 3 = C:) to volumes.
+class DriveSource {
+ public:
+  virtual ~DriveSource() = default;
+  // Opens the drive's volume for reading, or returns nullptr when the drive
+  // has no volume or it cannot be opened.
+  virtual std::unique_ptr<BlockDevice> OpenDrive(int32_t drive) = 0;
+  // True when the file system holding `directory` lives on the drive's own
+  // volume, so that writing there could overwrite the clusters being read.
+  virtual bool VolumeHoldsDirectory(int32_t drive, const std::string& directory) = 0;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,80 @@
+#include "volume/drive_table.h"
+
+#include <sstream>
+
+#include "volume/posix_block_device.h"
+#include "volume/volume_identity.h"
+
+namespace quorvane {
+
+namespace {
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+}  // namespace
+
+bool DriveTable::Map(char letter, const std::string& path) {
+  if (!IsLetter(letter) || path.empty()) return false;
+  paths_[DriveNumber(letter)] = path;
+  return true;
+}
+
+bool DriveTable::MapNext(const std::string& path) {
+  for (char letter = 'C'; letter <= 'Z'; ++letter)
+    if (!paths_.contains(DriveNumber(letter))) return Map(letter, path);
+  return false;
+}
+
+bool DriveTable::ParseArguments(const std::vector<std::string>& args, std::string& error) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    std::string spec;
+    if (arg == "--drive") {
+      if (i + 1 == args.size()) {
+        error = "--drive needs L:=PATH";
+        return false;
+      }
+      spec = args[++i];
+    } else if (arg.starts_with("--drive=")) {
+      spec = arg.substr(8);
+    } else if (!arg.empty() && arg[0] != '-') {
+      if (!MapNext(arg)) {
+        error = "no free drive letter for '" + arg + "'";
+        return false;
+      }
+      continue;
+    } else {
+      error = "unknown option '" + arg + "'";
+      return false;
+    }
+    if (spec.size() < 4 || !IsLetter(spec[0]) || spec[1] != ':' || spec[2] != '=') {
+      error = "bad drive mapping '" + spec + "': expected L:=PATH";
+      return false;
+    }
+    Map(spec[0], spec.substr(3));
+  }
+  return true;
+}
+
+std::string DriveTable::PathOf(int32_t drive) const {
+  auto it = paths_.find(drive);
+  return it == paths_.end() ? std::string() : it->second;
+}
+
+std::string DriveTable::Describe() const {
+  std::ostringstream out;
+  for (const auto& [drive, path] : paths_)
+    out << static_cast<char>('A' + drive - 1) << ": " << path << '\n';
+  return out.str();
+}
+
+std::unique_ptr<BlockDevice> DriveTable::OpenDrive(int32_t drive) {
+  const std::string path = PathOf(drive);
+  if (path.empty()) return nullptr;
+  return PosixBlockDevice::Open(path);
+}
+
+bool DriveTable::VolumeHoldsDirectory(int32_t drive, const std::string& directory) {
+  const std::string path = PathOf(drive);
+  return !path.empty() && VolumeHoldsPath(path, directory);
+}
+
+}  // namespace quorvane

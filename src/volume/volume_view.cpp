@@ -1,0 +1,87 @@
+#include "volume/volume_view.h"
+
+#include <algorithm>
+
+#include "volume/little_endian.h"
+
+namespace quorvane {
+
+VolumeView::VolumeView(SectorReader& reader, const FatParams& params, size_t cluster_cache_bytes)
+    : reader_(reader), params_(params), cluster_cache_bytes_(cluster_cache_bytes) {}
+
+void VolumeView::ResetIfDriveChanged() {
+  if (drive_ == params_.m_nDrive) return;
+  drive_ = params_.m_nDrive;
+  fat_chunks_.clear();
+  clusters_.clear();
+  cluster_index_.clear();
+  cached_bytes_ = 0;
+}
+
+const SectorBuffer* VolumeView::FatChunk(uint32_t chunk_index) {
+  auto it = fat_chunks_.find(chunk_index);
+  if (it != fat_chunks_.end()) {
+    it->second.last_use = ++clock_;
+    return &it->second.bytes;
+  }
+  const uint32_t fat_size = static_cast<uint32_t>(params_.m_nFatSize);
+  const uint32_t first = chunk_index * kFatChunkSectors;
+  if (first >= fat_size) return nullptr;
+  const uint32_t count = std::min(kFatChunkSectors, fat_size - first);
+  SectorBuffer bytes(static_cast<size_t>(count) * kSectorSize);
+  if (!reader_.ReadInto(params_.m_nDrive, static_cast<uint32_t>(params_.m_nReservedSectors) + first,
+                        count, bytes, /*quiet=*/true))
+    return nullptr;
+  if (fat_chunks_.size() >= kFatChunksKept) {
+    auto oldest = std::min_element(fat_chunks_.begin(), fat_chunks_.end(), [](auto& a, auto& b) {
+      return a.second.last_use < b.second.last_use;
+    });
+    fat_chunks_.erase(oldest);
+  }
+  auto& chunk = fat_chunks_[chunk_index];
+  chunk.bytes = std::move(bytes);
+  chunk.last_use = ++clock_;
+  return &chunk.bytes;
+}
+
+std::optional<uint32_t> VolumeView::FatEntry(uint32_t cluster) {
+  ResetIfDriveChanged();
+  const uint32_t fat_sector = cluster >> 7;
+  if (const SectorBuffer* chunk = FatChunk(fat_sector / kFatChunkSectors)) {
+    const size_t offset = (fat_sector % kFatChunkSectors) * kSectorSize + FatParams::FatOffsetOf(cluster);
+    if (offset + 4 <= chunk->size()) return LoadLe32(*chunk, offset) & kFatEntryMask;
+  }
+  // The chunk could not be read whole (or lies past the FAT): read the one
+  // sector, so that the reader reports exactly this failure.
+  return params_.ReadFatEntry(reader_, cluster);
+}
+
+std::shared_ptr<const SectorBuffer> VolumeView::ReadCluster(uint32_t cluster) {
+  ResetIfDriveChanged();
+  auto found = cluster_index_.find(cluster);
+  if (found != cluster_index_.end()) {
+    clusters_.splice(clusters_.begin(), clusters_, found->second);
+    return found->second->second;
+  }
+  auto bytes = reader_.ReadSectors(params_.m_nDrive, params_.ClusterToSector(cluster),
+                                   static_cast<uint32_t>(params_.m_nSectorsPerCluster));
+  if (!bytes) return nullptr;
+  cached_bytes_ += bytes->size();
+  clusters_.emplace_front(cluster, std::make_shared<const SectorBuffer>(std::move(*bytes)));
+  cluster_index_[cluster] = clusters_.begin();
+  // Evict the least recently used, never the cluster just read.
+  while (cached_bytes_ > cluster_cache_bytes_ && clusters_.size() > 1) {
+    cached_bytes_ -= clusters_.back().second->size();
+    cluster_index_.erase(clusters_.back().first);
+    clusters_.pop_back();
+  }
+  return clusters_.front().second;
+}
+
+bool VolumeView::ReadClusterRunQuietly(uint32_t first, uint32_t count, std::span<uint8_t> out) {
+  const auto spc = static_cast<uint32_t>(params_.m_nSectorsPerCluster);
+  return reader_.ReadInto(params_.m_nDrive, params_.ClusterToSector(first), count * spc, out,
+                          /*quiet=*/true);
+}
+
+}  // namespace quorvane

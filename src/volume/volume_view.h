@@ -1,0 +1,60 @@
+#pragma once
+// A per-operation cached view of a volume's FAT and directory clusters. The
+// volume is only read, so within one operation a sector never changes and a
+// cached copy is the same view the volume gives.
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+
+#include "volume/fat_params.h"
+#include "volume/sector_reader.h"
+
+namespace quorvane {
+
+class VolumeView {
+ public:
+  // `params` must outlive the view; its values are read at each request.
+  VolumeView(SectorReader& reader, const FatParams& params, size_t cluster_cache_bytes = 16u << 20);
+
+  // The FAT entry of `cluster` (low 28 bits), or none when its sector cannot
+  // be read. FAT sectors are read in chunks and kept in a small cache.
+  std::optional<uint32_t> FatEntry(uint32_t cluster);
+
+  // The whole cluster, read with one request, or nullptr when the read
+  // failed. The buffer stays valid for as long as the caller holds it.
+  std::shared_ptr<const SectorBuffer> ReadCluster(uint32_t cluster);
+
+  // Reads `count` consecutive clusters from `first` into `out` in one request;
+  // quiet about failures (the caller falls back to single reads).
+  bool ReadClusterRunQuietly(uint32_t first, uint32_t count, std::span<uint8_t> out);
+
+  SectorReader& reader() { return reader_; }
+
+ private:
+  static constexpr uint32_t kFatChunkSectors = 256;  // 128 KiB, 32768 entries
+  static constexpr size_t kFatChunksKept = 32;
+
+  struct Chunk {
+    SectorBuffer bytes;
+    uint64_t last_use = 0;
+  };
+
+  void ResetIfDriveChanged();
+  const SectorBuffer* FatChunk(uint32_t chunk_index);
+
+  SectorReader& reader_;
+  const FatParams& params_;
+  int32_t drive_ = 0;
+  uint64_t clock_ = 0;
+  std::unordered_map<uint32_t, Chunk> fat_chunks_;
+
+  size_t cluster_cache_bytes_;
+  size_t cached_bytes_ = 0;
+  using Lru = std::list<std::pair<uint32_t, std::shared_ptr<const SectorBuffer>>>;
+  Lru clusters_;
+  std::unordered_map<uint32_t, Lru::iterator> cluster_index_;
+};
+
+}  // namespace quorvane
