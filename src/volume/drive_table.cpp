@@ -2,8 +2,6 @@
 
 #include <sstream>
 
-#include "volume/posix_block_device.h"
-#include "volume/volume_identity.h"
 
 namespace quorvane {
 
@@ -64,17 +62,6 @@ std::string DriveTable::Describe() const {
   for (const auto& [drive, path] : paths_)
     out << static_cast<char>('A' + drive - 1) << ": " << path << '\n';
   return out.str();
-}
-
-std::unique_ptr<BlockDevice> DriveTable::OpenDrive(int32_t drive) {
-  const std::string path = PathOf(drive);
-  if (path.empty()) return nullptr;
-  return PosixBlockDevice::Open(path);
-}
-
-bool DriveTable::VolumeHoldsDirectory(int32_t drive, const std::string& directory) {
-  const std::string path = PathOf(drive);
-  return !path.empty() && VolumeHoldsPath(path, directory);
 }
 
 }  // namespace quorvane

@@ -23,7 +23,8 @@ std::optional<SectorBuffer> SectorReader::ReadSectors(int32_t drive, uint32_t fi
   return buffer;
 }
 
-bool SectorReader::ReadInto(int32_t drive, uint32_t first, uint32_t count, std::span<uint8_t> out,
+bool SectorReader::ReadInto(int32_t drive, uint32_t first, [[maybe_unused]] uint32_t count,
+                            std::span<uint8_t> out,
                             bool quiet) {
   assert(out.size() == static_cast<size_t>(count) * kSectorSize);
   BlockDevice* device = Device(drive);
