@@ -1,0 +1,87 @@
+// How the drive table reaches its volumes on Windows. The drives are the
+// system's own: drive n is the volume with letter 'A' + n - 1, whatever the
+// table maps to it. Each open tries the VWIN32 device first (Windows 95/98
+// family) and the volume file \\.\X: when there is none (NT family).
+#include "volume/drive_table.h"
+
+#include <windows.h>
+
+#include <cctype>
+#include <string>
+
+#include "volume/win32/volume_file_device.h"
+#include "volume/win32/vwin32_device.h"
+
+namespace quorvane {
+
+namespace {
+
+bool IsDriveNumber(int32_t drive) { return drive >= 1 && drive <= 26; }
+char LetterOf(int32_t drive) { return static_cast<char>('A' + drive - 1); }
+
+std::string FullPath(const std::string& path) {
+  const std::string relative = path.empty() ? "." : path;
+  const DWORD needed = GetFullPathNameA(relative.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return {};
+  std::string full(needed, '\0');
+  const DWORD length = GetFullPathNameA(relative.c_str(), needed, full.data(), nullptr);
+  if (length == 0 || length >= needed) return {};
+  full.resize(length);
+  return full;
+}
+
+// The letter of a full path such as D:\OUT or \\?\D:\OUT; 0 for others (UNC).
+char DriveLetterOf(std::string path) {
+  if (path.starts_with("\\\\?\\") || path.starts_with("\\\\.\\")) path.erase(0, 4);
+  if (path.size() < 2 || path[1] != ':' || !std::isalpha(static_cast<unsigned char>(path[0])))
+    return 0;
+  return static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
+}
+
+// The volume's unique name (\\?\Volume{...}\) of the file system that holds
+// `path`, or empty when the system cannot tell.
+std::string VolumeNameOf(const std::string& path) {
+  char mount_point[MAX_PATH + 1];
+  if (!GetVolumePathNameA(path.c_str(), mount_point, sizeof mount_point)) return {};
+  char volume[MAX_PATH + 1];
+  if (!GetVolumeNameForVolumeMountPointA(mount_point, volume, sizeof volume)) return {};
+  return volume;
+}
+
+}  // namespace
+
+std::unique_ptr<BlockDevice> DriveTable::OpenDrive(int32_t drive) {
+  if (!IsDriveNumber(drive)) return nullptr;
+  if (auto device = Vwin32Device::Open(drive)) return device;
+  return VolumeFileDevice::Open(LetterOf(drive));
+}
+
+bool DriveTable::VolumeHoldsDirectory(int32_t drive, const std::string& directory) {
+  if (!IsDriveNumber(drive)) return false;
+  const std::string full = FullPath(directory);
+  if (full.empty()) return false;
+  if (DriveLetterOf(full) == LetterOf(drive)) return true;
+  // A volume can also be mounted in a folder of another drive.
+  const std::string volume = VolumeNameOf(full);
+  return !volume.empty() && volume == VolumeNameOf(std::string(1, LetterOf(drive)) + ":\\");
+}
+
+void DriveTable::Discover() {
+  // No "insert a disk" boxes for empty removable drives while asking.
+  const UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  const DWORD present = GetLogicalDrives();
+  for (char letter = 'C'; letter <= 'Z'; ++letter) {
+    if (!(present & (1u << (letter - 'A')))) continue;
+    const std::string root = std::string(1, letter) + ":\\";
+    const UINT type = GetDriveTypeA(root.c_str());
+    if (type != DRIVE_FIXED && type != DRIVE_REMOVABLE) continue;
+    char file_system[MAX_PATH + 1] = {};
+    if (GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, file_system,
+                              sizeof file_system) &&
+        std::string(file_system) == "FAT32")
+      Map(letter, VolumeFileDevice::VolumePath(letter));
+  }
+  SetErrorMode(previous);
+}
+
+}  // namespace quorvane
