@@ -1,1 +1,88 @@
-// being written
+#include "cli/cli_reports.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "cli/commands.h"
+
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#else
+#include <unistd.h>
+#endif
+
+namespace quorvane::cli {
+
+namespace {
+constexpr int kBarCells = 40;
+}
+
+bool StderrIsTerminal() { return isatty(2) != 0; }
+
+StderrStatus::StderrStatus(bool only_on_terminal)
+    : enabled_(!only_on_terminal || StderrIsTerminal()) {}
+
+void StderrStatus::SetText(const std::string& text) {
+  if (!enabled_) return;
+  if (StderrIsTerminal()) std::fputs("\r\033[K", stderr);  // clear a drawn bar first
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fputc('\n', stderr);
+}
+
+StderrProgress::StderrProgress() : draw_(StderrIsTerminal()) {}
+
+StderrProgress::~StderrProgress() {
+  if (drawn_) std::fputc('\n', stderr);
+}
+
+void StderrProgress::SetRange32(int32_t low, int32_t high) {
+  low_ = low;
+  high_ = high;
+  pos_ = std::clamp(pos_, low_, std::max(low_, high_));
+  Changed();
+}
+
+void StderrProgress::DeltaPos(int32_t delta) { SetPos(pos_ + delta); }
+void StderrProgress::SetStep(int32_t step) { step_ = step; }
+
+void StderrProgress::StepIt() {
+  // A progress bar wraps to its low end when a step passes the high end.
+  int32_t next = pos_ + step_;
+  if (next > high_) next = low_ + (next - high_);
+  pos_ = next;
+  Changed();
+}
+
+void StderrProgress::SetPos(int32_t pos) {
+  pos_ = std::clamp(pos, low_, std::max(low_, high_));
+  Changed();
+}
+
+void StderrProgress::Changed() {
+  if (!draw_) return;
+  const int64_t span = static_cast<int64_t>(high_) - low_;
+  const int cells = span <= 0 ? 0 : static_cast<int>((pos_ - low_) * int64_t{kBarCells} / span);
+  if (cells == last_cells_) return;
+  last_cells_ = cells;
+  std::string bar = "\r[" + std::string(static_cast<size_t>(cells), '#') +
+                    std::string(static_cast<size_t>(kBarCells - cells), ' ') + "] " +
+                    std::to_string(pos_) + "/" + std::to_string(high_);
+  std::fputs(bar.c_str(), stderr);
+  drawn_ = true;
+}
+
+int StderrMessageBoxes::ShowMessageBox(const std::string& text,
+                                       const std::optional<std::string>& caption,
+                                       uint32_t style) {
+  const std::string& title = caption ? *caption : ProgramTitle();
+  if (StderrIsTerminal()) std::fputs("\r\033[K", stderr);
+  std::fwrite(title.data(), 1, title.size(), stderr);
+  std::fputs(": ", stderr);
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fputc('\n', stderr);
+  return (style & 0x0F) == 4 ? kIdYes : kIdOk;
+}
+
+}  // namespace quorvane::cli

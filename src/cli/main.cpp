@@ -1,1 +1,62 @@
-int main() { return 0; }
+// quorvane-cli: the engine and the search from the command line.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+
+namespace quorvane::cli {
+
+namespace {
+std::string g_title = "quorvane-cli";
+
+std::string TitleFromProgramPath(std::string path) {
+  const size_t slash = path.find_last_of("/\\");
+  if (slash != std::string::npos) path.erase(0, slash + 1);
+  const size_t dot = path.rfind('.');
+  if (dot != std::string::npos && dot > 0) path.erase(dot);
+  return path.empty() ? std::string("quorvane-cli") : path;
+}
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: %s [--drive L:=PATH | PATH]... COMMAND\n"
+               "commands:\n"
+               "  drives                      print the drive table\n"
+               "  undelete [-o DIR] PATH      recover the deleted file PATH (C:\\DIR\\NAME.EXT)\n"
+               "  search [--recurse] [--deleted-dirs] [--all] [--name TEXT] [--ext TEXT]\n"
+               "         [--deleted-dir TEXT] PATH   list recoverable deleted files under PATH\n",
+               g_title.c_str());
+  return 2;
+}
+}  // namespace
+
+const std::string& ProgramTitle() { return g_title; }
+
+}  // namespace quorvane::cli
+
+int main(int argc, char** argv) {
+  using namespace quorvane::cli;
+  if (argc > 0) g_title = TitleFromProgramPath(argv[0]);
+  std::vector<std::string> args(argv + 1, argv + argc);
+  size_t command_at = 0;
+  while (command_at < args.size() && args[command_at] != "undelete" &&
+         args[command_at] != "search" && args[command_at] != "drives")
+    ++command_at;
+  if (command_at == args.size()) return Usage();
+
+  quorvane::DriveTable drives;
+  std::string error;
+  const std::vector<std::string> drive_args(args.begin(), args.begin() + command_at);
+  if (!drives.ParseArguments(drive_args, error)) {
+    std::fprintf(stderr, "%s: %s\n", g_title.c_str(), error.c_str());
+    return Usage();
+  }
+  if (drive_args.empty()) drives.Discover();
+
+  const std::string& command = args[command_at];
+  const std::vector<std::string> rest(args.begin() + command_at + 1, args.end());
+  if (command == "undelete") return RunUndeleteCommand(drives, rest);
+  if (command == "search") return RunSearchCommand(drives, rest);
+  return RunDrivesCommand(drives, rest);
+}

@@ -1,1 +1,54 @@
-// being written
+// quorvane-cli undelete [-o DIR] PATH: recovers one file into DIR.
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "cli/cli_reports.h"
+#include "cli/commands.h"
+#include "recovery/undelete_engine.h"
+
+#ifdef _WIN32
+#include <direct.h>
+#define chdir _chdir
+#else
+#include <unistd.h>
+#endif
+
+namespace quorvane::cli {
+
+int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args) {
+  std::string output_dir = ".";
+  std::optional<std::string> path;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "-o" && i + 1 < args.size()) {
+      output_dir = args[++i];
+    } else if (!path && (args[i].empty() || args[i][0] != '-' || args[i] == "-")) {
+      path = args[i];
+    } else {
+      std::fprintf(stderr, "usage: %s [--drive L:=PATH]... undelete [-o DIR] PATH\n",
+                   ProgramTitle().c_str());
+      return 2;
+    }
+  }
+  if (!path) {
+    std::fprintf(stderr, "usage: %s [--drive L:=PATH]... undelete [-o DIR] PATH\n",
+                 ProgramTitle().c_str());
+    return 2;
+  }
+  // The output directory becomes the current directory, where the engine
+  // creates the recovered file.
+  if (chdir(output_dir.c_str()) != 0) {
+    std::fprintf(stderr, "%s: cannot use output directory %s: %s\n", ProgramTitle().c_str(),
+                 output_dir.c_str(), std::strerror(errno));
+    return 1;
+  }
+  StderrStatus status;
+  StderrProgress progress;
+  StderrMessageBoxes boxes;
+  std::atomic<int32_t> abort{0};
+  CUndeleteEngine engine(drives, boxes);
+  return engine.UndeleteByPath(*path, status, progress, abort);
+}
+
+}  // namespace quorvane::cli

@@ -1,1 +1,64 @@
-// being written
+#include "recovery/undelete_path.h"
+
+#include <algorithm>
+
+#include "volume/dir_entry.h"
+
+namespace quorvane {
+
+std::string UpperAsciiLetters(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
+SplitPathResult SplitUndeletePath(const std::string& path) {
+  SplitPathResult result;
+  result.carries_deleted_mark = path.find(static_cast<char>(kDeletedMark)) != std::string::npos;
+  const std::string upper = UpperAsciiLetters(path);
+  size_t start = 0;
+  while (start <= upper.size()) {
+    size_t end = upper.find('\\', start);
+    if (end == std::string::npos) end = upper.size();
+    if (end > start) result.pieces.push_back(upper.substr(start, end - start));
+    start = end + 1;
+  }
+  return result;
+}
+
+namespace {
+template <size_t N>
+void PadWithBlanks(const std::string& text, std::array<uint8_t, N>& out) {
+  out.fill(' ');
+  std::copy(text.begin(), text.end(), out.begin());
+}
+}  // namespace
+
+PatternError MakeLookupPattern(const std::string& component, bool path_carries_mark,
+                               LookupPattern& pattern) {
+  const size_t dot = component.find('.');
+  if (dot == std::string::npos) {
+    if (component.size() > 8) return PatternError::kDirNameTooLong;
+    pattern.is_file = false;
+    PadWithBlanks(component, pattern.name);
+    pattern.ext.fill(' ');
+    return PatternError::kNone;
+  }
+  std::string name = component.substr(0, dot);
+  const size_t second_dot = component.find('.', dot + 1);
+  const std::string ext = component.substr(dot + 1, second_dot == std::string::npos
+                                                        ? std::string::npos
+                                                        : second_dot - dot - 1);
+  // An empty name part (".TXT", ".", "..") cannot name a file of its own and
+  // would give the output file no name.
+  if (name.empty() || name.size() > 8 || ext.size() > 3) return PatternError::kBadFileName;
+  pattern.is_file = true;
+  pattern.output_name = component;
+  if (static_cast<uint8_t>(pattern.output_name[0]) == kDeletedMark) pattern.output_name[0] = 'X';
+  if (!path_carries_mark) name[0] = static_cast<char>(kDeletedMark);
+  PadWithBlanks(name, pattern.name);
+  PadWithBlanks(ext, pattern.ext);
+  return PatternError::kNone;
+}
+
+}  // namespace quorvane

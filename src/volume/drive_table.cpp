@@ -1,5 +1,6 @@
 #include "volume/drive_table.h"
 
+#include <filesystem>
 #include <sstream>
 
 
@@ -11,7 +12,10 @@ bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 
 bool DriveTable::Map(char letter, const std::string& path) {
   if (!IsLetter(letter) || path.empty()) return false;
-  paths_[DriveNumber(letter)] = path;
+  // Kept absolute: the output directory becomes the current directory later.
+  std::error_code error;
+  const auto absolute = std::filesystem::absolute(path, error);
+  paths_[DriveNumber(letter)] = error ? path : absolute.string();
   return true;
 }
 

@@ -1,0 +1,53 @@
+#pragma once
+// The engine's and the search's reports on a terminal: status texts and
+// message boxes on standard error, a progress bar when it is a terminal.
+#include <cstdint>
+
+#include "recovery/report.h"
+#include "volume/message_box_host.h"
+
+namespace quorvane::cli {
+
+bool StderrIsTerminal();
+
+// Writes each status text to standard error, one per line. With
+// `only_on_terminal`, stays silent unless standard error is a terminal.
+class StderrStatus final : public StatusText {
+ public:
+  explicit StderrStatus(bool only_on_terminal = false);
+  void SetText(const std::string& text) override;
+
+ private:
+  bool enabled_;
+};
+
+// Keeps the bar's state; draws it on standard error only when that is a
+// terminal, redrawing when the shown fraction changes.
+class StderrProgress final : public ProgressBar {
+ public:
+  StderrProgress();
+  ~StderrProgress() override;
+  void SetRange32(int32_t low, int32_t high) override;
+  void DeltaPos(int32_t delta) override;
+  void SetStep(int32_t step) override;
+  void StepIt() override;
+  void SetPos(int32_t pos) override;
+  int32_t GetPos() override { return pos_; }
+
+ private:
+  void Changed();
+  bool draw_;
+  bool drawn_ = false;
+  int32_t low_ = 0, high_ = 100, pos_ = 0, step_ = 10;
+  int last_cells_ = -1;
+};
+
+// A box becomes one line on standard error, "CAPTION: TEXT"; the caption of a
+// box without one is the program's title. Answers OK (Yes for a question).
+class StderrMessageBoxes final : public MessageBoxHost {
+ public:
+  int ShowMessageBox(const std::string& text, const std::optional<std::string>& caption,
+                     uint32_t style) override;
+};
+
+}  // namespace quorvane::cli

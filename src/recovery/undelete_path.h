@@ -1,0 +1,42 @@
+#pragma once
+// Turning a path such as C:\DOCS\REPORT.TXT into what the directory walk
+// looks for: the drive, and per component the 8 name and 3 extension bytes.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quorvane {
+
+struct SplitPathResult {
+  bool carries_deleted_mark = false;  // 0xE5 anywhere in the path as given
+  std::vector<std::string> pieces;    // upper-cased; the drive piece first
+};
+
+// Upper-cases the letters a to z (every other byte stays, 0xE5 included) and
+// cuts the path at backslashes, skipping empty pieces.
+SplitPathResult SplitUndeletePath(const std::string& path);
+
+// Upper-cases a to z only.
+std::string UpperAsciiLetters(std::string text);
+
+enum class PatternError {
+  kNone,
+  kBadFileName,  // name part empty or over 8 bytes, or extension over 3
+  kDirNameTooLong,
+};
+
+struct LookupPattern {
+  std::array<uint8_t, 8> name{};
+  std::array<uint8_t, 3> ext{};
+  bool is_file = false;
+  std::string output_name;  // the file component, 0xE5 first byte made 'X'
+};
+
+// The pattern for one component. A component with a full stop is the file
+// component; its first name byte becomes the deleted mark unless the path
+// already carries one.
+PatternError MakeLookupPattern(const std::string& component, bool path_carries_mark,
+                               LookupPattern& pattern);
+
+}  // namespace quorvane
