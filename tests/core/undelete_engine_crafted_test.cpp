@@ -1,0 +1,252 @@
+// The engine on volumes written byte by byte: damaged chains, clusters out
+// of the volume, unreadable sectors, failing output, and the copy's rules.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "recovery/undelete_engine.h"
+#include "support/crafted_volume.h"
+#include "support/memory_volume.h"
+#include "support/recording_reports.h"
+#include "support/temp_dir.h"
+
+namespace quorvane {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using testing::CraftedEntry;
+using testing::CraftedGeometry;
+using testing::CraftedVolume;
+using testing::MemoryDriveSource;
+using testing::PatternBytes;
+using testing::ReadFileBytes;
+using testing::RecordingReports;
+using testing::ScopedCurrentDir;
+using testing::ShortName;
+using testing::TempDir;
+
+class EngineOnCraftedVolume : public ::testing::Test {
+ protected:
+  // A deleted file in the root directory, its clusters filled with a pattern.
+  void AddDeletedFile(uint32_t first_cluster, uint32_t size, size_t index = 0) {
+    volume_.SetEntry(2, index, CraftedEntry{ShortName("\xE5" "ATA", "BIN"), 0x20, first_cluster, size});
+  }
+  std::vector<uint8_t> ClusterBytes(uint32_t cluster) {
+    auto span = volume_.Cluster(cluster);
+    return {span.begin(), span.end()};
+  }
+  void FillClusters(uint32_t first, uint32_t count) {
+    for (uint32_t c = first; c < first + count; ++c) volume_.FillCluster(c, PatternBytes(512, c));
+  }
+
+  int Undelete(const std::string& path) {
+    drives_->MapBytes('C', volume_.bytes());
+    CUndeleteEngine engine(*drives_, reports_.boxes);
+    return engine.UndeleteByPath(path, reports_.status, reports_.progress, abort_);
+  }
+  std::vector<uint8_t> Output() { return ReadFileBytes(out_.File("DATA.BIN")); }
+
+  CraftedVolume volume_;
+  std::unique_ptr<MemoryDriveSource> drives_ = std::make_unique<MemoryDriveSource>();
+  RecordingReports reports_;
+  std::atomic<int32_t> abort_{0};
+  TempDir out_;
+  ScopedCurrentDir cwd_{out_.path()};
+};
+
+TEST_F(EngineOnCraftedVolume, CopyStepsOverClustersInUseAndCutsTheLastCluster) {
+  FillClusters(10, 10);
+  volume_.SetFat(10, 0x0FFFFFFF).SetFat(12, 0x10000013);  // in use (top bits ignored)
+  AddDeletedFile(10, 3 * 512 + 100);
+  EXPECT_EQ(Undelete("C:\\DATA.BIN"), 0);
+  std::vector<uint8_t> expected;
+  for (uint32_t c : {11u, 13u, 14u, 15u}) {
+    auto bytes = ClusterBytes(c);
+    expected.insert(expected.end(), bytes.begin(), bytes.end());
+  }
+  expected.resize(3 * 512 + 100);
+  EXPECT_EQ(Output(), expected);
+  EXPECT_EQ(reports_.progress.steps(), 4u);
+}
+
+TEST_F(EngineOnCraftedVolume, ClusterSizesDecideHowManyBytesEachClusterGives) {
+  CraftedGeometry geometry;
+  geometry.sectors_per_cluster = 8;  // 4,096-byte clusters
+  for (uint32_t size : {4096u, 5000u, 8192u}) {
+    volume_ = CraftedVolume(geometry);
+    for (uint32_t c = 5; c < 8; ++c) volume_.FillCluster(c, PatternBytes(4096, c));
+    AddDeletedFile(5, size);
+    reports_.log.Clear();
+    EXPECT_EQ(Undelete("C:\\DATA.BIN"), 0);
+    std::vector<uint8_t> expected;
+    for (uint32_t c = 5; c < 8; ++c) {
+      auto bytes = ClusterBytes(c);
+      expected.insert(expected.end(), bytes.begin(), bytes.end());
+    }
+    expected.resize(size);
+    EXPECT_EQ(Output(), expected) << size;
+    EXPECT_THAT(reports_.log.Lines(), Contains("progress: range 0 " + std::to_string((size + 4095) / 4096)));
+  }
+}
+
+TEST_F(EngineOnCraftedVolume, AbortKeepsTheWholeClustersWrittenSoFar) {
+  FillClusters(20, 50);
+  AddDeletedFile(20, 50 * 512);
+  // Raise the flag from the report of cluster 21 of 50, as an Abort press would.
+  class AbortingStatus : public StatusText {
+   public:
+    AbortingStatus(StatusText& inner, std::atomic<int32_t>& flag) : inner_(inner), flag_(flag) {}
+    void SetText(const std::string& text) override {
+      inner_.SetText(text);
+      if (text.ends_with("21 of 50")) flag_ = 1;
+    }
+    StatusText& inner_;
+    std::atomic<int32_t>& flag_;
+  } status(reports_.status, abort_);
+  drives_->MapBytes('C', volume_.bytes());
+  CUndeleteEngine engine(*drives_, reports_.boxes);
+  EXPECT_EQ(engine.UndeleteByPath("C:\\DATA.BIN", status, reports_.progress, abort_), 0);
+  EXPECT_EQ(reports_.status.text(), "Undeletion Aborted !");
+  EXPECT_EQ(Output().size(), 21u * 512);  // the 21st cluster was under way when it was raised
+  EXPECT_EQ(reports_.progress.high(), 0);
+  EXPECT_TRUE(reports_.boxes.boxes().empty());
+}
+
+TEST_F(EngineOnCraftedVolume, DirectoryChainsThatLoopOrLeaveTheVolumeEndAsNotFound) {
+  struct Case {
+    const char* name;
+    std::function<void(CraftedVolume&)> damage;
+  };
+  const Case cases[] = {
+      {"root chain loops", [](CraftedVolume& v) { v.Cycle({2, 3, 4}); }},
+      {"root chain leaves the volume", [](CraftedVolume& v) { v.SetFat(2, 5000); }},
+      {"root chain points at a free cluster", [](CraftedVolume& v) { v.SetFat(2, 1); }},
+      {"subdirectory starts at cluster 0",
+       [](CraftedVolume& v) {
+         v.SetEntry(2, 0, CraftedEntry{ShortName("SUB"), 0x10, 0, 0});
+       }},
+      {"subdirectory starts past the volume",
+       [](CraftedVolume& v) {
+         v.SetEntry(2, 0, CraftedEntry{ShortName("SUB"), 0x10, 0x0FFFFFF0, 0});
+       }},
+  };
+  for (const Case& c : cases) {
+    volume_ = CraftedVolume();
+    c.damage(volume_);
+    reports_.log.Clear();
+    EXPECT_EQ(Undelete("C:\\SUB\\DATA.BIN"), 1) << c.name;
+    EXPECT_THAT(reports_.log.LinesStartingWith("box: "),
+                ElementsAre("box: File not found ! | (title) | 0"))
+        << c.name << reports_.log.Dump();
+  }
+}
+
+TEST_F(EngineOnCraftedVolume, CopyNeverReadsPastTheVolume) {
+  const uint32_t last = volume_.LastCluster();
+  FillClusters(last - 2, 3);
+  AddDeletedFile(last - 2, 5 * 512);  // needs 5 clusters, 3 remain
+  EXPECT_EQ(Undelete("C:\\DATA.BIN"), 1);
+  EXPECT_EQ(Output().size(), 3u * 512);
+  EXPECT_THAT(reports_.log.LinesStartingWith("box: "),
+              ElementsAre("box: Only 3 of 5 clusters could be undeleted ! | Quorvane | 48"));
+  EXPECT_EQ(reports_.status.text(), "File partly undeleted ...");
+  for (const auto& read : drives_->ReadLog('C'))
+    EXPECT_LE(read.offset + read.length, volume_.bytes().size());
+
+  // A first cluster outside the volume gives nothing but the same report.
+  reports_.log.Clear();
+  AddDeletedFile(last + 1, 512);
+  EXPECT_EQ(Undelete("C:\\DATA.BIN"), 1);
+  EXPECT_TRUE(Output().empty());
+  EXPECT_THAT(reports_.log.LinesStartingWith("box: "),
+              ElementsAre("box: Only 0 of 1 clusters could be undeleted ! | Quorvane | 48"));
+}
+
+TEST_F(EngineOnCraftedVolume, UnreadableSectorsAreReportedWithTheErrorNumber) {
+  FillClusters(10, 4);
+  AddDeletedFile(10, 4 * 512);
+  drives_->FailSectors('C', 0, 1, EIO);
+  EXPECT_EQ(Undelete("C:\\DATA.BIN"), 1);
+  EXPECT_THAT(reports_.log.LinesStartingWith("box: "),
+              ElementsAre("box: " + std::to_string(EIO) + " | Reading sectors ...Failed   | 0"));
+  EXPECT_EQ(reports_.status.text(), "Error reading boot sector !");
+
+  // A bad sector in the middle of the file: the clusters before it are kept.
+  drives_ = std::make_unique<MemoryDriveSource>();
+  drives_->FailSectors('C', volume_.ClusterOffset(12) / 512, 1, EIO);
+  reports_.log.Clear();
+  EXPECT_EQ(Undelete("C:\\DATA.BIN"), 1);
+  EXPECT_EQ(Output().size(), 2u * 512);
+  EXPECT_THAT(reports_.log.LinesStartingWith("box: "),
+              ElementsAre("box: " + std::to_string(EIO) + " | Reading sectors ...Failed   | 0",
+                          "box: Only 2 of 4 clusters could be undeleted ! | Quorvane | 48"));
+}
+
+TEST_F(EngineOnCraftedVolume, ForeignOrBrokenBootSectorsAreRefused) {
+  const std::function<void(CraftedVolume&)> damages[] = {
+      [](CraftedVolume& v) { v.SetSectorsPerCluster(0); },
+      [](CraftedVolume& v) { v.SetSectorsPerCluster(3); },
+      [](CraftedVolume& v) { v.SetBytesPerSector(4096); },
+      [](CraftedVolume& v) { v.SetNumFats(0); },
+      [](CraftedVolume& v) { v.SetFatSize(0); },
+      [](CraftedVolume& v) { v.SetRootCluster(1); },
+      [](CraftedVolume& v) { v.SetRootCluster(v.LastCluster() + 1); },
+  };
+  for (const auto& damage : damages) {
+    volume_ = CraftedVolume();
+    damage(volume_);
+    reports_.log.Clear();
+    EXPECT_EQ(Undelete("C:\\DATA.BIN"), 1);
+    EXPECT_THAT(reports_.log.LinesStartingWith("box: "),
+                ElementsAre("box: Undeletion from fat-32 partitions only | Quorvane | 64"));
+  }
+}
+
+TEST_F(EngineOnCraftedVolume, OutputDirectoryOnTheVolumeIsRefusedBeforeAnyFileIsMade) {
+  AddDeletedFile(10, 100);
+  drives_->SetHoldsDirectory('C', true);
+  EXPECT_EQ(Undelete("C:\\DATA.BIN"), 1);
+  EXPECT_THAT(reports_.log.Lines(),
+              ElementsAre("box: Please select an output directory on another drive ! | Quorvane | 48"));
+  EXPECT_TRUE(std::filesystem::is_empty(out_.path()));
+}
+
+TEST_F(EngineOnCraftedVolume, FailedWritesAreNeverReportedAsUndeleted) {
+  FillClusters(10, 3);
+  AddDeletedFile(10, 3 * 512);
+  std::filesystem::create_symlink("/dev/full", out_.File("DATA.BIN"));
+  EXPECT_EQ(Undelete("C:\\DATA.BIN"), 1);
+  EXPECT_THAT(reports_.log.LinesStartingWith("box: "),
+              ElementsAre("box: Error writing file !! | (title) | 0"));
+  EXPECT_EQ(reports_.status.text(), "Error writing file ...");
+  EXPECT_EQ(reports_.log.Count("status: File Undeleted !"), 0u);
+}
+
+TEST_F(EngineOnCraftedVolume, OutputThatCannotBeOpenedIsReported) {
+  AddDeletedFile(10, 1000);
+  std::filesystem::create_directory(out_.File("DATA.BIN"));
+  EXPECT_EQ(Undelete("C:\\DATA.BIN"), 1);
+  EXPECT_THAT(reports_.log.LinesStartingWith("box: "),
+              ElementsAre("box: Error opening file for writing !! | (title) | 0"));
+  EXPECT_EQ(reports_.status.text(), "Error opening file for writing ...");
+  EXPECT_EQ(reports_.progress.high(), 2);
+  EXPECT_EQ(reports_.progress.pos(), 0);
+}
+
+TEST_F(EngineOnCraftedVolume, OutputNameStaysOneNameInTheOutputDirectory) {
+  FillClusters(10, 1);
+  volume_.SetEntry(2, 0, CraftedEntry{ShortName("\xE5/B", "\xC4"), 0x20, 10, 10});
+  EXPECT_EQ(Undelete("C:\\\xE5/B.\xC4"), 0);
+  // 0xE5 became 'X', the slash '_', and the Latin-1 byte 0xC4 its UTF-8 form.
+  EXPECT_TRUE(std::filesystem::exists(out_.File("X_B.\xC3\x84")));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out_.path()), {}), 1);
+}
+
+}  // namespace
+}  // namespace quorvane
