@@ -30,7 +30,8 @@ namespace {
 template <size_t N>
 void PadWithBlanks(const std::string& text, std::array<uint8_t, N>& out) {
   out.fill(' ');
-  std::copy(text.begin(), text.end(), out.begin());
+  // Bounded: callers check the length, but the copy never relies on it.
+  std::copy_n(text.begin(), std::min(text.size(), N), out.begin());
 }
 }  // namespace
 

@@ -31,10 +31,10 @@ std::string VolumeFileDevice::VolumePath(char letter) {
   return std::string("\\\\.\\") + letter + ':';
 }
 
-std::unique_ptr<VolumeFileDevice> VolumeFileDevice::Open(char letter) {
+std::unique_ptr<VolumeFileDevice> VolumeFileDevice::Open(const std::string& path) {
   // Read access only: the volume is never written. Others may keep it open
   // for reading and writing, as a mounted volume always is.
-  HANDLE handle = CreateFileA(VolumePath(letter).c_str(), GENERIC_READ,
+  HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                               nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 // The volume-file route of the Windows NT family: the drive's volume opened
-// as the file \\.\X: and read at 64-bit byte offsets. Windows only.
+// as the file \\.\X: and read at 64-bit byte offsets. Serves a volume image
+// file the same way. Windows only.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -14,8 +15,9 @@ class VolumeFileDevice final : public BlockDevice {
  public:
   // "\\.\X:" for drive letter X.
   static std::string VolumePath(char letter);
-  // The volume of drive `letter`, or nullptr when it cannot be opened.
-  static std::unique_ptr<VolumeFileDevice> Open(char letter);
+  // The volume (VolumePath) or image file at `path`, or nullptr when it
+  // cannot be opened.
+  static std::unique_ptr<VolumeFileDevice> Open(const std::string& path);
   ~VolumeFileDevice() override;
   VolumeFileDevice(const VolumeFileDevice&) = delete;
   VolumeFileDevice& operator=(const VolumeFileDevice&) = delete;

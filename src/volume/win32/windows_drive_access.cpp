@@ -1,13 +1,18 @@
-// How the drive table reaches its volumes on Windows. The drives are the
-// system's own: drive n is the volume with letter 'A' + n - 1, whatever the
-// table maps to it. Each open tries the VWIN32 device first (Windows 95/98
-// family) and the volume file \\.\X: when there is none (NT family).
+// How the drive table reaches its volumes on Windows. A drive is the
+// system's own volume with letter 'A' + n - 1 unless the table maps it to an
+// image file or another volume. The system's volume is read through the
+// VWIN32 device where there is one (Windows 95/98 family), else as the
+// volume file \\.\X: (NT family). Discover lists the system's FAT32 volumes
+// under their own letters.
 #include "volume/drive_table.h"
 
 #include <windows.h>
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <string>
+#include <string_view>
 
 #include "volume/win32/volume_file_device.h"
 #include "volume/win32/vwin32_device.h"
@@ -48,22 +53,44 @@ std::string VolumeNameOf(const std::string& path) {
   return volume;
 }
 
+// Whether the volume's boot sector names FAT32 in its file-system type field.
+// Asked when the system names another file system or none, as Wine does for
+// a volume image standing in for a drive.
+bool BootSectorSaysFat32(DriveTable& table, int32_t drive) {
+  auto device = table.OpenDrive(drive);
+  std::array<uint8_t, 512> sector{};
+  if (!device || device->ReadAt(0, sector) != 0) return false;
+  constexpr std::string_view kFat32Type = "FAT32   ";  // at offset 82 of a FAT32 boot sector
+  return sector[510] == 0x55 && sector[511] == 0xAA &&
+         std::equal(kFat32Type.begin(), kFat32Type.end(), sector.begin() + 82);
+}
+
 }  // namespace
 
 std::unique_ptr<BlockDevice> DriveTable::OpenDrive(int32_t drive) {
   if (!IsDriveNumber(drive)) return nullptr;
+  const std::string mapped = PathOf(drive);
+  if (!mapped.empty() && mapped != VolumeFileDevice::VolumePath(LetterOf(drive)))
+    return VolumeFileDevice::Open(mapped);
   if (auto device = Vwin32Device::Open(drive)) return device;
-  return VolumeFileDevice::Open(LetterOf(drive));
+  return VolumeFileDevice::Open(VolumeFileDevice::VolumePath(LetterOf(drive)));
 }
 
 bool DriveTable::VolumeHoldsDirectory(int32_t drive, const std::string& directory) {
   if (!IsDriveNumber(drive)) return false;
+  // The letter of the volume read for `drive`. An image file is no volume of
+  // its own: writing beside it never reuses its clusters.
+  const std::string mapped = PathOf(drive);
+  const char letter = mapped.empty() ? LetterOf(drive)
+                      : mapped.starts_with("\\\\.\\") ? DriveLetterOf(mapped)
+                                                        : 0;
+  if (letter == 0) return false;
   const std::string full = FullPath(directory);
   if (full.empty()) return false;
-  if (DriveLetterOf(full) == LetterOf(drive)) return true;
+  if (DriveLetterOf(full) == letter) return true;
   // A volume can also be mounted in a folder of another drive.
   const std::string volume = VolumeNameOf(full);
-  return !volume.empty() && volume == VolumeNameOf(std::string(1, LetterOf(drive)) + ":\\");
+  return !volume.empty() && volume == VolumeNameOf(std::string(1, letter) + ":\\");
 }
 
 void DriveTable::Discover() {
@@ -76,10 +103,11 @@ void DriveTable::Discover() {
     const UINT type = GetDriveTypeA(root.c_str());
     if (type != DRIVE_FIXED && type != DRIVE_REMOVABLE) continue;
     char file_system[MAX_PATH + 1] = {};
-    if (GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr, nullptr, file_system,
-                              sizeof file_system) &&
-        std::string(file_system) == "FAT32")
-      Map(letter, VolumeFileDevice::VolumePath(letter));
+    const bool named_fat32 = GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr, nullptr,
+                                                   nullptr, file_system, sizeof file_system) &&
+                             std::string_view(file_system) == "FAT32";
+    if (named_fat32 || BootSectorSaysFat32(*this, DriveNumber(letter)))
+      paths_[DriveNumber(letter)] = VolumeFileDevice::VolumePath(letter);
   }
   SetErrorMode(previous);
 }
