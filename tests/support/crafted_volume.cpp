@@ -1,0 +1,240 @@
+#include "support/crafted_volume.h"
+
+#include <algorithm>
+#include <fstream>
+#include <stdexcept>
+
+#include "volume/little_endian.h"
+
+namespace quorvane::testing {
+
+namespace {
+constexpr uint32_t kSector = 512;
+constexpr uint32_t kEndMark = 0x0FFFFFFF;
+constexpr uint32_t kFsInfoSector = 1;
+constexpr uint32_t kBackupBootSector = 6;
+
+void Put(std::vector<uint8_t>& image, size_t offset, std::string_view text) {
+  std::copy(text.begin(), text.end(), image.begin() + static_cast<ptrdiff_t>(offset));
+}
+}  // namespace
+
+std::string ShortName(std::string_view name, std::string_view ext) {
+  std::string out(11, ' ');
+  std::copy_n(name.begin(), std::min<size_t>(name.size(), 8), out.begin());
+  std::copy_n(ext.begin(), std::min<size_t>(ext.size(), 3), out.begin() + 8);
+  return out;
+}
+
+CraftedVolume::CraftedVolume(const CraftedGeometry& geometry) : geometry_(geometry) {
+  fat_sectors_ = ((geometry_.clusters + 2) * 4 + kSector - 1) / kSector;
+  image_.assign(static_cast<size_t>(TotalSectors()) * kSector, 0);
+
+  // Boot sector, as a formatter writes it.
+  auto& b = image_;
+  b[0] = 0xEB, b[1] = 0x58, b[2] = 0x90;
+  Put(b, 3, "QVTEST  ");
+  StoreLe16(b, 11, kSector);
+  b[13] = geometry_.sectors_per_cluster;
+  StoreLe16(b, 14, geometry_.reserved_sectors);
+  b[16] = geometry_.num_fats;
+  b[21] = 0xF8;  // fixed disk
+  StoreLe16(b, 24, 32);
+  StoreLe16(b, 26, 64);
+  StoreLe32(b, 32, TotalSectors());
+  StoreLe32(b, 36, fat_sectors_);
+  StoreLe32(b, 44, geometry_.root_cluster);
+  const bool room_for_fsinfo = geometry_.reserved_sectors > kFsInfoSector;
+  const bool room_for_backup = geometry_.reserved_sectors > kBackupBootSector + 1;
+  StoreLe16(b, 48, room_for_fsinfo ? kFsInfoSector : 0xFFFF);
+  StoreLe16(b, 50, room_for_backup ? kBackupBootSector : 0);
+  b[64] = 0x80;
+  b[66] = 0x29;
+  StoreLe32(b, 67, 0x51A7E5u);
+  Put(b, 71, "NO NAME    ");
+  Put(b, 82, "FAT32   ");
+  b[510] = 0x55, b[511] = 0xAA;
+
+  if (room_for_fsinfo) {
+    const size_t info = kFsInfoSector * kSector;
+    StoreLe32(b, info, 0x41615252);
+    StoreLe32(b, info + 484, 0x61417272);
+    StoreLe32(b, info + 488, 0xFFFFFFFF);  // free count unknown
+    StoreLe32(b, info + 492, 0xFFFFFFFF);  // next free unknown
+    StoreLe32(b, info + 508, 0xAA550000);
+  }
+  if (room_for_backup)
+    std::copy_n(b.begin(), 2 * kSector, b.begin() + kBackupBootSector * kSector);
+
+  for (unsigned copy = 0; copy < geometry_.num_fats; ++copy) {
+    SetFatCopy(copy, 0, 0x0FFFFF00u | 0xF8);
+    SetFatCopy(copy, 1, kEndMark);
+  }
+  if (geometry_.root_cluster >= 2 && geometry_.root_cluster <= LastCluster())
+    SetFat(geometry_.root_cluster, kEndMark);
+}
+
+uint32_t CraftedVolume::FirstDataSector() const {
+  return geometry_.reserved_sectors + geometry_.num_fats * fat_sectors_;
+}
+
+uint32_t CraftedVolume::TotalSectors() const {
+  return FirstDataSector() + geometry_.clusters * geometry_.sectors_per_cluster;
+}
+
+uint32_t CraftedVolume::ClusterBytes() const { return geometry_.sectors_per_cluster * kSector; }
+
+uint64_t CraftedVolume::ClusterOffset(uint32_t cluster) const {
+  if (cluster < 2 || cluster > LastCluster())
+    throw std::out_of_range("cluster " + std::to_string(cluster) + " is outside the volume");
+  return (uint64_t{FirstDataSector()} + uint64_t{cluster - 2} * geometry_.sectors_per_cluster) *
+         kSector;
+}
+
+CraftedVolume& CraftedVolume::SetBootBytes(size_t offset, std::span<const uint8_t> bytes) {
+  if (offset + bytes.size() > kSector) throw std::out_of_range("boot sector field past 512 bytes");
+  std::copy(bytes.begin(), bytes.end(), image_.begin() + static_cast<ptrdiff_t>(offset));
+  // Keep the backup boot sector equal, so that checkers see one story.
+  if (geometry_.reserved_sectors > kBackupBootSector + 1)
+    std::copy(bytes.begin(), bytes.end(),
+              image_.begin() + static_cast<ptrdiff_t>(kBackupBootSector * kSector + offset));
+  return *this;
+}
+
+CraftedVolume& CraftedVolume::SetBytesPerSector(uint16_t value) {
+  uint8_t v[2];
+  StoreLe16(v, 0, value);
+  return SetBootBytes(11, v);
+}
+
+CraftedVolume& CraftedVolume::SetSectorsPerCluster(uint8_t value) {
+  return SetBootBytes(13, std::span<const uint8_t>(&value, 1));
+}
+
+CraftedVolume& CraftedVolume::SetReservedSectors(uint16_t value) {
+  uint8_t v[2];
+  StoreLe16(v, 0, value);
+  return SetBootBytes(14, v);
+}
+
+CraftedVolume& CraftedVolume::SetNumFats(uint8_t value) {
+  return SetBootBytes(16, std::span<const uint8_t>(&value, 1));
+}
+
+CraftedVolume& CraftedVolume::SetFatSize(uint32_t value) {
+  uint8_t v[4];
+  StoreLe32(v, 0, value);
+  return SetBootBytes(36, v);
+}
+
+CraftedVolume& CraftedVolume::SetRootCluster(uint32_t value) {
+  uint8_t v[4];
+  StoreLe32(v, 0, value);
+  return SetBootBytes(44, v);
+}
+
+CraftedVolume& CraftedVolume::SetTotalSectors(uint32_t value) {
+  uint8_t v[4];
+  StoreLe32(v, 0, value);
+  return SetBootBytes(32, v);
+}
+
+size_t CraftedVolume::FatEntryOffset(unsigned copy, uint32_t cluster) const {
+  if (copy >= geometry_.num_fats) throw std::out_of_range("no such FAT copy");
+  if (cluster >= fat_sectors_ * (kSector / 4))
+    throw std::out_of_range("FAT entry " + std::to_string(cluster) + " past the FAT's end");
+  return (size_t{geometry_.reserved_sectors} + size_t{copy} * fat_sectors_) * kSector +
+         size_t{cluster} * 4;
+}
+
+CraftedVolume& CraftedVolume::SetFatCopy(unsigned copy, uint32_t cluster, uint32_t value) {
+  StoreLe32(image_, FatEntryOffset(copy, cluster), value);
+  return *this;
+}
+
+CraftedVolume& CraftedVolume::SetFat(uint32_t cluster, uint32_t value) {
+  for (unsigned copy = 0; copy < geometry_.num_fats; ++copy) SetFatCopy(copy, cluster, value);
+  return *this;
+}
+
+uint32_t CraftedVolume::Fat(uint32_t cluster, unsigned copy) const {
+  return LoadLe32(image_, FatEntryOffset(copy, cluster));
+}
+
+CraftedVolume& CraftedVolume::Chain(const std::vector<uint32_t>& clusters) {
+  for (size_t i = 0; i < clusters.size(); ++i)
+    SetFat(clusters[i], i + 1 < clusters.size() ? clusters[i + 1] : kEndMark);
+  return *this;
+}
+
+CraftedVolume& CraftedVolume::Chain(std::initializer_list<uint32_t> clusters) {
+  return Chain(std::vector<uint32_t>(clusters));
+}
+
+CraftedVolume& CraftedVolume::Cycle(std::initializer_list<uint32_t> clusters) {
+  const std::vector<uint32_t> list(clusters);
+  for (size_t i = 0; i < list.size(); ++i) SetFat(list[i], list[(i + 1) % list.size()]);
+  return *this;
+}
+
+std::span<uint8_t> CraftedVolume::EntryBytes(uint32_t dir_cluster, size_t index) {
+  if ((index + 1) * 32 > ClusterBytes()) throw std::out_of_range("entry index past the cluster");
+  return Cluster(dir_cluster).subspan(index * 32, 32);
+}
+
+CraftedVolume& CraftedVolume::SetEntryBytes(uint32_t dir_cluster, size_t index,
+                                            std::span<const uint8_t> bytes) {
+  if (bytes.size() > 32) throw std::out_of_range("a directory entry is 32 bytes");
+  std::copy(bytes.begin(), bytes.end(), EntryBytes(dir_cluster, index).begin());
+  return *this;
+}
+
+CraftedVolume& CraftedVolume::SetEntry(uint32_t dir_cluster, size_t index,
+                                       const CraftedEntry& entry) {
+  if (entry.name11.size() != 11) throw std::invalid_argument("name11 must be 11 bytes");
+  const std::span<uint8_t> e = EntryBytes(dir_cluster, index);
+  std::fill(e.begin(), e.end(), 0);
+  std::copy(entry.name11.begin(), entry.name11.end(), e.begin());
+  e[11] = entry.attr;
+  StoreLe16(e, 20, static_cast<uint16_t>(entry.first_cluster >> 16));
+  StoreLe16(e, 26, static_cast<uint16_t>(entry.first_cluster & 0xFFFF));
+  StoreLe32(e, 28, entry.size);
+  return *this;
+}
+
+CraftedVolume& CraftedVolume::DotEntries(uint32_t dir_cluster, uint32_t parent_cluster) {
+  SetEntry(dir_cluster, 0, {ShortName("."), 0x10, dir_cluster, 0});
+  return SetEntry(dir_cluster, 1, {ShortName(".."), 0x10, parent_cluster, 0});
+}
+
+std::span<uint8_t> CraftedVolume::Cluster(uint32_t cluster) {
+  return std::span<uint8_t>(image_).subspan(ClusterOffset(cluster), ClusterBytes());
+}
+
+CraftedVolume& CraftedVolume::FillCluster(uint32_t cluster, std::span<const uint8_t> bytes) {
+  if (bytes.size() > ClusterBytes()) throw std::out_of_range("more bytes than a cluster holds");
+  std::copy(bytes.begin(), bytes.end(), Cluster(cluster).begin());
+  return *this;
+}
+
+CraftedVolume& CraftedVolume::FillCluster(uint32_t cluster, uint8_t value) {
+  const std::span<uint8_t> c = Cluster(cluster);
+  std::fill(c.begin(), c.end(), value);
+  return *this;
+}
+
+CraftedVolume& CraftedVolume::WriteBytes(uint64_t offset, std::span<const uint8_t> bytes) {
+  if (offset > image_.size() || bytes.size() > image_.size() - offset)
+    throw std::out_of_range("write past the image's end");
+  std::copy(bytes.begin(), bytes.end(), image_.begin() + static_cast<ptrdiff_t>(offset));
+  return *this;
+}
+
+void CraftedVolume::Save(const std::string& path) const {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(image_.data()), static_cast<std::streamsize>(image_.size()));
+  out.close();
+  if (!out) throw std::runtime_error("cannot write the image " + path);
+}
+
+}  // namespace quorvane::testing
