@@ -1,13 +1,171 @@
-// quorvane-cli search: being built; reports that it is not available yet.
+// quorvane-cli search [--recurse] [--deleted-dirs] [--all] [--name TEXT]
+// [--ext TEXT] [--deleted-dir TEXT] PATH: lists the recoverable deleted files
+// under PATH, one row a line, the list's top row first.
+#include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include "cli/cli_reports.h"
 #include "cli/commands.h"
+#include "recovery/search_worker.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 namespace quorvane::cli {
 
-int RunSearchCommand(DriveTable&, const std::vector<std::string>&) {
-  std::fprintf(stderr, "%s: search is not available yet\n", ProgramTitle().c_str());
+namespace {
+
+// Ctrl-C stops the search as the page's Abort does; the rows found so far
+// are still printed.
+std::atomic<int32_t> g_abort{0};
+static_assert(std::atomic<int32_t>::is_always_lock_free);
+
+extern "C" void OnInterrupt(int) {
+  g_abort.store(1);
+  std::signal(SIGINT, SIG_DFL);  // a second Ctrl-C ends the program
+}
+
+// Rows arrive at the top of the list; they are printed once the search is
+// over, top row first.
+class RowCollector final : public ResultList {
+ public:
+  void InsertRowAtTop(const std::string& column0, const std::string& column1) override {
+    rows_.emplace_back(column0, column1);
+  }
+  void Print(std::FILE* out) const {
+    std::string block;
+    for (auto row = rows_.rbegin(); row != rows_.rend(); ++row) {
+      block.append(row->first).append(1, '\t').append(row->second).append(1, '\n');
+      if (block.size() >= (1u << 16)) {
+        std::fwrite(block.data(), 1, block.size(), out);
+        block.clear();
+      }
+    }
+    std::fwrite(block.data(), 1, block.size(), out);
+    std::fflush(out);
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::string>> rows_;
+};
+
+// The list's blinking bar means nothing on a terminal: its state is kept,
+// nothing is drawn.
+class SilentProgress final : public ProgressBar {
+ public:
+  void SetRange32(int32_t low, int32_t high) override {
+    low_ = low;
+    high_ = high < low ? low : high;
+    SetPos(pos_);
+  }
+  void DeltaPos(int32_t delta) override { SetPos(pos_ + delta); }
+  void SetStep(int32_t step) override { step_ = step; }
+  void StepIt() override { SetPos(pos_ + step_ > high_ ? low_ : pos_ + step_); }
+  void SetPos(int32_t pos) override { pos_ = pos < low_ ? low_ : pos > high_ ? high_ : pos; }
+  int32_t GetPos() override { return pos_; }
+
+ private:
+  int32_t low_ = 0, high_ = 100, pos_ = 0, step_ = 10;
+};
+
+class NoButton final : public PushButton {
+ public:
+  void SetEnabled(bool) override {}
+};
+
+int Usage() {
+  std::fprintf(stderr,
+               "usage: %s [--drive L:=PATH]... search [--recurse] [--deleted-dirs] [--all]\n"
+               "       [--name TEXT] [--ext TEXT] [--deleted-dir TEXT] PATH\n",
+               ProgramTitle().c_str());
   return 2;
+}
+
+// A filter text as the search options dialog takes it: at most `limit` characters.
+bool TakeFilter(const std::string& option, const std::string& text, size_t limit, int32_t& on,
+                FilterBuffer& buffer) {
+  if (text.size() > limit) {
+    std::fprintf(stderr, "%s: %s takes at most %zu characters\n", ProgramTitle().c_str(),
+                 option.c_str(), limit);
+    return false;
+  }
+  on = 1;
+  SetFilterText(buffer, text);
+  return true;
+}
+
+}  // namespace
+
+int RunSearchCommand(DriveTable& drives, const std::vector<std::string>& args) {
+  SearchSettings settings;
+  // As the search-setup page starts: unrecoverable files left out.
+  settings.bSearchSkipUnrecoverable = 1;
+  std::optional<std::string> path;
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string option = args[i];
+    std::optional<std::string> value;
+    if (const size_t equals = option.find('='); option.starts_with("--") && equals != std::string::npos) {
+      value = option.substr(equals + 1);
+      option.erase(equals);
+    }
+    const bool takes_value = option == "--name" || option == "--ext" || option == "--deleted-dir";
+    if (takes_value && !value) {
+      if (i + 1 == args.size()) return Usage();
+      value = args[++i];
+    } else if (!takes_value && value) {
+      return Usage();
+    }
+    if (option == "--recurse") {
+      settings.bSearchRecurse = 1;
+    } else if (option == "--deleted-dirs") {
+      settings.bSearchDeletedDirs = 1;
+    } else if (option == "--all") {
+      settings.bSearchSkipUnrecoverable = 0;
+    } else if (option == "--name") {
+      if (!TakeFilter(option, *value, 8, settings.bSearchNameFilter, settings.szSearchNameFilter))
+        return 2;
+    } else if (option == "--ext") {
+      if (!TakeFilter(option, *value, 3, settings.bSearchExtFilter, settings.szSearchExtFilter))
+        return 2;
+    } else if (option == "--deleted-dir") {
+      if (!TakeFilter(option, *value, 8, settings.bSearchDeletedDirFilter,
+                      settings.szSearchDeletedDirFilter))
+        return 2;
+    } else if (!path && (option.empty() || option[0] != '-')) {
+      path = args[i];
+    } else {
+      return Usage();
+    }
+  }
+  if (!path) return Usage();
+  // As the search-setup page stores it: without a trailing backslash.
+  if (path->size() > 1 && path->back() == '\\') path->pop_back();
+  settings.strSearchDir = *path;
+
+#ifdef _WIN32
+  _setmode(_fileno(stdout), _O_BINARY);  // rows are bytes, lines end in \n
+#endif
+  RowCollector rows;
+  StderrStatus caption(/*only_on_terminal=*/true);
+  StderrStatus status(/*only_on_terminal=*/true);
+  SilentProgress progress;
+  NoButton undelete, show_files, abort_button;
+  StderrMessageBoxes boxes;
+  SearchControls controls{rows, caption, status, progress, undelete, show_files, abort_button};
+
+  g_abort.store(0);
+  std::signal(SIGINT, OnInterrupt);
+  SearchWorker(drives, boxes, settings, controls, g_abort);
+  std::signal(SIGINT, SIG_DFL);
+  rows.Print(stdout);
+  return 0;
 }
 
 }  // namespace quorvane::cli

@@ -1,0 +1,72 @@
+#pragma once
+// SearchContext: one run of the deleted-file search. It walks a directory of
+// a FAT32 volume, named by its 8.3 path, lists the deleted files in it that
+// pass the filters and, as the settings allow, descends into live and deleted
+// subdirectories.
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "recovery/search_report.h"
+#include "recovery/search_settings.h"
+#include "volume/block_device.h"
+#include "volume/fat_params.h"
+#include "volume/message_box_host.h"
+#include "volume/sector_reader.h"
+#include "volume/volume_view.h"
+
+namespace quorvane {
+
+// The deepest directory the search enters: a recovery takes a path of at
+// most this many characters, and the walk at most this many components.
+inline constexpr size_t kMaxSearchPathChars = 255;
+inline constexpr size_t kMaxSearchComponents = 100;
+
+class SearchContext {
+ public:
+  // All references must outlive the context. `settings` supplies the inputs
+  // (its filter buffers are uppercased and cut in place as they are applied);
+  // `abort` nonzero asks the search to stop.
+  SearchContext(DriveSource& drives, MessageBoxHost& boxes, SearchSettings& settings,
+                SearchControls& controls, const std::atomic<int32_t>& abort);
+
+  // Lists the deleted files of the directory `path` (for example C:\DOCS, or
+  // C: for the root directory) and, as the settings allow, of the directories
+  // below it. Rows go to the top of the list; the caption shows each
+  // directory as it is visited and the progress bar blinks once for each.
+  void SearchDeletedFiles(std::string path);
+
+ private:
+  // Where a path walk has arrived: the directory's first cluster, whether a
+  // component of the path named a deleted directory (from then on only the
+  // first cluster of each directory is read), and the components walked.
+  struct Place {
+    uint32_t cluster = 0;
+    bool insideDeleted = false;
+    size_t components = 0;
+  };
+  class FirstEntries;
+
+  bool Aborted() const;
+  bool BeginDirectory(const std::string& path);
+  std::optional<Place> Walk(Place from, const std::vector<std::string>& components);
+  void ScanDirectory(const std::string& path, const Place& place);
+  void EnterSubdirectory(const std::string& parentPath, const Place& parent,
+                         std::span<const uint8_t> entry, const FirstEntries& seen);
+  void ConsiderFile(const std::string& path, bool pathDeleted, std::span<const uint8_t> entry);
+
+  FatParams m_params;
+  SectorReader reader_;
+  VolumeView view_;
+  SearchSettings& settings_;
+  SearchControls& controls_;
+  const std::atomic<int32_t>& abort_;
+  // First clusters of the directories being scanned, top call first.
+  std::vector<uint32_t> openDirectories_;
+};
+
+}  // namespace quorvane
