@@ -26,6 +26,10 @@ bool DriveTable::MapNext(const std::string& path) {
 }
 
 bool DriveTable::ParseArguments(const std::vector<std::string>& args, std::string& error) {
+  // Named letters first, so that a bare path given before "--drive C:=..."
+  // neither takes C: nor is silently replaced by it.
+  std::vector<std::string> bare;
+  std::map<int32_t, std::string> named;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     std::string spec;
@@ -38,10 +42,7 @@ bool DriveTable::ParseArguments(const std::vector<std::string>& args, std::strin
     } else if (arg.starts_with("--drive=")) {
       spec = arg.substr(8);
     } else if (!arg.empty() && arg[0] != '-') {
-      if (!MapNext(arg)) {
-        error = "no free drive letter for '" + arg + "'";
-        return false;
-      }
+      bare.push_back(arg);
       continue;
     } else {
       error = "unknown option '" + arg + "'";
@@ -51,7 +52,18 @@ bool DriveTable::ParseArguments(const std::vector<std::string>& args, std::strin
       error = "bad drive mapping '" + spec + "': expected L:=PATH";
       return false;
     }
-    Map(spec[0], spec.substr(3));
+    if (!named.emplace(DriveNumber(spec[0]), spec.substr(3)).second) {
+      error = std::string("drive ") + static_cast<char>(DriveNumber(spec[0]) + 64) +
+              ": is given twice";
+      return false;
+    }
+  }
+  for (const auto& [drive, path] : named) Map(static_cast<char>(drive + 64), path);
+  for (const std::string& path : bare) {
+    if (!MapNext(path)) {
+      error = "no free drive letter for '" + path + "'";
+      return false;
+    }
   }
   return true;
 }
