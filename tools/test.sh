@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# The test command (CI runs exactly this): installs what is missing, then
+#   1. builds build/ (RelWithDebInfo, wizard and tests) and runs ctest there;
+#   2. builds build-asan/ under AddressSanitizer + UBSan and runs ctest there;
+#   3. builds the wizard's tests in build-tsan/ under ThreadSanitizer and runs
+#      them (skipped while there are none);
+#   4. runs tools/windows-check.sh when it exists.
+# Every step runs even when an earlier one failed; the exit status is 0 only
+# when all passed. QUORVANE_BUILD_DIR renames build/ (and the -asan, -tsan
+# trees beside it), e.g. to test without touching a developer's build/.
+set -uo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+build=${QUORVANE_BUILD_DIR:-build}
+logs=$(mktemp -d "${TMPDIR:-/tmp}/quorvane-test.XXXXXX")
+trap 'rm -rf "$logs"' EXIT
+
+export CTEST_PARALLEL_LEVEL=${CTEST_PARALLEL_LEVEL:-2}
+export CTEST_OUTPUT_ON_FAILURE=1
+# A sanitizer report fails the test at once, with a stack.
+export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1:detect_leaks=1
+export UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1
+export TSAN_OPTIONS="halt_on_error=1:second_deadline_stack=1${TSAN_SUPPRESSIONS:+:suppressions=$TSAN_SUPPRESSIONS}"
+
+names=()
+results=()
+notes=()
+started=$SECONDS
+
+banner() { printf '\n==== %s ====\n' "$*"; }
+
+# record NAME STATUS NOTE
+record() {
+  names+=("$1")
+  results+=("$2")
+  notes+=("$3")
+}
+
+# The closing lines ctest prints ("100% tests passed, ..."), for the summary.
+ctest_verdict() { grep -E 'tests passed|tests failed|No tests were found' "$1" | tail -1; }
+
+configure_and_build() {  # DIR TARGET [cmake options...]
+  local dir=$1 target=$2
+  shift 2
+  cmake -S "$root" -B "$root/$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DQUORVANE_BUILD_UI=ON -DQUORVANE_BUILD_TESTS=ON "$@" &&
+    cmake --build "$root/$dir" ${target:+--target "$target"}
+}
+
+run_ctest() {  # NAME DIR [ctest options...]
+  local name=$1 dir=$2
+  shift 2
+  local log="$logs/$name.ctest"
+  (cd "$root/$dir" && ctest --output-on-failure "$@") 2>&1 | tee "$log"
+  local status=${PIPESTATUS[0]}
+  if grep -q 'No tests were found' "$log"; then status=1; fi
+  record "$name" "$status" "$(ctest_verdict "$log")"
+}
+
+step_start=$SECONDS
+banner "setup"
+if bash "$root/tools/setup.sh"; then record setup 0 ""; else record setup 1 "tools/setup.sh failed"; fi
+
+banner "build: $build (RelWithDebInfo)"
+step_start=$SECONDS
+if configure_and_build "$build" ""; then
+  banner "tests: $build"
+  run_ctest "tests" "$build"
+else
+  record "tests" 1 "build failed"
+fi
+notes[-1]="${notes[-1]} ($((SECONDS - step_start)) s)"
+
+banner "build: $build-asan (address,undefined)"
+step_start=$SECONDS
+if configure_and_build "$build-asan" "" -DQUORVANE_SANITIZE=address,undefined; then
+  banner "tests: $build-asan"
+  run_ctest "asan+ubsan" "$build-asan"
+else
+  record "asan+ubsan" 1 "build failed"
+fi
+notes[-1]="${notes[-1]} ($((SECONDS - step_start)) s)"
+
+banner "build: $build-tsan (thread, wizard tests only)"
+step_start=$SECONDS
+if cmake -S "$root" -B "$root/$build-tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DQUORVANE_BUILD_UI=ON -DQUORVANE_BUILD_TESTS=ON -DQUORVANE_SANITIZE=thread; then
+  if ninja -C "$root/$build-tsan" -t targets all | grep -q '^quorvane_ui_tests:'; then
+    if cmake --build "$root/$build-tsan" --target quorvane_ui_tests; then
+      banner "tests: $build-tsan (wizard)"
+      run_ctest "tsan (wizard)" "$build-tsan" -L '^ui$'
+    else
+      record "tsan (wizard)" 1 "build failed"
+    fi
+  else
+    record "tsan (wizard)" skip "no wizard tests yet"
+  fi
+else
+  record "tsan (wizard)" 1 "configure failed"
+fi
+notes[-1]="${notes[-1]} ($((SECONDS - step_start)) s)"
+
+if [[ -f $root/tools/windows-check.sh ]]; then
+  banner "windows check"
+  step_start=$SECONDS
+  if bash "$root/tools/windows-check.sh"; then
+    record "windows check" 0 "($((SECONDS - step_start)) s)"
+  else
+    record "windows check" 1 "($((SECONDS - step_start)) s)"
+  fi
+else
+  record "windows check" skip "no tools/windows-check.sh"
+fi
+
+banner "summary"
+failed=0
+for i in "${!names[@]}"; do
+  case ${results[$i]} in
+    0) verdict=PASS ;;
+    skip) verdict=SKIP ;;
+    *) verdict=FAIL; failed=1 ;;
+  esac
+  printf '%-16s %-5s %s\n' "${names[$i]}" "$verdict" "${notes[$i]}"
+done
+echo "total time: $((SECONDS - started)) s"
+if ((failed)); then
+  echo "RESULT: FAIL"
+  exit 1
+fi
+echo "RESULT: PASS"
