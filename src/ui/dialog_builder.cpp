@@ -1,0 +1,130 @@
+#include "ui/dialog_builder.h"
+
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTreeView>
+
+#include "ui/find_control.h"
+#include "ui/progress_ctrl.h"
+#include "ui/template_controls.h"
+
+namespace quorvane::ui {
+namespace {
+
+QWidget* MakeControl(const ControlTemplate& control, QWidget* host) {
+  const QString text = QString::fromLatin1(control.text ? control.text : "");
+  const bool centre = control.style & style::kCenter;
+  switch (control.kind) {
+    case ControlKind::kPushButton: {
+      auto* button = new QPushButton(text, host);
+      button->setDefault(control.style & style::kDefault);
+      return button;
+    }
+    case ControlKind::kGroupBox:
+      return new TemplateGroupBox(text, host);
+    case ControlKind::kStatic: {
+      auto* label = new TemplateLabel(text, host);
+      label->setTextFormat(Qt::PlainText);
+      label->setWordWrap(!(control.style & style::kNoWrap));
+      label->setAlignment((centre ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
+      if (control.style & style::kSunken) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+      return label;
+    }
+    case ControlKind::kEdit: {
+      auto* edit = new QLineEdit(host);
+      if (centre) edit->setAlignment(Qt::AlignCenter);
+      return edit;
+    }
+    case ControlKind::kCheckBox:
+      return new QCheckBox(text, host);
+    case ControlKind::kPicture: {
+      auto* picture = new QLabel(host);
+      picture->setPixmap(ResourcePicture(control.text));
+      return picture;
+    }
+    case ControlKind::kProgressBar:
+      return new ProgressCtrl(host);
+    case ControlKind::kListView: {
+      auto* view = new QTreeView(host);
+      view->setRootIsDecorated(false);
+      view->setItemsExpandable(false);
+      view->setUniformRowHeights(true);
+      view->setSortingEnabled(false);
+      view->setSelectionBehavior(QAbstractItemView::SelectRows);
+      view->setSelectionMode((control.style & style::kMultiSelect)
+                                 ? QAbstractItemView::ExtendedSelection
+                                 : QAbstractItemView::SingleSelection);
+      view->header()->setSectionsMovable(false);
+      return view;
+    }
+  }
+  return new QWidget(host);
+}
+
+bool TakesFocus(const QWidget* widget) {
+  return (widget->focusPolicy() & Qt::TabFocus) == Qt::TabFocus;
+}
+
+}  // namespace
+
+QSize DialogSize(const DialogTemplate& dialog, const QFont& font) {
+  const DialogUnits units = DialogUnits::FromFont(font);
+  return QSize(units.X(dialog.cx), units.Y(dialog.cy));
+}
+
+QPixmap ResourcePicture(const char* number) {
+  return QPixmap(QStringLiteral(":/pictures/%1.png").arg(QLatin1String(number)));
+}
+
+std::vector<QWidget*> BuildDialog(QWidget* host, const DialogTemplate& dialog) {
+  const QFont font = DialogFont();
+  host->setFont(font);
+  const DialogUnits units = DialogUnits::FromFont(font);
+  host->setFixedSize(units.X(dialog.cx), units.Y(dialog.cy));
+
+  std::vector<QWidget*> controls;
+  controls.reserve(dialog.controls.size());
+  for (const ControlTemplate& control : dialog.controls) {
+    QWidget* widget = MakeControl(control, host);
+    const QRect rect = units.Rect(control.x, control.y, control.cx, control.cy);
+    if (control.kind == ControlKind::kPicture) {
+      // A picture control takes the size of its bitmap.
+      widget->setGeometry(QRect(rect.topLeft(), widget->sizeHint()));
+    } else {
+      widget->setGeometry(rect);
+    }
+    if (control.id != kNoId) {
+      widget->setObjectName(QString::number(control.id));
+      widget->setProperty(kControlIdProperty, control.id);
+    }
+    widget->setEnabled(!(control.style & style::kDisabled));
+    if (control.style & style::kHidden) widget->hide();
+    controls.push_back(widget);
+  }
+
+  // Tab order is template order; a mnemonic of a text goes to the next
+  // control that takes the focus.
+  QWidget* previous = nullptr;
+  for (QWidget* widget : controls) {
+    if (!TakesFocus(widget)) continue;
+    if (previous) QWidget::setTabOrder(previous, widget);
+    previous = widget;
+  }
+  for (size_t i = 0; i < controls.size(); ++i) {
+    QWidget* next = nullptr;
+    for (size_t j = i + 1; j < controls.size() && !next; ++j) {
+      if (TakesFocus(controls[j])) next = controls[j];
+    }
+    if (auto* label = qobject_cast<TemplateLabel*>(controls[i])) {
+      if (next) label->setBuddy(next);
+    } else if (auto* group = qobject_cast<TemplateGroupBox*>(controls[i])) {
+      group->SetBuddy(next);
+    }
+  }
+  return controls;
+}
+
+}  // namespace quorvane::ui

@@ -1,0 +1,137 @@
+#include "ui/launcher_dlg.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+
+#include "res/dialogs/launcher_dialog.h"
+#include "res/program_texts.h"
+#include "ui/about_dlg.h"
+#include "ui/dialog_builder.h"
+#include "ui/find_control.h"
+#include "ui/home_page.h"
+#include "ui/template_controls.h"
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+namespace quorvane::ui {
+namespace {
+
+constexpr int kIconSize = 32;  // the platform's standard icon size
+
+}  // namespace
+
+CLauncherDlg::CLauncherDlg(DriveSource& drives)
+    : m_context{m_sheet, m_state, drives},
+      m_page4(m_context),
+      m_page3(m_context),
+      m_page2(m_context),
+      m_page1(m_context),
+      m_hIcon(ResourcePicture("128")) {
+  setWindowTitle(QString::fromLatin1(res::kLauncherDialog.caption));
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  BuildDialog(this, res::kLauncherDialog);
+  setWindowIcon(m_hIcon);
+
+  connect(FindControl<QPushButton>(this, 1025), &QPushButton::clicked, this, &CLauncherDlg::OnStart);
+  connect(FindControl<QPushButton>(this, 1026), &QPushButton::clicked, this, &CLauncherDlg::OnAbout);
+  connect(FindControl<QPushButton>(this, 1), &QPushButton::clicked, this, &QDialog::accept);
+  connect(FindControl<TemplateLabel>(this, 1031), &TemplateLabel::clicked, this, &OpenHomePage);
+
+  // Where no system menu can be extended, its entries sit in the context
+  // menu: the window commands, a separator, then the about box.
+  m_systemMenu = new QMenu(this);
+  m_systemMenu->addAction(tr("Mi&nimize"), this, &QWidget::showMinimized);
+  m_systemMenu->addAction(tr("&Close"), this, &QWidget::close);
+  m_systemMenu->addSeparator();
+  QAction* about = m_systemMenu->addAction(QString::fromLatin1(res::kAboutMenuEntry));
+  about->setData(res::kAboutCommand);
+  connect(about, &QAction::triggered, this, [this] { OnSysCommand(res::kAboutCommand); });
+}
+
+CLauncherDlg::~CLauncherDlg() {
+  // Workers end before any page goes, whatever way the window ends.
+  m_sheet.StopPageWork();
+}
+
+void CLauncherDlg::PrepareWizard() {
+  if (m_prepared) return;
+  m_prepared = true;
+  m_sheet.AddPage(&m_page1);
+  m_sheet.AddPage(&m_page2);
+  m_sheet.AddPage(&m_page3);
+  m_sheet.AddPage(&m_page4);
+}
+
+void CLauncherDlg::OnStart() {
+  showMinimized();
+  PrepareWizard();
+  m_sheet.DoModal();
+  accept();
+}
+
+void CLauncherDlg::OnAbout() {
+  CAboutDlg about;
+  about.exec();
+}
+
+void CLauncherDlg::OnSysCommand(unsigned command) {
+  if ((command & 0xFFF0) == unsigned(res::kAboutCommand)) OnAbout();
+}
+
+QPoint CLauncherDlg::MinimisedIconOrigin(QSize client, QSize icon) {
+  return QPoint((client.width() - icon.width() + 1) / 2, (client.height() - icon.height() + 1) / 2);
+}
+
+void CLauncherDlg::contextMenuEvent(QContextMenuEvent* event) {
+#ifdef Q_OS_WIN
+  QDialog::contextMenuEvent(event);
+#else
+  m_systemMenu->popup(event->globalPos());
+#endif
+}
+
+void CLauncherDlg::paintEvent(QPaintEvent* event) {
+  if (!isMinimized()) {
+    QDialog::paintEvent(event);
+    return;
+  }
+  // Platforms that paint a minimised window get the icon, centred.
+  QPainter painter(this);
+  painter.fillRect(rect(), palette().window());
+  const QSize icon(kIconSize, kIconSize);
+  painter.drawPixmap(QRect(MinimisedIconOrigin(size(), icon), icon), m_hIcon.pixmap(icon));
+}
+
+void CLauncherDlg::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+#ifdef Q_OS_WIN
+  if (m_systemMenuExtended) return;
+  m_systemMenuExtended = true;
+  HMENU menu = GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE);
+  const QString entry = QString::fromLatin1(res::kAboutMenuEntry);
+  if (menu && !entry.isEmpty()) {
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, res::kAboutCommand,
+                reinterpret_cast<const wchar_t*>(entry.utf16()));
+  }
+#endif
+}
+
+#ifdef Q_OS_WIN
+bool CLauncherDlg::nativeEvent(const QByteArray& type, void* message, qintptr* result) {
+  const MSG* msg = static_cast<const MSG*>(message);
+  if (msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == unsigned(res::kAboutCommand)) {
+    OnSysCommand(unsigned(msg->wParam));
+    *result = 0;
+    return true;
+  }
+  return QDialog::nativeEvent(type, message, result);
+}
+#endif
+
+}  // namespace quorvane::ui

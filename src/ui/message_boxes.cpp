@@ -1,0 +1,94 @@
+#include "ui/message_boxes.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QPointer>
+
+#include "volume/message_box_host.h"
+
+namespace quorvane::ui {
+namespace {
+
+MessageBoxHook& Hook() {
+  static MessageBoxHook hook;
+  return hook;
+}
+
+bool IsYesNo(uint32_t style) { return (style & 0xF) == 4; }
+
+QMessageBox::Icon IconOf(uint32_t style) {
+  switch (style & 0xF0) {
+    case 0x10: return QMessageBox::Critical;
+    case 0x20: return QMessageBox::Question;
+    case 0x30: return QMessageBox::Warning;
+    case 0x40: return QMessageBox::Information;
+    default: return QMessageBox::NoIcon;
+  }
+}
+
+QString Latin1(const std::string& bytes) {
+  return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+}
+
+}  // namespace
+
+QString ApplicationTitle() {
+  return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+}
+
+QMessageBox* CreateMessageBox(QWidget* parent, const QString& text,
+                              const std::optional<QString>& caption, uint32_t style) {
+  auto* box = new QMessageBox(IconOf(style), caption.value_or(ApplicationTitle()), text,
+                              QMessageBox::NoButton, parent);
+  if (IsYesNo(style)) {
+    box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box->setDefaultButton(QMessageBox::Yes);
+  } else {
+    box->setStandardButtons(QMessageBox::Ok);
+    box->setEscapeButton(QMessageBox::Ok);
+  }
+  // 0x1000: system-modal, shown above every other window.
+  if (style & 0x1000) box->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  box->setTextFormat(Qt::PlainText);
+  return box;
+}
+
+int AnswerOf(const QMessageBox& box, uint32_t style) {
+  const QAbstractButton* clicked = box.clickedButton();
+  if (clicked == box.button(QMessageBox::Yes)) return kIdYes;
+  if (clicked == box.button(QMessageBox::No)) return kIdNo;
+  if (clicked == box.button(QMessageBox::Ok)) return kIdOk;
+  return DefaultAnswer(style);
+}
+
+int DefaultAnswer(uint32_t style) { return IsYesNo(style) ? kIdNo : kIdOk; }
+
+int ShowModalMessageBox(QWidget* parent, const QString& text,
+                        const std::optional<QString>& caption, uint32_t style) {
+  QPointer<QMessageBox> box = CreateMessageBox(parent, text, caption, style);
+  NotifyMessageBoxShown(*box, style);
+  box->exec();
+  if (!box) return DefaultAnswer(style);
+  const int answer = AnswerOf(*box, style);
+  delete box;
+  return answer;
+}
+
+int ShowModalMessageBox(QWidget* parent, const std::string& text,
+                        const std::optional<std::string>& caption, uint32_t style) {
+  std::optional<QString> qcaption;
+  if (caption) qcaption = Latin1(*caption);
+  return ShowModalMessageBox(parent, Latin1(text), qcaption, style);
+}
+
+MessageBoxHook SetMessageBoxHook(MessageBoxHook hook) {
+  MessageBoxHook previous = std::move(Hook());
+  Hook() = std::move(hook);
+  return previous;
+}
+
+void NotifyMessageBoxShown(QMessageBox& box, uint32_t style) {
+  if (Hook()) Hook()(box, style);
+}
+
+}  // namespace quorvane::ui

@@ -1,0 +1,49 @@
+#pragma once
+// The state of a platform progress bar and its operations: range 0..100,
+// step 10 and position 0 at first; setting the range, the position or a
+// delta clamps the position into the range; a step past the top wraps round
+// from the bottom; a step over an empty range does nothing.
+#include <algorithm>
+#include <cstdint>
+
+namespace quorvane::ui {
+
+struct ProgressState {
+  int32_t low = 0;
+  int32_t high = 100;
+  int32_t pos = 0;
+  int32_t step = 10;
+
+  void SetRange32(int32_t new_low, int32_t new_high) {
+    low = new_low;
+    high = new_high;
+    Clamp();
+  }
+  void SetPos(int32_t new_pos) {
+    pos = new_pos;
+    Clamp();
+  }
+  void DeltaPos(int32_t delta) {
+    pos = Saturate(static_cast<int64_t>(pos) + delta);
+    Clamp();
+  }
+  void SetStep(int32_t new_step) { step = new_step; }
+  void StepIt() {
+    if (high <= low) return;
+    int64_t next = static_cast<int64_t>(pos) + step;
+    const int64_t span = static_cast<int64_t>(high) - low;
+    if (next > high) next = (next - low) % span + low;
+    pos = Saturate(next);
+    Clamp();
+  }
+
+ private:
+  static int32_t Saturate(int64_t value) {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+  }
+  void Clamp() {
+    if (high >= low) pos = std::clamp(pos, low, high);
+  }
+};
+
+}  // namespace quorvane::ui

@@ -1,0 +1,39 @@
+#include "ui/queued_reports.h"
+
+namespace quorvane::ui {
+
+void QueuedStatusText::SetText(const std::string& text) {
+  queue_.Post([label = label_, text = QString::fromLatin1(text.data(), qsizetype(text.size()))] {
+    if (label) label->setText(text);
+  });
+}
+
+QueuedProgressBar::QueuedProgressBar(UiReportQueue& queue, ProgressCtrl* bar)
+    : queue_(queue), bar_(bar), shadow_(bar ? bar->state() : ProgressState{}) {}
+
+template <typename Op>
+void QueuedProgressBar::Forward(Op op) {
+  op(shadow_);
+  queue_.Post([bar = bar_, op] {
+    if (bar) op(*bar);
+  });
+}
+
+void QueuedProgressBar::SetRange32(int32_t low, int32_t high) {
+  Forward([low, high](auto& bar) { bar.SetRange32(low, high); });
+}
+void QueuedProgressBar::DeltaPos(int32_t delta) {
+  Forward([delta](auto& bar) { bar.DeltaPos(delta); });
+}
+void QueuedProgressBar::SetStep(int32_t step) {
+  Forward([step](auto& bar) { bar.SetStep(step); });
+}
+void QueuedProgressBar::StepIt() {
+  Forward([](auto& bar) { bar.StepIt(); });
+}
+void QueuedProgressBar::SetPos(int32_t pos) {
+  Forward([pos](auto& bar) { bar.SetPos(pos); });
+}
+int32_t QueuedProgressBar::GetPos() { return shadow_.pos; }
+
+}  // namespace quorvane::ui

@@ -1,0 +1,82 @@
+#include "ui/wizard/results_page_reports.h"
+
+namespace quorvane::ui {
+
+void QueuedResultList::InsertRowAtTop(const std::string& column0, const std::string& column1) {
+  if (open_) {
+    std::lock_guard lock(open_->mutex);
+    if (!open_->taken) {
+      open_->rows.push_back({column0, column1});
+      return;
+    }
+  }
+  open_ = std::make_shared<Batch>();
+  open_->rows.push_back({column0, column1});
+  queue_.Post([batch = open_, model = model_] {
+    std::vector<ResultRow> rows;
+    {
+      std::lock_guard lock(batch->mutex);
+      batch->taken = true;
+      rows.swap(batch->rows);
+    }
+    if (model) model->AddAtTop(std::move(rows));
+  });
+}
+
+void QueuedButton::SetEnabled(bool enabled) {
+  queue_.Post([button = button_, enabled] {
+    if (button) button->setEnabled(enabled);
+  });
+}
+
+ResultsPageReports::ResultsPageReports(UiReportQueue& queue, MessageBoxHost& boxes,
+                                       const ResultsPageWidgets& widgets)
+    : rows_(queue, widgets.list),
+      caption_(rows_, queue, widgets.caption),
+      status_(rows_, queue, widgets.status),
+      progress_(rows_, queue, widgets.progress),
+      undelete_(rows_, queue, widgets.undelete),
+      show_files_(rows_, queue, widgets.showFiles),
+      abort_(rows_, queue, widgets.abort),
+      boxes_(rows_, boxes),
+      search_{rows_, caption_, status_, progress_, undelete_, show_files_, abort_} {}
+
+void ResultsPageReports::OrderedText::SetText(const std::string& text) {
+  rows_.EndBatch();
+  inner_.SetText(text);
+}
+
+void ResultsPageReports::OrderedProgress::SetRange32(int32_t low, int32_t high) {
+  rows_.EndBatch();
+  inner_.SetRange32(low, high);
+}
+void ResultsPageReports::OrderedProgress::DeltaPos(int32_t delta) {
+  rows_.EndBatch();
+  inner_.DeltaPos(delta);
+}
+void ResultsPageReports::OrderedProgress::SetStep(int32_t step) {
+  rows_.EndBatch();
+  inner_.SetStep(step);
+}
+void ResultsPageReports::OrderedProgress::StepIt() {
+  rows_.EndBatch();
+  inner_.StepIt();
+}
+void ResultsPageReports::OrderedProgress::SetPos(int32_t pos) {
+  rows_.EndBatch();
+  inner_.SetPos(pos);
+}
+
+void ResultsPageReports::OrderedButton::SetEnabled(bool enabled) {
+  rows_.EndBatch();
+  inner_.SetEnabled(enabled);
+}
+
+int ResultsPageReports::OrderedBoxes::ShowMessageBox(const std::string& text,
+                                                     const std::optional<std::string>& caption,
+                                                     uint32_t style) {
+  rows_.EndBatch();
+  return inner_.ShowMessageBox(text, caption, style);
+}
+
+}  // namespace quorvane::ui

@@ -1,0 +1,23 @@
+#pragma once
+// The search settings that pass from the search-setup page and the search
+// options dialog to the results page. Flags hold 0 or 1, as a check box
+// gives them. Read and written on the user-interface thread only.
+#include <QString>
+#include <cstdint>
+
+namespace quorvane::ui {
+
+struct WizardState {
+  QString m_strDeletedDirFilter;
+  int32_t m_bDeletedDirFilter = 0;
+  QString m_strNameFilter;
+  QString m_strExtFilter;
+  int32_t m_bExtFilter = 0;
+  int32_t m_bNameFilter = 0;
+  int32_t m_bSkipUnrecoverable = 0;
+  int32_t m_bSearchDeletedDirs = 0;
+  int32_t m_bRecurse = 0;
+  QString m_strSearchDir;  // short (8.3) form, no trailing backslash
+};
+
+}  // namespace quorvane::ui
