@@ -161,6 +161,7 @@ TEST_F(SearchOnCraftedVolume, AtMostAHundredComponentsAreWalked) {
     path += "\\A";
     parent = 10 + level;
   }
+  File(parent, 0, E5 + "AT101");
   // 100 components: its file is listed, the 101st directory is not entered.
   const std::string hundred = path.substr(0, path.size() - 2);
   EXPECT_THAT(Run(hundred), ElementsAre(hundred + "\\" + E5 + "AT100  .TXT"));
