@@ -37,7 +37,8 @@ QString ApplicationTitle() {
 }
 
 QMessageBox* CreateMessageBox(QWidget* parent, const QString& text,
-                              const std::optional<QString>& caption, uint32_t style) {
+                              const std::optional<QString>& caption, uint32_t style,
+                              Qt::WindowModality modality) {
   auto* box = new QMessageBox(IconOf(style), caption.value_or(ApplicationTitle()), text,
                               QMessageBox::NoButton, parent);
   if (IsYesNo(style)) {
@@ -47,9 +48,10 @@ QMessageBox* CreateMessageBox(QWidget* parent, const QString& text,
     box->setStandardButtons(QMessageBox::Ok);
     box->setEscapeButton(QMessageBox::Ok);
   }
+  box->setTextFormat(Qt::PlainText);
+  box->setWindowModality(modality);
   // 0x1000: system-modal, shown above every other window.
   if (style & 0x1000) box->setWindowFlag(Qt::WindowStaysOnTopHint, true);
-  box->setTextFormat(Qt::PlainText);
   return box;
 }
 
@@ -65,7 +67,8 @@ int DefaultAnswer(uint32_t style) { return IsYesNo(style) ? kIdNo : kIdOk; }
 
 int ShowModalMessageBox(QWidget* parent, const QString& text,
                         const std::optional<QString>& caption, uint32_t style) {
-  QPointer<QMessageBox> box = CreateMessageBox(parent, text, caption, style);
+  QPointer<QMessageBox> box =
+      CreateMessageBox(parent, text, caption, style, Qt::ApplicationModal);
   NotifyMessageBoxShown(*box, style);
   box->exec();
   if (!box) return DefaultAnswer(style);

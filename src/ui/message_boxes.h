@@ -17,9 +17,11 @@ QString ApplicationTitle();
 
 // A box for `style`: 0 OK without icon, 48 OK with exclamation, 64 OK with
 // information, 68 Yes and No with information, 4160 OK with information
-// above every other window. Not yet shown.
+// above every other window. Not yet shown; `modality` is set here because
+// setting it later takes the style's window flags away.
 QMessageBox* CreateMessageBox(QWidget* parent, const QString& text,
-                              const std::optional<QString>& caption, uint32_t style);
+                              const std::optional<QString>& caption, uint32_t style,
+                              Qt::WindowModality modality);
 
 // The platform's answer code for the button that closed `box` (1 OK, 6 Yes,
 // 7 No); a Yes/No box closed otherwise answers No, any other box OK.

@@ -46,8 +46,8 @@ void WorkerMessageBoxHost::Show(const std::shared_ptr<Request>& request) {
     std::lock_guard lock(mutex_);
     if (request->answer) return;  // answered by CloseAll() before it came up
   }
-  QMessageBox* box = CreateMessageBox(parent_, request->text, request->caption, request->style);
-  box->setWindowModality(Qt::NonModal);
+  QMessageBox* box =
+      CreateMessageBox(parent_, request->text, request->caption, request->style, Qt::NonModal);
   box->setAttribute(Qt::WA_DeleteOnClose);
   QObject::connect(box, &QMessageBox::finished, box, [this, box, request] {
     std::lock_guard lock(mutex_);

@@ -18,6 +18,7 @@ BoxWatcher::BoxWatcher() {
                              bool(box.windowFlags() & Qt::WindowStaysOnTopHint),
                              box.windowModality() != Qt::NonModal});
     shown_.emplace_back(&box);
+    if (on_show_) on_show_(box);
     if (leave_open_) return;
     const QMessageBox::StandardButton answer =
         box.button(QMessageBox::Yes) ? yes_no_answer_ : QMessageBox::Ok;

@@ -33,6 +33,8 @@ class BoxWatcher {
 
   void LeaveOpen(bool leave) { leave_open_ = leave; }
   void AnswerYesNo(QMessageBox::StandardButton answer) { yes_no_answer_ = answer; }
+  // Runs as each box comes up, before it is answered.
+  void OnShow(std::function<void(QMessageBox&)> on_show) { on_show_ = std::move(on_show); }
 
   const std::vector<SeenBox>& boxes() const { return boxes_; }
   std::vector<QString> Texts() const;
@@ -43,6 +45,7 @@ class BoxWatcher {
   ui::MessageBoxHook previous_;
   std::vector<SeenBox> boxes_;
   std::vector<QPointer<QMessageBox>> shown_;
+  std::function<void(QMessageBox&)> on_show_;
   bool leave_open_ = false;
   QMessageBox::StandardButton yes_no_answer_ = QMessageBox::Yes;
 };

@@ -1,15 +1,154 @@
 #include "ui/wizard/undelete_page3.h"
 
+#include <QCheckBox>
+#include <QDir>
+#include <QPushButton>
+
+#include "recovery/engine_texts.h"
 #include "res/dialogs/search_setup_page.h"
+#include "ui/message_boxes.h"
+#include "ui/wizard/control_tips.h"
+#include "ui/wizard/volume_folder_chooser.h"
 #include "ui/wizard/wizard_sheet.h"
+#include "ui/wizard/wizard_state.h"
+#include "volume/directory_lookup.h"
+#include "volume/message_box_host.h"
 
 namespace quorvane::ui {
+namespace {
+
+const QString kCaption = QString::fromLatin1(texts::kAppCaption);
+
+}  // namespace
 
 CUndeletePage3::CUndeletePage3(WizardContext& context) : CWizardPage(res::kSearchSetupPage, context) {}
+
+void CUndeletePage3::DoDataExchange(DataExchange& dx) {
+  dx.Text(1024, m_strDirectory);
+  dx.Check(1030, m_bRecurse);
+  dx.Check(1031, m_bSearchDeletedDirs);
+  dx.Check(1038, m_bSkipUnrecoverable);
+}
+
+void CUndeletePage3::OnInitDialog() {
+  CWizardPage::OnInitDialog();
+  connect(Control<QPushButton>(1015), &QPushButton::clicked, this, &CUndeletePage3::OnBrowse);
+  connect(Control<QCheckBox>(1030), &QCheckBox::clicked, this, &CUndeletePage3::OnRecursive);
+  connect(Control<QPushButton>(1043), &QPushButton::clicked, this,
+          &CUndeletePage3::OnMoreSearchOptions);
+  Control(1031)->setEnabled(false);
+  m_bSkipUnrecoverable = 1;
+  WizardState& state = context_.state;
+  state.m_bExtFilter = 0;
+  state.m_bNameFilter = 0;
+  state.m_bDeletedDirFilter = 0;
+  UpdateData(false);
+  new ControlTips(this, res::kSearchSetupPage, &CUndeletePage3::TipText);
+}
 
 bool CUndeletePage3::OnSetActive() {
   PostWizardButtons(CWizardSheet::kBack | CWizardSheet::kNext);
   return CWizardPage::OnSetActive();
+}
+
+void CUndeletePage3::OnRecursive() {
+  UpdateData(true);
+  // Only the box's state changes: its check mark and field stay.
+  Control(1031)->setEnabled(m_bRecurse != 0);
+}
+
+void CUndeletePage3::OnBrowse() {
+  const QString chosen = ChooseVolumeFolder(
+      this, QStringLiteral("<< Select directory to search for undeletable files >>"),
+      context_.drives);
+  if (!chosen.isEmpty()) m_strDirectory = chosen;
+  // Chosen or not, the directory's short form becomes the search directory;
+  // a text with none leaves the search directory as it was (Next sets it).
+  if (const auto short_form = ShortForm(m_strDirectory)) context_.state.m_strSearchDir = *short_form;
+  UpdateData(false);
+}
+
+bool CUndeletePage3::OnWizardNext() {
+  UpdateData(true);
+  if (m_strDirectory.isEmpty()) {
+    ShowModalMessageBox(this,
+                        QStringLiteral("Please specify a directory to search for undeletable files."),
+                        kCaption, kMbIconExclamation);
+    return false;
+  }
+  const auto short_form = ShortForm(m_strDirectory);
+  if (!short_form) {
+    ShowModalMessageBox(this, QStringLiteral("Directory does not exist !"), kCaption,
+                        kMbIconExclamation);
+    return false;
+  }
+  WizardState& state = context_.state;
+  state.m_strSearchDir = *short_form;
+  state.m_bRecurse = m_bRecurse;
+  state.m_bSearchDeletedDirs = m_bSearchDeletedDirs;
+  state.m_bSkipUnrecoverable = m_bSkipUnrecoverable;
+  return true;
+}
+
+std::optional<QString> CUndeletePage3::ShortForm(const QString& directory) {
+  if (directory.isEmpty()) return std::nullopt;
+  const std::u16string text = directory.toStdU16String();
+  if (IsDrivePath(text)) {
+    // Checked through our own FAT reader; the result is the stored 8.3
+    // names, the bytes the search compares its components with.
+    const auto short_path = DirectoryLookup(context_.drives).ShortPath(text);
+    if (!short_path) return std::nullopt;
+    return QString::fromLatin1(short_path->data(), qsizetype(short_path->size()));
+  }
+  // A host directory is checked by entering it and coming back: the output
+  // directory chosen on page 1 is the current directory and stays so. It is
+  // remembered whatever its length.
+  const QString remembered = QDir::currentPath();
+  if (!QDir::setCurrent(directory)) return std::nullopt;
+  QDir::setCurrent(remembered);
+  // A host directory is its own short form.
+  QString form = directory;
+  if (form.size() > 1 && (form.endsWith(u'\\') || form.endsWith(u'/'))) form.chop(1);
+  return form;
+}
+
+void CUndeletePage3::OnMoreSearchOptions() {
+  UpdateData(true);
+  CSearchOptionsDlg& dialog = m_dlgSearchOptions;
+  WizardState& state = context_.state;
+  dialog.m_bDeletedDirsEnabled = m_bSearchDeletedDirs;
+  dialog.m_bNameFilter = state.m_bNameFilter;
+  dialog.m_strNameFilter = state.m_strNameFilter;
+  dialog.m_bExtFilter = state.m_bExtFilter;
+  dialog.m_strExtFilter = state.m_strExtFilter;
+  dialog.m_bDeletedDirFilter = state.m_bDeletedDirFilter;
+  dialog.m_strDeletedDirFilter = state.m_strDeletedDirFilter;
+  if (dialog.DoModal() != kIdOk) return;
+  state.m_bNameFilter = dialog.m_bNameFilter;
+  state.m_strNameFilter = dialog.m_strNameFilter;
+  state.m_bExtFilter = dialog.m_bExtFilter;
+  state.m_strExtFilter = dialog.m_strExtFilter;
+  state.m_bDeletedDirFilter = dialog.m_bDeletedDirFilter;
+  state.m_strDeletedDirFilter = dialog.m_strDeletedDirFilter;
+}
+
+QString CUndeletePage3::TipText(int id) {
+  switch (id) {
+    case 1030:
+      return QStringLiteral(
+          "Enable this option if you want to search recursively the subdirectories in the "
+          "selected directory.");
+    case 1031:
+      return QStringLiteral(
+          "Enable this option if you also want to search deleted directories for undeletable "
+          "files.");
+    case 1038:
+      return QStringLiteral(
+          "Enable this if you are searching for executable/binary files and disable if you are "
+          "searching data/text files");
+    default:
+      return {};
+  }
 }
 
 }  // namespace quorvane::ui

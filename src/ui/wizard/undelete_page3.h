@@ -1,5 +1,12 @@
 #pragma once
-// Page 3: the search-setup page.
+// Page 3: the search-setup page. The user names the directory to search and
+// how to search it; Next checks the directory, takes its short (8.3) form
+// and stores the settings into WizardState for the results page.
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+#include "ui/wizard/search_options_dlg.h"
 #include "ui/wizard/wizard_page.h"
 
 namespace quorvane::ui {
@@ -11,6 +18,30 @@ class CUndeletePage3 : public CWizardPage {
   explicit CUndeletePage3(WizardContext& context);
 
   bool OnSetActive() override;
+  bool OnWizardNext() override;
+  void OnBrowse();
+  void OnRecursive();
+  void OnMoreSearchOptions();
+
+  // The tip text of a control (empty: none).
+  static QString TipText(int id);
+
+  CSearchOptionsDlg m_dlgSearchOptions;
+  QString m_strDirectory;            // as typed or chosen (long form)
+  int32_t m_bRecurse = 0;
+  int32_t m_bSearchDeletedDirs = 0;
+  int32_t m_bSkipUnrecoverable = 0;
+
+ protected:
+  void OnInitDialog() override;
+  void DoDataExchange(DataExchange& dx) override;
+
+ private:
+  // The short form of `directory` without a trailing backslash, or none
+  // when it names no directory. A drive path is checked through our FAT
+  // reader, any other path by entering it and coming back; the current
+  // directory is the same afterwards.
+  std::optional<QString> ShortForm(const QString& directory);
 };
 
 }  // namespace quorvane::ui

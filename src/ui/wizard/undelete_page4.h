@@ -1,16 +1,80 @@
 #pragma once
-// Page 4: the results page.
+// Page 4: the results page. Show Files runs the deleted-file search on a
+// worker thread and fills the list; Undelete recovers the file of the
+// selected row on a worker thread. One worker runs at a time: Show Files
+// and Undelete come back only when it has ended.
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "recovery/search_settings.h"
+#include "ui/page_worker.h"
+#include "ui/ui_report_queue.h"
+#include "ui/worker_box_host.h"
+#include "ui/wizard/result_list_model.h"
+#include "ui/wizard/results_page_reports.h"
 #include "ui/wizard/wizard_page.h"
 
+class QLabel;
+class QPushButton;
+class QTreeView;
+
 namespace quorvane::ui {
+
+class ProgressCtrl;
 
 class CUndeletePage4 : public CWizardPage {
   Q_OBJECT
 
  public:
   explicit CUndeletePage4(WizardContext& context);
+  ~CUndeletePage4() override;
 
   bool OnSetActive() override;
+  bool OnWizardBack() override;
+  void OnShowFiles();
+  void OnUndelete();
+  void OnAbort();
+
+  void RaiseAbort() override;
+  void CloseWaitingBoxes() override;
+  void JoinWorkers() override;
+
+  // The abort flag the search and the engine read: 0 = go on, nonzero = stop.
+  const std::atomic<int32_t>& AbortFlag() const { return g_bPage4Abort; }
+  bool WorkerRunning() const { return m_worker.Running(); }
+  const ResultListModel& Rows() const { return *m_model; }
+
+ protected:
+  void OnInitDialog() override;
+
+ private:
+  ResultsPageWidgets Widgets() const;
+  // Starts `body` on the worker with the reports of a new run; afterwards
+  // the worker is joined on the user-interface thread.
+  void StartWorker(std::function<void(ResultsPageReports&)> body);
+  void OnWorkerEnded(uint64_t run_number);
+
+  QLabel* m_ctlCaption = nullptr;
+  QLabel* m_ctlStatus = nullptr;
+  ProgressCtrl* m_ctlProgress = nullptr;
+  QTreeView* m_ctlList = nullptr;
+  ResultListModel* m_model = nullptr;
+  QPushButton* m_showFilesButton = nullptr;
+  QPushButton* m_undeleteButton = nullptr;
+  QPushButton* m_abortButton = nullptr;
+
+  std::atomic<int32_t> g_bPage4Abort{0};
+  uint64_t m_runNumber = 0;  // runs started; user-interface thread only
+  // Declared in this order so that, on destruction, the worker is joined
+  // first, then its run's reports and inputs go, then the queue (with any
+  // operation still waiting), then the box host.
+  WorkerMessageBoxHost m_boxes;
+  UiReportQueue m_reports;
+  std::unique_ptr<SearchSettings> m_search;
+  std::unique_ptr<ResultsPageReports> m_run;
+  PageWorker m_worker;
 };
 
 }  // namespace quorvane::ui
