@@ -34,18 +34,19 @@ now_ns() { date +%s%N; }
 secs() { awk -v ns="$1" 'BEGIN { printf "%.3f", ns / 1e9 }'; }
 
 # run_timed OUT CMD...: runs CMD with stdout in OUT; sets T_NS (wall clock),
-# T_RSS (max RSS in KiB) and T_RC (exit status).
+# T_CPU (user + system seconds), T_RSS (max RSS in KiB) and T_RC (exit status).
 run_timed() {
   local out=$1 t0 t1
   shift
   T_RC=0
   t0=$(now_ns)
-  /usr/bin/time -f '%M' -o "$work/time.txt" "$@" >"$out" 2>"$work/stderr.txt" </dev/null || T_RC=$?
+  /usr/bin/time -f '%M %U %S' -o "$work/time.txt" "$@" >"$out" 2>"$work/stderr.txt" </dev/null || T_RC=$?
   t1=$(now_ns)
   T_NS=$((t1 - t0))
-  T_RSS=$(tail -n 1 "$work/time.txt")
+  read -r T_RSS T_CPU <<<"$(tail -n 1 "$work/time.txt" | awk '{ printf "%s %.2f", $1, $2 + $3 }')"
 }
 
+minimum() { printf '%s\n' "$@" | sort -g | head -n 1; }
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 maximum() { printf '%s\n' "$@" | sort -g | tail -n 1; }
 
@@ -152,18 +153,20 @@ run_timed /dev/null "${copy_range[@]}"
 [[ $T_RC -eq 0 ]] || { echo "dd failed" >&2; exit 1; }
 rm -f "$source_file"
 
-cli_s=() dd_s=() ratio=() cli_rss=() dd_rss=()
+cli_s=() dd_s=() ratio=() cli_rss=() dd_rss=() cli_cpu=() dd_cpu=()
 for ((i = 1; i <= runs; i++)); do
   fresh_start
   run_timed "$work/cli.out" "${undelete[@]}"
   [[ $T_RC -eq 0 ]] || { echo "quorvane-cli undelete failed in run $i (exit $T_RC)" >&2; cat "$work/stderr.txt" >&2; exit 1; }
   c=$T_NS
   cli_rss+=("$T_RSS")
+  cli_cpu+=("$T_CPU")
   fresh_start
   run_timed /dev/null "${copy_range[@]}"
   [[ $T_RC -eq 0 ]] || { echo "dd failed in run $i" >&2; exit 1; }
   d=$T_NS
   dd_rss+=("$T_RSS")
+  dd_cpu+=("$T_CPU")
   cli_s+=("$(secs "$c")")
   dd_s+=("$(secs "$d")")
   ratio+=("$(awk -v a="$c" -v b="$d" 'BEGIN { printf "%.2f", a / b }')")
@@ -179,12 +182,16 @@ verdict() { if [[ $1 == 1 ]]; then echo "met"; else echo "MISSED"; fi; }
 echo
 echo "undelete of 1 GiB (contiguous, deleted by mdel); warm page cache, both read the same image;"
 echo "output and dd's target on the same host file system; sync before every run; $runs runs each, alternating"
-printf '%-8s %16s %10s %12s\n' run "quorvane-cli s" "dd s" "cli/dd"
+row() { printf '%-8s %16s %10s %10s %12s %10s\n' "$@"; }
+row run "quorvane-cli s" "dd s" "cli/dd" "cli cpu s" "dd cpu s"
 for ((i = 0; i < runs; i++)); do
-  printf '%-8s %16s %10s %12s\n' "$((i + 1))" "${cli_s[i]}" "${dd_s[i]}" "${ratio[i]}"
+  row "$((i + 1))" "${cli_s[i]}" "${dd_s[i]}" "${ratio[i]}" "${cli_cpu[i]}" "${dd_cpu[i]}"
 done
-printf '%-8s %16s %10s %12s\n' median "$(median "${cli_s[@]}")" "$(median "${dd_s[@]}")" "$med_ratio"
-printf '%-8s %14s MiB %6s MiB\n' "peak RSS" "$(mib "$peak_cli")" "$(mib "$peak_dd")"
+row median "$(median "${cli_s[@]}")" "$(median "${dd_s[@]}")" "$med_ratio" "$(median "${cli_cpu[@]}")" "$(median "${dd_cpu[@]}")"
+row fastest "$(minimum "${cli_s[@]}")" "$(minimum "${dd_s[@]}")" \
+  "$(awk -v a="$(minimum "${cli_s[@]}")" -v b="$(minimum "${dd_s[@]}")" 'BEGIN { printf "%.2f", a / b }')" \
+  "$(minimum "${cli_cpu[@]}")" "$(minimum "${dd_cpu[@]}")"
+printf '%-8s %12s MiB %6s MiB\n' "peak RSS" "$(mib "$peak_cli")" "$(mib "$peak_dd")"
 echo
 echo "target: cli/dd at most $max_ratio    -> $med_ratio ($(verdict "$(awk -v r="$med_ratio" -v m="$max_ratio" 'BEGIN { print (r <= m) }')"))"
 echo "target: peak RSS under $max_rss_mib MiB -> $(mib "$peak_cli") MiB ($(verdict "$(awk -v k="$peak_cli" -v m="$max_rss_mib" 'BEGIN { print (k < m * 1024) }')"))"
