@@ -17,7 +17,7 @@ cli=
 for arg in "$@"; do
   case $arg in
     --rebuild) rebuild=1 ;;
-    -h | --help) sed -n '2,12p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,11p' "$0"; exit 0 ;;
     -*) echo "unknown option: $arg" >&2; exit 2 ;;
     *) cli=$arg ;;
   esac
