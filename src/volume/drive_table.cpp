@@ -13,8 +13,16 @@ bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 bool DriveTable::Map(char letter, const std::string& path) {
   if (!IsLetter(letter) || path.empty()) return false;
   // Kept absolute: the output directory becomes the current directory later.
+  // Paths that begin with two separators (\\.\D:, \\?\C:\IMG, //host/x) are
+  // absolute already and are kept as given: on Windows the standard library
+  // would mangle their root.
+  const auto is_separator = [](char c) {
+    return c == '/' || c == static_cast<char>(std::filesystem::path::preferred_separator);
+  };
+  const bool two_separators = path.size() >= 2 && is_separator(path[0]) && is_separator(path[1]);
   std::error_code error;
-  const auto absolute = std::filesystem::absolute(path, error);
+  const auto absolute = two_separators ? std::filesystem::path(path)
+                                       : std::filesystem::absolute(path, error);
   paths_[DriveNumber(letter)] = error ? path : absolute.string();
   return true;
 }
