@@ -156,12 +156,20 @@ recover FAR.BIN "$work/far.bin"
 recover FAR.BIN "$work/far.bin" --drive "E:=$(windows_path "$image")"
 
 # An output directory on the volume being read is refused, and nothing is
-# written there.
-if run_cli undelete -o 'D:\' 'D:\DIR\NEAR.BIN' >"$work/refused.log"; then
-  fail "undelete into D:\\ was not refused"
-fi
-grep -q "another drive" "$work/refused.log" "$work/cli.log" || fail "undelete into D:\\ gave no reason"
-[[ -z $(ls -A "$work/d-folder") ]] || fail "undelete into D:\\ wrote into it"
+# written there, also when the volume reaches the program under another letter.
+expect_refused() {  # expect_refused SOURCE [DRIVE ARGUMENTS...]
+  local source=$1 log="$work/refused.log"
+  shift
+  if wine "$cli" "$@" undelete -o 'D:\' "$source" >"$log" 2>&1; then
+    fail "undelete of $source into D:\\ was not refused"
+  fi
+  grep -q "Please select an output directory on another drive" "$log" ||
+    fail "undelete of $source into D:\\ gave no reason: $(tail -n 3 "$log")"
+  [[ -z $(ls -A "$work/d-folder") ]] || fail "undelete of $source into D:\\ wrote into it"
+}
+expect_refused 'D:\DIR\NEAR.BIN'
+expect_refused 'E:\DIR\NEAR.BIN' --drive 'E:=\\.\D:'
+say "output directories on the volume being read are refused"
 
 [[ $(fingerprint) == "$before" ]] || fail "the volume image changed"
 

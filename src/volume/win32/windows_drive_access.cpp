@@ -1,9 +1,13 @@
-// How the drive table reaches its volumes on Windows. A drive is the
-// system's own volume with letter 'A' + n - 1 unless the table maps it to an
-// image file or another volume. The system's volume is read through the
-// VWIN32 device where there is one (Windows 95/98 family), else as the
-// volume file \\.\X: (NT family). Discover lists the system's FAT32 volumes
-// under their own letters.
+// How the drive table reaches its volumes on Windows.
+//
+// The drive letters are the system's own: drive n is the volume with letter
+// 'A' + n - 1, read through the VWIN32 device where there is one (Windows
+// 95/98 family), else as the volume file \\.\X: (NT family). The table only
+// adds to that: a letter mapped with --drive L:=PATH (or a bare PATH) reads
+// that image file, or another volume given as \\.\X:, instead. With no such
+// arguments the front ends call Discover, which lists the system's FAT32
+// volumes as "D: \\.\D:" lines; that is what `quorvane-cli drives` prints.
+// A letter missing from the table still reaches the system's volume.
 #include "volume/drive_table.h"
 
 #include <windows.h>
