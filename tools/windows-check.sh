@@ -42,6 +42,14 @@ ninja -C "$build" quorvane_volume quorvane_recovery quorvane-cli >"$work/build.l
   { tail -n 40 "$work/build.log"; fail "the cross-build failed"; }
 cli="$build/quorvane-cli.exe"
 [[ -f $cli ]] || fail "no $cli after the build"
+# The VWIN32 route is live only in 32-bit programs (the Windows 95/98 family
+# runs no others): compile it for 32-bit Windows and see that it calls the
+# device. Wine here runs 64-bit programs only, so it is not run.
+x86_64-w64-mingw32-g++-posix -m32 -std=c++20 -O2 -Wall -Wextra -Werror -DWIN32_LEAN_AND_MEAN \
+  -DNOMINMAX -I"$root/src" -c "$root/src/volume/win32/vwin32_device.cpp" -o "$work/vwin32_device.o" ||
+  fail "the device route does not compile for 32-bit Windows"
+x86_64-w64-mingw32-nm "$work/vwin32_device.o" | grep -q DeviceIoControl ||
+  fail "the 32-bit device route never calls DeviceIoControl"
 
 # --- Volume ----------------------------------------------------------------
 # A 5 GiB sparse FAT32 volume with 4 KiB clusters. mtools starts allocating at
