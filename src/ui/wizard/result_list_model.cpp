@@ -38,9 +38,12 @@ void ResultListModel::AddAtTop(std::vector<ResultRow> rows) {
 }
 
 void ResultListModel::Clear() {
-  beginResetModel();
+  if (rows_.empty()) return;
+  // Removed rows rather than a reset: a reset would also put the list's
+  // column widths back to their defaults.
+  beginRemoveRows({}, 0, static_cast<int>(rows_.size()) - 1);
   std::vector<ResultRow>().swap(rows_);
-  endResetModel();
+  endRemoveRows();
 }
 
 const ResultRow& ResultListModel::Row(int row) const {

@@ -40,6 +40,7 @@ void CUndeletePage4::OnInitDialog() {
   m_model = new ResultListModel(this);
   m_ctlList->setModel(m_model);
   m_ctlList->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  m_ctlList->header()->setStretchLastSection(false);
   m_ctlList->setColumnWidth(0, 300);
   m_ctlList->setColumnWidth(1, 100);
   // The selection shows only while the list has the focus.
