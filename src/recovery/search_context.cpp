@@ -115,10 +115,12 @@ void SearchContext::SearchDeletedFiles(std::string path) {
   components.erase(components.begin());
 
   if (!BeginDirectory(path)) return;
-  // Without a readable FAT32 boot sector there is nothing to walk.
+  // Without a readable FAT32 boot sector there is nothing to walk. The volume
+  // is only read, so the values read here hold for every directory of the run.
   if (m_params.ReadBootSector(reader_) != 0 || !m_params.IsUsableFat32()) return;
-  // A path no recovery could take lists nothing: rows under it could not be
-  // undeleted.
+  // A directory deeper than the search goes, or one named by a component that
+  // no recovery accepts (over 8 characters), lists nothing: its rows could
+  // not be undeleted.
   if (path.size() > kMaxSearchPathChars || components.size() > kMaxSearchComponents) return;
   for (const std::string& component : components)
     if (component.size() > 8) return;

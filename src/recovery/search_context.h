@@ -21,8 +21,9 @@
 
 namespace quorvane {
 
-// The deepest directory the search enters: a recovery takes a path of at
-// most this many characters, and the walk at most this many components.
+// The deepest directory the search enters: its path holds at most this many
+// characters and this many components after the drive. Deeper ones are left
+// alone, which also ends a descent through entries that lead back up the tree.
 inline constexpr size_t kMaxSearchPathChars = 255;
 inline constexpr size_t kMaxSearchComponents = 100;
 
