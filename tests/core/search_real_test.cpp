@@ -172,23 +172,5 @@ TEST_F(SearchOnRealVolume, EveryRowRecoversTheFileItNames) {
   }
 }
 
-TEST_F(SearchOnRealVolume, FiltersNarrowTheRows) {
-  settings_.bSearchRecurse = settings_.bSearchDeletedDirs = 1;
-  settings_.bSearchNameFilter = 1;
-  SetFilterText(settings_.szSearchNameFilter, "report");
-  EXPECT_THAT(Search("C:"), ElementsAre(kDocs + "\\" + E5 + "EPORT  .DOC"));
-  settings_.bSearchNameFilter = 0;
-  settings_.bSearchExtFilter = 1;
-  SetFilterText(settings_.szSearchExtFilter, "doc");
-  EXPECT_THAT(Search("C:"), ElementsAre(kDocs + "\\" + E5 + "EPORT  .DOC"));
-  SetFilterText(settings_.szSearchExtFilter, "b");  // stored as "B  " nowhere
-  EXPECT_THAT(Search("C:"), ::testing::IsEmpty());
-  settings_.bSearchExtFilter = 0;
-  settings_.bSearchDeletedDirFilter = 1;
-  SetFilterText(settings_.szSearchDeletedDirFilter, "sub");  // the deleted SUB below GONE
-  EXPECT_THAT(Search("C:"), ElementsAre("C:\\" + E5 + "ONE    \\" + E5 + "UB     \\" + E5 +
-                                        "EEP    .TXT"));
-}
-
 }  // namespace
 }  // namespace quorvane
