@@ -1,5 +1,8 @@
 // FAT32 layout: the boot-sector values, the arithmetic over them and the
 // refusal of volumes the arithmetic cannot walk.
+#include <cctype>
+#include <ostream>
+
 #include <gtest/gtest.h>
 
 #include "support/crafted_volume.h"
@@ -137,6 +140,7 @@ struct Refusal {
   const char* what;
   void (*apply)(FatParams&);
 };
+void PrintTo(const Refusal& refusal, std::ostream* out) { *out << refusal.what; }
 
 class UsableFat32 : public ::testing::TestWithParam<Refusal> {};
 
