@@ -36,7 +36,7 @@ CWizardSheet::CWizardSheet(QWidget* parent) : QDialog(parent) {
 CWizardSheet::~CWizardSheet() {
   // Pages belong to their owner: take them out before the stack goes.
   for (CWizardPage* page : pages_) {
-    if (page->parent() == stack_ && stack_) {
+    if (page && stack_ && page->parent() == stack_) {
       stack_->removeWidget(page);
       page->setParent(nullptr);
     }
@@ -54,11 +54,15 @@ void CWizardSheet::BuildFrame() {
   framed_ = true;
   const DialogUnits units = DialogUnits::FromFont(font());
   QSize area(0, 0);
-  for (const CWizardPage* page : pages_) area = area.expandedTo(DialogSize(page->dialog(), font()));
+  for (const CWizardPage* page : pages_) {
+    if (page) area = area.expandedTo(DialogSize(page->dialog(), font()));
+  }
 
   stack_ = new QStackedWidget(this);
   stack_->setGeometry(QRect(QPoint(units.X(kMargin), units.Y(kMargin)), area));
-  for (CWizardPage* page : pages_) stack_->addWidget(page);
+  for (CWizardPage* page : pages_) {
+    if (page) stack_->addWidget(page);
+  }
 
   const int line_y = stack_->geometry().bottom() + 1 + units.Y(kMargin);
   auto* line = new QFrame(this);
@@ -154,9 +158,15 @@ void CWizardSheet::Finish() {
 void CWizardSheet::StopPageWork() {
   if (stopped_) return;
   stopped_ = true;
-  for (CWizardPage* page : pages_) page->RaiseAbort();
-  for (CWizardPage* page : pages_) page->CloseWaitingBoxes();
-  for (CWizardPage* page : pages_) page->JoinWorkers();
+  for (CWizardPage* page : pages_) {
+    if (page) page->RaiseAbort();
+  }
+  for (CWizardPage* page : pages_) {
+    if (page) page->CloseWaitingBoxes();
+  }
+  for (CWizardPage* page : pages_) {
+    if (page) page->JoinWorkers();
+  }
 }
 
 void CWizardSheet::done(int result) {

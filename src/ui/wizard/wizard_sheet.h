@@ -3,6 +3,7 @@
 // and Cancel. The sheet only refers to its pages; their owner (the main
 // window) keeps them alive longer than any run of the sheet.
 #include <QDialog>
+#include <QPointer>
 #include <vector>
 
 class QPushButton;
@@ -62,7 +63,8 @@ class CWizardSheet : public QDialog {
   void BuildFrame();
   void SetActivePage(int index);
 
-  std::vector<CWizardPage*> pages_;
+  // Null once a page has gone: its owner may destroy it before the sheet.
+  std::vector<QPointer<CWizardPage>> pages_;
   int active_ = -1;
   bool framed_ = false;
   bool stopped_ = false;
