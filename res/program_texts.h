@@ -11,7 +11,6 @@ inline constexpr char kEmail[] = "quorvane@example.org";
 inline constexpr char kHomePage[] = "https://quorvane.example.org/";
 inline constexpr char kAuthorAndHomePage[] =
     "The Quorvane project  -  https://quorvane.example.org/";
-inline constexpr char kTermsOfUse[] =
-    "Free to use and share; no warranty of any kind: use it at your own risk.";
+inline constexpr char kTermsOfUse[] = "Free software without warranty: use it at your own risk.";
 
 }  // namespace quorvane::res

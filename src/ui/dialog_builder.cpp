@@ -1,6 +1,7 @@
 #include "ui/dialog_builder.h"
 
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPixmap>
@@ -64,6 +65,34 @@ QWidget* MakeControl(const ControlTemplate& control, QWidget* host) {
   return new QWidget(host);
 }
 
+// A static whose text does not fit its box in the dialog font gets a
+// slightly smaller font, down to 6 points, so that every word shows.
+void FitText(QLabel* label) {
+  if (label->text().isEmpty()) return;
+  const QRect box = label->contentsRect();
+  const int flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0) |
+                    Qt::TextShowMnemonic;
+  QFont font = label->font();
+  const qreal original = font.pointSizeF();
+  for (qreal size = original; size >= 6.0; size -= 0.5) {
+    font.setPointSizeF(size);
+    const QRect need = QFontMetrics(font).boundingRect(QRect(0, 0, box.width(), 100000), flags,
+                                                       label->text());
+    if (need.width() <= box.width() && need.height() <= box.height()) break;
+  }
+  if (font.pointSizeF() != original) label->setFont(font);
+}
+
+// The same for a check box: its box and text within its width.
+void FitText(QCheckBox* box) {
+  QFont font = box->font();
+  const qreal original = font.pointSizeF();
+  for (qreal size = original; size > 6.0 && box->sizeHint().width() > box->width(); size -= 0.5) {
+    font.setPointSizeF(size - 0.5);
+    box->setFont(font);
+  }
+}
+
 bool TakesFocus(const QWidget* widget) {
   return (widget->focusPolicy() & Qt::TabFocus) == Qt::TabFocus;
 }
@@ -96,6 +125,8 @@ std::vector<QWidget*> BuildDialog(QWidget* host, const DialogTemplate& dialog) {
     } else {
       widget->setGeometry(rect);
     }
+    if (control.kind == ControlKind::kStatic) FitText(static_cast<QLabel*>(widget));
+    if (control.kind == ControlKind::kCheckBox) FitText(static_cast<QCheckBox*>(widget));
     if (control.id != kNoId) {
       widget->setObjectName(QString::number(control.id));
       widget->setProperty(kControlIdProperty, control.id);
