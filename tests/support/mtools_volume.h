@@ -13,7 +13,7 @@ namespace quorvane::testing {
 struct MtoolsOptions {
   uint32_t sectors_per_cluster = 1;
   // Image size; 0 picks the smallest size that mtools still reads as FAT32
-  // (at least 65525 clusters): 34 MiB for 512-byte clusters.
+  // (at least 65525 clusters): 33 MiB for 512-byte clusters, 257 MiB for 4 KiB.
   uint32_t size_mib = 0;
 };
 
