@@ -47,6 +47,9 @@ class LauncherTest : public ::testing::Test {
 };
 
 TEST_F(LauncherTest, EscapeAndCloseLeaveTheWindowOpenExitEndsIt) {
+  QApplication::setActiveWindow(&launcher_);
+  EXPECT_EQ(QApplication::focusWidget(), FindControl<QWidget>(&launcher_, 1025))
+      << "Start has the focus when the window opens";
   QTest::keyClick(&launcher_, Qt::Key_Escape);
   EXPECT_TRUE(launcher_.isVisible());
   launcher_.close();
