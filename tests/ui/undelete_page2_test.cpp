@@ -192,6 +192,25 @@ TEST_F(Page2Test, NextDuringARunMovesOnAndStopsIt) {
   EXPECT_EQ(Status(), QString());
 }
 
+TEST_F(Page2Test, BackLeavesTheRunGoingAndComingBackClearsThePage) {
+  drives_.CloseGate();
+  Type(QStringLiteral("C:\\BIG.BIN"));
+  QTest::mouseClick(Button(kUndelete), Qt::LeftButton);
+  ASSERT_TRUE(drives_.WaitUntilHeld());
+  sheet().Back();
+  EXPECT_EQ(page().AbortFlag().load(), 0);
+  sheet().Next();
+  ASSERT_EQ(sheet().ActiveIndex(), 1);
+  EXPECT_EQ(FindControl<QLineEdit>(&page(), kEdit)->text(), QString());
+  EXPECT_EQ(Progress().high, 0);
+  EXPECT_FALSE(Button(kUndelete)->isEnabled()) << "the run is still going";
+
+  drives_.OpenGate();
+  ASSERT_TRUE(WaitForIdle());
+  EXPECT_EQ(ReadFileBytes(out_.File("BIG.BIN")), Big());
+  EXPECT_EQ(Status(), QStringLiteral("File Undeleted !"));
+}
+
 TEST_F(Page2Test, WizardEndWhileAWorkerWaitsOnABoxClosesItAndJoins) {
   boxes_.LeaveOpen(true);
   Type(QStringLiteral("C:\\DOCS\\LONGFILENAME.TXT"));  // not an 8.3 name: the engine's box
