@@ -101,7 +101,9 @@ TEST(ResultsPageReports, RowsArriveInBatchesInTheirPlaceAmongOtherChanges) {
     ASSERT_EQ(row, "D" + std::to_string(i / kRowsEach) + "/" + std::to_string(i % kRowsEach));
     EXPECT_EQ(seen[i].second.toStdString(), row.substr(0, row.find('/'))) << row;
   }
-  EXPECT_LE(batches, kDirectories);
+  // A batch ends at each directory, or earlier when the list takes it while
+  // the worker is still adding to it; far fewer hops than rows either way.
+  EXPECT_LT(batches, kDirectories * kRowsEach / 5);
   EXPECT_EQ(Paths(model).front(), "D199/49");
   EXPECT_FALSE(show_files->isEnabled());
   EXPECT_EQ(bar->state().high, 1);
