@@ -19,16 +19,20 @@ namespace {
 constexpr int kBarCells = 40;
 }
 
-bool StderrIsTerminal() { return isatty(2) != 0; }
+bool StderrIsTerminal() {
+  static const bool terminal = isatty(2) != 0;
+  return terminal;
+}
 
 StderrStatus::StderrStatus(bool only_on_terminal)
     : enabled_(!only_on_terminal || StderrIsTerminal()) {}
 
 void StderrStatus::SetText(const std::string& text) {
   if (!enabled_) return;
-  if (StderrIsTerminal()) std::fputs("\r\033[K", stderr);  // clear a drawn bar first
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fputc('\n', stderr);
+  // One write per text; on a terminal, clear a drawn bar first.
+  std::string line = StderrIsTerminal() ? "\r\033[K" : "";
+  line.append(text).push_back('\n');
+  std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
 StderrProgress::StderrProgress() : draw_(StderrIsTerminal()) {}

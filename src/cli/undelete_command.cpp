@@ -43,6 +43,9 @@ int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args)
                  output_dir.c_str(), std::strerror(errno));
     return 1;
   }
+  // A status text every 20 clusters: when nobody watches, gather them into
+  // large writes.
+  if (!StderrIsTerminal()) std::setvbuf(stderr, nullptr, _IOFBF, 1 << 16);
   StderrStatus status;
   StderrProgress progress;
   StderrMessageBoxes boxes;

@@ -178,6 +178,9 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
     status.SetText(t::kErrorOpeningStatus);
     return 1;
   }
+  const uint32_t run_capacity = std::max<uint32_t>(1, kRunBytes / cluster_bytes);
+  std::vector<uint8_t> run(static_cast<size_t>(std::min(run_capacity, std::max(n, 1u))) *
+                           cluster_bytes);
   auto write_failed = [&] {
     output.Close();
     boxes_.ShowMessageBox(t::kErrorWritingBox, std::nullopt, kMbOk);
@@ -186,24 +189,29 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
   };
   // The volume ended, or a cluster could not be read: keep what was written
   // and say how much that is.
+  // Clusters taken from the run buffer and not yet handed to the output: one
+  // span, since the clusters of a run are consecutive.
+  size_t taken_from = 0, taken_bytes = 0;
+  auto hand_over = [&] {
+    const bool ok = output.Append(std::span<const uint8_t>(run).subspan(taken_from, taken_bytes));
+    taken_bytes = 0;
+    return ok;
+  };
   auto partly = [&](uint32_t written) {
-    if (!output.Close()) return write_failed();
+    if (!hand_over() || !output.Close()) return write_failed();
     status.SetText(t::kPartlyStatus);
     boxes_.ShowMessageBox(Format(t::kPartlyFormat, static_cast<int>(written), total),
                           std::string(t::kAppCaption), kMbIconExclamation);
     return 1;
   };
 
-  const uint32_t run_capacity = std::max<uint32_t>(1, kRunBytes / cluster_bytes);
-  std::vector<uint8_t> run(static_cast<size_t>(std::min(run_capacity, std::max(n, 1u))) *
-                           cluster_bytes);
   uint32_t run_first = 0, run_count = 0;  // clusters held in `run`
   uint32_t single_until = 0;  // after a failed run read, clusters up to here are read one by one
 
   uint32_t j = walk.entry.FirstCluster();
   for (uint32_t k = 0; k < n; ++j) {
     if (abort.load() != 0) {
-      if (!output.Close()) return write_failed();
+      if (!hand_over() || !output.Close()) return write_failed();
       ResetProgress(progress);
       status.SetText(t::kAborted);
       return 0;
@@ -216,6 +224,7 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
     if (k % 20 == 0)
       status.SetText(Format(t::kUndeletingFormat, static_cast<int>(k) + 1, total));
     if (j < run_first || j >= run_first + run_count) {
+      if (!hand_over()) return write_failed();
       // Gather the free clusters that follow, up to what is still needed.
       uint32_t count = 1;
       if (j >= single_until) {
@@ -239,14 +248,14 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
       run_count = count;
     }
     const size_t bytes = k + 1 == n ? size - (n - 1) * cluster_bytes : cluster_bytes;
-    const auto offset = static_cast<size_t>(j - run_first) * cluster_bytes;
-    if (!output.Append(std::span<const uint8_t>(run).subspan(offset, bytes))) return write_failed();
+    if (taken_bytes == 0) taken_from = static_cast<size_t>(j - run_first) * cluster_bytes;
+    taken_bytes += bytes;
     ++k;
     progress.StepIt();
   }
 
   // Only a file that reached the disk whole is reported as undeleted.
-  if (!output.Close()) return write_failed();
+  if (!hand_over() || !output.Close()) return write_failed();
   progress.SetPos(total);
   status.SetText(t::kUndeleted);
   boxes_.ShowMessageBox(t::kUndeleted, std::string(t::kAppCaption), kMbSystemModalInfo);
