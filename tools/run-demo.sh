@@ -25,4 +25,4 @@ if [[ -z ${DISPLAY:-} && -z ${WAYLAND_DISPLAY:-} ]]; then
 fi
 mkdir -p build/recovered
 cd build/recovered
-exec ../quorvane --drive C:=../demo.img
+exec "$root/build/quorvane" --drive "C:=$root/build/demo.img"
