@@ -46,25 +46,36 @@ void ResultsPageReports::OrderedText::SetText(const std::string& text) {
   inner_.SetText(text);
 }
 
-void ResultsPageReports::OrderedProgress::SetRange32(int32_t low, int32_t high) {
+ResultsPageReports::OrderedProgress::OrderedProgress(QueuedResultList& rows, UiReportQueue& queue,
+                                                     ProgressCtrl* bar)
+    : rows_(rows), queue_(queue), bar_(bar), shadow_(bar ? bar->state() : ProgressState{}) {}
+
+template <typename Op>
+void ResultsPageReports::OrderedProgress::Forward(Op op) {
   rows_.EndBatch();
-  inner_.SetRange32(low, high);
+  op(shadow_);
+  queue_.Post([bar = bar_, op] {
+    if (!bar) return;
+    bar->setUpdatesEnabled(false);
+    op(*bar);
+    bar->setUpdatesEnabled(true);  // asks for a paint with the next one
+  });
+}
+
+void ResultsPageReports::OrderedProgress::SetRange32(int32_t low, int32_t high) {
+  Forward([low, high](auto& bar) { bar.SetRange32(low, high); });
 }
 void ResultsPageReports::OrderedProgress::DeltaPos(int32_t delta) {
-  rows_.EndBatch();
-  inner_.DeltaPos(delta);
+  Forward([delta](auto& bar) { bar.DeltaPos(delta); });
 }
 void ResultsPageReports::OrderedProgress::SetStep(int32_t step) {
-  rows_.EndBatch();
-  inner_.SetStep(step);
+  Forward([step](auto& bar) { bar.SetStep(step); });
 }
 void ResultsPageReports::OrderedProgress::StepIt() {
-  rows_.EndBatch();
-  inner_.StepIt();
+  Forward([](auto& bar) { bar.StepIt(); });
 }
 void ResultsPageReports::OrderedProgress::SetPos(int32_t pos) {
-  rows_.EndBatch();
-  inner_.SetPos(pos);
+  Forward([pos](auto& bar) { bar.SetPos(pos); });
 }
 
 void ResultsPageReports::OrderedButton::SetEnabled(bool enabled) {

@@ -93,20 +93,28 @@ class ResultsPageReports {
     QueuedResultList& rows_;
     QueuedStatusText inner_;
   };
+  // The bar's state changes at once, as each operation is carried over; it
+  // is painted with the page's next paint rather than on the spot. A
+  // search blinks it once per directory, thousands of times a second, and
+  // a progress bar otherwise paints itself at every visible change.
   class OrderedProgress final : public ProgressBar {
    public:
-    OrderedProgress(QueuedResultList& rows, UiReportQueue& queue, ProgressCtrl* bar)
-        : rows_(rows), inner_(queue, bar) {}
+    OrderedProgress(QueuedResultList& rows, UiReportQueue& queue, ProgressCtrl* bar);
     void SetRange32(int32_t low, int32_t high) override;
     void DeltaPos(int32_t delta) override;
     void SetStep(int32_t step) override;
     void StepIt() override;
     void SetPos(int32_t pos) override;
-    int32_t GetPos() override { return inner_.GetPos(); }
+    // Answered from the worker's copy of the bar's state.
+    int32_t GetPos() override { return shadow_.pos; }
 
    private:
+    template <typename Op>
+    void Forward(Op op);
     QueuedResultList& rows_;
-    QueuedProgressBar inner_;
+    UiReportQueue& queue_;
+    QPointer<ProgressCtrl> bar_;
+    ProgressState shadow_;
   };
   class OrderedButton final : public PushButton {
    public:
