@@ -382,10 +382,11 @@ TEST_F(Page4Test, AbortRightAfterUndeleteIsNotLost) {
   const int big = RowOf("C:\\" + E5 + "IG     .BIN");
   ASSERT_GE(big, 0);
   SelectRows({big});
-  // No event runs between the two presses: the worker may not have begun.
-  Press(kUndelete);
+  // No event runs between the two clicks: the worker may not have begun.
+  Button(kUndelete)->click();
   EXPECT_EQ(page().AbortFlag().load(), 0);
-  Press(kAbort);
+  ASSERT_TRUE(Button(kAbort)->isEnabled());
+  Button(kAbort)->click();
   ASSERT_TRUE(WaitForReady());
   EXPECT_EQ(Text(kStatus), QStringLiteral("Undeletion Aborted !"));
   EXPECT_TRUE(boxes_.boxes().empty());
