@@ -72,7 +72,7 @@ fi
 
 build=$scratch/page4-build
 echo "== building page4_bench and quorvane-cli (Release) in $build"
-cmake -S "$here/page4" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S "$here/page4" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -Wno-dev >/dev/null
 ninja -C "$build" page4_bench quorvane-cli >/dev/null
 
 runtime=$(mktemp -d "${TMPDIR:-/tmp}/page4-runtime.XXXXXX")
