@@ -24,7 +24,9 @@ export CTEST_OUTPUT_ON_FAILURE=1
 export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1
 # Qt's own libraries are not instrumented; tools/tsan.supp says what that hides.
-export TSAN_OPTIONS="halt_on_error=1:second_deadline_stack=1:suppressions=$root/tools/tsan.supp"
+# The longest history keeps the earlier access's stack, which the
+# suppressions are matched against.
+export TSAN_OPTIONS="halt_on_error=1:second_deadline_stack=1:history_size=7:suppressions=$root/tools/tsan.supp"
 
 names=()
 results=()

@@ -107,9 +107,15 @@ UnchangedGuard::UnchangedGuard(std::string path)
     : path_(std::move(path)), checksum_(FileChecksum(path_)) {}
 
 UnchangedGuard::~UnchangedGuard() {
-  EXPECT_TRUE(Unchanged()) << "the volume " << path_ << " was changed";
+  EXPECT_TRUE(Unchanged()) << "the volume " << path_ << " was changed or removed";
 }
 
-bool UnchangedGuard::Unchanged() const { return FileChecksum(path_) == checksum_; }
+bool UnchangedGuard::Unchanged() const {
+  try {
+    return FileChecksum(path_) == checksum_;
+  } catch (const std::runtime_error&) {
+    return false;  // gone or unreadable: not the volume the test began with
+  }
+}
 
 }  // namespace quorvane::testing
