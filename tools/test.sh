@@ -90,7 +90,9 @@ notes[-1]="${notes[-1]} ($((SECONDS - step_start)) s)"
 banner "build: $build-tsan (thread, wizard tests only)"
 step_start=$SECONDS
 if configure "$build-tsan" Debug -DQUORVANE_SANITIZE=thread; then
-  if ninja -C "$root/$build-tsan" -t targets all | grep -q '^quorvane_ui_tests:'; then
+  # (grep reads to the end: with -q it could stop early and, under pipefail,
+  # fail the pipe with ninja's SIGPIPE.)
+  if ninja -C "$root/$build-tsan" -t targets all | grep '^quorvane_ui_tests:' >/dev/null; then
     if cmake --build "$root/$build-tsan" --target quorvane_ui_tests; then
       banner "tests: $build-tsan (wizard)"
       run_ctest "tsan (wizard)" "$build-tsan" -L '^ui$'
