@@ -1,27 +1,20 @@
 #include "ui_test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <QAbstractButton>
-#include <QPushButton>
 #include <QTest>
 #include <QTimer>
-
-#include "ui/find_control.h"
 
 namespace quorvane::testing {
 
 BoxWatcher::BoxWatcher() {
   previous_ = ui::SetMessageBoxHook([this](QMessageBox& box, uint32_t style) {
-    boxes_.push_back(SeenBox{box.text(), box.windowTitle(), style, box.icon(),
-                             box.standardButtons(),
-                             bool(box.windowFlags() & Qt::WindowStaysOnTopHint),
+    boxes_.push_back(SeenBox{box.text(), box.windowTitle(), style,
                              box.windowModality() != Qt::NonModal});
     shown_.emplace_back(&box);
     if (on_show_) on_show_(box);
     if (leave_open_) return;
     const QMessageBox::StandardButton answer =
-        box.button(QMessageBox::Yes) ? yes_no_answer_ : QMessageBox::Ok;
+        box.button(QMessageBox::Yes) ? QMessageBox::Yes : QMessageBox::Ok;
     QPointer<QMessageBox> target(&box);
     QTimer::singleShot(0, [target, answer] {
       if (target && target->button(answer)) target->button(answer)->click();
@@ -42,9 +35,8 @@ std::vector<QString> BoxWatcher::Texts() const {
 
 std::vector<QMessageBox*> BoxWatcher::OpenBoxes() const {
   std::vector<QMessageBox*> open;
-  for (const QPointer<QMessageBox>& box : shown_) {
+  for (const QPointer<QMessageBox>& box : shown_)
     if (box && box->isVisible()) open.push_back(box.data());
-  }
   return open;
 }
 

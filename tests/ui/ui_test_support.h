@@ -1,13 +1,19 @@
 #pragma once
 // Helpers of the wizard's tests: watching and answering message boxes,
-// waiting for the user-interface thread, pressing controls by identifier.
+// waiting for the user-interface thread, pressing controls by identifier,
+// and the whole program below the application object.
+#include <gtest/gtest.h>
+
+#include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
-#include <QString>
-#include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
+#include "support/temp_dir.h"
+#include "ui/find_control.h"
+#include "ui/launcher_dlg.h"
 #include "ui/message_boxes.h"
 
 namespace quorvane::testing {
@@ -16,14 +22,11 @@ struct SeenBox {
   QString text;
   QString caption;
   uint32_t style = 0;
-  QMessageBox::Icon icon = QMessageBox::NoIcon;
-  QMessageBox::StandardButtons buttons;
-  bool on_top = false;           // above every other window
-  bool blocks_wizard = false;    // modal to the application or its window
+  bool blocks_wizard = false;  // modal to the application or its window
 };
 
 // Records every box the program shows and, unless told to leave them open,
-// answers each one as soon as the event loop runs: OK, or `yes_no_answer`.
+// answers each one (OK or Yes) as soon as the event loop runs.
 class BoxWatcher {
  public:
   BoxWatcher();
@@ -32,14 +35,11 @@ class BoxWatcher {
   BoxWatcher& operator=(const BoxWatcher&) = delete;
 
   void LeaveOpen(bool leave) { leave_open_ = leave; }
-  void AnswerYesNo(QMessageBox::StandardButton answer) { yes_no_answer_ = answer; }
   // Runs as each box comes up, before it is answered.
   void OnShow(std::function<void(QMessageBox&)> on_show) { on_show_ = std::move(on_show); }
-
   const std::vector<SeenBox>& boxes() const { return boxes_; }
   std::vector<QString> Texts() const;
-  // The boxes still open (shown and not closed).
-  std::vector<QMessageBox*> OpenBoxes() const;
+  std::vector<QMessageBox*> OpenBoxes() const;  // shown and not closed
 
  private:
   ui::MessageBoxHook previous_;
@@ -47,14 +47,43 @@ class BoxWatcher {
   std::vector<QPointer<QMessageBox>> shown_;
   std::function<void(QMessageBox&)> on_show_;
   bool leave_open_ = false;
-  QMessageBox::StandardButton yes_no_answer_ = QMessageBox::Yes;
 };
 
 // Runs the event loop until `done` holds or `timeout_ms` passes.
 bool WaitFor(const std::function<bool()>& done, int timeout_ms = 20000);
 
-// Clicks the push button with identifier `id` under `root` (fails the test
-// when it is missing).
+// Clicks the button with identifier `id` under `root`; fails when it is missing.
 void Click(QWidget* root, int id);
+
+// A main window on a drive table, its wizard started (not modal, so the test
+// drives it), the output directory a fresh temporary one, every box watched.
+class WizardFixture : public ::testing::Test {
+ protected:
+  void StartWizard(DriveSource& drives) {  // `drives` outlives the window
+    launcher_ = std::make_unique<ui::CLauncherDlg>(drives);
+    launcher_->PrepareWizard();
+    sheet().Begin();
+    QApplication::processEvents();  // the posted button requests
+  }
+  void TearDown() override {
+    if (launcher_) sheet().reject();
+    launcher_.reset();
+  }
+  ui::CWizardSheet& sheet() { return launcher_->sheet(); }
+  // Moves on `pages` pages; each move must succeed.
+  void Forward(int pages) {
+    for (int i = 0; i < pages; ++i) {
+      const int from = sheet().ActiveIndex();
+      sheet().Next();
+      QApplication::processEvents();
+      ASSERT_EQ(sheet().ActiveIndex(), from + 1);
+    }
+  }
+
+  BoxWatcher boxes_;
+  TempDir out_;
+  ScopedCurrentDir cwd_{out_.path()};
+  std::unique_ptr<ui::CLauncherDlg> launcher_;
+};
 
 }  // namespace quorvane::testing
