@@ -53,16 +53,12 @@ TEST_F(Page3Test, NextStoresTheShortFormOfLiveDirectoriesAndRefusesTheRest) {
     const char* typed;
     const char* stored;  // nullptr: refused with `missing`
   };
-  const Case cases[] = {{"C:\\My Documents", "C:\\MYDOCU~1"},
-                        {"c:\\my documents\\LETTERS 2024\\", "C:\\MYDOCU~1\\LETTER~1"},
-                        {"C:\\docs\\", "C:\\DOCS"},
-                        {"C:\\", "C:"},
-                        {"C:\\DOCS\\OLD", "C:\\DOCS\\OLD"},
-                        {"C:\\Nowhere", nullptr},
-                        {"C:\\README.TXT", nullptr},
-                        {"C:\\Gone", nullptr},
-                        {"D:\\", nullptr},
-                        {"C:\\DOCS\\OLD\\X", nullptr}};
+  const Case cases[] = {
+      {"C:\\My Documents", "C:\\MYDOCU~1"},
+      {"c:\\my documents\\LETTERS 2024\\", "C:\\MYDOCU~1\\LETTER~1"},
+      {"C:\\docs\\", "C:\\DOCS"}, {"C:\\", "C:"}, {"C:\\DOCS\\OLD", "C:\\DOCS\\OLD"},
+      {"C:\\Nowhere", nullptr}, {"C:\\README.TXT", nullptr}, {"C:\\Gone", nullptr},
+      {"D:\\", nullptr}, {"C:\\DOCS\\OLD\\X", nullptr}};
   const QString cwd = QDir::currentPath();
   auto* edit = ui::FindControl<QLineEdit>(&launcher_->page3(), 1024);
   for (const Case& c : cases) {
