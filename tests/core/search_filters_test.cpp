@@ -1,5 +1,4 @@
-// The search's filter tests on stored name bytes, and what applying a filter
-// does to its buffer.
+// The search's filters on stored name bytes, and what applying one does to its buffer.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,68 +8,45 @@
 namespace quorvane {
 namespace {
 
-FilterBuffer Filter(const std::string& text) {
-  FilterBuffer buffer;
-  SetFilterText(buffer, text);
-  return buffer;
-}
+enum Kind { kName, kExt, kDir };
 
-const std::string kReport = "\xE5" "EPORT  .DOC";  // a deleted REPORT.DOC
-
-TEST(SearchFilters, NameFilterFindsANameWhoseFirstLetterWasLost) {
-  FilterBuffer typed = Filter("report");
-  EXPECT_TRUE(NameFilterPasses(typed, kReport));
-  EXPECT_EQ(FilterText(typed), "REPORT");  // uppercased in place
-  auto ext_part = Filter("doc");
-  EXPECT_TRUE(NameFilterPasses(ext_part, kReport));  // the 12-character name holds the extension
-  auto other = Filter("NOTES");
-  EXPECT_FALSE(NameFilterPasses(other, kReport));
-  auto wrong_letter = Filter("RXPORT");
-  EXPECT_FALSE(NameFilterPasses(wrong_letter, kReport));
-  // One character: its second form looks for the empty text, so all pass.
-  auto single = Filter("Q");
-  EXPECT_TRUE(NameFilterPasses(single, kReport));
-  auto empty = Filter("");
-  EXPECT_TRUE(NameFilterPasses(empty, kReport));
-  // Bytes are compared as they are: 0xE5 is no letter to uppercase.
-  auto mark = Filter("\xE5" "ep");
-  EXPECT_TRUE(NameFilterPasses(mark, kReport));
-  EXPECT_EQ(FilterText(mark), "\xE5" "EP");
-}
-
-TEST(SearchFilters, SubstringSearchStopsAtAZeroByte) {
-  const std::string zero_in_name("\xE5" "A\0\0\0\0\0\0.TXT", 12);
-  auto ext = Filter("TXT");
-  EXPECT_FALSE(NameFilterPasses(ext, zero_in_name));
-  auto before = Filter("A");
-  EXPECT_TRUE(NameFilterPasses(before, zero_in_name));
-  auto dir = Filter("TXT");
-  EXPECT_FALSE(DeletedDirFilterPasses(dir, std::string("C:\\AB\0CD\\X.TXT", 14)));
-}
-
-TEST(SearchFilters, ExtensionFilterIsCutToThreeAndComparedWithItsBlanks) {
-  auto lower = Filter("doc");
-  EXPECT_TRUE(ExtFilterPasses(lower, "DOC"));
-  auto longer = Filter("docx");
-  EXPECT_TRUE(ExtFilterPasses(longer, "DOC"));
-  EXPECT_EQ(longer[3], '\0');  // cut in place
-  EXPECT_EQ(longer[4], '\0');
-  auto one_letter = Filter("c");
-  EXPECT_FALSE(ExtFilterPasses(one_letter, "C  "));  // stored as C and two blanks
-  auto padded = Filter("C  ");
-  EXPECT_TRUE(ExtFilterPasses(padded, "C  "));
-  auto empty = Filter("");
-  EXPECT_FALSE(ExtFilterPasses(empty, "   "));
-}
-
-TEST(SearchFilters, DeletedDirectoryFilterLooksAtTheWholeRow) {
+TEST(SearchFilters, EdgeCases) {
+  const std::string report = "\xE5" "EPORT  .DOC";
+  const std::string zero_name("\xE5" "A\0\0\0\0\0\0.TXT", 12);
   const std::string row = "C:\\DOCS\\\xE5" "LD     \\NOTES   .TXT";
-  for (const char* text : {"old", "docs", "notes", "c:", "Z"}) {
-    auto filter = Filter(text);
-    EXPECT_TRUE(DeletedDirFilterPasses(filter, row)) << text;
+  struct Case {
+    Kind kind;
+    std::string typed, tested;
+    bool passes;
+    std::string after;  // the buffer once applied
+  } cases[] = {
+      {kName, "report", report, true, "REPORT"},          // the lost first letter
+      {kName, "doc", report, true, "DOC"},                // the 12-byte name holds the extension
+      {kName, "RXPORT", report, false, "RXPORT"},
+      {kName, "Q", report, true, "Q"},                    // one character looks for ""
+      {kName, "", report, true, ""},
+      {kName, "\xE5" "ep", report, true, "\xE5" "EP"},    // 0xE5 is no letter
+      {kName, "TXT", zero_name, false, "TXT"},            // a zero byte ends the name
+      {kName, "A", zero_name, true, "A"},
+      {kExt, "docx", "DOC", true, "DOC"},                 // cut to three in place
+      {kExt, "c", "C  ", false, "C"},                     // compared with its blanks
+      {kExt, "C  ", "C  ", true, "C  "},
+      {kExt, "", "   ", false, ""},
+      {kDir, "old", row, true, "OLD"},
+      {kDir, "c:", row, true, "C:"},
+      {kDir, "Z", row, true, "Z"},
+      {kDir, "ARCHIVE", row, false, "ARCHIVE"},
+      {kDir, "TXT", std::string("C:\\AB\0CD\\X.TXT", 14), false, "TXT"},
+  };
+  for (const Case& c : cases) {
+    FilterBuffer buffer;
+    SetFilterText(buffer, c.typed);
+    const bool passes = c.kind == kName  ? NameFilterPasses(buffer, c.tested)
+                        : c.kind == kExt ? ExtFilterPasses(buffer, c.tested)
+                                         : DeletedDirFilterPasses(buffer, c.tested);
+    EXPECT_EQ(passes, c.passes) << c.kind << " " << c.typed;
+    EXPECT_EQ(FilterText(buffer), c.after) << c.kind << " " << c.typed;
   }
-  auto absent = Filter("ARCHIVE");
-  EXPECT_FALSE(DeletedDirFilterPasses(absent, row));
 }
 
 }  // namespace

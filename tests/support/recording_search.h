@@ -1,10 +1,8 @@
 #pragma once
-// The results page's controls as fakes for the search: every change goes, in
-// order, into a ReportLog beside the status and progress lines:
-//   "caption: C:\DOCS"   "row: C:\DOCS\<E5>EPORT  .DOC | 6"   "button: undelete on"
-// The rows themselves are kept in list order, top row first.
+// The results page's controls as fakes: every change goes, in order, into the
+// ReportLog beside the status and progress lines ("caption: C:\DOCS",
+// "row: <column 0> | <column 1>", "button: undelete on").
 #include <functional>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,49 +15,52 @@ namespace quorvane::testing {
 class RecordingList final : public ResultList {
  public:
   explicit RecordingList(ReportLog& log) : log_(log) {}
-  void InsertRowAtTop(const std::string& column0, const std::string& column1) override;
-  // Top row first, as the list shows them.
-  std::vector<std::pair<std::string, std::string>> rows() const;
-  std::vector<std::string> Column0() const;
+  void InsertRowAtTop(const std::string& column0, const std::string& column1) override {
+    rows_.insert(rows_.begin(), {column0, column1});
+    log_.Add("row: " + column0 + " | " + column1);
+  }
+  const std::vector<std::pair<std::string, std::string>>& rows() const { return rows_; }  // top first
+  std::vector<std::string> Column0() const {
+    std::vector<std::string> names;
+    for (const auto& row : rows_) names.push_back(row.first);
+    return names;
+  }
 
  private:
   ReportLog& log_;
-  mutable std::mutex mutex_;
-  std::vector<std::pair<std::string, std::string>> found_;  // in the order found
+  std::vector<std::pair<std::string, std::string>> rows_;
 };
 
 class RecordingCaption final : public StatusText {
  public:
   explicit RecordingCaption(ReportLog& log) : log_(log) {}
-  void SetText(const std::string& text) override;
-  // Runs after each text is logged (for example to raise an abort flag).
-  void set_on_text(std::function<void(const std::string&)> callback) { on_text_ = std::move(callback); }
+  void SetText(const std::string& text) override {
+    log_.Add("caption: " + text);
+    if (on_text) on_text(text);
+  }
+  std::function<void(const std::string&)> on_text;  // e.g. to raise an abort flag
 
  private:
   ReportLog& log_;
-  std::function<void(const std::string&)> on_text_;
 };
 
 class RecordingButton final : public PushButton {
  public:
   RecordingButton(ReportLog& log, std::string name) : log_(log), name_(std::move(name)) {}
-  void SetEnabled(bool enabled) override;
+  void SetEnabled(bool enabled) override { log_.Add("button: " + name_ + (enabled ? " on" : " off")); }
 
  private:
   ReportLog& log_;
   std::string name_;
 };
 
-// All of the page's controls over one log.
 struct RecordingSearchControls {
   RecordingReports reports;
   RecordingList list{reports.log};
   RecordingCaption caption{reports.log};
-  RecordingButton undelete{reports.log, "undelete"};
-  RecordingButton showFiles{reports.log, "show files"};
-  RecordingButton abort{reports.log, "abort"};
-  SearchControls controls{list,     caption,   reports.status, reports.progress,
-                          undelete, showFiles, abort};
+  RecordingButton undelete{reports.log, "undelete"}, showFiles{reports.log, "show files"},
+      abort{reports.log, "abort"};
+  SearchControls controls{list, caption, reports.status, reports.progress, undelete, showFiles, abort};
 };
 
 }  // namespace quorvane::testing
