@@ -18,8 +18,8 @@ namespace {
 class Page3Test : public WizardFixture {
  protected:
   static void SetUpTestSuite() {
-    dir_ = new TempDir;
-    volume_ = new MtoolsVolume(dir_->File("vol.img"));
+    dir_ = std::make_unique<TempDir>();
+    volume_ = std::make_unique<MtoolsVolume>(dir_->File("vol.img"));
     volume_->MakeDirectory("/My Documents")
         .MakeDirectory("/My Documents/Letters 2024")
         .MakeDirectory("/DOCS")
@@ -28,24 +28,18 @@ class Page3Test : public WizardFixture {
         .AddFile("/README.TXT", std::string("text"));
     volume_->DeleteTree("/Gone");
   }
-  static void TearDownTestSuite() {
-    delete volume_;
-    delete dir_;
-  }
+  static void TearDownTestSuite() { volume_.reset(); dir_.reset(); }
   void SetUp() override {
     drives_.Map('C', volume_->path());
     StartWizard(drives_);
     Forward(2);
   }
 
-  static TempDir* dir_;
-  static MtoolsVolume* volume_;
+  static inline std::unique_ptr<TempDir> dir_;
+  static inline std::unique_ptr<MtoolsVolume> volume_;
   UnchangedGuard unchanged_{volume_->path()};
   DriveTable drives_;
 };
-
-TempDir* Page3Test::dir_ = nullptr;
-MtoolsVolume* Page3Test::volume_ = nullptr;
 
 TEST_F(Page3Test, NextStoresTheShortFormOfLiveDirectoriesAndRefusesTheRest) {
   const QString missing = QStringLiteral("Directory does not exist !");

@@ -35,8 +35,8 @@ const std::string E5 = "\xE5";
 class Page4Test : public WizardFixture {
  protected:
   static void SetUpTestSuite() {
-    dir_ = new TempDir;
-    volume_ = new MtoolsVolume(dir_->File("vol.img"));
+    dir_ = std::make_unique<TempDir>();
+    volume_ = std::make_unique<MtoolsVolume>(dir_->File("vol.img"));
     volume_->MakeDirectory("/DOCS").MakeDirectory("/DOCS/OLD").MakeDirectory("/GONE");
     volume_->MakeDirectory("/TWINS").MakeDirectory("/My Documents");
     volume_->AddFile("/DOCS/REPORT.DOC", PatternBytes(5000, 1))
@@ -52,18 +52,14 @@ class Page4Test : public WizardFixture {
       volume_->Delete(path);
     volume_->DeleteTree("/GONE");
   }
-  static void TearDownTestSuite() {
-    delete volume_;
-    delete dir_;
-  }
-  
-
+  static void TearDownTestSuite() { volume_.reset(); dir_.reset(); }
   void SetUp() override {
     StartWizard(drives_);
     Forward(2);
   }
-  // Sets page 3 as a user would and moves on to this page.
-  void GoToPage4(const QString& directory, bool recurse = true, bool deleted_dirs = true) {
+  // Sets page 3 as a user would (deleted directories searched when
+  // recursing) and moves on to this page.
+  void GoToPage4(const QString& directory, bool recurse = true) {
     ui::CUndeletePage3& page3 = launcher_->page3();
     auto* edit = FindControl<QLineEdit>(&page3, 1024);
     edit->clear();
@@ -73,13 +69,13 @@ class Page4Test : public WizardFixture {
       if (box->isChecked() != on) QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, 5));
     };
     set(1030, true);  // enables 1031
-    set(1031, deleted_dirs);
+    set(1031, recurse);
     set(1030, recurse);
     Forward(1);
   }
   // Sets page 3, moves on and lists the files.
-  void ShowFiles(const QString& directory, bool recurse = true, bool deleted_dirs = true) {
-    GoToPage4(directory, recurse, deleted_dirs);
+  void ShowFiles(const QString& directory, bool recurse = true) {
+    GoToPage4(directory, recurse);
     Press(kShowFiles);
     ASSERT_TRUE(WaitForReady());
   }
@@ -127,30 +123,26 @@ class Page4Test : public WizardFixture {
                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
   }
 
-  static TempDir* dir_;
-  static MtoolsVolume* volume_;
+  static inline std::unique_ptr<TempDir> dir_;
+  static inline std::unique_ptr<MtoolsVolume> volume_;
   UnchangedGuard unchanged_{volume_->path()};
   HeldDrives drives_{'C', volume_->path()};
 };
 
-TempDir* Page4Test::dir_ = nullptr;
-MtoolsVolume* Page4Test::volume_ = nullptr;
-
 TEST_F(Page4Test, ShowFilesListsWhatTheCommandLineSearchListsInTheSameOrder) {
   struct Case {
     QString directory;
-    bool deleted_dirs;
     std::vector<std::string> cli_options;
     QString name_filter, ext_filter;
   };
   const Case cases[] = {
-      {"C:\\", true, {"--recurse", "--deleted-dirs"}, {}, {}},
-      {"C:", false, {"--recurse", "--name", "rep", "--ext", "doc"}, "rep", "doc"},
+      {"C:\\", {}, {}, {}},
+      {"C:", {"--name", "rep", "--ext", "doc"}, "rep", "doc"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.directory.toStdString());
     if (sheet().ActiveIndex() == 3) sheet().Back();
-    GoToPage4(c.directory, true, c.deleted_dirs);
+    GoToPage4(c.directory);
     launcher_->state().m_bNameFilter = !c.name_filter.isEmpty();
     launcher_->state().m_strNameFilter = c.name_filter;
     launcher_->state().m_bExtFilter = !c.ext_filter.isEmpty();
@@ -161,7 +153,8 @@ TEST_F(Page4Test, ShowFilesListsWhatTheCommandLineSearchListsInTheSameOrder) {
     EXPECT_TRUE(Busy());
     ASSERT_TRUE(WaitForReady());
 
-    std::vector<std::string> args = {"--drive", "C:=" + volume_->path(), "search"};
+    std::vector<std::string> args = {"--drive", "C:=" + volume_->path(), "search", "--recurse",
+                                     "--deleted-dirs"};
     args.insert(args.end(), c.cli_options.begin(), c.cli_options.end());
     args.push_back(launcher_->state().m_strSearchDir.toStdString());
     const CommandResult cli = RunCli(args);
@@ -195,7 +188,7 @@ TEST_F(Page4Test, UndeleteRecoversTheSelectedRowIntoTheOutputDirectory) {
 }
 
 TEST_F(Page4Test, TwoRowsOfOneStoredNameBothLeadToTheFirstEntry) {
-  ShowFiles(QStringLiteral("C:\\TWINS"), false, false);
+  ShowFiles(QStringLiteral("C:\\TWINS"), false);
   const std::string twin = "C:\\TWINS\\" + E5 + "B      .BIN";
   ASSERT_EQ(ListedRows(), twin + "\t900\n" + twin + "\t600\n");
   // The top row is CB.BIN's (found last), yet its path names the first
@@ -253,7 +246,7 @@ TEST_F(Page4Test, AbortAndBackDuringASearchAndComingBack) {
 }
 
 TEST_F(Page4Test, AbortAndBackDuringARecovery) {
-  ShowFiles(QStringLiteral("C:\\"), false, false);
+  ShowFiles(QStringLiteral("C:\\"), false);
   const std::string big_row = "C:\\" + E5 + "IG     .BIN";
   const int big = RowOf(big_row);
   ASSERT_GE(big, 0) << ListedRows();
