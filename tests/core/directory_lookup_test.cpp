@@ -23,25 +23,19 @@ using testing::ShortName;
 std::string ManyName(int i) { return "A rather long folder " + std::to_string(i); }
 std::u16string Wide(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
-class LookupOnRealVolume : public ::testing::Test {
- protected:
-  LookupOnRealVolume() {
-    for (const char* d : {"/My Documents", "/My Documents/Letters 2024", "/DOCS", "/DOCS/OLD", "/docs2",
-                          "/Gone", "/Many", "/LONGNAME.DIR"})
-      volume_.MakeDirectory(d);
-    volume_.AddFile("/README.TXT", std::string("hello"));
-    for (int i = 0; i < 12; ++i) volume_.MakeDirectory("/Many/" + ManyName(i));
-    volume_.DeleteTree("/Gone");
-    drives_.Map('C', volume_.path());
-  }
-  testing::TempDir dir_;
-  testing::MtoolsVolume volume_{dir_.File("vol.img")};
-  DriveTable drives_;
-  DirectoryLookup lookup_{drives_};
-};
-
-TEST_F(LookupOnRealVolume, ShortensLiveDirectoriesAndRefusesTheRest) {
-  testing::UnchangedGuard unchanged(volume_.path());
+TEST(LookupOnRealVolume, ShortensLiveDirectoriesRefusesTheRestAndListsSubdirectories) {
+  testing::TempDir dir;
+  testing::MtoolsVolume volume(dir.File("vol.img"));
+  for (const char* d : {"/My Documents", "/My Documents/Letters 2024", "/DOCS", "/DOCS/OLD", "/docs2", "/Gone",
+                        "/Many", "/LONGNAME.DIR"})
+    volume.MakeDirectory(d);
+  volume.AddFile("/README.TXT", std::string("hello"));
+  for (int i = 0; i < 12; ++i) volume.MakeDirectory("/Many/" + ManyName(i));
+  volume.DeleteTree("/Gone");
+  testing::UnchangedGuard unchanged(volume.path());
+  DriveTable drives;
+  drives.Map('C', volume.path());
+  DirectoryLookup lookup(drives);
   const std::pair<std::u16string, std::optional<std::string>> cases[] = {
       {u"C:\\My Documents", "C:\\MYDOCU~1"},
       {u"c:\\MY DOCUMENTS\\letters 2024", "C:\\MYDOCU~1\\LETTER~1"},
@@ -61,12 +55,8 @@ TEST_F(LookupOnRealVolume, ShortensLiveDirectoriesAndRefusesTheRest) {
       {u"\\DOCS", std::nullopt},
   };
   for (const auto& [path, expected] : cases)
-    EXPECT_EQ(lookup_.ShortPath(path), expected) << std::string(path.begin(), path.end());
-}
-
-TEST_F(LookupOnRealVolume, ListsLiveSubdirectoriesWithLongNamesInEntryOrder) {
-  testing::UnchangedGuard unchanged(volume_.path());
-  const auto root = lookup_.Subdirectories(u"C:");
+    EXPECT_EQ(lookup.ShortPath(path), expected) << std::string(path.begin(), path.end());
+  const auto root = lookup.Subdirectories(u"C:");
   ASSERT_TRUE(root.has_value());
   std::vector<std::pair<std::string, std::u16string>> names;
   for (const DirectoryName& name : *root) names.emplace_back(name.shortName, name.longName);
@@ -75,12 +65,12 @@ TEST_F(LookupOnRealVolume, ListsLiveSubdirectoriesWithLongNamesInEntryOrder) {
                                             std::pair{std::string("DOCS2"), std::u16string(u"docs2")},
                                             std::pair{std::string("MANY"), std::u16string(u"Many")},
                                             std::pair{std::string("LONGNAME.DIR"), std::u16string()}));
-  const auto many = lookup_.Subdirectories(u"C:\\many\\");
+  const auto many = lookup.Subdirectories(u"C:\\many\\");
   ASSERT_TRUE(many.has_value());
   ASSERT_EQ(many->size(), 12u);
   for (size_t i = 0; i < 12; ++i) EXPECT_EQ((*many)[i].longName, Wide(ManyName(static_cast<int>(i))));
-  EXPECT_THAT(lookup_.Subdirectories(u"C:\\DOCS\\OLD"), Optional(::testing::IsEmpty()));
-  EXPECT_EQ(lookup_.Subdirectories(u"C:\\Gone"), std::nullopt);
+  EXPECT_THAT(lookup.Subdirectories(u"C:\\DOCS\\OLD"), Optional(::testing::IsEmpty()));
+  EXPECT_EQ(lookup.Subdirectories(u"C:\\Gone"), std::nullopt);
 }
 
 TEST(LookupOnCraftedVolume, EndsLoopingAndOutOfRangeChains) {

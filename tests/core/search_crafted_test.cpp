@@ -35,10 +35,10 @@ const std::vector<std::string> kEndOfRun = {
 class SearchOnCraftedVolume : public ::testing::Test {
  protected:
   SearchOnCraftedVolume() { settings_.bSearchRecurse = settings_.bSearchDeletedDirs = 1; }
-  // A live directory's cluster ends its chain; a deleted one's stays free.
+  // A live directory whose cluster ends its chain.
   void Dir(uint32_t in, size_t index, const std::string& name, uint32_t cluster) {
     volume_.SetEntry(in, index, CraftedEntry{ShortName(name), 0x10, cluster, 0});
-    if (name[0] != E5[0] && cluster >= 2 && cluster <= volume_.LastCluster()) volume_.SetFat(cluster, kEnd);
+    if (cluster >= 2 && cluster <= volume_.LastCluster()) volume_.SetFat(cluster, kEnd);
   }
   void File(uint32_t in, size_t index, const std::string& name, uint32_t size = 100,
             uint32_t cluster = 300, uint8_t attr = 0x20) {
@@ -64,15 +64,19 @@ class SearchOnCraftedVolume : public ::testing::Test {
   std::atomic<int32_t> abort_{0};
 };
 
-TEST_F(SearchOnCraftedVolume, ScanListsDeletedFilesByAttributeAndSizeUntilABlankName) {
-  const struct { const char* name; uint8_t attr; uint32_t size; } entries[] = {
-      {"PLAIN", 0x20, 100}, {"ALLBITS", 0x27, 100}, {"NOBITS", 0, 100},       {"LABEL", 0x08, 100},
-      {"LABEL2", 0x28, 100}, {"LONG", 0x0F, 100},   {"EMPTY", 0x20, 0}, {"HUGE", 0x20, 0x80000000u},
-      {"LIVE", 0x20, 100},  {"LAST", 0x20, 7}};
+TEST_F(SearchOnCraftedVolume, ScanListsDeletedFilesByAttributeSizeAndFirstClusterUntilABlankName) {
+  settings_.bSearchSkipUnrecoverable = 1;  // the first cluster must be free and in the volume
+  volume_.SetFat(31, kEnd);
+  const struct { const char* name; uint8_t attr; uint32_t size, cluster; } entries[] = {
+      {"\xE5PLAIN", 0x20, 100, 300}, {"\xE5" "ALLBITS", 0x27, 100, 300}, {"\xE5NOBITS", 0, 100, 300},
+      {"\xE5LABEL", 0x08, 100, 300}, {"\xE5LABEL2", 0x28, 100, 300},     {"\xE5LONG", 0x0F, 100, 300},
+      {"\xE5" "EMPTY", 0x20, 0, 300}, {"\xE5HUGE", 0x20, 0x80000000u, 300}, {"LIVE", 0x20, 100, 300},
+      {"\xE5TAKEN", 0x20, 100, 31},  {"\xE5" "BEYOND", 0x20, 100, 5000}, {"\xE5ZERO", 0x20, 100, 0},
+      {"\xE5LAST", 0x20, 7, 300}};
   for (size_t i = 0; i < std::size(entries); ++i)
-    File(kRoot, i, (i == 8 ? "" : E5) + entries[i].name, entries[i].size, 300, entries[i].attr);
-  volume_.SetEntryBytes(kRoot, 10, std::vector<uint8_t>{' ', 'X'});  // ends the directory
-  File(kRoot, 11, E5 + "HIDDEN");
+    File(kRoot, i, entries[i].name, entries[i].size, entries[i].cluster, entries[i].attr);
+  volume_.SetEntryBytes(kRoot, 13, std::vector<uint8_t>{' ', 'X'});  // ends the directory
+  File(kRoot, 14, E5 + "HIDDEN");
   volume_.Chain({kRoot, 3});
   File(3, 0, E5 + "NEXT");
   EXPECT_THAT(Run(), ElementsAre("C:\\" + E5 + "LAST   .TXT", "C:\\" + E5 + "NOBITS .TXT",
@@ -145,16 +149,6 @@ TEST_F(SearchOnCraftedVolume, UnusableBootSectorListsNothingAndEndsAsUsual) {
     EXPECT_THAT(Run(), IsEmpty()) << damage;
     EXPECT_THAT(ui_->reports.log.Lines(), ElementsAreArray(expected)) << damage;
   }
-}
-
-TEST_F(SearchOnCraftedVolume, SkippingUnrecoverableFilesNeedsAFreeFirstClusterInTheVolume) {
-  settings_.bSearchSkipUnrecoverable = 1;
-  File(kRoot, 0, E5 + "FREE", 100, 30);
-  File(kRoot, 1, E5 + "TAKEN", 100, 31);
-  volume_.SetFat(31, kEnd);
-  File(kRoot, 2, E5 + "BEYOND", 100, 5000);  // its FAT entry lies past the volume's end
-  File(kRoot, 3, E5 + "ZERO", 100, 0);
-  EXPECT_THAT(Run(), ElementsAre("C:\\" + E5 + "FREE   .TXT"));
 }
 
 TEST_F(SearchOnCraftedVolume, AbortStopsEveryCallAtItsNextReadingOfTheFlag) {
