@@ -112,20 +112,18 @@ TEST_F(SearchOnCraftedVolume, PathsPast255CharactersOr100ComponentsAreNotEntered
   // 29 levels of eight-letter names: C: and 28 of them make 254 characters, the 30th 263.
   std::string path = "C:";
   std::vector<std::string> expected;
-  for (uint32_t level = 0, parent = kRoot; level < 30; parent = 10 + level++) {
+  for (uint32_t level = 0, parent = kRoot; level < 30; parent = 10 + level++, path += "\\DIRECTRY") {
     File(parent, 1, E5 + "FILE");
-    if (level < 29) expected.push_back(path + "\\" + E5 + "FILE   .TXT");
     Dir(parent, 0, "DIRECTRY", 10 + level);
-    path += "\\DIRECTRY";
+    if (level < 29) expected.push_back(path + "\\" + E5 + "FILE   .TXT");
   }
   EXPECT_THAT(Run(), ElementsAreArray(expected));
 
   volume_ = CraftedVolume();
   path = "C:";
-  for (uint32_t level = 0, parent = kRoot; level < 101; parent = 10 + level++) {
+  for (uint32_t level = 0, parent = kRoot; level < 101; parent = 10 + level++, path += "\\A") {
     Dir(parent, 0, "A", 10 + level);
     File(parent, 1, E5 + "AT" + std::to_string(level));
-    path += "\\A";
   }
   File(110, 0, E5 + "AT101");
   const std::string hundred = path.substr(0, path.size() - 2);  // 100 components

@@ -12,46 +12,37 @@
 
 namespace quorvane::testing {
 
-class RecordingList final : public ResultList {
- public:
-  explicit RecordingList(ReportLog& log) : log_(log) {}
+struct RecordingList final : ResultList {
+  explicit RecordingList(ReportLog& log) : log(log) {}
   void InsertRowAtTop(const std::string& column0, const std::string& column1) override {
-    rows_.insert(rows_.begin(), {column0, column1});
-    log_.Add("row: " + column0 + " | " + column1);
+    found.insert(found.begin(), {column0, column1});
+    log.Add("row: " + column0 + " | " + column1);
   }
-  const std::vector<std::pair<std::string, std::string>>& rows() const { return rows_; }  // top first
+  const std::vector<std::pair<std::string, std::string>>& rows() const { return found; }  // top first
   std::vector<std::string> Column0() const {
     std::vector<std::string> names;
-    for (const auto& row : rows_) names.push_back(row.first);
+    for (const auto& row : found) names.push_back(row.first);
     return names;
   }
-
- private:
-  ReportLog& log_;
-  std::vector<std::pair<std::string, std::string>> rows_;
+  ReportLog& log;
+  std::vector<std::pair<std::string, std::string>> found;
 };
 
-class RecordingCaption final : public StatusText {
- public:
-  explicit RecordingCaption(ReportLog& log) : log_(log) {}
+struct RecordingCaption final : StatusText {
+  explicit RecordingCaption(ReportLog& log) : log(log) {}
   void SetText(const std::string& text) override {
-    log_.Add("caption: " + text);
+    log.Add("caption: " + text);
     if (on_text) on_text(text);
   }
+  ReportLog& log;
   std::function<void(const std::string&)> on_text;  // e.g. to raise an abort flag
-
- private:
-  ReportLog& log_;
 };
 
-class RecordingButton final : public PushButton {
- public:
-  RecordingButton(ReportLog& log, std::string name) : log_(log), name_(std::move(name)) {}
-  void SetEnabled(bool enabled) override { log_.Add("button: " + name_ + (enabled ? " on" : " off")); }
-
- private:
-  ReportLog& log_;
-  std::string name_;
+struct RecordingButton final : PushButton {
+  RecordingButton(ReportLog& log, std::string name) : log(log), name(std::move(name)) {}
+  void SetEnabled(bool enabled) override { log.Add("button: " + name + (enabled ? " on" : " off")); }
+  ReportLog& log;
+  std::string name;
 };
 
 struct RecordingSearchControls {
