@@ -101,30 +101,8 @@ CraftedVolume& CraftedVolume::SetBootBytes(size_t offset, std::span<const uint8_
   return *this;
 }
 
-CraftedVolume& CraftedVolume::SetBytesPerSector(uint16_t value) {
-  uint8_t v[2];
-  StoreLe16(v, 0, value);
-  return SetBootBytes(11, v);
-}
-
 CraftedVolume& CraftedVolume::SetSectorsPerCluster(uint8_t value) {
   return SetBootBytes(13, std::span<const uint8_t>(&value, 1));
-}
-
-CraftedVolume& CraftedVolume::SetReservedSectors(uint16_t value) {
-  uint8_t v[2];
-  StoreLe16(v, 0, value);
-  return SetBootBytes(14, v);
-}
-
-CraftedVolume& CraftedVolume::SetNumFats(uint8_t value) {
-  return SetBootBytes(16, std::span<const uint8_t>(&value, 1));
-}
-
-CraftedVolume& CraftedVolume::SetFatSize(uint32_t value) {
-  uint8_t v[4];
-  StoreLe32(v, 0, value);
-  return SetBootBytes(36, v);
 }
 
 CraftedVolume& CraftedVolume::SetRootCluster(uint32_t value) {
@@ -133,23 +111,12 @@ CraftedVolume& CraftedVolume::SetRootCluster(uint32_t value) {
   return SetBootBytes(44, v);
 }
 
-CraftedVolume& CraftedVolume::SetTotalSectors(uint32_t value) {
-  uint8_t v[4];
-  StoreLe32(v, 0, value);
-  return SetBootBytes(32, v);
-}
-
-size_t CraftedVolume::FatEntryOffset(unsigned copy, uint32_t cluster) const {
-  if (copy >= geometry_.num_fats) throw std::out_of_range("no such FAT copy");
+void CraftedVolume::SetFatCopy(unsigned copy, uint32_t cluster, uint32_t value) {
   if (cluster >= fat_sectors_ * (kSector / 4))
     throw std::out_of_range("FAT entry " + std::to_string(cluster) + " past the FAT's end");
-  return (size_t{geometry_.reserved_sectors} + size_t{copy} * fat_sectors_) * kSector +
-         size_t{cluster} * 4;
-}
-
-CraftedVolume& CraftedVolume::SetFatCopy(unsigned copy, uint32_t cluster, uint32_t value) {
-  StoreLe32(image_, FatEntryOffset(copy, cluster), value);
-  return *this;
+  StoreLe32(image_, (size_t{geometry_.reserved_sectors} + size_t{copy} * fat_sectors_) * kSector +
+                        size_t{cluster} * 4,
+            value);
 }
 
 CraftedVolume& CraftedVolume::SetFat(uint32_t cluster, uint32_t value) {
@@ -157,18 +124,11 @@ CraftedVolume& CraftedVolume::SetFat(uint32_t cluster, uint32_t value) {
   return *this;
 }
 
-uint32_t CraftedVolume::Fat(uint32_t cluster, unsigned copy) const {
-  return LoadLe32(image_, FatEntryOffset(copy, cluster));
-}
-
-CraftedVolume& CraftedVolume::Chain(const std::vector<uint32_t>& clusters) {
-  for (size_t i = 0; i < clusters.size(); ++i)
-    SetFat(clusters[i], i + 1 < clusters.size() ? clusters[i + 1] : kEndMark);
-  return *this;
-}
-
 CraftedVolume& CraftedVolume::Chain(std::initializer_list<uint32_t> clusters) {
-  return Chain(std::vector<uint32_t>(clusters));
+  const std::vector<uint32_t> list(clusters);
+  for (size_t i = 0; i < list.size(); ++i)
+    SetFat(list[i], i + 1 < list.size() ? list[i + 1] : kEndMark);
+  return *this;
 }
 
 CraftedVolume& CraftedVolume::Cycle(std::initializer_list<uint32_t> clusters) {
@@ -220,13 +180,6 @@ CraftedVolume& CraftedVolume::FillCluster(uint32_t cluster, std::span<const uint
 CraftedVolume& CraftedVolume::FillCluster(uint32_t cluster, uint8_t value) {
   const std::span<uint8_t> c = Cluster(cluster);
   std::fill(c.begin(), c.end(), value);
-  return *this;
-}
-
-CraftedVolume& CraftedVolume::WriteBytes(uint64_t offset, std::span<const uint8_t> bytes) {
-  if (offset > image_.size() || bytes.size() > image_.size() - offset)
-    throw std::out_of_range("write past the image's end");
-  std::copy(bytes.begin(), bytes.end(), image_.begin() + static_cast<ptrdiff_t>(offset));
   return *this;
 }
 

@@ -40,59 +40,44 @@ class CraftedVolume {
   // root directory's cluster marked end of chain, and zeroed clusters.
   explicit CraftedVolume(const CraftedGeometry& geometry = {});
 
-  const CraftedGeometry& geometry() const { return geometry_; }
-  uint32_t FatSectors() const { return fat_sectors_; }
   uint32_t FirstDataSector() const;
-  uint32_t TotalSectors() const;
   uint32_t ClusterBytes() const;
   uint32_t LastCluster() const { return geometry_.clusters + 1; }
   uint64_t ClusterOffset(uint32_t cluster) const;  // byte offset in the image
 
-  // Boot-sector fields (sector 0 only; the layout stays as built).
-  CraftedVolume& SetBytesPerSector(uint16_t value);
+  // Boot-sector fields (sector 0 and its backup only; the layout stays as built).
   CraftedVolume& SetSectorsPerCluster(uint8_t value);
-  CraftedVolume& SetReservedSectors(uint16_t value);
-  CraftedVolume& SetNumFats(uint8_t value);
-  CraftedVolume& SetFatSize(uint32_t value);
   CraftedVolume& SetRootCluster(uint32_t value);
-  CraftedVolume& SetTotalSectors(uint32_t value);  // the 32-bit field; the 16-bit one stays 0
-  // Any boot-sector byte range, e.g. to zero a field.
-  CraftedVolume& SetBootBytes(size_t offset, std::span<const uint8_t> bytes);
 
-  // FAT entries, written into every FAT copy of the layout.
+  // FAT entries, written into every FAT copy.
   CraftedVolume& SetFat(uint32_t cluster, uint32_t value);
-  // Writes only copy `copy` (0 = first).
-  CraftedVolume& SetFatCopy(unsigned copy, uint32_t cluster, uint32_t value);
-  uint32_t Fat(uint32_t cluster, unsigned copy = 0) const;  // raw 32 bits
   // Links the clusters in the order given and ends the last with 0x0FFFFFFF.
   CraftedVolume& Chain(std::initializer_list<uint32_t> clusters);
-  CraftedVolume& Chain(const std::vector<uint32_t>& clusters);
   // Links the clusters in order and the last back to the first.
   CraftedVolume& Cycle(std::initializer_list<uint32_t> clusters);
 
   // Directory entry `index` of directory cluster `dir_cluster`.
   CraftedVolume& SetEntry(uint32_t dir_cluster, size_t index, const CraftedEntry& entry);
-  // Raw 32 bytes (or fewer: written from the entry's first byte).
+  // Raw bytes written from the entry's first byte (at most 32).
   CraftedVolume& SetEntryBytes(uint32_t dir_cluster, size_t index, std::span<const uint8_t> bytes);
-  std::span<uint8_t> EntryBytes(uint32_t dir_cluster, size_t index);
   // A directory's "." and ".." entries at indexes 0 and 1 (parent 0 = root).
   CraftedVolume& DotEntries(uint32_t dir_cluster, uint32_t parent_cluster);
 
-  // Cluster contents: `bytes` from the cluster's first byte; the rest keeps
-  // what it held.
+  // Cluster contents: `bytes` from the cluster's first byte, or the whole
+  // cluster set to `value`.
   CraftedVolume& FillCluster(uint32_t cluster, std::span<const uint8_t> bytes);
-  CraftedVolume& FillCluster(uint32_t cluster, uint8_t value);  // the whole cluster
+  CraftedVolume& FillCluster(uint32_t cluster, uint8_t value);
   std::span<uint8_t> Cluster(uint32_t cluster);
-  // Any bytes of the image.
-  CraftedVolume& WriteBytes(uint64_t offset, std::span<const uint8_t> bytes);
 
   const std::vector<uint8_t>& bytes() const { return image_; }
-  std::vector<uint8_t>& mutable_bytes() { return image_; }
   // Writes the image to `path` (replacing it). Throws std::runtime_error on failure.
   void Save(const std::string& path) const;
 
  private:
-  size_t FatEntryOffset(unsigned copy, uint32_t cluster) const;
+  uint32_t TotalSectors() const;
+  CraftedVolume& SetBootBytes(size_t offset, std::span<const uint8_t> bytes);
+  std::span<uint8_t> EntryBytes(uint32_t dir_cluster, size_t index);
+  void SetFatCopy(unsigned copy, uint32_t cluster, uint32_t value);
 
   CraftedGeometry geometry_;
   uint32_t fat_sectors_ = 0;

@@ -39,11 +39,9 @@ std::string ReportLog::Dump() const {
 }
 
 void RecordingStatus::SetText(const std::string& text) {
-  {
-    std::lock_guard lock(mutex_);
-    text_ = text;
-    log_.Add("status: " + text);
-  }
+  std::lock_guard lock(mutex_);
+  text_ = text;
+  log_.Add("status: " + text);
 }
 
 std::string RecordingStatus::text() const {
@@ -58,56 +56,46 @@ void RecordingProgress::Clamp() {
 }
 
 void RecordingProgress::SetRange32(int32_t low, int32_t high) {
-  {
-    std::lock_guard lock(mutex_);
-    low_ = low;
-    high_ = high;
-    Clamp();
-    log_.Add("progress: range " + std::to_string(low) + " " + std::to_string(high));
-  }
+  std::lock_guard lock(mutex_);
+  low_ = low;
+  high_ = high;
+  Clamp();
+  log_.Add("progress: range " + std::to_string(low) + " " + std::to_string(high));
 }
 
 void RecordingProgress::DeltaPos(int32_t delta) {
-  {
-    std::lock_guard lock(mutex_);
-    const int64_t pos = static_cast<int64_t>(pos_) + delta;  // no overflow on huge deltas
-    pos_ = static_cast<int32_t>(std::clamp<int64_t>(pos, INT32_MIN, INT32_MAX));
-    Clamp();
-    log_.Add("progress: delta " + std::to_string(delta));
-  }
+  std::lock_guard lock(mutex_);
+  const int64_t pos = static_cast<int64_t>(pos_) + delta;  // no overflow on huge deltas
+  pos_ = static_cast<int32_t>(std::clamp<int64_t>(pos, INT32_MIN, INT32_MAX));
+  Clamp();
+  log_.Add("progress: delta " + std::to_string(delta));
 }
 
 void RecordingProgress::SetStep(int32_t step) {
-  {
-    std::lock_guard lock(mutex_);
-    step_ = step;
-    log_.Add("progress: step " + std::to_string(step));
-  }
+  std::lock_guard lock(mutex_);
+  step_ = step;
+  log_.Add("progress: step " + std::to_string(step));
 }
 
 void RecordingProgress::StepIt() {
-  {
-    std::lock_guard lock(mutex_);
-    ++steps_;
-    if (low_ != high_) {
-      // Past the top the bar starts over from the bottom.
-      const int64_t span = static_cast<int64_t>(high_) - low_;
-      int64_t pos = static_cast<int64_t>(pos_) + step_;
-      if (pos > high_) pos = (pos - low_) % span + low_;
-      if (pos < low_) pos = (pos - low_) % span + high_;
-      pos_ = static_cast<int32_t>(pos);
-    }
-    log_.Add("progress: stepit");
+  std::lock_guard lock(mutex_);
+  ++steps_;
+  if (low_ != high_) {
+    // Past the top the bar starts over from the bottom.
+    const int64_t span = static_cast<int64_t>(high_) - low_;
+    int64_t pos = static_cast<int64_t>(pos_) + step_;
+    if (pos > high_) pos = (pos - low_) % span + low_;
+    if (pos < low_) pos = (pos - low_) % span + high_;
+    pos_ = static_cast<int32_t>(pos);
   }
+  log_.Add("progress: stepit");
 }
 
 void RecordingProgress::SetPos(int32_t pos) {
-  {
-    std::lock_guard lock(mutex_);
-    pos_ = pos;
-    Clamp();
-    log_.Add("progress: pos " + std::to_string(pos));
-  }
+  std::lock_guard lock(mutex_);
+  pos_ = pos;
+  Clamp();
+  log_.Add("progress: pos " + std::to_string(pos));
 }
 
 int32_t RecordingProgress::GetPos() { return pos(); }
@@ -116,17 +104,10 @@ int32_t RecordingProgress::pos() const {
   std::lock_guard lock(mutex_);
   return pos_;
 }
-int32_t RecordingProgress::low() const {
-  std::lock_guard lock(mutex_);
-  return low_;
-}
+
 int32_t RecordingProgress::high() const {
   std::lock_guard lock(mutex_);
   return high_;
-}
-int32_t RecordingProgress::step() const {
-  std::lock_guard lock(mutex_);
-  return step_;
 }
 size_t RecordingProgress::steps() const {
   std::lock_guard lock(mutex_);
@@ -135,21 +116,12 @@ size_t RecordingProgress::steps() const {
 
 int RecordingBoxes::ShowMessageBox(const std::string& text,
                                    const std::optional<std::string>& caption, uint32_t style) {
-  ShownBox box{text, caption, style};
-  std::function<void(const ShownBox&)> on_show;
   {
     std::lock_guard lock(mutex_);
-    boxes_.push_back(box);
-    on_show = on_show_;
+    boxes_.push_back({text, caption, style});
   }
   log_.Add("box: " + text + " | " + caption.value_or("(title)") + " | " + std::to_string(style));
-  if (on_show) on_show(box);
-  return answer_.load();
-}
-
-void RecordingBoxes::set_on_show(std::function<void(const ShownBox&)> callback) {
-  std::lock_guard lock(mutex_);
-  on_show_ = std::move(callback);
+  return kIdOk;
 }
 
 std::vector<ShownBox> RecordingBoxes::boxes() const {

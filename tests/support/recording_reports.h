@@ -6,9 +6,7 @@
 //   "progress: stepit"       "progress: pos 45"
 //   "box: File Undeleted ! | Quorvane | 4160"   ("(title)" when no caption)
 // GetPos is answered but not logged. All of it is safe across threads.
-#include <atomic>
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -62,9 +60,7 @@ class RecordingProgress final : public ProgressBar {
   int32_t GetPos() override;
 
   int32_t pos() const;
-  int32_t low() const;
   int32_t high() const;
-  int32_t step() const;
   size_t steps() const;  // StepIt calls
 
  private:
@@ -86,19 +82,11 @@ class RecordingBoxes final : public MessageBoxHost {
   explicit RecordingBoxes(ReportLog& log) : log_(log) {}
   int ShowMessageBox(const std::string& text, const std::optional<std::string>& caption,
                      uint32_t style) override;
-
-  // The answer every box returns (kIdOk unless set; Yes/No boxes want kIdYes or kIdNo).
-  void set_answer(int answer) { answer_ = answer; }
-  // Runs while a box is shown, before it answers (for example to raise an
-  // abort flag). Set it before the boxes can appear.
-  void set_on_show(std::function<void(const ShownBox&)> callback);
-  std::vector<ShownBox> boxes() const;
+  std::vector<ShownBox> boxes() const;  // each answered kIdOk
 
  private:
   ReportLog& log_;
-  std::atomic<int> answer_{kIdOk};
   mutable std::mutex mutex_;
-  std::function<void(const ShownBox&)> on_show_;
   std::vector<ShownBox> boxes_;
 };
 

@@ -1,10 +1,8 @@
 #include "support/run_command.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <poll.h>
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -44,7 +42,7 @@ struct Pipe {
 
 CommandResult RunCommand(const std::vector<std::string>& argv, const CommandOptions& options) {
   if (argv.empty()) throw std::invalid_argument("RunCommand: empty command");
-  Pipe in, out;
+  Pipe out;
 
   std::vector<std::string> env_strings;
   for (char** e = environ; *e; ++e)
@@ -60,7 +58,7 @@ CommandResult RunCommand(const std::vector<std::string>& argv, const CommandOpti
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, in.fd[0], 0);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, out.fd[1], 1);
   posix_spawn_file_actions_adddup2(&actions, out.fd[1], 2);
   if (!options.cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, options.cwd.c_str());
@@ -70,39 +68,16 @@ CommandResult RunCommand(const std::vector<std::string>& argv, const CommandOpti
   if (spawn_error != 0) {
     return {127, "cannot start " + CommandLine(argv) + ": " + std::strerror(spawn_error)};
   }
-  in.Close(0);
   out.Close(1);
 
-  // Feed the input and drain the output together, so neither side can block
-  // the other on a full pipe.
   CommandResult result;
-  size_t written = 0;
-  if (options.input.empty()) in.Close(1);
-  const auto old_sigpipe = std::signal(SIGPIPE, SIG_IGN);
-  while (out.fd[0] >= 0) {
-    pollfd fds[2] = {{out.fd[0], POLLIN, 0}, {in.fd[1], POLLOUT, 0}};
-    const nfds_t count = in.fd[1] >= 0 ? 2 : 1;
-    if (::poll(fds, count, -1) < 0) {
-      if (errno == EINTR) continue;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(out.fd[0], buffer, sizeof buffer)) != 0;) {
+    if (n > 0)
+      result.output.append(buffer, static_cast<size_t>(n));
+    else if (errno != EINTR)
       break;
-    }
-    if (count == 2 && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP))) {
-      const ssize_t n = ::write(in.fd[1], options.input.data() + written,
-                                options.input.size() - written);
-      if (n > 0) written += static_cast<size_t>(n);
-      if (n < 0 || written == options.input.size()) in.Close(1);
-    }
-    if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
-      char buffer[4096];
-      const ssize_t n = ::read(out.fd[0], buffer, sizeof buffer);
-      if (n > 0)
-        result.output.append(buffer, static_cast<size_t>(n));
-      else if (n == 0 || errno != EINTR)
-        out.Close(0);
-    }
   }
-  in.Close(1);
-  std::signal(SIGPIPE, old_sigpipe);
 
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -111,18 +86,15 @@ CommandResult RunCommand(const std::vector<std::string>& argv, const CommandOpti
   return result;
 }
 
-std::string RunCommandOrThrow(const std::vector<std::string>& argv, const CommandOptions& options) {
-  CommandResult result = RunCommand(argv, options);
+void RunCommandOrThrow(const std::vector<std::string>& argv) {
+  const CommandResult result = RunCommand(argv);
   if (result.status != 0)
     throw std::runtime_error(CommandLine(argv) + " failed with status " +
                              std::to_string(result.status) + ":\n" + result.output);
-  return std::move(result.output);
 }
 
-std::string CliPath() { return QUORVANE_CLI_PATH; }
-
 CommandResult RunCli(const std::vector<std::string>& args, const CommandOptions& options) {
-  std::vector<std::string> argv{CliPath()};
+  std::vector<std::string> argv{QUORVANE_CLI_PATH};
   argv.insert(argv.end(), args.begin(), args.end());
   return RunCommand(argv, options);
 }

@@ -11,21 +11,17 @@ struct CommandResult {
 };
 
 struct CommandOptions {
-  std::string cwd;    // working directory; empty = the test's own
-  std::string input;  // written to the program's standard input, then closed
+  std::string cwd;  // working directory; empty = the test's own
 };
 
-// Runs `argv` (no shell; argv[0] looked up in PATH) with MTOOLS_SKIP_CHECK=1
-// added to the environment and waits for it.
+// Runs `argv` (no shell; argv[0] looked up in PATH, standard input empty)
+// with MTOOLS_SKIP_CHECK=1 added to the environment and waits for it.
 CommandResult RunCommand(const std::vector<std::string>& argv, const CommandOptions& options = {});
 // Same, but throws std::runtime_error with the command line and its output
-// when the status is not 0. Returns the output.
-std::string RunCommandOrThrow(const std::vector<std::string>& argv,
-                              const CommandOptions& options = {});
+// when the status is not 0.
+void RunCommandOrThrow(const std::vector<std::string>& argv);
 
-// The quorvane-cli built with these tests.
-std::string CliPath();
-// Runs quorvane-cli with `args`.
+// Runs the quorvane-cli built with these tests.
 CommandResult RunCli(const std::vector<std::string>& args, const CommandOptions& options = {});
 
 }  // namespace quorvane::testing
