@@ -23,26 +23,12 @@ std::string CommandLine(const std::vector<std::string>& argv) {
   return line;
 }
 
-struct Pipe {
-  int fd[2] = {-1, -1};
-  Pipe() {
-    if (::pipe2(fd, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  }
-  ~Pipe() {
-    for (int f : fd)
-      if (f >= 0) ::close(f);
-  }
-  void Close(int i) {
-    if (fd[i] >= 0) ::close(fd[i]);
-    fd[i] = -1;
-  }
-};
-
 }  // namespace
 
 CommandResult RunCommand(const std::vector<std::string>& argv, const CommandOptions& options) {
   if (argv.empty()) throw std::invalid_argument("RunCommand: empty command");
-  Pipe out;
+  int out[2];
+  if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
 
   std::vector<std::string> env_strings;
   for (char** e = environ; *e; ++e)
@@ -59,25 +45,27 @@ CommandResult RunCommand(const std::vector<std::string>& argv, const CommandOpti
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out.fd[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, out.fd[1], 2);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 2);
   if (!options.cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, options.cwd.c_str());
   pid_t pid = 0;
   const int spawn_error = ::posix_spawnp(&pid, argp[0], &actions, nullptr, argp.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
+  ::close(out[1]);
   if (spawn_error != 0) {
+    ::close(out[0]);
     return {127, "cannot start " + CommandLine(argv) + ": " + std::strerror(spawn_error)};
   }
-  out.Close(1);
 
   CommandResult result;
   char buffer[4096];
-  for (ssize_t n; (n = ::read(out.fd[0], buffer, sizeof buffer)) != 0;) {
+  for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) != 0;) {
     if (n > 0)
       result.output.append(buffer, static_cast<size_t>(n));
     else if (errno != EINTR)
       break;
   }
+  ::close(out[0]);
 
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
