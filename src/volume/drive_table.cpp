@@ -40,15 +40,15 @@ bool DriveTable::ParseArguments(const std::vector<std::string>& args, std::strin
   std::map<int32_t, std::string> named;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    std::string spec;
+    std::string mapping;
     if (arg == "--drive") {
       if (i + 1 == args.size()) {
         error = "--drive needs L:=PATH";
         return false;
       }
-      spec = args[++i];
+      mapping = args[++i];
     } else if (arg.starts_with("--drive=")) {
-      spec = arg.substr(8);
+      mapping = arg.substr(8);
     } else if (!arg.empty() && arg[0] != '-') {
       bare.push_back(arg);
       continue;
@@ -56,12 +56,12 @@ bool DriveTable::ParseArguments(const std::vector<std::string>& args, std::strin
       error = "unknown option '" + arg + "'";
       return false;
     }
-    if (spec.size() < 4 || !IsLetter(spec[0]) || spec[1] != ':' || spec[2] != '=') {
-      error = "bad drive mapping '" + spec + "': expected L:=PATH";
+    if (mapping.size() < 4 || !IsLetter(mapping[0]) || mapping[1] != ':' || mapping[2] != '=') {
+      error = "bad drive mapping '" + mapping + "': expected L:=PATH";
       return false;
     }
-    if (!named.emplace(DriveNumber(spec[0]), spec.substr(3)).second) {
-      error = std::string("drive ") + static_cast<char>(DriveNumber(spec[0]) + 64) +
+    if (!named.emplace(DriveNumber(mapping[0]), mapping.substr(3)).second) {
+      error = std::string("drive ") + static_cast<char>(DriveNumber(mapping[0]) + 64) +
               ": is given twice";
       return false;
     }
