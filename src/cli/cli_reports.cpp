@@ -1,6 +1,5 @@
 #include "cli/cli_reports.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -42,37 +41,37 @@ StderrProgress::~StderrProgress() {
 }
 
 void StderrProgress::SetRange32(int32_t low, int32_t high) {
-  low_ = low;
-  high_ = high;
-  pos_ = std::clamp(pos_, low_, std::max(low_, high_));
+  state_.SetRange32(low, high);
   Changed();
 }
 
-void StderrProgress::DeltaPos(int32_t delta) { SetPos(pos_ + delta); }
-void StderrProgress::SetStep(int32_t step) { step_ = step; }
+void StderrProgress::DeltaPos(int32_t delta) {
+  state_.DeltaPos(delta);
+  Changed();
+}
+
+void StderrProgress::SetStep(int32_t step) { state_.SetStep(step); }
 
 void StderrProgress::StepIt() {
-  // A progress bar wraps to its low end when a step passes the high end.
-  int32_t next = pos_ + step_;
-  if (next > high_) next = low_ + (next - high_);
-  pos_ = next;
+  state_.StepIt();
   Changed();
 }
 
 void StderrProgress::SetPos(int32_t pos) {
-  pos_ = std::clamp(pos, low_, std::max(low_, high_));
+  state_.SetPos(pos);
   Changed();
 }
 
 void StderrProgress::Changed() {
   if (!draw_) return;
-  const int64_t span = static_cast<int64_t>(high_) - low_;
-  const int cells = span <= 0 ? 0 : static_cast<int>((pos_ - low_) * int64_t{kBarCells} / span);
+  const int64_t span = static_cast<int64_t>(state_.high) - state_.low;
+  const int cells =
+      span <= 0 ? 0 : static_cast<int>((state_.pos - state_.low) * int64_t{kBarCells} / span);
   if (cells == last_cells_) return;
   last_cells_ = cells;
   std::string bar = "\r[" + std::string(static_cast<size_t>(cells), '#') +
                     std::string(static_cast<size_t>(kBarCells - cells), ' ') + "] " +
-                    std::to_string(pos_) + "/" + std::to_string(high_);
+                    std::to_string(state_.pos) + "/" + std::to_string(state_.high);
   std::fputs(bar.c_str(), stderr);
   drawn_ = true;
 }

@@ -3,6 +3,7 @@
 // message boxes on standard error, a progress bar when it is a terminal.
 #include <cstdint>
 
+#include "recovery/progress_state.h"
 #include "recovery/report.h"
 #include "volume/message_box_host.h"
 
@@ -32,13 +33,13 @@ class StderrProgress final : public ProgressBar {
   void SetStep(int32_t step) override;
   void StepIt() override;
   void SetPos(int32_t pos) override;
-  int32_t GetPos() override { return pos_; }
+  int32_t GetPos() override { return state_.pos; }
 
  private:
   void Changed();
   bool draw_;
   bool drawn_ = false;
-  int32_t low_ = 0, high_ = 100, pos_ = 0, step_ = 10;
+  ProgressState state_;
   int last_cells_ = -1;
 };
 

@@ -3,7 +3,7 @@
 // progress bar's state (range, step, position) and its operations.
 #include <QProgressBar>
 
-#include "ui/progress_state.h"
+#include "recovery/progress_state.h"
 
 namespace quorvane::ui {
 

@@ -83,7 +83,7 @@ class Page4Test : public WizardFixture {
   ui::CUndeletePage4& page() { return launcher_->page4(); }
   QPushButton* Button(int id) { return FindControl<QPushButton>(&page(), id); }
   QString Text(int id) { return FindControl<QLabel>(&page(), id)->text(); }
-  const ui::ProgressState& Progress() {
+  const quorvane::ProgressState& Progress() {
     return FindControl<ui::ProgressCtrl>(&page(), kProgress)->state();
   }
   void Press(int id) { QTest::mouseClick(Button(id), Qt::LeftButton); }

@@ -45,7 +45,7 @@ class Page2Test : public WizardFixture {
   ui::CUndeletePage2& page() { return launcher_->page2(); }
   QPushButton* Button(int id) { return FindControl<QPushButton>(&page(), id); }
   QString Status() { return FindControl<QLabel>(&page(), kStatus)->text(); }
-  const ui::ProgressState& Progress() {
+  const quorvane::ProgressState& Progress() {
     return FindControl<ui::ProgressCtrl>(&page(), kProgress)->state();
   }
   void Undelete(const QString& path) {

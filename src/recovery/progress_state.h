@@ -1,12 +1,13 @@
 #pragma once
-// The state of a platform progress bar and its operations: range 0..100,
-// step 10 and position 0 at first; setting the range, the position or a
-// delta clamps the position into the range; a step past the top wraps round
-// from the bottom; a step over an empty range does nothing.
+// The state of a platform progress bar, kept by every front end that shows
+// or mirrors one: range 0..100, step 10 and position 0 at first; setting the
+// range, the position or a delta clamps the position into the range; a step
+// past the top wraps round from the bottom; a step over an empty range does
+// nothing.
 #include <algorithm>
 #include <cstdint>
 
-namespace quorvane::ui {
+namespace quorvane {
 
 struct ProgressState {
   int32_t low = 0;
@@ -46,4 +47,4 @@ struct ProgressState {
   }
 };
 
-}  // namespace quorvane::ui
+}  // namespace quorvane
