@@ -11,6 +11,7 @@
 
 #include "cli/cli_reports.h"
 #include "cli/commands.h"
+#include "recovery/progress_state.h"
 #include "recovery/search_worker.h"
 
 #ifdef _WIN32
@@ -60,19 +61,15 @@ class RowCollector final : public ResultList {
 // nothing is drawn.
 class SilentProgress final : public ProgressBar {
  public:
-  void SetRange32(int32_t low, int32_t high) override {
-    low_ = low;
-    high_ = high < low ? low : high;
-    SetPos(pos_);
-  }
-  void DeltaPos(int32_t delta) override { SetPos(pos_ + delta); }
-  void SetStep(int32_t step) override { step_ = step; }
-  void StepIt() override { SetPos(pos_ + step_ > high_ ? low_ : pos_ + step_); }
-  void SetPos(int32_t pos) override { pos_ = pos < low_ ? low_ : pos > high_ ? high_ : pos; }
-  int32_t GetPos() override { return pos_; }
+  void SetRange32(int32_t low, int32_t high) override { state_.SetRange32(low, high); }
+  void DeltaPos(int32_t delta) override { state_.DeltaPos(delta); }
+  void SetStep(int32_t step) override { state_.SetStep(step); }
+  void StepIt() override { state_.StepIt(); }
+  void SetPos(int32_t pos) override { state_.SetPos(pos); }
+  int32_t GetPos() override { return state_.pos; }
 
  private:
-  int32_t low_ = 0, high_ = 100, pos_ = 0, step_ = 10;
+  ProgressState state_;
 };
 
 class NoButton final : public PushButton {
