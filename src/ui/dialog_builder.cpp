@@ -131,13 +131,21 @@ std::vector<QWidget*> BuildDialog(QWidget* host, const DialogTemplate& dialog) {
       widget->setObjectName(QString::number(control.id));
       widget->setProperty(kControlIdProperty, control.id);
     }
+    // Frames, pictures and texts that report nothing let every click
+    // through to the controls they surround or overlap, as a dialog's
+    // statics and group boxes do; a group box that comes after its buttons
+    // in the template lies above them.
+    if (control.kind == ControlKind::kGroupBox || control.kind == ControlKind::kPicture ||
+        (control.kind == ControlKind::kStatic && !(control.style & style::kNotify))) {
+      widget->setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
     widget->setEnabled(!(control.style & style::kDisabled));
     if (control.style & style::kHidden) widget->hide();
     controls.push_back(widget);
   }
 
-  // Tab order is template order; a mnemonic of a text goes to the next
-  // control that takes the focus.
+  // Tab order is template order; a mnemonic of a text goes to the control
+  // the template names, else to the next control that takes the focus.
   QWidget* previous = nullptr;
   for (QWidget* widget : controls) {
     if (!TakesFocus(widget)) continue;
@@ -148,6 +156,12 @@ std::vector<QWidget*> BuildDialog(QWidget* host, const DialogTemplate& dialog) {
     QWidget* next = nullptr;
     for (size_t j = i + 1; j < controls.size() && !next; ++j) {
       if (TakesFocus(controls[j])) next = controls[j];
+    }
+    const int buddy = dialog.controls[i].buddy;
+    if (buddy != kNoId) {
+      for (size_t j = 0; j < controls.size(); ++j) {
+        if (dialog.controls[j].id == buddy) next = controls[j];
+      }
     }
     if (auto* label = qobject_cast<TemplateLabel*>(controls[i])) {
       if (next) label->setBuddy(next);

@@ -39,6 +39,9 @@ struct ControlTemplate {
   const char* text;  // Latin-1; '&' marks the mnemonic
   uint32_t style;
   int x, y, cx, cy;  // dialog units
+  // The control a static text's mnemonic moves the focus to, where that is
+  // not the next control in tab order (the text stands after it).
+  int buddy = kNoId;
 };
 
 struct DialogTemplate {

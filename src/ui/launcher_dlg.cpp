@@ -1,5 +1,6 @@
 #include "ui/launcher_dlg.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QPainter>
@@ -12,6 +13,7 @@
 #include "ui/find_control.h"
 #include "ui/home_page.h"
 #include "ui/template_controls.h"
+#include "ui/unused_mnemonic_filter.h"
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -36,6 +38,12 @@ CLauncherDlg::CLauncherDlg(DriveSource& drives)
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   BuildDialog(this, res::kLauncherDialog);
   setWindowIcon(m_hIcon);
+  // Run modally, the main window holds input for itself and blocks no other
+  // window: a worker's message box has no owner and must stay within reach
+  // while the wizard runs over this window.
+  setWindowModality(Qt::WindowModal);
+  // Alt with a letter that no enabled control's mnemonic takes types nothing.
+  qApp->installEventFilter(new UnusedMnemonicFilter(this));
 
   connect(FindControl<QPushButton>(this, 1025), &QPushButton::clicked, this, &CLauncherDlg::OnStart);
   connect(FindControl<QPushButton>(this, 1026), &QPushButton::clicked, this, &CLauncherDlg::OnAbout);
@@ -65,6 +73,9 @@ void CLauncherDlg::PrepareWizard() {
   m_sheet.AddPage(&m_page2);
   m_sheet.AddPage(&m_page3);
   m_sheet.AddPage(&m_page4);
+  // The sheet is owned by the main window and modal over it; it stays a
+  // window of its own.
+  m_sheet.setParent(this, m_sheet.windowFlags());
 }
 
 void CLauncherDlg::OnStart() {

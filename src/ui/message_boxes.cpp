@@ -67,8 +67,10 @@ int DefaultAnswer(uint32_t style) { return IsYesNo(style) ? kIdNo : kIdOk; }
 
 int ShowModalMessageBox(QWidget* parent, const QString& text,
                         const std::optional<QString>& caption, uint32_t style) {
-  QPointer<QMessageBox> box =
-      CreateMessageBox(parent, text, caption, style, Qt::ApplicationModal);
+  // Modal over its owner's window only: a box a worker waits on, which has
+  // no owner, stays within reach while this one is up.
+  QPointer<QMessageBox> box = CreateMessageBox(parent, text, caption, style,
+                                               parent ? Qt::WindowModal : Qt::ApplicationModal);
   NotifyMessageBoxShown(*box, style);
   box->exec();
   if (!box) return DefaultAnswer(style);

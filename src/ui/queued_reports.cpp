@@ -3,19 +3,21 @@
 namespace quorvane::ui {
 
 void QueuedStatusText::SetText(const std::string& text) {
-  queue_.Post([label = label_, text = QString::fromLatin1(text.data(), qsizetype(text.size()))] {
-    if (label) label->setText(text);
+  queue_.Post([label = label_, pass = pass_,
+               text = QString::fromLatin1(text.data(), qsizetype(text.size()))] {
+    if (label && pass.Valid()) label->setText(text);
   });
 }
 
-QueuedProgressBar::QueuedProgressBar(UiReportQueue& queue, ProgressCtrl* bar)
-    : queue_(queue), bar_(bar), shadow_(bar ? bar->state() : ProgressState{}) {}
+QueuedProgressBar::QueuedProgressBar(UiReportQueue& queue, ProgressCtrl* bar,
+                                     ReportGate::Pass pass)
+    : queue_(queue), bar_(bar), pass_(pass), shadow_(bar ? bar->state() : ProgressState{}) {}
 
 template <typename Op>
 void QueuedProgressBar::Forward(Op op) {
   op(shadow_);
-  queue_.Post([bar = bar_, op] {
-    if (bar) op(*bar);
+  queue_.Post([bar = bar_, pass = pass_, op] {
+    if (bar && pass.Valid()) op(*bar);
   });
 }
 

@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include "recovery/report.h"
+#include "ui/report_gate.h"
 #include "ui/progress_ctrl.h"
 #include "ui/ui_report_queue.h"
 
@@ -14,18 +15,22 @@ namespace quorvane::ui {
 
 class QueuedStatusText final : public StatusText {
  public:
-  QueuedStatusText(UiReportQueue& queue, QLabel* label) : queue_(queue), label_(label) {}
+  // `pass`: the label shows the text only while the pass is valid.
+  QueuedStatusText(UiReportQueue& queue, QLabel* label, ReportGate::Pass pass = {})
+      : queue_(queue), label_(label), pass_(pass) {}
   void SetText(const std::string& text) override;
 
  private:
   UiReportQueue& queue_;
   QPointer<QLabel> label_;
+  ReportGate::Pass pass_;
 };
 
 class QueuedProgressBar final : public ProgressBar {
  public:
   // Make on the user-interface thread: the copy starts from the bar's state.
-  QueuedProgressBar(UiReportQueue& queue, ProgressCtrl* bar);
+  // The bar takes the operations only while `pass` is valid.
+  QueuedProgressBar(UiReportQueue& queue, ProgressCtrl* bar, ReportGate::Pass pass = {});
 
   void SetRange32(int32_t low, int32_t high) override;
   void DeltaPos(int32_t delta) override;
@@ -39,6 +44,7 @@ class QueuedProgressBar final : public ProgressBar {
   void Forward(Op op);
   UiReportQueue& queue_;
   QPointer<ProgressCtrl> bar_;
+  ReportGate::Pass pass_;
   ProgressState shadow_;
 };
 

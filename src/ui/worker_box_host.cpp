@@ -14,8 +14,7 @@ struct WorkerMessageBoxHost::Request {
   std::optional<int> answer;  // guarded by the host's mutex
 };
 
-WorkerMessageBoxHost::WorkerMessageBoxHost(UiReportQueue& queue, QWidget* parent)
-    : queue_(queue), parent_(parent) {}
+WorkerMessageBoxHost::WorkerMessageBoxHost(UiReportQueue& queue) : queue_(queue) {}
 
 WorkerMessageBoxHost::~WorkerMessageBoxHost() {
   for (const QPointer<QMessageBox>& box : shown_) delete box.data();
@@ -47,7 +46,7 @@ void WorkerMessageBoxHost::Show(const std::shared_ptr<Request>& request) {
     if (request->answer) return;  // answered by CloseAll() before it came up
   }
   QMessageBox* box =
-      CreateMessageBox(parent_, request->text, request->caption, request->style, Qt::NonModal);
+      CreateMessageBox(nullptr, request->text, request->caption, request->style, Qt::NonModal);
   box->setAttribute(Qt::WA_DeleteOnClose);
   QObject::connect(box, &QMessageBox::finished, box, [this, box, request] {
     std::lock_guard lock(mutex_);
@@ -58,6 +57,8 @@ void WorkerMessageBoxHost::Show(const std::shared_ptr<Request>& request) {
   shown_.emplace_back(box);
   NotifyMessageBoxShown(*box, request->style);
   box->show();
+  box->raise();
+  box->activateWindow();
 }
 
 void WorkerMessageBoxHost::CloseAll() {

@@ -2,11 +2,13 @@
 // The engine's message boxes for a page's worker. A box request travels
 // through the page's report queue, so it is shown after every status and
 // progress change made before it; the box does not block the wizard, only
-// the worker, which waits for the answer. CloseAll() (the wizard's end)
+// the worker, which waits for the answer. The boxes have no owner window:
+// no modal window of the program (the wizard, the options dialog, a folder
+// chooser, a page's own box) blocks them, so the answer is always within
+// reach. CloseAll() (the wizard's end)
 // closes the boxes shown and answers every waiting and later request at
 // once, so no worker waits on a box that is gone.
 #include <QPointer>
-#include <QWidget>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -21,8 +23,8 @@ namespace quorvane::ui {
 
 class WorkerMessageBoxHost final : public MessageBoxHost {
  public:
-  // `parent`: the page; its window owns the boxes. Make on the UI thread.
-  WorkerMessageBoxHost(UiReportQueue& queue, QWidget* parent);
+  // Make on the UI thread.
+  explicit WorkerMessageBoxHost(UiReportQueue& queue);
   ~WorkerMessageBoxHost() override;
 
   // Worker thread: shows the box and waits for its answer.
@@ -37,7 +39,6 @@ class WorkerMessageBoxHost final : public MessageBoxHost {
   void Show(const std::shared_ptr<Request>& request);  // UI thread
 
   UiReportQueue& queue_;
-  QPointer<QWidget> parent_;
   std::mutex mutex_;
   std::condition_variable answered_;  // every answer is given under mutex_
   bool closed_ = false;

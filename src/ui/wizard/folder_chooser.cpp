@@ -8,9 +8,14 @@ namespace {
 
 FolderChooser& Chooser() {
   static FolderChooser chooser = [](QWidget* owner, const QString& title) {
+    QFileDialog dialog(owner, title, QDir::currentPath());
     // File-system directories only.
-    return QFileDialog::getExistingDirectory(owner, title, QDir::currentPath(),
-                                             QFileDialog::ShowDirsOnly);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    // Modal over the wizard only: a worker's box stays within reach.
+    dialog.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    return dialog.selectedFiles().constFirst();
   };
   return chooser;
 }

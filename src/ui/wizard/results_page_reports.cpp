@@ -12,14 +12,14 @@ void QueuedResultList::InsertRowAtTop(const std::string& column0, const std::str
   }
   open_ = std::make_shared<Batch>();
   open_->rows.push_back({column0, column1});
-  queue_.Post([batch = open_, model = model_] {
+  queue_.Post([batch = open_, model = model_, pass = pass_] {
     std::vector<ResultRow> rows;
     {
       std::lock_guard lock(batch->mutex);
       batch->taken = true;
       rows.swap(batch->rows);
     }
-    if (model) model->AddAtTop(std::move(rows));
+    if (model && pass.Valid()) model->AddAtTop(std::move(rows));
   });
 }
 
@@ -30,11 +30,11 @@ void QueuedButton::SetEnabled(bool enabled) {
 }
 
 ResultsPageReports::ResultsPageReports(UiReportQueue& queue, MessageBoxHost& boxes,
-                                       const ResultsPageWidgets& widgets)
-    : rows_(queue, widgets.list),
-      caption_(rows_, queue, widgets.caption),
-      status_(rows_, queue, widgets.status),
-      progress_(rows_, queue, widgets.progress),
+                                       const ResultsPageWidgets& widgets, ReportGate::Pass pass)
+    : rows_(queue, widgets.list, pass),
+      caption_(rows_, queue, widgets.caption, pass),
+      status_(rows_, queue, widgets.status, pass),
+      progress_(rows_, queue, widgets.progress, pass),
       undelete_(rows_, queue, widgets.undelete),
       show_files_(rows_, queue, widgets.showFiles),
       abort_(rows_, queue, widgets.abort),
@@ -47,15 +47,19 @@ void ResultsPageReports::OrderedText::SetText(const std::string& text) {
 }
 
 ResultsPageReports::OrderedProgress::OrderedProgress(QueuedResultList& rows, UiReportQueue& queue,
-                                                     ProgressCtrl* bar)
-    : rows_(rows), queue_(queue), bar_(bar), shadow_(bar ? bar->state() : ProgressState{}) {}
+                                                     ProgressCtrl* bar, ReportGate::Pass pass)
+    : rows_(rows),
+      queue_(queue),
+      bar_(bar),
+      pass_(pass),
+      shadow_(bar ? bar->state() : ProgressState{}) {}
 
 template <typename Op>
 void ResultsPageReports::OrderedProgress::Forward(Op op) {
   rows_.EndBatch();
   op(shadow_);
-  queue_.Post([bar = bar_, op] {
-    if (!bar) return;
+  queue_.Post([bar = bar_, pass = pass_, op] {
+    if (!bar || !pass.Valid()) return;
     bar->setUpdatesEnabled(false);
     op(*bar);
     bar->setUpdatesEnabled(true);  // asks for a paint with the next one

@@ -24,7 +24,8 @@ namespace quorvane::ui {
 
 class QueuedResultList final : public ResultList {
  public:
-  QueuedResultList(UiReportQueue& queue, ResultListModel* model) : queue_(queue), model_(model) {}
+  QueuedResultList(UiReportQueue& queue, ResultListModel* model, ReportGate::Pass pass = {})
+      : queue_(queue), model_(model), pass_(pass) {}
   // Worker thread.
   void InsertRowAtTop(const std::string& column0, const std::string& column1) override;
   // Worker thread: later rows go into a new batch.
@@ -38,6 +39,7 @@ class QueuedResultList final : public ResultList {
   };
   UiReportQueue& queue_;
   QPointer<ResultListModel> model_;
+  ReportGate::Pass pass_;
   std::shared_ptr<Batch> open_;  // worker thread only
 };
 
@@ -65,9 +67,12 @@ struct ResultsPageWidgets {
 // The reports of one worker run. Make on the user-interface thread as the
 // run starts (the bar's state is copied then); destroy after the worker has
 // been joined. `boxes` shows the worker's message boxes and must outlive it.
+// Rows, texts and the bar reach the page only while `pass` is valid; button
+// states always do.
 class ResultsPageReports {
  public:
-  ResultsPageReports(UiReportQueue& queue, MessageBoxHost& boxes, const ResultsPageWidgets& widgets);
+  ResultsPageReports(UiReportQueue& queue, MessageBoxHost& boxes, const ResultsPageWidgets& widgets,
+                     ReportGate::Pass pass = {});
   ResultsPageReports(const ResultsPageReports&) = delete;
   ResultsPageReports& operator=(const ResultsPageReports&) = delete;
 
@@ -85,8 +90,9 @@ class ResultsPageReports {
   // Each of these ends the open row batch before it passes a change on.
   class OrderedText final : public StatusText {
    public:
-    OrderedText(QueuedResultList& rows, UiReportQueue& queue, QLabel* label)
-        : rows_(rows), inner_(queue, label) {}
+    OrderedText(QueuedResultList& rows, UiReportQueue& queue, QLabel* label,
+                ReportGate::Pass pass)
+        : rows_(rows), inner_(queue, label, pass) {}
     void SetText(const std::string& text) override;
 
    private:
@@ -99,7 +105,8 @@ class ResultsPageReports {
   // a progress bar otherwise paints itself at every visible change.
   class OrderedProgress final : public ProgressBar {
    public:
-    OrderedProgress(QueuedResultList& rows, UiReportQueue& queue, ProgressCtrl* bar);
+    OrderedProgress(QueuedResultList& rows, UiReportQueue& queue, ProgressCtrl* bar,
+                    ReportGate::Pass pass);
     void SetRange32(int32_t low, int32_t high) override;
     void DeltaPos(int32_t delta) override;
     void SetStep(int32_t step) override;
@@ -114,6 +121,7 @@ class ResultsPageReports {
     QueuedResultList& rows_;
     UiReportQueue& queue_;
     QPointer<ProgressCtrl> bar_;
+    ReportGate::Pass pass_;
     ProgressState shadow_;
   };
   class OrderedButton final : public PushButton {

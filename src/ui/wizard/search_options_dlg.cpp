@@ -43,7 +43,11 @@ void CSearchOptionsDlg::Build() {
   new ControlTips(this, res::kSearchOptionsDialog, &CSearchOptionsDlg::TipText);
 }
 
-int CSearchOptionsDlg::DoModal() {
+int CSearchOptionsDlg::DoModal(QWidget* owner) {
+  // Modal over its owner's window (the wizard) only, so that a worker's
+  // box stays within reach while the dialog is up.
+  if (owner && parentWidget() != owner) setParent(owner, windowFlags());
+  setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
   Build();
   OnInitDialog();
   return exec() == QDialog::Accepted ? kIdOk : kIdCancel;

@@ -18,8 +18,9 @@ class CSearchOptionsDlg : public QDialog {
   CSearchOptionsDlg();
   ~CSearchOptionsDlg() override;
 
-  // Runs the dialog modally: 1 (OK) or 2 (Cancel, Escape, closed).
-  int DoModal();
+  // Runs the dialog modally over `owner` (a page of the wizard): 1 (OK) or
+  // 2 (Cancel, Escape, closed).
+  int DoModal(QWidget* owner = nullptr);
 
   // The search descends into deleted directories, so the deleted-directory
   // filter may be used. Set before every run.

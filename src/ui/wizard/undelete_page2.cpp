@@ -15,7 +15,7 @@
 namespace quorvane::ui {
 
 CUndeletePage2::CUndeletePage2(WizardContext& context)
-    : CWizardPage(res::kUndeleteByNamePage, context), m_boxes(m_reports, this) {}
+    : CWizardPage(res::kUndeleteByNamePage, context), m_boxes(m_reports) {}
 
 CUndeletePage2::~CUndeletePage2() {
   RaiseAbort();
@@ -40,6 +40,9 @@ void CUndeletePage2::OnInitDialog() {
 
 bool CUndeletePage2::OnSetActive() {
   PostWizardButtons(CWizardSheet::kBack | CWizardSheet::kNext);
+  // A run of an earlier visit may still be ending: nothing it reports from
+  // now on lands on the cleared page.
+  m_shown.DropEarlierRuns();
   m_strFilePath.clear();
   m_ctlStatus->setText(QString());
   m_ctlProgress->SetRange32(0, 0);
@@ -66,8 +69,9 @@ void CUndeletePage2::OnUndelete() {
   // The path goes to the engine byte for byte as Latin-1.
   const QByteArray bytes = m_strFilePath.toLatin1();
   std::string path(bytes.constData(), size_t(bytes.size()));
-  auto status = std::make_shared<QueuedStatusText>(m_reports, m_ctlStatus);
-  auto progress = std::make_shared<QueuedProgressBar>(m_reports, m_ctlProgress);
+  auto status = std::make_shared<QueuedStatusText>(m_reports, m_ctlStatus, m_shown.Issue());
+  auto progress =
+      std::make_shared<QueuedProgressBar>(m_reports, m_ctlProgress, m_shown.Issue());
   DriveSource& drives = context_.drives;
   m_worker.Start([this, &drives, path = std::move(path), status, progress]() mutable {
     // UndeleteByNameWorker: an engine of its own for this run.

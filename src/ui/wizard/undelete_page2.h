@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "ui/page_worker.h"
+#include "ui/report_gate.h"
 #include "ui/ui_report_queue.h"
 #include "ui/worker_box_host.h"
 #include "ui/wizard/wizard_page.h"
@@ -52,11 +53,12 @@ class CUndeletePage2 : public CWizardPage {
   QPushButton* m_abortButton = nullptr;
 
   std::atomic<int32_t> g_bPage2Abort{0};
+  ReportGate m_shown;  // outlives the queue, whose operations read it
   // Declared in this order so that, on destruction, the worker is joined
-  // first and the queue (with any operation still waiting) goes before the
-  // box host and the controls it refers to.
-  WorkerMessageBoxHost m_boxes;
+  // first, then the box host closes its boxes, then the queue goes with any
+  // operation still waiting (dropped, never run).
   UiReportQueue m_reports;
+  WorkerMessageBoxHost m_boxes;
   PageWorker m_worker;
 };
 

@@ -1,7 +1,7 @@
 #include "ui/wizard/undelete_page3.h"
 
 #include <QCheckBox>
-#include <QDir>
+#include <QFileInfo>
 #include <QPushButton>
 
 #include "recovery/engine_texts.h"
@@ -100,12 +100,12 @@ std::optional<QString> CUndeletePage3::ShortForm(const QString& directory) {
     if (!short_path) return std::nullopt;
     return QString::fromLatin1(short_path->data(), qsizetype(short_path->size()));
   }
-  // A host directory is checked by entering it and coming back: the output
-  // directory chosen on page 1 is the current directory and stays so. It is
-  // remembered whatever its length.
-  const QString remembered = QDir::currentPath();
-  if (!QDir::setCurrent(directory)) return std::nullopt;
-  QDir::setCurrent(remembered);
+  // A host directory must be one that could be entered: a directory the
+  // process may search. It is tested without entering it, since the current
+  // directory is the output directory, where another page's worker may be
+  // opening its output file at this moment.
+  const QFileInfo info(directory);
+  if (!info.isDir() || !info.isExecutable()) return std::nullopt;
   // A host directory is its own short form.
   QString form = directory;
   if (form.size() > 1 && (form.endsWith(u'\\') || form.endsWith(u'/'))) form.chop(1);
@@ -123,7 +123,7 @@ void CUndeletePage3::OnMoreSearchOptions() {
   dialog.m_strExtFilter = state.m_strExtFilter;
   dialog.m_bDeletedDirFilter = state.m_bDeletedDirFilter;
   dialog.m_strDeletedDirFilter = state.m_strDeletedDirFilter;
-  if (dialog.DoModal() != kIdOk) return;
+  if (dialog.DoModal(this) != kIdOk) return;
   state.m_bNameFilter = dialog.m_bNameFilter;
   state.m_strNameFilter = dialog.m_strNameFilter;
   state.m_bExtFilter = dialog.m_bExtFilter;

@@ -23,7 +23,7 @@ std::string Latin1Bytes(const QString& text) {
 }  // namespace
 
 CUndeletePage4::CUndeletePage4(WizardContext& context)
-    : CWizardPage(res::kResultsPage, context), m_boxes(m_reports, this) {}
+    : CWizardPage(res::kResultsPage, context), m_boxes(m_reports) {}
 
 CUndeletePage4::~CUndeletePage4() {
   RaiseAbort();
@@ -61,6 +61,9 @@ void CUndeletePage4::OnInitDialog() {
 
 bool CUndeletePage4::OnSetActive() {
   PostWizardButtons(CWizardSheet::kBack | CWizardSheet::kFinish);
+  // A run of an earlier visit may still be ending: none of its rows, texts
+  // or blinks land on the cleared page.
+  m_shown.DropEarlierRuns();
   m_model->Clear();
   m_ctlStatus->setText(QStringLiteral(" "));
   m_ctlProgress->SetRange32(0, 0);
@@ -96,6 +99,9 @@ void CUndeletePage4::OnShowFiles() {
   SetFilterText(search->szSearchNameFilter, Latin1Bytes(state.m_strNameFilter));
   SetFilterText(search->szSearchDeletedDirFilter, Latin1Bytes(state.m_strDeletedDirFilter));
   m_ctlStatus->setText(QStringLiteral("Searching the file system for undeletable files..."));
+  // Every search blinks from the empty bar, whatever the last run left.
+  m_ctlProgress->SetRange32(0, 0);
+  m_ctlProgress->SetPos(0);
 
   m_search = std::move(search);
   StartWorker([this, &drives = context_.drives, &search = *m_search](ResultsPageReports& run) {
@@ -130,7 +136,7 @@ void CUndeletePage4::OnUndelete() {
 }
 
 void CUndeletePage4::StartWorker(std::function<void(ResultsPageReports&)> body) {
-  m_run = std::make_unique<ResultsPageReports>(m_reports, m_boxes, Widgets());
+  m_run = std::make_unique<ResultsPageReports>(m_reports, m_boxes, Widgets(), m_shown.Issue());
   const uint64_t run_number = ++m_runNumber;
   m_worker.Start([this, body = std::move(body), &run = *m_run, run_number] {
     body(run);

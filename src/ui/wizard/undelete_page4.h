@@ -10,6 +10,7 @@
 
 #include "recovery/search_settings.h"
 #include "ui/page_worker.h"
+#include "ui/report_gate.h"
 #include "ui/ui_report_queue.h"
 #include "ui/worker_box_host.h"
 #include "ui/wizard/result_list_model.h"
@@ -67,11 +68,13 @@ class CUndeletePage4 : public CWizardPage {
 
   std::atomic<int32_t> g_bPage4Abort{0};
   uint64_t m_runNumber = 0;  // runs started; user-interface thread only
+  ReportGate m_shown;        // outlives the queue, whose operations read it
   // Declared in this order so that, on destruction, the worker is joined
-  // first, then its run's reports and inputs go, then the queue (with any
-  // operation still waiting), then the box host.
-  WorkerMessageBoxHost m_boxes;
+  // first, then its run's reports and inputs go, then the box host closes
+  // its boxes, then the queue goes with any operation still waiting
+  // (dropped, never run).
   UiReportQueue m_reports;
+  WorkerMessageBoxHost m_boxes;
   std::unique_ptr<SearchSettings> m_search;
   std::unique_ptr<ResultsPageReports> m_run;
   PageWorker m_worker;

@@ -20,6 +20,8 @@ VolumeFolderChooser& Chooser() {
   static VolumeFolderChooser chooser = [](QWidget* owner, const QString& title,
                                           DriveSource& drives) {
     VolumeFolderDialog dialog(drives, title, owner);
+    // Modal over the wizard only: a worker's box stays within reach.
+    dialog.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
     return dialog.exec() == QDialog::Accepted ? dialog.SelectedPath() : QString();
   };
   return chooser;

@@ -92,15 +92,24 @@ void CWizardSheet::BuildFrame() {
   setFixedSize(width, button_y + bh + units.Y(kMargin));
 }
 
-void CWizardSheet::Begin() {
+void CWizardSheet::Open() {
   BuildFrame();
   stopped_ = false;
   if (!pages_.empty()) SetActivePage(0);
+}
+
+void CWizardSheet::Begin() {
+  Open();
   show();
 }
 
 int CWizardSheet::DoModal() {
-  Begin();
+  Open();
+  // Shown by exec() itself: a window is made modal only as it is shown, so
+  // a sheet already on screen would stay an ordinary window, blocked by the
+  // main window beneath it. It blocks its owner only (the main window): a
+  // worker's box, which has no owner, stays within reach.
+  if (windowModality() == Qt::NonModal) setWindowModality(Qt::WindowModal);
   return exec();
 }
 

@@ -35,9 +35,11 @@ class CWizardSheet : public QDialog {
   int ActiveIndex() const { return active_; }
   CWizardPage* ActivePage() const;
 
-  // Shows the sheet with its first page and returns at once.
+  // Shows the sheet with its first page and returns at once, without
+  // making it modal.
   void Begin();
-  // Begin(), then runs modally until the wizard ends; returns the result.
+  // Runs the sheet modally over its owner, from its first page, until the
+  // wizard ends; returns the result.
   int DoModal();
 
   // Enables Back and Next (or shows Finish in Next's place) as `mask` says.
@@ -61,6 +63,8 @@ class CWizardSheet : public QDialog {
 
  private:
   void BuildFrame();
+  // The frame and the first page, not yet shown.
+  void Open();
   void SetActivePage(int index);
 
   // Null once a page has gone: its owner may destroy it before the sheet.
