@@ -24,5 +24,9 @@ inline constexpr char kPartlyStatus[] = "File partly undeleted ...";
 inline constexpr char kErrorWritingBox[] = "Error writing file !!";
 inline constexpr char kErrorWritingStatus[] = "Error writing file ...";
 inline constexpr char kOtherDrive[] = "Please select an output directory on another drive !";
+// A recovered file never replaces one: when its name is taken it is written
+// under the next free numbered name, and the status says so.
+inline constexpr char kNameTaken[] = " exists: writing ";
+inline constexpr char kSavedAs[] = "\nSaved as ";
 
 }  // namespace quorvane::texts

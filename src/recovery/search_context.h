@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "recovery/scan_budget.h"
 #include "recovery/search_report.h"
 #include "recovery/search_settings.h"
 #include "volume/block_device.h"
@@ -26,6 +27,22 @@ namespace quorvane {
 // alone, which also ends a descent through entries that lead back up the tree.
 inline constexpr size_t kMaxSearchPathChars = 255;
 inline constexpr size_t kMaxSearchComponents = 100;
+// The names that the directories being scanned may hold in their indexes at
+// once (16 bytes each): a bound on memory whatever the volume holds.
+inline constexpr size_t kMaxIndexedNames = 512 * 1024;
+
+// How the directory that a search was asked for fared. The search reports no
+// error on the results page; the command line says why nothing was listed.
+enum class SearchOutcome {
+  kScanned,              // the directory was read (it may hold no row)
+  kBadPath,              // no drive letter, colon and backslash first
+  kDriveA,               // drive A: is never read
+  kVolumeUnreadable,     // the boot sector could not be read
+  kNotFat32,             // the boot sector describes no FAT32 volume
+  kNotFound,             // a component names no directory
+  kDirectoryUnreadable,  // a directory on the way could not be read
+  kAborted,
+};
 
 class SearchContext {
  public:
@@ -41,6 +58,9 @@ class SearchContext {
   // directory as it is visited and the progress bar blinks once for each.
   void SearchDeletedFiles(std::string path);
 
+  // How the last SearchDeletedFiles call fared.
+  SearchOutcome outcome() const { return outcome_; }
+
  private:
   // Where a path walk has arrived: the directory's first cluster, whether a
   // component of the path named a deleted directory (from then on only the
@@ -50,14 +70,15 @@ class SearchContext {
     bool insideDeleted = false;
     size_t components = 0;
   };
-  class FirstEntries;
+  class DirectoryIndex;
 
   bool Aborted() const;
   bool BeginDirectory(const std::string& path);
-  std::optional<Place> Walk(Place from, const std::vector<std::string>& components);
-  void ScanDirectory(const std::string& path, const Place& place);
+  std::optional<Place> Walk(Place from, const std::vector<std::string>& components,
+                            bool charged);
+  bool ScanDirectory(const std::string& path, const Place& place);
   void EnterSubdirectory(const std::string& parentPath, const Place& parent,
-                         std::span<const uint8_t> entry, const FirstEntries& seen);
+                         std::span<const uint8_t> entry, DirectoryIndex& index);
   void ConsiderFile(const std::string& path, bool pathDeleted, std::span<const uint8_t> entry);
 
   FatParams m_params;
@@ -68,6 +89,10 @@ class SearchContext {
   const std::atomic<int32_t>& abort_;
   // First clusters of the directories being scanned, top call first.
   std::vector<uint32_t> openDirectories_;
+  ScanBudget budget_;
+  size_t indexedNames_ = 0;  // held by the indexes of the directories being scanned
+  SearchOutcome outcome_ = SearchOutcome::kScanned;
+  SearchOutcome walkFailure_ = SearchOutcome::kNotFound;  // why the last Walk failed
 };
 
 }  // namespace quorvane

@@ -7,9 +7,11 @@
 namespace quorvane {
 
 int SearchWorker(DriveSource& drives, MessageBoxHost& boxes, SearchSettings& settings,
-                 SearchControls& controls, const std::atomic<int32_t>& abort) {
+                 SearchControls& controls, const std::atomic<int32_t>& abort,
+                 SearchOutcome* outcome) {
   SearchContext context(drives, boxes, settings, controls, abort);
   context.SearchDeletedFiles(std::string(settings.strSearchDir));
+  if (outcome) *outcome = context.outcome();
   controls.caption.SetText(kSearchDoneCaption);
   controls.progress.SetRange32(0, 0);
   controls.status.SetText("");

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <unordered_set>
 #include <vector>
 
 #include "recovery/engine_texts.h"
 #include "recovery/host_file_name.h"
 #include "recovery/output_file.h"
 #include "recovery/undelete_path.h"
+#include "volume/chain_guard.h"
 #include "volume/dir_entry.h"
 #include "volume/volume_view.h"
 
@@ -27,6 +27,8 @@ namespace {
 
 // Up to this many bytes of consecutive free clusters are read in one request.
 constexpr size_t kRunBytes = 8u << 20;
+// Numbered names tried when the recovered file's own name is taken.
+constexpr int kMaxNameNumber = 9999;
 
 std::string Format(const char* format, int a, int b) {
   char text[128];
@@ -63,8 +65,9 @@ int CUndeleteEngine::UndeleteByPath(std::string strPath, StatusText& pStatus,
     boxes_.ShowMessageBox(t::kFat32Only, std::string(t::kAppCaption), kMbIconInformation);
     return 1;
   }
-  // Nothing after the drive names no file: C:, C:\ or C:REPORT.TXT.
-  if (split.pieces.size() < 2) {
+  // Nothing after the drive names no file: C:, C:\ or C:REPORT.TXT; nor does
+  // a path whose drive is not followed by a backslash (C:DOCS\A.TXT, C:/A.TXT).
+  if (!HasDriveRoot(strPath) || split.pieces.size() < 2) {
     boxes_.ShowMessageBox(t::kGiveFile, std::string(t::kAppCaption), kMbIconExclamation);
     return 1;
   }
@@ -127,11 +130,10 @@ int CUndeleteEngine::WalkToEntry(VolumeView& view, Walk& walk, StatusText& statu
 
     // Search this directory cluster by cluster along its chain. A chain that
     // leaves the volume or comes back to a cluster already read ends here.
-    std::unordered_set<uint32_t> visited;
+    ChainGuard chain(m_params);
     std::optional<DirEntry> match;
     while (!match) {
-      if (!m_params.IsClusterInVolume(cluster) || !visited.insert(cluster).second)
-        return not_found();
+      if (!chain.Enter(cluster)) return not_found();
       auto bytes = view.ReadCluster(cluster);
       if (!bytes) return unreadable();
       for (size_t i = 0; i < EntriesIn(*bytes); ++i) {
@@ -173,11 +175,31 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
   progress.SetRange32(0, total);
   progress.SetStep(1);
   OutputFile output;
-  if (!output.Open(HostFileName(walk.file.output_name))) {
-    boxes_.ShowMessageBox(t::kErrorOpeningBox, std::nullopt, kMbOk);
-    status.SetText(t::kErrorOpeningStatus);
+  const std::string& wanted = walk.file.output_name;
+  std::string written_as = wanted;  // Latin-1, as the status shows it
+  for (int number = 2; !output.Create(HostFileName(written_as)); ++number) {
+    if (!output.nameTaken() || number > kMaxNameNumber) {
+      boxes_.ShowMessageBox(t::kErrorOpeningBox, std::nullopt, kMbOk);
+      status.SetText(t::kErrorOpeningStatus);
+      return 1;
+    }
+    written_as = NumberedName(wanted, number);
+  }
+  // The last guard before a byte is written: the file made must not be the
+  // image or device being read, nor lie on it.
+  const auto volume = view.reader().VolumeIdentity();
+  const auto made = output.Identity();
+  if (volume && made && volume->Holds(*made)) {
+    output.Close();
+    boxes_.ShowMessageBox(t::kOtherDrive, std::string(t::kAppCaption), kMbIconExclamation);
     return 1;
   }
+  const bool renamed = written_as != wanted;
+  if (renamed) status.SetText(wanted + t::kNameTaken + written_as);
+  // A final status names the file when it is not the name asked for.
+  auto final_text = [&](const char* text) {
+    return renamed ? text + std::string(t::kSavedAs) + written_as : std::string(text);
+  };
   const uint32_t run_capacity = std::max<uint32_t>(1, kRunBytes / cluster_bytes);
   std::vector<uint8_t> run(static_cast<size_t>(std::min(run_capacity, std::max(n, 1u))) *
                            cluster_bytes);
@@ -199,7 +221,7 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
   };
   auto partly = [&](uint32_t written) {
     if (!hand_over() || !output.Close()) return write_failed();
-    status.SetText(t::kPartlyStatus);
+    status.SetText(final_text(t::kPartlyStatus));
     boxes_.ShowMessageBox(Format(t::kPartlyFormat, static_cast<int>(written), total),
                           std::string(t::kAppCaption), kMbIconExclamation);
     return 1;
@@ -213,7 +235,7 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
     if (abort.load() != 0) {
       if (!hand_over() || !output.Close()) return write_failed();
       ResetProgress(progress);
-      status.SetText(t::kAborted);
+      status.SetText(final_text(t::kAborted));
       return 0;
     }
     if (!m_params.IsClusterInVolume(j)) return partly(k);
@@ -257,10 +279,10 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
   // Only a file that reached the disk whole is reported as undeleted.
   if (!hand_over() || !output.Close()) return write_failed();
   progress.SetPos(total);
-  status.SetText(t::kUndeleted);
+  status.SetText(final_text(t::kUndeleted));
   boxes_.ShowMessageBox(t::kUndeleted, std::string(t::kAppCaption), kMbSystemModalInfo);
   ResetProgress(progress);
-  status.SetText(t::kUndeleted);
+  status.SetText(final_text(t::kUndeleted));
   return 0;
 }
 

@@ -12,6 +12,13 @@ std::string UpperAsciiLetters(std::string text) {
   return text;
 }
 
+bool HasDriveRoot(std::string_view path) {
+  if (path.size() < 2 || path[1] != ':') return false;
+  const char letter = path[0];
+  if (!((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z'))) return false;
+  return path.size() == 2 || path[2] == '\\';
+}
+
 SplitPathResult SplitUndeletePath(const std::string& path) {
   SplitPathResult result;
   result.carries_deleted_mark = path.find(static_cast<char>(kDeletedMark)) != std::string::npos;

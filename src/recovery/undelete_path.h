@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quorvane {
@@ -12,6 +13,12 @@ struct SplitPathResult {
   bool carries_deleted_mark = false;  // 0xE5 anywhere in the path as given
   std::vector<std::string> pieces;    // upper-cased; the drive piece first
 };
+
+// Whether `path` begins as every drive path does: a letter, a colon, and then
+// nothing more or a backslash ("C:", "C:\DOCS"). "C:DOCS", "C:/DOCS" and
+// "DOCS" name nothing: no text between the colon and the first backslash is
+// ever dropped.
+bool HasDriveRoot(std::string_view path);
 
 // Upper-cases the letters a to z (every other byte stays, 0xE5 included) and
 // cuts the path at backslashes, skipping empty pieces.

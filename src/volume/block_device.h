@@ -2,10 +2,27 @@
 // A volume as the sector reader sees it: bytes at 64-bit offsets, read only.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
 namespace quorvane {
+
+// Which file of the host a volume or an output file is: its file system's
+// device and its inode, and for a block device the device it stands for.
+struct FileIdentity {
+  uint64_t device = 0;       // st_dev: the file system holding the file
+  uint64_t inode = 0;        // st_ino
+  bool isBlockDevice = false;
+  uint64_t blockDevice = 0;  // st_rdev of a block device
+
+  // Whether writing a file with identity `output` would write into this
+  // volume: the output is this very image, or lies on this block device.
+  bool Holds(const FileIdentity& output) const {
+    if (output.device == device && output.inode == inode) return true;
+    return isBlockDevice && output.device == blockDevice;
+  }
+};
 
 class BlockDevice {
  public:
@@ -16,6 +33,8 @@ class BlockDevice {
   // Whether a failed read is one the engine reports with its error number.
   // The device-control route of old Windows fails silently.
   virtual bool ReportsReadErrors() const { return true; }
+  // The host file behind the volume, when it is one the host can name.
+  virtual std::optional<FileIdentity> Identity() const { return std::nullopt; }
 };
 
 // Maps drive numbers (1 = A:, 3 = C:) to volumes.

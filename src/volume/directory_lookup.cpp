@@ -1,7 +1,6 @@
 #include "volume/directory_lookup.h"
 
-#include <unordered_set>
-
+#include "volume/chain_guard.h"
 #include "volume/dir_entry.h"
 #include "volume/fat_params.h"
 #include "volume/long_name.h"
@@ -45,10 +44,10 @@ class VolumeSession {
   // there. None when the first cluster itself cannot be read.
   std::optional<std::vector<DirectoryName>> List(uint32_t cluster) {
     std::vector<DirectoryName> found;
-    std::unordered_set<uint32_t> visited;
+    ChainGuard chain(params_);
     LongNameCollector long_name;
     bool first = true;
-    while (params_.IsClusterInVolume(cluster) && visited.insert(cluster).second) {
+    while (chain.Enter(cluster)) {
       const auto bytes = view_.ReadCluster(cluster);
       if (!bytes) break;
       first = false;

@@ -81,6 +81,20 @@ std::string DriveTable::PathOf(int32_t drive) const {
   return it == paths_.end() ? std::string() : it->second;
 }
 
+std::string DriveTable::OpenFailure(int32_t drive) const {
+  std::lock_guard lock(failures_mutex_);
+  auto it = failures_.find(drive);
+  return it == failures_.end() ? std::string() : it->second;
+}
+
+void DriveTable::NoteOpenResult(int32_t drive, const std::string& why) {
+  std::lock_guard lock(failures_mutex_);
+  if (why.empty())
+    failures_.erase(drive);
+  else
+    failures_[drive] = why;
+}
+
 std::string DriveTable::Describe() const {
   std::ostringstream out;
   for (const auto& [drive, path] : paths_)

@@ -1,6 +1,7 @@
 #pragma once
 // The drive table: which image or device stands in for each drive letter.
 #include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -33,8 +34,17 @@ class DriveTable final : public DriveSource {
   std::unique_ptr<BlockDevice> OpenDrive(int32_t drive) override;
   bool VolumeHoldsDirectory(int32_t drive, const std::string& directory) override;
 
+  // Why the drive's volume could not be opened the last time it was tried
+  // ("a FIFO, not an image file or block device"), or empty when that open
+  // succeeded or none was tried. Front ends add it to "CreateFile () Failed !".
+  std::string OpenFailure(int32_t drive) const;
+
  private:
+  void NoteOpenResult(int32_t drive, const std::string& why);
+
   std::map<int32_t, std::string> paths_;
+  mutable std::mutex failures_mutex_;  // workers open drives at the same time
+  std::map<int32_t, std::string> failures_;
 };
 
 // Drive number of a letter: its upper-case character code minus 64.

@@ -1,16 +1,69 @@
 #include "volume/posix_block_device.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace quorvane {
 
-std::unique_ptr<PosixBlockDevice> PosixBlockDevice::Open(const std::string& path) {
-  // Read-only, always: the volume is never written.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  return std::unique_ptr<PosixBlockDevice>(new PosixBlockDevice(fd));
+namespace {
+
+// What a file that is no volume is, in the words a user knows.
+const char* KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "no regular file";
+}
+
+void Explain(std::string* why, const std::string& text) {
+  if (why) *why = text;
+}
+
+FileIdentity IdentityOf(const struct stat& st) {
+  return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                      S_ISBLK(st.st_mode), static_cast<uint64_t>(st.st_rdev)};
+}
+
+}  // namespace
+
+std::optional<FileIdentity> IdentityOfDescriptor(int fd) {
+  struct stat st{};
+  if (::fstat(fd, &st) != 0) return std::nullopt;
+  return IdentityOf(st);
+}
+
+std::unique_ptr<PosixBlockDevice> PosixBlockDevice::Open(const std::string& path, std::string* why) {
+  // Read-only, always: the volume is never written. O_NONBLOCK lets the open
+  // of a FIFO return at once instead of waiting for a writer.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    const int error = errno;
+    struct stat st{};
+    // A socket cannot be opened at all; name it rather than its errno.
+    if (::stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode))
+      Explain(why, std::string(KindOf(st.st_mode)) + ", not an image file or block device");
+    else
+      Explain(why, std::strerror(error));
+    return nullptr;
+  }
+  struct stat st{};
+  if (::fstat(fd, &st) != 0) {
+    Explain(why, std::strerror(errno));
+    ::close(fd);
+    return nullptr;
+  }
+  if (!S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode)) {
+    Explain(why, std::string(KindOf(st.st_mode)) + ", not an image file or block device");
+    ::close(fd);
+    return nullptr;
+  }
+  // Reads of files and disks never block; the flag is dropped all the same.
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return std::unique_ptr<PosixBlockDevice>(new PosixBlockDevice(fd, IdentityOf(st)));
 }
 
 PosixBlockDevice::~PosixBlockDevice() { ::close(fd_); }

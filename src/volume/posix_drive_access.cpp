@@ -8,8 +8,14 @@ namespace quorvane {
 
 std::unique_ptr<BlockDevice> DriveTable::OpenDrive(int32_t drive) {
   const std::string path = PathOf(drive);
-  if (path.empty()) return nullptr;
-  return PosixBlockDevice::Open(path);
+  if (path.empty()) {
+    NoteOpenResult(drive, "no image or device is mapped to this drive");
+    return nullptr;
+  }
+  std::string why;
+  auto device = PosixBlockDevice::Open(path, &why);
+  NoteOpenResult(drive, device ? std::string() : path + ": " + why);
+  return device;
 }
 
 bool DriveTable::VolumeHoldsDirectory(int32_t drive, const std::string& directory) {

@@ -41,6 +41,11 @@ class SectorReader {
 
   ReaderVariant variant() const { return variant_; }
 
+  // The host file behind the volume this reader has open, if any.
+  std::optional<FileIdentity> VolumeIdentity() const {
+    return device_ ? device_->Identity() : std::nullopt;
+  }
+
  private:
   BlockDevice* Device(int32_t drive);
 

@@ -3,12 +3,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <memory>
 
+#include "recovery/output_file.h"
 #include "recovery/undelete_engine.h"
 #include "support/crafted_volume.h"
 #include "support/memory_volume.h"
@@ -143,7 +147,7 @@ TEST_F(EngineOnCraftedVolume, CopyNeverReadsPastTheVolume) {
   reports_.log.Clear();
   AddDeletedFile(last + 1, 512);
   EXPECT_EQ(Undelete("C:\\DATA.BIN"), 1);
-  EXPECT_TRUE(Output().empty());
+  EXPECT_TRUE(ReadFileBytes(out_.File("DATA (2).BIN")).empty());
   EXPECT_THAT(reports_.log.LinesStartingWith("box: "),
               ElementsAre("box: Only 0 of 1 clusters could be undeleted ! | Quorvane | 48"));
 }
@@ -197,23 +201,89 @@ TEST_F(EngineOnCraftedVolume, OutputDirectoryOnTheVolumeIsRefusedBeforeAnyFileIs
 TEST_F(EngineOnCraftedVolume, FailedWritesAreNeverReportedAsUndeleted) {
   FillClusters(10, 3);
   AddDeletedFile(10, 3 * 512);
-  std::filesystem::create_symlink("/dev/full", out_.File("DATA.BIN"));
-  EXPECT_EQ(Undelete("C:\\DATA.BIN"), 1);
+  // Files of this process may not grow past 1000 bytes: the copy's write fails.
+  const auto previous_handler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit previous{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+  rlimit small = previous;
+  small.rlim_cur = 1000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const int result = Undelete("C:\\DATA.BIN");
+  setrlimit(RLIMIT_FSIZE, &previous);
+  std::signal(SIGXFSZ, previous_handler);
+  EXPECT_EQ(result, 1);
   EXPECT_THAT(reports_.log.LinesStartingWith("box: "),
               ElementsAre("box: Error writing file !! | (title) | 0"));
   EXPECT_EQ(reports_.status.text(), "Error writing file ...");
   EXPECT_EQ(reports_.log.Count("status: File Undeleted !"), 0u);
 }
 
-TEST_F(EngineOnCraftedVolume, OutputThatCannotBeOpenedIsReported) {
+TEST_F(EngineOnCraftedVolume, OutputThatCannotBeCreatedIsReported) {
   AddDeletedFile(10, 1000);
-  std::filesystem::create_directory(out_.File("DATA.BIN"));
+  // The output directory is gone: nothing can be created in it, not even by root.
+  const auto gone = out_.path() / "gone";
+  std::filesystem::create_directory(gone);
+  ScopedCurrentDir in_gone(gone);
+  std::filesystem::remove(gone);
   EXPECT_EQ(Undelete("C:\\DATA.BIN"), 1);
   EXPECT_THAT(reports_.log.LinesStartingWith("box: "),
               ElementsAre("box: Error opening file for writing !! | (title) | 0"));
   EXPECT_EQ(reports_.status.text(), "Error opening file for writing ...");
   EXPECT_EQ(reports_.progress.high(), 2);
   EXPECT_EQ(reports_.progress.pos(), 0);
+}
+
+TEST_F(EngineOnCraftedVolume, TakenNamesAreNeverReplacedNorLinksFollowed) {
+  FillClusters(10, 1);
+  AddDeletedFile(10, 100);
+  const std::vector<uint8_t> expected = PatternBytes(512, 10);
+  const std::vector<uint8_t> first(expected.begin(), expected.begin() + 100);
+  const auto target = out_.path() / "target";
+  testing::WriteFileBytes(target, PatternBytes(7, 99));
+  struct Case {
+    const char* name;
+    std::function<void()> plant;  // what stands at DATA.BIN (and DATA (2).BIN)
+    const char* written;
+  };
+  const Case cases[] = {
+      {"free name", [] {}, "DATA.BIN"},
+      {"a file", [&] { testing::WriteFileBytes(out_.File("DATA.BIN"), PatternBytes(3, 1)); }, "DATA (2).BIN"},
+      {"a link to a file", [&] { std::filesystem::create_symlink(target, out_.File("DATA.BIN")); }, "DATA (2).BIN"},
+      {"a dangling link", [&] { std::filesystem::create_symlink(out_.File("nowhere"), out_.File("DATA.BIN")); },
+       "DATA (2).BIN"},
+      {"a directory and a file", [&] {
+         std::filesystem::create_directory(out_.File("DATA.BIN"));
+         testing::WriteFileBytes(out_.File("DATA (2).BIN"), PatternBytes(3, 2));
+       }, "DATA (3).BIN"},
+  };
+  for (const Case& c : cases) {
+    for (const char* name : {"DATA.BIN", "DATA (2).BIN", "DATA (3).BIN"}) std::filesystem::remove_all(out_.File(name));
+    c.plant();
+    reports_.log.Clear();
+    EXPECT_EQ(Undelete("C:\\DATA.BIN"), 0) << c.name;
+    EXPECT_EQ(ReadFileBytes(out_.File(c.written)), first) << c.name;
+    EXPECT_EQ(ReadFileBytes(target), PatternBytes(7, 99)) << c.name;
+    const std::string note = std::string("DATA.BIN exists: writing ") + c.written;
+    EXPECT_EQ(reports_.log.Count("status: " + note), std::string(c.written) == "DATA.BIN" ? 0u : 1u) << c.name;
+    EXPECT_EQ(reports_.status.text(),
+              std::string(c.written) == "DATA.BIN" ? "File Undeleted !"
+                                                   : std::string("File Undeleted !\nSaved as ") + c.written)
+        << c.name;
+  }
+  EXPECT_EQ(NumberedName("ARCHIVE.TAR.GZ", 12), "ARCHIVE (12).TAR.GZ");
+  EXPECT_EQ(NumberedName("XEPORT  .TXT", 2), "XEPORT   (2).TXT");
+}
+
+TEST_F(EngineOnCraftedVolume, TheOutputIsNeverTheVolumeBeingRead) {
+  // A volume that turns out to be the very file just made (as a file system
+  // that ignores exclusive creation could give): refused before a byte is written.
+  FillClusters(10, 1);
+  AddDeletedFile(10, 100);
+  drives_->SetIdentityFromPath('C', out_.File("DATA.BIN"));
+  EXPECT_EQ(Undelete("C:\\DATA.BIN"), 1);
+  EXPECT_THAT(reports_.log.LinesStartingWith("box: "),
+              ElementsAre("box: Please select an output directory on another drive ! | Quorvane | 48"));
+  EXPECT_TRUE(ReadFileBytes(out_.File("DATA.BIN")).empty());
 }
 
 TEST_F(EngineOnCraftedVolume, OutputNameStaysOneNameInTheOutputDirectory) {

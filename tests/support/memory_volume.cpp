@@ -1,5 +1,7 @@
 #include "support/memory_volume.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -18,6 +20,7 @@ struct MemoryDriveSource::Drive {
   std::vector<Fault> faults;
   bool reports_errors = true;
   bool holds_directory = false;
+  std::string identity_path;
   std::vector<ReadRecord> reads;  // under the source's mutex
 };
 
@@ -50,6 +53,17 @@ class MemoryDevice final : public BlockDevice {
   bool ReportsReadErrors() const override {
     std::lock_guard lock(mutex_);
     return drive_->reports_errors;
+  }
+
+  std::optional<FileIdentity> Identity() const override {
+    std::string path;
+    {
+      std::lock_guard lock(mutex_);
+      path = drive_->identity_path;
+    }
+    struct stat st{};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return FileIdentity{st.st_dev, st.st_ino, false, 0};
   }
 
  private:
@@ -90,6 +104,12 @@ MemoryDriveSource& MemoryDriveSource::SetReportsReadErrors(char letter, bool rep
 MemoryDriveSource& MemoryDriveSource::SetHoldsDirectory(char letter, bool holds) {
   std::lock_guard lock(mutex_);
   Get(letter).holds_directory = holds;
+  return *this;
+}
+
+MemoryDriveSource& MemoryDriveSource::SetIdentityFromPath(char letter, std::string path) {
+  std::lock_guard lock(mutex_);
+  Get(letter).identity_path = std::move(path);
   return *this;
 }
 

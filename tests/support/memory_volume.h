@@ -32,6 +32,9 @@ class MemoryDriveSource final : public DriveSource {
   MemoryDriveSource& SetReportsReadErrors(char letter, bool reports);
   // Answer of VolumeHoldsDirectory for the drive (false unless set).
   MemoryDriveSource& SetHoldsDirectory(char letter, bool holds);
+  // The drive's volume claims to be the host file at `path`, as it is when
+  // its identity is asked for (none while nothing is there).
+  MemoryDriveSource& SetIdentityFromPath(char letter, std::string path);
   std::vector<ReadRecord> ReadLog(char letter) const;
 
   std::unique_ptr<BlockDevice> OpenDrive(int32_t drive) override;

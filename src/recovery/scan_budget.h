@@ -1,0 +1,43 @@
+#pragma once
+// How often one search may read each directory cluster. A sound volume reads
+// a cluster a few times at most: once for its live directory, once more for
+// each deleted directory entry that points at it since its reuse. Entries
+// that draw a lattice (two subdirectory entries in each directory naming the
+// same next one) would make a search read 2^depth directories; past the
+// budget a cluster ends its directory as a looping chain does, so a search
+// costs time in proportion to the directory clusters the volume holds.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+
+namespace quorvane {
+
+inline constexpr uint8_t kReadsPerClusterAndSearch = 8;
+
+class ScanBudget {
+ public:
+  // A read of `cluster` for a scan of its entries; false once spent.
+  bool TakeScan(uint32_t cluster) { return Take(cluster, 0); }
+  // A read of `cluster` to look a name up in its directory; false once spent.
+  bool TakeLookup(uint32_t cluster) { return Take(cluster, 1); }
+
+ private:
+  // Counts in pages of clusters, made as clusters are first read: memory
+  // follows the directory clusters a search reads, not the volume's size.
+  static constexpr uint32_t kPageClusters = 4096;
+  using Page = std::array<std::array<uint8_t, 2>, kPageClusters>;
+
+  bool Take(uint32_t cluster, int kind) {
+    auto& page = pages_[cluster / kPageClusters];
+    if (!page) page = std::make_unique<Page>();
+    uint8_t& count = (*page)[cluster % kPageClusters][kind];
+    if (count == kReadsPerClusterAndSearch) return false;
+    ++count;
+    return true;
+  }
+
+  std::unordered_map<uint32_t, std::unique_ptr<Page>> pages_;
+};
+
+}  // namespace quorvane
