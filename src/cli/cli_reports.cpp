@@ -23,6 +23,12 @@ bool StderrIsTerminal() {
   return terminal;
 }
 
+void PrintError(const std::string& text) {
+  std::string line = StderrIsTerminal() ? "\r\033[K" : "";
+  line.append(ProgramTitle()).append(": ").append(text).push_back('\n');
+  std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
 StderrStatus::StderrStatus(bool only_on_terminal)
     : enabled_(!only_on_terminal || StderrIsTerminal()) {}
 

@@ -11,6 +11,9 @@ namespace quorvane::cli {
 
 bool StderrIsTerminal();
 
+// One line on standard error: the program's title, ": " and `text` (bytes).
+void PrintError(const std::string& text);
+
 // Writes each status text to standard error, one per line. With
 // `only_on_terminal`, stays silent unless standard error is a terminal.
 class StderrStatus final : public StatusText {

@@ -6,11 +6,11 @@
 #include <cstdio>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "cli/cli_reports.h"
 #include "cli/commands.h"
+#include "cli/row_store.h"
 #include "recovery/progress_state.h"
 #include "recovery/search_worker.h"
 
@@ -32,30 +32,6 @@ extern "C" void OnInterrupt(int) {
   g_abort.store(1);
   std::signal(SIGINT, SIG_DFL);  // a second Ctrl-C ends the program
 }
-
-// Rows arrive at the top of the list; they are printed once the search is
-// over, top row first.
-class RowCollector final : public ResultList {
- public:
-  void InsertRowAtTop(const std::string& column0, const std::string& column1) override {
-    rows_.emplace_back(column0, column1);
-  }
-  void Print(std::FILE* out) const {
-    std::string block;
-    for (auto row = rows_.rbegin(); row != rows_.rend(); ++row) {
-      block.append(row->first).append(1, '\t').append(row->second).append(1, '\n');
-      if (block.size() >= (1u << 16)) {
-        std::fwrite(block.data(), 1, block.size(), out);
-        block.clear();
-      }
-    }
-    std::fwrite(block.data(), 1, block.size(), out);
-    std::fflush(out);
-  }
-
- private:
-  std::vector<std::pair<std::string, std::string>> rows_;
-};
 
 // The list's blinking bar means nothing on a terminal: its state is kept,
 // nothing is drawn.
@@ -96,6 +72,42 @@ bool TakeFilter(const std::string& option, const std::string& text, size_t limit
   on = 1;
   SetFilterText(buffer, text);
   return true;
+}
+
+// Says why a search listed nothing; the exit status.
+int ExplainOutcome(SearchOutcome outcome, const std::string& path, DriveTable& drives) {
+  const std::string drive = path.substr(0, 2);
+  std::string why;
+  switch (outcome) {
+    case SearchOutcome::kScanned:
+      return 0;
+    case SearchOutcome::kAborted:
+      PrintError("the search was interrupted");
+      return 130;
+    case SearchOutcome::kBadPath:
+      why = "'" + path + "' names no directory: a path is a drive letter, a colon and a " +
+            "backslash, then the directories (C:\\DOCS; C: alone is the root directory)";
+      break;
+    case SearchOutcome::kDriveA:
+      why = "drive A: is never read: Undeletion from fat-32 partitions only";
+      break;
+    case SearchOutcome::kVolumeUnreadable:
+      why = "the boot sector of " + drive + " cannot be read";
+      if (const std::string failure = drives.OpenFailure(DriveNumber(path[0])); !failure.empty())
+        why += " (" + failure + ")";
+      break;
+    case SearchOutcome::kNotFat32:
+      why = drive + " holds no FAT32 volume";
+      break;
+    case SearchOutcome::kNotFound:
+      why = "'" + path + "' names no directory on " + drive;
+      break;
+    case SearchOutcome::kDirectoryUnreadable:
+      why = "'" + path + "': a directory on the way cannot be read";
+      break;
+  }
+  PrintError(why);
+  return 1;
 }
 
 }  // namespace
@@ -149,7 +161,7 @@ int RunSearchCommand(DriveTable& drives, const std::vector<std::string>& args) {
 #ifdef _WIN32
   _setmode(_fileno(stdout), _O_BINARY);  // rows are bytes, lines end in \n
 #endif
-  RowCollector rows;
+  RowStore rows;
   StderrStatus caption(/*only_on_terminal=*/true);
   StderrStatus status(/*only_on_terminal=*/true);
   SilentProgress progress;
@@ -159,10 +171,14 @@ int RunSearchCommand(DriveTable& drives, const std::vector<std::string>& args) {
 
   g_abort.store(0);
   std::signal(SIGINT, OnInterrupt);
-  SearchWorker(drives, boxes, settings, controls, g_abort);
+  SearchOutcome outcome = SearchOutcome::kScanned;
+  SearchWorker(drives, boxes, settings, controls, g_abort, &outcome);
   std::signal(SIGINT, SIG_DFL);
-  rows.Print(stdout);
-  return 0;
+  if (!rows.Print(stdout)) {
+    PrintError("the rows found could not all be written");
+    return 1;
+  }
+  return ExplainOutcome(outcome, settings.strSearchDir, drives);
 }
 
 }  // namespace quorvane::cli

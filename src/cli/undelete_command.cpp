@@ -7,6 +7,7 @@
 #include "cli/cli_reports.h"
 #include "cli/commands.h"
 #include "recovery/undelete_engine.h"
+#include "recovery/undelete_path.h"
 
 #ifdef _WIN32
 #include <direct.h>
@@ -51,7 +52,19 @@ int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args)
   StderrMessageBoxes boxes;
   std::atomic<int32_t> abort{0};
   CUndeleteEngine engine(drives, boxes);
-  return engine.UndeleteByPath(*path, status, progress, abort);
+  const int result = engine.UndeleteByPath(*path, status, progress, abort);
+  // The engine's box has said why an empty path recovers nothing; what it
+  // leaves unsaid is said here, so that every failure ends with a reason.
+  if (path->empty()) return 1;
+  if (result == 0) return 0;
+  if (!HasDriveRoot(*path)) {
+    PrintError("'" + *path + "' names no file: a path is a drive letter, a colon and a " +
+               "backslash, then the directories and the file (C:\\DOCS\\REPORT.TXT)");
+  } else if (const std::string failure = drives.OpenFailure(DriveNumber((*path)[0]));
+             !failure.empty()) {
+    PrintError("drive " + path->substr(0, 2) + " cannot be opened (" + failure + ")");
+  }
+  return 1;
 }
 
 }  // namespace quorvane::cli

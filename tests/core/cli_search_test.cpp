@@ -76,7 +76,6 @@ TEST(CliSearch, PrintsTheInProcessRowsWhichUndeleteAndMapsOptionsAsThePageDoes) 
       {{"--recurse", "C:"}, sub_row + free_row},
       {{"--recurse", "--deleted-dirs", "C:"}, old_row + sub_row + free_row},
       {{"--recurse", "--deleted-dirs", "--name", "inold", "--ext=bin", "--deleted-dir", "old", "C:"}, old_row},
-      {{"E:"}, "quorvane-cli: CreateFile () Failed !\n"},
   };
   for (const auto& [options, rows] : cases) EXPECT_EQ(search(options).output, rows) << options[0];
 

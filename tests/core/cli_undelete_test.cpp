@@ -2,12 +2,18 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <memory>
 
 #include "support/mtools_volume.h"
 #include "support/run_command.h"
 #include "support/temp_dir.h"
+#include "volume/little_endian.h"
 
 namespace quorvane {
 namespace {
@@ -26,8 +32,8 @@ class CliUndelete : public ::testing::Test {
  protected:
   void SetUp() override {
     volume_.MakeDirectory("/DOCS");
-    volume_.AddFile("/DOCS/REPORT.TXT", PatternBytes(5000, 1));
-    volume_.Delete("/DOCS/REPORT.TXT");
+    volume_.AddFile("/DOCS/REPORT.TXT", PatternBytes(5000, 1)).AddFile("/GONE.TXT", PatternBytes(10, 2));
+    volume_.Delete("/DOCS/REPORT.TXT").Delete("/GONE.TXT");
     unchanged_ = std::make_unique<UnchangedGuard>(volume_.path());
   }
   TempDir dir_;
@@ -57,9 +63,62 @@ TEST_F(CliUndelete, ExitStatusIsTheEngineResultAndUncaptionedBoxesCarryTheTitle)
   EXPECT_THAT(unmapped.output, HasSubstr("quorvane-cli: CreateFile () Failed !\n"));
   EXPECT_THAT(unmapped.output, HasSubstr("Error reading boot sector !\n"));
 
-  auto empty = RunCli({volume_.path(), "undelete", "-o", out_.str(), ""});
-  EXPECT_EQ(empty.status, 0);
-  EXPECT_THAT(empty.output, HasSubstr("Quorvane: Please give/select a file to undelete \n"));
+}
+
+TEST_F(CliUndelete, HostileInputsFailWithAReasonAndNeverHang) {
+  // Things that are no volume, made beside the image.
+  const std::string fifo = dir_.File("fifo"), socket_path = dir_.File("socket");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  socket_path.copy(address.sun_path, sizeof address.sun_path - 1);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  testing::WriteFileBytes(dir_.File("zeros.img"), std::vector<uint8_t>(64 * 1024));
+  testing::WriteFileBytes(dir_.File("short.img"), std::vector<uint8_t>(100));
+  // The image up to its data area: the root directory cannot be read.
+  std::vector<uint8_t> cut = ReadFileBytes(volume_.path());
+  cut.resize(512 * (LoadLe16(cut, 14) + cut[16] * LoadLe32(cut, 36)));
+  testing::WriteFileBytes(dir_.File("cut.img"), cut);
+
+  const std::string not_a_volume = ", not an image file or block device";
+  struct Case {
+    std::vector<std::string> args;  // after --drive C:=IMAGE
+    std::string message;
+    int status;
+  };
+  const Case cases[] = {
+      {{"undelete", ""}, "Quorvane: Please give/select a file to undelete \n", 1},
+      {{"undelete", "DOCS\\REPORT.TXT"}, "'DOCS\\REPORT.TXT' names no file: a path is a drive letter", 1},
+      {{"undelete", "C:NOSUCHDIR\\GONE.TXT"}, "'C:NOSUCHDIR\\GONE.TXT' names no file", 1},
+      {{"undelete", "C:/DOCS/REPORT.TXT"}, "'C:/DOCS/REPORT.TXT' names no file", 1},
+      {{"--drive", "A:=" + volume_.path(), "undelete", "A:\\GONE.TXT"},
+       "Quorvane: Undeletion from fat-32 partitions only\n", 1},
+      {{"--drive", "D:=" + fifo, "undelete", "D:\\GONE.TXT"}, fifo + ": a FIFO" + not_a_volume, 1},
+      {{"--drive", "D:=" + dir_.str(), "undelete", "D:\\GONE.TXT"}, ": a directory" + not_a_volume, 1},
+      {{"--drive", "D:=/dev/zero", "undelete", "D:\\GONE.TXT"}, "a character device" + not_a_volume, 1},
+      {{"--drive", "D:=" + socket_path, "undelete", "D:\\GONE.TXT"}, "a socket" + not_a_volume, 1},
+      {{"search", "C:DOCS"}, "'C:DOCS' names no directory: a path is a drive letter", 1},
+      {{"search", "C:/DOCS"}, "'C:/DOCS' names no directory: a path is a drive letter", 1},
+      {{"search", "DOCS"}, "'DOCS' names no directory", 1},
+      {{"search", "C:\\NOSUCH"}, "'C:\\NOSUCH' names no directory on C:", 1},
+      {{"--drive", "A:=" + volume_.path(), "search", "A:\\"},
+       "drive A: is never read: Undeletion from fat-32 partitions only", 1},
+      {{"search", "E:"}, "quorvane-cli: CreateFile () Failed !\nquorvane-cli: the boot sector of E: cannot be "
+                         "read (no image or device is mapped to this drive)\n", 1},
+      {{"--drive", "D:=" + fifo, "search", "D:"}, fifo + ": a FIFO" + not_a_volume, 1},
+      {{"--drive", "D:=" + dir_.File("zeros.img"), "search", "D:"}, "D: holds no FAT32 volume", 1},
+      {{"--drive", "D:=" + dir_.File("short.img"), "search", "D:"}, "the boot sector of D: cannot be read\n", 1},
+      {{"--drive", "D:=" + dir_.File("cut.img"), "search", "D:"}, "'D:': a directory on the way cannot be read", 1},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"--drive", "C:=" + volume_.path()};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const auto run = RunCli(args, CommandOptions{out_.str()});
+    EXPECT_EQ(run.status, c.status) << c.args.back() << "\n" << run.output;
+    EXPECT_THAT(run.output, HasSubstr(c.message)) << c.args.back();
+  }
+  ::close(listener);
   EXPECT_TRUE(std::filesystem::is_empty(out_.path()));
 }
 
