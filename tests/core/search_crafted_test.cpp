@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -105,6 +107,24 @@ TEST_F(SearchOnCraftedVolume, LoopingEscapingAndUnreadableChainsAndAncestorsEndO
   Fill(3, 6);
   EXPECT_THAT(Run(), ElementsAre("C:\\SELF    \\" + E5 + "SELF   .TXT", "C:\\AWAY    \\" + E5 + "AWAY   .TXT",
                                  "C:\\" + E5 + "ROOT2  .TXT", "C:\\" + E5 + "ROOT1  .TXT"));
+}
+
+TEST_F(SearchOnCraftedVolume, LadderOfTwinSubdirectoryEntriesEndsAtOnceListingEveryLevel) {
+  // 27 directories, each with two subdirectory entries naming the next one
+  // and a deleted file: 2^27 paths, yet each directory is read a few times.
+  constexpr uint32_t kLevels = 27;
+  for (uint32_t level = 0, dir = kRoot; level < kLevels; dir = 10 + level++) {
+    Dir(dir, 0, "A", 10 + level);
+    Dir(dir, 1, "B", 10 + level);
+    File(dir, 2, E5 + "L" + std::to_string(level));
+  }
+  const auto started = std::chrono::steady_clock::now();
+  const std::vector<std::string> rows = Run();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500));
+  std::map<std::string, size_t> per_level;
+  for (const std::string& row : rows) ++per_level[row.substr(row.rfind('\\') + 1)];
+  ASSERT_EQ(per_level.size(), kLevels);  // no level is lost
+  for (const auto& [file, count] : per_level) EXPECT_LE(count, kReadsPerClusterAndSearch) << file;
 }
 
 TEST_F(SearchOnCraftedVolume, PathsPast255CharactersOr100ComponentsAreNotEntered) {

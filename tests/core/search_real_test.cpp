@@ -108,3 +108,49 @@ TEST(SearchOnRealVolume, ListsAndReportsAsThePageShowsAndEveryRowRecoversItsFile
 
 }  // namespace
 }  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+TEST(SearchOnRealVolume, DeletedDirectoriesWhoseClustersLiveDirectoriesReuseLoseNoRow) {
+  // Five TMP directories, made and deleted in turn in P1 to P5, share the
+  // first cluster that LIVE holds now; OLD\SUB's went to LIVE\DEEP, so DEEP
+  // is read seven times. Each alias lists the live directory's deleted files
+  // under its own path.
+  testing::TempDir dir;
+  testing::MtoolsVolume v(dir.File("reuse.img"));
+  constexpr uint32_t kReused = 3000;
+  for (const char* parent : {"/P1", "/P2", "/P3", "/P4", "/P5", "/OLD"}) v.MakeDirectory(parent);
+  v.AddFile("/OLD/KEEP.TXT", PatternBytes(50, 1));
+  for (const std::string parent : {"/P1", "/P2", "/P3", "/P4", "/P5"}) {
+    v.SetNextFreeCluster(kReused).MakeDirectory(parent + "/TMP");
+    v.AddFile(parent + "/TMP/F.TXT", PatternBytes(300, 7)).DeleteTree(parent + "/TMP");
+  }
+  v.SetNextFreeCluster(kReused + 1).MakeDirectory("/OLD/SUB").DeleteTree("/OLD/SUB");
+  v.SetNextFreeCluster(kReused).MakeDirectory("/LIVE").MakeDirectory("/LIVE/DEEP");
+  v.AddFile("/LIVE/F.TXT", PatternBytes(300, 7)).AddFile("/LIVE/DEEP/G.TXT", PatternBytes(900, 8));
+  v.Delete("/LIVE/F.TXT").Delete("/LIVE/DEEP/G.TXT");
+  testing::UnchangedGuard unchanged(v.path());
+
+  DriveTable drives;
+  drives.Map('C', v.path());
+  SearchSettings settings;
+  settings.strSearchDir = "C:";
+  settings.bSearchRecurse = settings.bSearchDeletedDirs = 1;
+  RecordingSearchControls ui;
+  std::atomic<int32_t> abort{0};
+  SearchWorker(drives, ui.reports.boxes, settings, ui.controls, abort);
+
+  const std::string file = E5 + "       .TXT", deep = "DEEP    \\" + file;
+  std::vector<std::string> expected = {"C:\\LIVE    \\" + file, "C:\\LIVE    \\" + deep,
+                                       "C:\\OLD     \\" + E5 + "UB     \\" + file};
+  for (const char* p : {"P1", "P2", "P3", "P4", "P5"}) {
+    const std::string tmp = std::string("C:\\") + p + "      \\" + E5 + "MP     \\";
+    expected.push_back(tmp + file);
+    expected.push_back(tmp + deep);
+  }
+  ASSERT_THAT(ui.list.Column0(), ::testing::UnorderedElementsAreArray(expected)) << ui.reports.log.Dump();
+}
+
+}  // namespace
+}  // namespace quorvane

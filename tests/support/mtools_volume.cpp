@@ -54,6 +54,19 @@ MtoolsVolume& MtoolsVolume::DeleteTree(const std::string& volume_path) {
   return Run("mdeltree", volume_path);
 }
 
+MtoolsVolume& MtoolsVolume::SetNextFreeCluster(uint32_t cluster) {
+  std::fstream image(path_, std::ios::in | std::ios::out | std::ios::binary);
+  uint8_t field[2] = {};
+  image.seekg(48);  // the FSInfo sector's number, in the boot sector
+  image.read(reinterpret_cast<char*>(field), 2);
+  const uint8_t hint[4] = {static_cast<uint8_t>(cluster), static_cast<uint8_t>(cluster >> 8),
+                           static_cast<uint8_t>(cluster >> 16), static_cast<uint8_t>(cluster >> 24)};
+  image.seekp(static_cast<std::streamoff>(field[0] | (field[1] << 8)) * 512 + 492);
+  image.write(reinterpret_cast<const char*>(hint), 4);
+  if (!image) throw std::runtime_error("cannot set the free-cluster hint of " + path_);
+  return *this;
+}
+
 namespace {
 
 // FNV-1a over 64-bit words and the length; throws when the file cannot be read.

@@ -25,6 +25,10 @@ class MtoolsVolume {
   // kept, the chain freed in both FATs.
   MtoolsVolume& Delete(const std::string& volume_path);
   MtoolsVolume& DeleteTree(const std::string& volume_path);
+  // Sets the FSInfo sector's next-free hint, where mtools starts looking for
+  // a free cluster: the next directory or file made takes `cluster` if it is
+  // free, as a system reuses clusters freed by a deletion.
+  MtoolsVolume& SetNextFreeCluster(uint32_t cluster);
 
  private:
   MtoolsVolume& Run(const std::string& tool, const std::string& volume_path,
