@@ -225,6 +225,13 @@ TEST_F(Page4Test, AbortAndBackDuringASearchAndComingBack) {
 
     drives_.Release();
     ASSERT_TRUE(WaitForReady());
+    if (back) {
+      // Nothing the ended run reported after the page was cleared lands on it.
+      EXPECT_EQ(page().Rows().rowCount(), 0);
+      EXPECT_EQ(Text(kStatus), QStringLiteral(" "));
+      EXPECT_NE(Text(kCaption), kDone);
+      continue;
+    }
     EXPECT_EQ(Text(kCaption), kDone);
     // Rows of the root cluster in hand may have come; nothing below it.
     for (int i = 0; i < page().Rows().rowCount(); ++i)

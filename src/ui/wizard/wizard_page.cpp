@@ -29,6 +29,14 @@ QWidget* CWizardPage::FirstTabStop() const {
   return nullptr;
 }
 
+std::vector<QWidget*> CWizardPage::TabStops() const {
+  std::vector<QWidget*> stops;
+  for (QWidget* control : controls_) {
+    if ((control->focusPolicy() & Qt::TabFocus) == Qt::TabFocus) stops.push_back(control);
+  }
+  return stops;
+}
+
 bool CWizardPage::OnSetActive() {
   if (first_activation_) {
     first_activation_ = false;

@@ -37,6 +37,8 @@ class CWizardPage : public QWidget {
   void Create();
   // The first control that takes the focus, or none.
   QWidget* FirstTabStop() const;
+  // Every control that takes the focus, in tab order (template order).
+  std::vector<QWidget*> TabStops() const;
 
   // The sheet's calls, on the user-interface thread.
   // Every time the page becomes current. Default: fields into controls,

@@ -115,7 +115,19 @@ int CWizardSheet::DoModal() {
 
 void CWizardSheet::SetActivePage(int index) {
   CWizardPage* page = pages_[size_t(index)];
-  page->Create();
+  if (!page->IsCreated()) {
+    page->Create();
+    // Tab goes from the page's last control to the wizard's buttons and
+    // from Cancel back to the page, as in a property sheet; the controls
+    // are made after the buttons, which would otherwise come first.
+    const std::vector<QWidget*> stops = page->TabStops();
+    if (!stops.empty()) {
+      QWidget::setTabOrder(stops.back(), back_);
+      QWidget::setTabOrder(back_, next_);
+      QWidget::setTabOrder(next_, finish_);
+      QWidget::setTabOrder(finish_, cancel_);
+    }
+  }
   page->OnSetActive();
   active_ = index;
   stack_->setCurrentWidget(page);

@@ -1,0 +1,114 @@
+"""The volumes the end-to-end tests read: real FAT32 images made with mkfs.fat
+and changed with mtools, deleted as the old systems deleted (first byte
+0xE5, chain freed, cluster words and size kept)."""
+import hashlib
+import os
+import struct
+import subprocess
+
+from x_session import ROOT
+
+MTOOLS_ENV = dict(os.environ, MTOOLS_SKIP_CHECK="1")
+
+
+def _mtools(tool, image, *args):
+    subprocess.run([tool, "-i", image] + list(args), env=MTOOLS_ENV, check=True,
+                   capture_output=True)
+
+
+def pattern(size, seed):
+    data = bytearray()
+    counter = 0
+    while len(data) < size:
+        data += hashlib.sha256(b"%d:%d" % (seed, counter)).digest()
+        counter += 1
+    return bytes(data[:size])
+
+
+def make_small_volume(image, host_dir):
+    """40 MiB, 512-byte clusters. Returns {stored name tail: original bytes}
+    of the deleted files; a recovered file's name is the stored one with
+    'X' for the deleted mark."""
+    subprocess.run(["mkfs.fat", "-F", "32", "-s", "1", "-n", "E2E", "-C", image, "40960"],
+                   check=True, capture_output=True)
+    with open(os.path.join(ROOT, "res", "pictures", "150.png"), "rb") as picture:
+        banner = picture.read()
+    files = {
+        "NOTES.TXT": b"Quorvane end-to-end notes\r\nDeleted from the root directory.\r\n",
+        "DOCS/REPORT.TXT": b"".join(b"Line %05d of the quarterly report.\r\n" % i
+                                    for i in range(1400)),
+        "DOCS/LETTER.TXT": b"A live letter: never listed.\r\n",
+        "PHOTOS/BANNER.PNG": banner,
+        "ARCHIVE/OLD/PLAN.TXT": pattern(3000, 7),
+        "ARCHIVE/KEEP.TXT": b"kept\r\n",
+    }
+    for directory in ("DOCS", "PHOTOS", "ARCHIVE", "ARCHIVE/OLD"):
+        _mtools("mmd", image, "::/" + directory)
+    for index, (path, data) in enumerate(files.items()):
+        host = os.path.join(host_dir, "source%d" % index)
+        with open(host, "wb") as out:
+            out.write(data)
+        _mtools("mcopy", image, host, "::/" + path)
+    for path in ("NOTES.TXT", "DOCS/REPORT.TXT", "PHOTOS/BANNER.PNG"):
+        _mtools("mdel", image, "::/" + path)
+    _mtools("mdeltree", image, "::/ARCHIVE/OLD")
+    return {path.rsplit("/", 1)[-1][1:]: files[path]
+            for path in ("NOTES.TXT", "DOCS/REPORT.TXT", "PHOTOS/BANNER.PNG",
+                         "ARCHIVE/OLD/PLAN.TXT")}
+
+
+BIG_SIZE = 3500 * 1024 * 1024
+
+
+def make_big_volume(image, host_dir):
+    """A 4 GiB sparse volume whose deleted BIG.BIN claims 3.5 GiB: a copy long
+    enough to watch and abort. Its clusters are free and read as zeros."""
+    subprocess.run(["mkfs.fat", "-F", "32", "-s", "8", "-n", "BIG", "-C", image, "4194304"],
+                   check=True, capture_output=True)
+    host = os.path.join(host_dir, "big-start")
+    with open(host, "wb") as out:
+        out.write(bytes(65536))
+    _mtools("mcopy", image, host, "::/BIG.BIN")
+    _mtools("mdel", image, "::/BIG.BIN")
+    with open(image, "r+b") as volume:
+        boot = volume.read(512)
+        bytes_per_sector, = struct.unpack_from("<H", boot, 11)
+        sectors_per_cluster = boot[13]
+        reserved, = struct.unpack_from("<H", boot, 14)
+        fats = boot[16]
+        fat_sectors, = struct.unpack_from("<I", boot, 36)
+        root_cluster, = struct.unpack_from("<I", boot, 44)
+        root = (reserved + fats * fat_sectors + (root_cluster - 2) * sectors_per_cluster)
+        volume.seek(root * bytes_per_sector)
+        entries = volume.read(sectors_per_cluster * bytes_per_sector)
+        for offset in range(0, len(entries), 32):
+            if entries[offset] == 0xE5 and entries[offset + 1:offset + 11] == b"IG     BIN":
+                volume.seek(root * bytes_per_sector + offset + 28)
+                volume.write(struct.pack("<I", BIG_SIZE))
+                return
+    raise AssertionError("BIG.BIN's entry not found")
+
+
+def image_digest(image):
+    """A digest of the image's data regions (holes read as nothing), with its
+    size: cheap on a sparse 4 GiB image."""
+    digest = hashlib.sha256()
+    with open(image, "rb") as volume:
+        size = os.fstat(volume.fileno()).st_size
+        position = 0
+        while position < size:
+            try:
+                start = os.lseek(volume.fileno(), position, os.SEEK_DATA)
+            except OSError:
+                break
+            end = os.lseek(volume.fileno(), start, os.SEEK_HOLE)
+            volume.seek(start)
+            digest.update(b"%d:" % start)
+            remaining = end - start
+            while remaining:
+                chunk = volume.read(min(remaining, 1 << 20))
+                digest.update(chunk)
+                remaining -= len(chunk)
+            position = end
+    digest.update(b"size:%d" % size)
+    return digest.hexdigest()

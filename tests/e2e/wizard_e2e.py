@@ -1,0 +1,382 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the wizard: build/quorvane in a private X server,
+driven only through it with the keyboard and the mouse, both main jobs from
+the main window to the recovered file, compared byte for byte.
+
+Usage: wizard_e2e.py --program build/quorvane CASE [--artifacts DIR]
+"""
+import argparse
+import os
+import shutil
+import sys
+import tempfile
+import time
+import traceback
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+from e2e_volumes import BIG_SIZE, image_digest, make_big_volume, make_small_volume  # noqa: E402
+from x_session import Failure, XSession, wait_for  # noqa: E402
+
+PAGE_TITLES = {
+    1: "Select directory to place undeleted files",
+    2: "Undelete File If You Know The Complete File Name",
+    3: "Select Directory To Search For Undeletable Files",
+    4: "Undelete File(s)",
+}
+PAGE_TEMPLATES = {1: "output_dir_page", 2: "undelete_by_name_page", 3: "search_setup_page",
+                  4: "results_page"}
+
+
+def expect(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+class Run:
+    """One start of the program on fresh volumes."""
+
+    def __init__(self, program, work, big=False):
+        self.work = work
+        self.output = os.path.join(work, "recovered")
+        os.makedirs(self.output)
+        self.small = os.path.join(work, "small.img")
+        self.originals = make_small_volume(self.small, work)
+        self.images = [self.small]
+        args = ["--drive", "C:=" + self.small]
+        if big:
+            self.big = os.path.join(work, "big.img")
+            make_big_volume(self.big, work)
+            self.images.append(self.big)
+            args += ["--drive", "D:=" + self.big]
+        self.digests = {image: image_digest(image) for image in self.images}
+        # Started in the work folder: page 1 offers it; the tests choose the
+        # output folder on page 1.
+        self.x = XSession(program, args, work)
+        self.boxes_seen = []
+
+    def close(self):
+        self.x.close()
+        for image, digest in self.digests.items():
+            expect(image_digest(image) == digest, f"{image} changed")
+
+    # Finding windows ----------------------------------------------------------
+    def sheet_on(self, page):
+        window = self.x.wait_window(f"page {page}", "^" + PAGE_TITLES[page].replace("(", r"\(")
+                                    .replace(")", r"\)") + "$")
+        return window
+
+    def wait_page(self, sheet, page):
+        wait_for(f"page {page}", lambda: sheet.name() == PAGE_TITLES[page])
+
+    def box(self, timeout=20.0):
+        """A message box: a window other than the main window titled
+        "Quorvane" (the system's caption) or "quorvane" (no caption)."""
+        return self.x.wait_window("a message box", "^[Qq]uorvane$", exclude=[self.x.launcher],
+                                  timeout=timeout)
+
+    def no_box(self, settle=0.8):
+        time.sleep(settle)
+        others = [w for w in self.x.windows("^[Qq]uorvane$") if w.id != self.x.launcher.id]
+        expect(not others, "an unexpected message box is up")
+
+    def answer_box_with_key(self):
+        box = self.box()
+        self.x.key("Return")
+        self.x.wait_gone("the message box", box)
+
+    def answer_box_with_mouse(self):
+        box = self.box()
+        self.x.click_box_ok(box)
+        self.x.wait_gone("the message box", box)
+
+    # Pages ---------------------------------------------------------------------
+    def click(self, sheet, page, control, where=(0.5, 0.5)):
+        self.x.click_page_control(sheet, PAGE_TEMPLATES[page], control, where)
+
+    def recovered(self, name):
+        path = os.path.join(self.output, name)
+        return wait_for(f"{name} in the output folder", lambda: os.path.exists(path) and path)
+
+    def expect_recovered(self, name, original):
+        with open(self.recovered(name), "rb") as recovered:
+            data = recovered.read()
+        expect(data == original, f"{name}: {len(data)} bytes differ from the original's "
+                                 f"{len(original)}")
+
+    def new_files(self, before):
+        return sorted(set(os.listdir(self.output)) - set(before))
+
+    def expect_listed_row_recovered(self, before):
+        """The file of the row just undeleted: a new file named as the stored
+        name with 'X' for the deleted mark, holding the original's bytes."""
+        added = wait_for("a recovered file", lambda: self.new_files(before))
+        expect(len(added) == 1, f"one file expected, got {added}")
+        name = added[0]
+        # Listed names keep the blanks that pad them on the volume.
+        tail = name[1:].replace(" ", "")
+        expect(name[0] == "X" and tail in self.originals, f"unexpected file {name!r}")
+        self.expect_recovered(name, self.originals[tail])
+        return "X" + tail
+
+    def first_row(self, sheet):
+        # The first row lies just below the list's header.
+        self.click(sheet, 4, 1020, where=(0.2, 0.35))
+
+
+def case_keyboard_both_jobs(run):
+    x = run.x
+    x.key("Return")  # Start has the focus
+    sheet = run.sheet_on(1)
+    x.key("ctrl+a")
+    x.type(run.output)
+    x.key("alt+n")
+    run.wait_page(sheet, 2)
+    x.type("C:\\DOCS\\REPORT.TXT")
+    # Abort is disabled: its letter types nothing into the path.
+    x.key("alt+a")
+    x.key("alt+u")
+    run.answer_box_with_key()
+    run.expect_recovered("REPORT.TXT", run.originals["EPORT.TXT"])
+
+    x.key("alt+n")
+    run.wait_page(sheet, 3)
+    x.type("C:\\")
+    x.key("alt+r")  # Recursively search subdirectories
+    x.key("alt+s")  # ... and deleted directories
+    x.key("alt+n")
+    run.wait_page(sheet, 4)
+    x.key("alt+s")  # Show Files
+    time.sleep(1.5)
+    before = os.listdir(run.output)
+    # To the list (before Show Files in tab order), then its first row.
+    x.key("Tab", "shift+Tab", "Down")
+    x.key("alt+u")
+    run.answer_box_with_key()
+    run.expect_listed_row_recovered(before)
+    # Escape is Cancel: the wizard and the program end.
+    x.key("Escape")
+    expect(x.wait_exit() == 0, "the program did not end cleanly")
+
+
+def case_mouse_both_jobs(run):
+    x = run.x
+    x.click_control(x.launcher, "launcher_dialog", 1025)
+    sheet = run.sheet_on(1)
+    run.click(sheet, 1, 1024)
+    x.key("ctrl+a")
+    x.type(run.output)
+    x.click_sheet_button(sheet, "next")
+    run.wait_page(sheet, 2)
+    run.click(sheet, 2, 1017)
+    x.type("C:\\PHOTOS\\BANNER.PNG")
+    run.click(sheet, 2, 1018)
+    run.answer_box_with_mouse()
+    run.expect_recovered("BANNER.PNG", run.originals["ANNER.PNG"])
+
+    x.click_sheet_button(sheet, "next")
+    run.wait_page(sheet, 3)
+    run.click(sheet, 3, 1024)
+    x.type("C:\\")
+    run.click(sheet, 3, 1030, where=(0.05, 0.5))  # the check box itself
+    x.click_sheet_button(sheet, "next")
+    run.wait_page(sheet, 4)
+    run.click(sheet, 4, 1021)
+    time.sleep(1.5)
+    before = os.listdir(run.output)
+    run.first_row(sheet)
+    run.click(sheet, 4, 1018)
+    run.answer_box_with_mouse()
+    run.expect_listed_row_recovered(before)
+    x.click_sheet_button(sheet, "next")  # Finish
+    expect(x.wait_exit() == 0, "Finish did not end the program")
+
+
+def case_about_box_and_main_window_blocked(run):
+    x = run.x
+    for opening in ("mouse", "keys"):
+        if opening == "mouse":
+            x.click_control(x.launcher, "launcher_dialog", 1026)
+        else:
+            x.key("alt+a")
+        about = x.wait_window("the about box", "^About Quorvane$")
+        if opening == "mouse":
+            x.click_control(about, "about_dialog", 1)
+        else:
+            x.key("Escape")
+        x.wait_gone("the about box", about)
+    # Escape leaves the main window open.
+    x.key("Escape")
+    time.sleep(0.5)
+    expect(x.program.poll() is None, "Escape ended the main window")
+    x.key("alt+s")
+    sheet = run.sheet_on(1)
+    # The wizard has the input: the main window's Alt+A opens nothing.
+    x.key("alt+a")
+    time.sleep(0.8)
+    expect(not x.windows("^About Quorvane$"), "the main window took a key under the wizard")
+    x.click_sheet_button(sheet, "cancel")
+    expect(x.wait_exit() == 0, "Cancel did not end the program")
+
+
+def case_worker_box_answered_over_options_dialog(run):
+    x = run.x
+    x.key("Return")
+    sheet = run.sheet_on(1)
+    x.key("ctrl+a")
+    x.type(run.output)
+    x.key("alt+n")
+    run.wait_page(sheet, 2)
+    run.click(sheet, 2, 1017)
+    x.type("C:\\DOCS\\NOSUCH.TXT")
+    run.click(sheet, 2, 1018)
+    worker_box = run.box()
+    # The worker waits on its box; the wizard stays usable meanwhile.
+    x.click_sheet_button(sheet, "next")
+    run.wait_page(sheet, 3)
+    # A page's own box, then the options dialog, over the wizard.
+    x.click_sheet_button(sheet, "next")
+    page_box = run.x.wait_window("page 3's box", "^Quorvane$",
+                                 exclude=[x.launcher, worker_box])
+    x.click_box_ok(worker_box)
+    x.wait_gone("the worker's box", worker_box)
+    x.click_box_ok(page_box)
+    x.wait_gone("page 3's box", page_box)
+    run.click(sheet, 3, 1043)
+    options = x.wait_window("the options dialog", "^Search Options$")
+    # Nothing is waiting any more; the dialog's mnemonics work: the check
+    # box, then the label that names the name edit.
+    x.key("alt+f")
+    x.key("alt+a")
+    x.type("EPOR")
+    x.key("Return")
+    x.wait_gone("the options dialog", options)
+    run.click(sheet, 3, 1024)
+    x.type("C:\\DOCS")
+    x.key("Return")  # the default button: Next
+    run.wait_page(sheet, 4)
+    run.click(sheet, 4, 1021)
+    time.sleep(1.5)
+    before = os.listdir(run.output)
+    run.first_row(sheet)
+    run.click(sheet, 4, 1018)
+    run.answer_box_with_mouse()
+    expect(run.expect_listed_row_recovered(before) == "XEPORT.TXT",
+           "the name filter typed after the label's mnemonic was not applied")
+    x.click_sheet_button(sheet, "cancel")
+    expect(x.wait_exit() == 0, "Cancel did not end the program")
+
+
+def case_abort_during_a_long_copy(run):
+    x = run.x
+    x.key("Return")
+    sheet = run.sheet_on(1)
+    x.key("ctrl+a")
+    x.type(run.output)
+    x.key("alt+n")
+    run.wait_page(sheet, 2)
+    run.click(sheet, 2, 1017)
+    x.type("D:\\BIG.BIN")
+    run.click(sheet, 2, 1018)
+    path = run.recovered("BIG.BIN")
+    wait_for("the copy to start", lambda: os.path.getsize(path) > 0)
+    run.click(sheet, 2, 1032)  # Abort
+
+    def settled():
+        first = os.path.getsize(path)
+        time.sleep(0.5)
+        return os.path.getsize(path) == first
+    wait_for("the copy to stop", settled, timeout=60)
+    size = os.path.getsize(path)
+    expect(0 < size < BIG_SIZE, f"Abort did not stop the copy: {size} bytes")
+    run.no_box(0.2)
+    # The worker has ended: Undelete runs again.
+    run.click(sheet, 2, 1017)
+    x.key("ctrl+a")
+    x.type("C:\\NOTES.TXT")
+    run.click(sheet, 2, 1018)
+    run.answer_box_with_mouse()
+    run.expect_recovered("NOTES.TXT", run.originals["OTES.TXT"])
+    x.key("Escape")
+    expect(x.wait_exit() == 0, "Escape did not end the program")
+
+
+def case_back_and_a_second_search(run):
+    x = run.x
+    x.key("Return")
+    sheet = run.sheet_on(1)
+    x.key("ctrl+a")
+    x.type(run.output)
+    x.key("alt+n")
+    run.wait_page(sheet, 2)
+    x.key("alt+n")
+    run.wait_page(sheet, 3)
+    x.type("C:\\ARCHIVE")
+    x.key("alt+n")
+    run.wait_page(sheet, 4)
+    run.click(sheet, 4, 1021)
+    time.sleep(1.0)
+    x.click_sheet_button(sheet, "back")
+    run.wait_page(sheet, 3)
+    # Deleted directories can be searched only with recursion on.
+    run.click(sheet, 3, 1030, where=(0.05, 0.5))
+    run.click(sheet, 3, 1031, where=(0.05, 0.5))
+    x.click_sheet_button(sheet, "next")
+    run.wait_page(sheet, 4)
+    run.click(sheet, 4, 1021)
+    time.sleep(1.5)
+    before = os.listdir(run.output)
+    run.first_row(sheet)
+    run.click(sheet, 4, 1018)
+    run.answer_box_with_mouse()
+    expect(run.expect_listed_row_recovered(before) == "XLAN.TXT",
+           "the second search did not reach the deleted directory")
+    x.key("Escape")
+    expect(x.wait_exit() == 0, "Escape did not end the program")
+
+
+CASES = {name[len("case_"):]: function for name, function in globals().items()
+         if name.startswith("case_")}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--artifacts", help="folder for a screenshot of a failure")
+    parser.add_argument("case", choices=sorted(CASES) + ["list"])
+    options = parser.parse_args()
+    if options.case == "list":
+        print("\n".join(sorted(CASES)))
+        return 0
+    work = tempfile.mkdtemp(prefix="quorvane-e2e.")
+    run = None
+    try:
+        run = Run(os.path.abspath(options.program), work,
+                  big=options.case == "abort_during_a_long_copy")
+        CASES[options.case](run)
+        run.close()
+        run = None
+        print(f"{options.case}: passed")
+        return 0
+    except Exception:
+        traceback.print_exc()
+        if run is not None:
+            if options.artifacts:
+                os.makedirs(options.artifacts, exist_ok=True)
+                shot = os.path.join(options.artifacts, options.case + ".png")
+                try:
+                    run.x.screenshot(shot)
+                    print(f"screenshot: {shot}")
+                except Exception:
+                    pass
+            run.x.close()
+            with open(os.path.join(work, ".quorvane-e2e.log")) as log:
+                sys.stdout.write(log.read())
+        print(f"{options.case}: FAILED")
+        return 1
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
