@@ -12,6 +12,8 @@ packages=(
   # Windows check: MinGW cross compiler and Wine; it also lists clusters with
   # The Sleuth Kit and drives the check with python3
   g++-mingw-w64-x86-64-posix wine wine64 python3
+  # fuzz targets: clang with libFuzzer
+  clang-14 libclang-rt-14-dev
   # benchmarks
   sleuthkit time
 )

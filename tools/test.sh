@@ -6,7 +6,9 @@
 #      them (skipped while there are none);
 #   (the sanitizer trees are Debug builds: unoptimised code compiles three
 #   times faster under the sanitizers, and keeps our assertions on);
-#   4. runs tools/windows-check.sh when it exists.
+#   4. runs tools/windows-check.sh when it exists;
+#   5. builds the fuzz targets in build-fuzz/ and runs each for
+#      QUORVANE_FUZZ_SECONDS (default 20) with tools/fuzz.sh.
 # Every step runs even when an earlier one failed; the exit status is 0 only
 # when all passed. QUORVANE_BUILD_DIR renames build/ (and the -asan, -tsan
 # trees beside it), e.g. to test without touching a developer's build/.
@@ -117,6 +119,16 @@ if [[ -f $root/tools/windows-check.sh ]]; then
   fi
 else
   record "windows check" skip "no tools/windows-check.sh"
+fi
+
+banner "fuzz: $build-fuzz (${QUORVANE_FUZZ_SECONDS:-20} s a target)"
+step_start=$SECONDS
+if QUORVANE_FUZZ_BUILD_DIR="$build-fuzz" bash "$root/tools/fuzz.sh" "${QUORVANE_FUZZ_SECONDS:-20}" \
+  2>&1 | tee "$logs/fuzz.log" | grep '^fuzz:'; [[ ${PIPESTATUS[0]} == 0 ]]; then
+  record "fuzz" 0 "$(tail -1 "$logs/fuzz.log" | sed 's/^fuzz: //') ($((SECONDS - step_start)) s)"
+else
+  tail -n 40 "$logs/fuzz.log"
+  record "fuzz" 1 "($((SECONDS - step_start)) s)"
 fi
 
 banner "summary"

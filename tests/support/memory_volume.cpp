@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -17,6 +18,9 @@ struct Fault {
 
 struct MemoryDriveSource::Drive {
   std::shared_ptr<const std::vector<uint8_t>> bytes;
+  // A sparse volume instead of `bytes`: its size and its nonzero sectors.
+  uint64_t sparse_size = 0;
+  std::shared_ptr<const std::map<uint32_t, std::vector<uint8_t>>> sparse;
   std::vector<Fault> faults;
   bool reports_errors = true;
   bool holds_directory = false;
@@ -33,13 +37,18 @@ class MemoryDevice final : public BlockDevice {
 
   int ReadAt(uint64_t offset, std::span<uint8_t> out) override {
     std::shared_ptr<const std::vector<uint8_t>> bytes;
+    std::shared_ptr<const std::map<uint32_t, std::vector<uint8_t>>> sparse;
+    uint64_t sparse_size = 0;
     {
       std::lock_guard lock(mutex_);
       drive_->reads.push_back({offset, out.size()});
       for (const Fault& f : drive_->faults)
         if (offset < f.end_byte && offset + out.size() > f.first_byte) return f.error;
       bytes = drive_->bytes;
+      sparse = drive_->sparse;
+      sparse_size = drive_->sparse_size;
     }
+    if (sparse) return ReadSparse(*sparse, sparse_size, offset, out);
     if (offset > bytes->size() || out.size() > bytes->size() - offset) {
       // Like pread on an image file: what exists is read, then the end fails.
       if (offset < bytes->size())
@@ -48,6 +57,27 @@ class MemoryDevice final : public BlockDevice {
     }
     std::memcpy(out.data(), bytes->data() + offset, out.size());
     return 0;
+  }
+
+  static int ReadSparse(const std::map<uint32_t, std::vector<uint8_t>>& sectors, uint64_t size,
+                        uint64_t offset, std::span<uint8_t> out) {
+    const uint64_t end = std::min<uint64_t>(size, offset + out.size());
+    if (offset < end) std::memset(out.data(), 0, static_cast<size_t>(end - offset));
+    // A sector starting before offset's own ends before it: none overlaps.
+    const uint64_t first = std::min<uint64_t>(offset / 512, UINT32_MAX);
+    for (auto it = sectors.lower_bound(static_cast<uint32_t>(first));
+         it != sectors.end() && uint64_t{it->first} * 512 < end; ++it)
+      CopySector(*it, offset, end, out);
+    return offset + out.size() <= size ? 0 : EIO;
+  }
+
+  static void CopySector(const std::pair<const uint32_t, std::vector<uint8_t>>& sector, uint64_t offset,
+                         uint64_t end, std::span<uint8_t> out) {
+    const uint64_t first = std::max<uint64_t>(uint64_t{sector.first} * 512, offset);
+    const uint64_t last = std::min<uint64_t>(uint64_t{sector.first} * 512 + sector.second.size(), end);
+    if (first < last)
+      std::memcpy(out.data() + (first - offset), sector.second.data() + (first - uint64_t{sector.first} * 512),
+                  static_cast<size_t>(last - first));
   }
 
   bool ReportsReadErrors() const override {
@@ -85,6 +115,16 @@ MemoryDriveSource::Drive& MemoryDriveSource::Get(char letter) {
 MemoryDriveSource& MemoryDriveSource::MapBytes(char letter, std::vector<uint8_t> bytes) {
   std::lock_guard lock(mutex_);
   Get(letter).bytes = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
+  Get(letter).sparse = nullptr;
+  return *this;
+}
+
+MemoryDriveSource& MemoryDriveSource::MapSparse(char letter, uint64_t size,
+                                                std::map<uint32_t, std::vector<uint8_t>> sectors) {
+  std::lock_guard lock(mutex_);
+  Drive& drive = Get(letter);
+  drive.sparse_size = size;
+  drive.sparse = std::make_shared<const std::map<uint32_t, std::vector<uint8_t>>>(std::move(sectors));
   return *this;
 }
 
@@ -122,7 +162,7 @@ std::vector<ReadRecord> MemoryDriveSource::ReadLog(char letter) const {
 std::unique_ptr<BlockDevice> MemoryDriveSource::OpenDrive(int32_t drive) {
   std::lock_guard lock(mutex_);
   auto it = drives_.find(drive);
-  if (it == drives_.end() || !it->second->bytes) return nullptr;
+  if (it == drives_.end() || (!it->second->bytes && !it->second->sparse)) return nullptr;
   return std::make_unique<MemoryDevice>(it->second, mutex_);
 }
 

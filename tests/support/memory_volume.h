@@ -26,6 +26,11 @@ class MemoryDriveSource final : public DriveSource {
   ~MemoryDriveSource() override;
 
   MemoryDriveSource& MapBytes(char letter, std::vector<uint8_t> bytes);
+  // A volume of `size` bytes that holds `sectors` (512 bytes each, by sector
+  // number) and zeros elsewhere, without room for the zeros: large volumes
+  // described in a few sectors, as the fuzz targets give them.
+  MemoryDriveSource& MapSparse(char letter, uint64_t size,
+                               std::map<uint32_t, std::vector<uint8_t>> sectors);
   // Reads that touch sectors first .. first + count - 1 fail with `error`.
   MemoryDriveSource& FailSectors(char letter, uint32_t first, uint32_t count, int error);
   // A device whose failed reads go unreported (the old device-control route).

@@ -1,0 +1,43 @@
+// Fuzz target: the boot sector and the layout arithmetic over it, the cached
+// FAT view, and the folder lookup the wizard walks live directories with.
+#include <cstdint>
+#include <string>
+
+#include "fuzz_input.h"
+#include "volume/directory_lookup.h"
+#include "volume/fat_params.h"
+#include "volume/sector_reader.h"
+#include "volume/volume_view.h"
+
+using namespace quorvane;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const fuzz::FuzzInput input = fuzz::ParseInput(data, size, 1);
+  testing::MemoryDriveSource drives;
+  fuzz::MapVolume(input, drives);
+  fuzz::SilentReports reports;
+
+  SectorReader reader(drives, reports, ReaderVariant::kEngine);
+  FatParams params;
+  params.m_nDrive = 3;
+  if (params.ReadBootSector(reader) == 0 && params.IsUsableFat32()) {
+    VolumeView view(reader, params);
+    const uint32_t last = params.LastCluster();
+    // The clusters at the edges of the volume and a few the input names.
+    for (uint32_t cluster : {2u, 3u, last - 1, last, last + 1, params.FatSectorOf(last) * 128u}) {
+      if (!params.IsClusterInVolume(cluster)) continue;
+      (void)params.ClusterToSector(cluster);
+      if (const auto next = view.FatEntry(cluster); next && params.IsClusterInVolume(*next))
+        (void)view.ReadCluster(*next);
+    }
+  }
+
+  // The wizard's lookup of a typed directory, by short or long name.
+  DirectoryLookup lookup(drives);
+  const std::string typed = input.Text(0);
+  const std::u16string path(typed.begin(), typed.end());
+  (void)lookup.ShortPath(path);
+  (void)lookup.Subdirectories(path);
+  (void)lookup.Subdirectories(u"C:");
+  return 0;
+}

@@ -1,0 +1,90 @@
+#pragma once
+// What every fuzz target reads from its input: a flags byte, a few texts
+// ending in a zero byte (paths and filters), then the volume as records of a
+// 4-byte little-endian sector number and that sector's 512 bytes. Sectors
+// not given read as zeros; the volume is as large as its boot sector says
+// (up to 64 MiB) or as its highest sector given, so that a few records
+// describe a whole FAT32 volume and the fuzzer mutates only what matters.
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "recovery/search_report.h"
+#include "support/memory_volume.h"
+#include "volume/message_box_host.h"
+
+namespace quorvane::fuzz {
+
+inline constexpr uint64_t kMaxVolumeBytes = 64u << 20;
+inline constexpr size_t kMaxTextBytes = 300;
+
+struct FuzzInput {
+  uint8_t flags = 0;
+  std::vector<std::string> texts;
+  std::map<uint32_t, std::vector<uint8_t>> sectors;
+  uint64_t size = 0;  // bytes
+
+  bool Flag(int bit) const { return (flags >> bit) & 1; }
+  std::string Text(size_t index) const { return index < texts.size() ? texts[index] : std::string(); }
+};
+
+inline FuzzInput ParseInput(const uint8_t* data, size_t size, size_t text_count) {
+  FuzzInput input;
+  size_t at = 0;
+  if (at < size) input.flags = data[at++];
+  for (size_t t = 0; t < text_count && at < size; ++t) {
+    std::string text;
+    while (at < size && data[at] != 0 && text.size() < kMaxTextBytes) text.push_back(static_cast<char>(data[at++]));
+    while (at < size && data[at] != 0) ++at;  // the rest of an overlong text
+    if (at < size) ++at;                       // its zero
+    input.texts.push_back(std::move(text));
+  }
+  uint64_t highest_end = 0;
+  for (; at + 4 <= size; at += 4 + 512) {
+    const uint32_t sector = (data[at] | data[at + 1] << 8 | data[at + 2] << 16 |
+                             static_cast<uint32_t>(data[at + 3]) << 24) % (kMaxVolumeBytes / 512);
+    std::vector<uint8_t> bytes(512, 0);
+    const size_t available = std::min<size_t>(512, size - at - 4);
+    std::copy(data + at + 4, data + at + 4 + available, bytes.begin());
+    input.sectors[sector] = std::move(bytes);
+    highest_end = std::max<uint64_t>(highest_end, (uint64_t{sector} + 1) * 512);
+  }
+  uint64_t declared = 0;
+  if (auto boot = input.sectors.find(0); boot != input.sectors.end()) {
+    const auto& b = boot->second;
+    const uint32_t small = b[19] | b[20] << 8;
+    declared = 512ull * (small != 0 ? small : (b[32] | b[33] << 8 | b[34] << 16 | static_cast<uint32_t>(b[35]) << 24));
+  }
+  input.size = std::min(kMaxVolumeBytes, std::max(highest_end, declared));
+  return input;
+}
+
+// Maps the input's volume to C: and, so that its refusal is walked too, A:.
+inline void MapVolume(const FuzzInput& input, testing::MemoryDriveSource& drives) {
+  drives.MapSparse('C', input.size, input.sectors);
+  drives.MapSparse('A', input.size, input.sectors);
+}
+
+// Reports that go nowhere: the targets look for crashes, leaks and hangs.
+struct SilentReports final : MessageBoxHost, StatusText, ProgressBar, ResultList, PushButton {
+  int ShowMessageBox(const std::string&, const std::optional<std::string>&, uint32_t) override { return kIdOk; }
+  void SetText(const std::string&) override {}
+  void SetRange32(int32_t, int32_t) override {}
+  void DeltaPos(int32_t) override {}
+  void SetStep(int32_t) override {}
+  void StepIt() override {}
+  void SetPos(int32_t p) override { pos = p; }
+  int32_t GetPos() override { return pos; }
+  void InsertRowAtTop(const std::string& column0, const std::string&) override {
+    if (rows.size() < kRowsKept) rows.push_back(column0);
+  }
+  void SetEnabled(bool) override {}
+
+  static constexpr size_t kRowsKept = 4;
+  int32_t pos = 0;
+  std::vector<std::string> rows;  // the first rows found, for the undelete target
+};
+
+}  // namespace quorvane::fuzz

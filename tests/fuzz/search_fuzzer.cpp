@@ -1,0 +1,35 @@
+// Fuzz target: the deleted-file search with every option, over the input's
+// volume, from the directory the input names.
+#include <atomic>
+#include <cstdint>
+
+#include "fuzz_input.h"
+#include "recovery/search_worker.h"
+
+using namespace quorvane;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // Texts: the directory, the name, extension and deleted-directory filters.
+  const fuzz::FuzzInput input = fuzz::ParseInput(data, size, 4);
+  testing::MemoryDriveSource drives;
+  fuzz::MapVolume(input, drives);
+
+  SearchSettings settings;
+  settings.strSearchDir = input.Text(0);
+  settings.bSearchRecurse = input.Flag(0);
+  settings.bSearchDeletedDirs = input.Flag(1);
+  settings.bSearchSkipUnrecoverable = input.Flag(2);
+  settings.bSearchNameFilter = input.Flag(3);
+  settings.bSearchExtFilter = input.Flag(4);
+  settings.bSearchDeletedDirFilter = input.Flag(5);
+  SetFilterText(settings.szSearchNameFilter, input.Text(1));
+  SetFilterText(settings.szSearchExtFilter, input.Text(2));
+  SetFilterText(settings.szSearchDeletedDirFilter, input.Text(3));
+
+  fuzz::SilentReports ui;
+  SearchControls controls{ui, ui, ui, ui, ui, ui, ui};
+  std::atomic<int32_t> abort{0};
+  SearchOutcome outcome;
+  SearchWorker(drives, ui, settings, controls, abort, &outcome);
+  return 0;
+}
