@@ -24,13 +24,20 @@ class ScanBudget {
 
  private:
   // Counts in pages of clusters, made as clusters are first read: memory
-  // follows the directory clusters a search reads, not the volume's size.
+  // follows the directory clusters a search reads, not the volume's size,
+  // and stops at 16 MiB (8 million clusters of directories, more than any
+  // sound volume holds); clusters past that are not read.
   static constexpr uint32_t kPageClusters = 4096;
   using Page = std::array<std::array<uint8_t, 2>, kPageClusters>;
+  static constexpr size_t kMaxPages = (16u << 20) / sizeof(Page);
 
   bool Take(uint32_t cluster, int kind) {
-    auto& page = pages_[cluster / kPageClusters];
-    if (!page) page = std::make_unique<Page>();
+    auto found = pages_.find(cluster / kPageClusters);
+    if (found == pages_.end()) {
+      if (pages_.size() == kMaxPages) return false;
+      found = pages_.emplace(cluster / kPageClusters, std::make_unique<Page>()).first;
+    }
+    auto& page = found->second;
     uint8_t& count = (*page)[cluster % kPageClusters][kind];
     if (count == kReadsPerClusterAndSearch) return false;
     ++count;
