@@ -122,6 +122,20 @@ TEST_F(CliUndelete, HostileInputsFailWithAReasonAndNeverHang) {
   EXPECT_TRUE(std::filesystem::is_empty(out_.path()));
 }
 
+TEST_F(CliUndelete, TheImageBeingReadIsNeverTheOutputAndTakenNamesAreSaid) {
+  // The image itself lies in the output directory under the recovered name.
+  const std::string image = out_.File("REPORT.TXT");
+  std::filesystem::copy_file(volume_.path(), image);
+  UnchangedGuard image_unchanged(image);
+  for (const char* written : {"REPORT (2).TXT", "REPORT (3).TXT"}) {
+    auto run = RunCli({"--drive", "C:=" + image, "undelete", "-o", out_.str(), "C:\\DOCS\\REPORT.TXT"});
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_THAT(run.output, HasSubstr(std::string("REPORT.TXT exists: writing ") + written + "\n"));
+    EXPECT_THAT(run.output, HasSubstr(std::string("File Undeleted !\nSaved as ") + written + "\n"));
+    EXPECT_EQ(ReadFileBytes(out_.File(written)), PatternBytes(5000, 1));
+  }
+}
+
 TEST_F(CliUndelete, RawRowBytesPassUnchangedAndDefaultOutputIsTheCurrentDirectory) {
   CommandOptions in_out;
   in_out.cwd = out_.str();
