@@ -9,6 +9,8 @@ packages=(
   # tests: GoogleTest/GoogleMock, real FAT32 volumes, Qt offscreen and under X
   libgtest-dev libgmock-dev googletest dosfstools mtools
   qt6-base-dev libxkbcommon-dev fonts-dejavu-core xvfb xauth
+  # the wizard end to end: keys and clicks through the X server, screenshots
+  xdotool imagemagick
   # Windows check: MinGW cross compiler and Wine; it also lists clusters with
   # The Sleuth Kit and drives the check with python3
   g++-mingw-w64-x86-64-posix wine wine64 python3

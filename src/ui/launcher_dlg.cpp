@@ -13,7 +13,7 @@
 #include "ui/find_control.h"
 #include "ui/home_page.h"
 #include "ui/template_controls.h"
-#include "ui/unused_mnemonic_filter.h"
+#include "ui/dialog_input_rules.h"
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -42,8 +42,9 @@ CLauncherDlg::CLauncherDlg(DriveSource& drives)
   // window: a worker's message box has no owner and must stay within reach
   // while the wizard runs over this window.
   setWindowModality(Qt::WindowModal);
-  // Alt with a letter that no enabled control's mnemonic takes types nothing.
-  qApp->installEventFilter(new UnusedMnemonicFilter(this));
+  // Alt with an unused letter types nothing; a closed window hands the
+  // input on.
+  qApp->installEventFilter(new DialogInputRules(this));
 
   connect(FindControl<QPushButton>(this, 1025), &QPushButton::clicked, this, &CLauncherDlg::OnStart);
   connect(FindControl<QPushButton>(this, 1026), &QPushButton::clicked, this, &CLauncherDlg::OnAbout);
@@ -86,7 +87,9 @@ void CLauncherDlg::OnStart() {
 }
 
 void CLauncherDlg::OnAbout() {
-  CAboutDlg about;
+  // A dialog run without a parent is owned by the main window, which gets
+  // the input back when it closes.
+  CAboutDlg about(this);
   about.exec();
 }
 

@@ -1,6 +1,5 @@
 #include "ui/worker_box_host.h"
 
-#include <QApplication>
 #include <QMessageBox>
 #include <algorithm>
 
@@ -50,17 +49,9 @@ void WorkerMessageBoxHost::Show(const std::shared_ptr<Request>& request) {
       CreateMessageBox(nullptr, request->text, request->caption, request->style, Qt::NonModal);
   box->setAttribute(Qt::WA_DeleteOnClose);
   QObject::connect(box, &QMessageBox::finished, box, [this, box, request] {
-    {
-      std::lock_guard lock(mutex_);
-      if (!request->answer) request->answer = AnswerOf(*box, request->style);
-      answered_.notify_all();
-    }
-    // The box has no owner to hand the input back to: it goes to the
-    // program's topmost modal window (the wizard, or a dialog over it).
-    const QWidget* active = QApplication::activeWindow();
-    if (!active || active == box) {
-      if (QWidget* modal = QApplication::activeModalWidget()) modal->activateWindow();
-    }
+    std::lock_guard lock(mutex_);
+    if (!request->answer) request->answer = AnswerOf(*box, request->style);
+    answered_.notify_all();
   });
   shown_.erase(std::remove(shown_.begin(), shown_.end(), nullptr), shown_.end());
   shown_.emplace_back(box);

@@ -16,7 +16,7 @@ import traceback
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from e2e_volumes import BIG_SIZE, image_digest, make_big_volume, make_small_volume  # noqa: E402
-from x_session import Failure, XSession, wait_for  # noqa: E402
+from x_session import SHEET_MARGIN, TEMPLATES, Failure, XSession, wait_for  # noqa: E402
 
 PAGE_TITLES = {
     1: "Select directory to place undeleted files",
@@ -121,7 +121,10 @@ class Run:
 
     def first_row(self, sheet):
         # The first row lies just below the list's header.
-        self.click(sheet, 4, 1020, where=(0.2, 0.35))
+        x, y, cx, cy = TEMPLATES["results_page"][1020]
+        wx, wy, _, _ = sheet.geometry()
+        self.x.click_at(wx + self.x.du_x(SHEET_MARGIN + x) + 40,
+                        wy + self.x.du_y(SHEET_MARGIN + y) + 24)
 
 
 def case_keyboard_both_jobs(run):

@@ -105,6 +105,8 @@ class XSession:
         self.program = subprocess.Popen([program] + args, cwd=cwd, env=self.env, stdout=self.log,
                                         stderr=subprocess.STDOUT)
         self.launcher = self.wait_window("main window", r"^Quorvane$")
+        # Mapped is not yet drawn: give the program its first paint.
+        time.sleep(0.5)
         x, y, w, h = self.launcher.geometry()
         # The program's base units, measured back from the main window.
         self.base_x = round(w * 4 / LAUNCHER_DU[0])
