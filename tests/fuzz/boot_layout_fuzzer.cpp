@@ -12,7 +12,7 @@
 using namespace quorvane;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const fuzz::FuzzInput input = fuzz::ParseInput(data, size, 1);
+  fuzz::FuzzInput input = fuzz::ParseInput(data, size, 1);
   testing::MemoryDriveSource drives;
   fuzz::MapVolume(input, drives);
   fuzz::SilentReports reports;

@@ -10,7 +10,7 @@ using namespace quorvane;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Texts: the directory, the name, extension and deleted-directory filters.
-  const fuzz::FuzzInput input = fuzz::ParseInput(data, size, 4);
+  fuzz::FuzzInput input = fuzz::ParseInput(data, size, 4);
   testing::MemoryDriveSource drives;
   fuzz::MapVolume(input, drives);
 

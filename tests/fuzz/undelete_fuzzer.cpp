@@ -44,7 +44,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Texts: the typed path, and a name planted in the output directory first
   // (so that recoveries meet taken names).
-  const fuzz::FuzzInput input = fuzz::ParseInput(data, size, 2);
+  fuzz::FuzzInput input = fuzz::ParseInput(data, size, 2);
   testing::MemoryDriveSource drives;
   fuzz::MapVolume(input, drives);
   fuzz::SilentReports ui;
