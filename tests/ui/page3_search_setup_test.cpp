@@ -1,11 +1,14 @@
 // The search-setup page on a real mtools volume with long names: drive
-// paths checked and shortened through the FAT reader, the current
-// directory left as it was.
+// paths checked and shortened through the FAT reader, host directories
+// checked in place; the current directory left as it was.
 #include <gmock/gmock.h>
 
 #include <QDir>
 #include <QLineEdit>
 #include <QTest>
+#include <filesystem>
+
+#include <sys/stat.h>
 
 #include "support/mtools_volume.h"
 #include "ui_test_support.h"
@@ -77,6 +80,47 @@ TEST_F(Page3Test, NextStoresTheShortFormOfLiveDirectoriesAndRefusesTheRest) {
       ASSERT_EQ(boxes_.boxes().size(), boxes_before + 1);
       EXPECT_EQ(boxes_.boxes().back().text, missing);
       EXPECT_EQ(boxes_.boxes().back().style, 48u);
+    }
+  }
+}
+
+TEST_F(Page3Test, HostDirectoriesAreCheckedWithoutEnteringThem) {
+  TempDir host;
+  std::filesystem::create_directory(host.path() / "sub");
+  WriteFileBytes(host.path() / "file.txt", std::vector<uint8_t>{1});
+  // The current directory is one that can no longer be entered: a check
+  // that entered another directory could not come back to it.
+  const std::filesystem::path gone = host.path() / "gone";
+  std::filesystem::create_directory(gone);
+  struct stat before {};
+  ASSERT_EQ(stat(gone.c_str(), &before), 0);
+  ScopedCurrentDir in_gone(gone);
+  std::filesystem::remove(gone);
+
+  const std::string sub = (host.path() / "sub").string();
+  struct Case {
+    std::string typed;
+    std::string stored;  // empty: refused
+  };
+  const Case cases[] = {{sub, sub}, {sub + "/", sub}, {host.File("file.txt"), ""},
+                        {host.File("missing"), ""}};
+  auto* edit = ui::FindControl<QLineEdit>(&launcher_->page3(), 1024);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    edit->setText(QString::fromStdString(c.typed));
+    sheet().Next();
+    QApplication::processEvents();
+    struct stat now {};
+    ASSERT_EQ(stat(".", &now), 0);
+    EXPECT_EQ(now.st_ino, before.st_ino) << "the current directory changed";
+    if (c.stored.empty()) {
+      EXPECT_EQ(sheet().ActiveIndex(), 2);
+      EXPECT_EQ(boxes_.boxes().back().text, QStringLiteral("Directory does not exist !"));
+    } else {
+      ASSERT_EQ(sheet().ActiveIndex(), 3);
+      EXPECT_EQ(launcher_->state().m_strSearchDir, QString::fromStdString(c.stored));
+      sheet().Back();
+      QApplication::processEvents();
     }
   }
 }
