@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <filesystem>
 #include <thread>
 
 #include "held_drives.h"
@@ -122,6 +123,8 @@ TEST_F(Page2Test, AbortDuringACopyStopsItAndKeepsOneWorker) {
   EXPECT_LT(partial.size(), big.size());
   EXPECT_EQ(partial, std::vector<uint8_t>(big.begin(), big.begin() + ptrdiff_t(partial.size())));
 
+  // (Each run writes BIG.BIN afresh: an existing file would be kept.)
+  std::filesystem::remove(out_.File("BIG.BIN"));
   // The flag is cleared before the next worker starts, so an Abort before
   // the engine first reads it still stops that run.
   drives_.HoldNextDataRead(512);
@@ -131,6 +134,7 @@ TEST_F(Page2Test, AbortDuringACopyStopsItAndKeepsOneWorker) {
   drives_.Release();
   ASSERT_TRUE(WaitForIdle());
   EXPECT_EQ(Status(), kAborted);
+  std::filesystem::remove(out_.File("BIG.BIN"));
   // And a run left alone goes to the end.
   Undelete(QStringLiteral("C:\\BIG.BIN"));
   ASSERT_TRUE(WaitForIdle());
