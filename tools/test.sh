@@ -25,6 +25,8 @@ export CTEST_OUTPUT_ON_FAILURE=1
 # A sanitizer report fails the test at once, with a stack.
 export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1:detect_leaks=1
 export UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1
+# tools/lsan.supp names the system libraries whose own leaks are ignored.
+export LSAN_OPTIONS="suppressions=$root/tools/lsan.supp"
 # Qt's own libraries are not instrumented; tools/tsan.supp says what that hides.
 # The longest history keeps the earlier access's stack, which the
 # suppressions are matched against.
