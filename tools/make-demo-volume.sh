@@ -5,9 +5,9 @@
 #
 # Paths to type on the wizard's page 2 (drive C: = this image):
 #   C:\NOTES.TXT           a short text file
-#   C:\DOCS\REPORT.TXT     a text of about 40 KiB
+#   C:\DOCS\REPORT.TXT     a text of 50 KiB (800 lines of 64 bytes)
 #   C:\PHOTOS\BANNER.PNG   a picture (the program's own banner)
-#   C:\VIDEO\CLIP.BIN      8 MiB of data, long enough to watch the progress bar
+#   C:\VIDEO\CLIP.BIN      8 MiB of random data (recovered in well under a second)
 # Directories to search on page 3: C:\ , C:\DOCS, C:\ARCHIVE (whose
 # subdirectory OLD was deleted with PLAN.TXT in it: search deleted
 # directories to find it).
