@@ -153,7 +153,7 @@ def case_keyboard_both_jobs(run):
     time.sleep(1.5)
     before = os.listdir(run.output)
     # To the list (before Show Files in tab order), then its first row.
-    x.key("Tab", "shift+Tab", "Down")
+    x.key("Tab", "shift+Tab", "Home", "space")
     x.key("alt+u")
     run.answer_box_with_key()
     run.expect_listed_row_recovered(before)
@@ -334,6 +334,46 @@ def case_back_and_a_second_search(run):
     run.answer_box_with_mouse()
     expect(run.expect_listed_row_recovered(before) == "XLAN.TXT",
            "the second search did not reach the deleted directory")
+    x.key("Escape")
+    expect(x.wait_exit() == 0, "Escape did not end the program")
+
+
+def case_folder_choosers_with_keys(run):
+    x = run.x
+    x.key("Return")
+    sheet = run.sheet_on(1)
+    # Page 1's Browse: the desktop's folder chooser, its path typed.
+    x.key("alt+b")
+    chooser = x.wait_window("the folder chooser", "^<< Select directory to place undeleted files >>$")
+    x.key("ctrl+a")
+    x.type(run.output)
+    x.key("Return")
+    x.wait_gone("the folder chooser", chooser)
+    x.key("alt+n")
+    run.wait_page(sheet, 2)
+    x.type("C:\\NOTES.TXT")
+    x.key("alt+u")
+    run.answer_box_with_key()
+    run.expect_recovered("NOTES.TXT", run.originals["OTES.TXT"])
+    x.key("alt+n")
+    run.wait_page(sheet, 3)
+    # Page 3's Browse (after the edit in tab order): the volume's folders.
+    x.key("Tab", "space")
+    chooser = x.wait_window("the volume folder chooser",
+                            "^<< Select directory to search for undeletable files >>$")
+    x.key("Down", "Right", "Down")  # C:, opened, its first directory: DOCS
+    x.key("Return")
+    x.wait_gone("the volume folder chooser", chooser)
+    x.key("alt+n")
+    run.wait_page(sheet, 4)
+    x.key("alt+s")
+    time.sleep(1.5)
+    before = os.listdir(run.output)
+    x.key("Tab", "shift+Tab", "Home", "space")
+    x.key("alt+u")
+    run.answer_box_with_key()
+    expect(run.expect_listed_row_recovered(before) == "XEPORT.TXT",
+           "the chosen folder was not the one searched")
     x.key("Escape")
     expect(x.wait_exit() == 0, "Escape did not end the program")
 
