@@ -2,8 +2,8 @@
 # The test command (CI runs exactly this): installs what is missing, then
 #   1. builds build/ (RelWithDebInfo, wizard and tests) and runs ctest there;
 #   2. builds build-asan/ under AddressSanitizer + UBSan and runs ctest there;
-#   3. builds the wizard's tests in build-tsan/ under ThreadSanitizer and runs
-#      them (skipped while there are none);
+#   3. builds the wizard and its tests in build-tsan/ under ThreadSanitizer
+#      and runs them, the end-to-end cases included;
 #   (the sanitizer trees are Debug builds: unoptimised code compiles three
 #   times faster under the sanitizers, and keeps our assertions on);
 #   4. runs tools/windows-check.sh when it exists;
@@ -85,7 +85,8 @@ step_start=$SECONDS
 if configure "$build-asan" Debug -DQUORVANE_SANITIZE=address,undefined &&
   cmake --build "$root/$build-asan"; then
   banner "tests: $build-asan"
-  run_ctest "asan+ubsan" "$build-asan"
+  # The end-to-end cases run in the normal and the ThreadSanitizer trees.
+  run_ctest "asan+ubsan" "$build-asan" -LE '^e2e$'
 else
   record "asan+ubsan" 1 "build failed"
 fi
@@ -97,9 +98,9 @@ if configure "$build-tsan" Debug -DQUORVANE_SANITIZE=thread; then
   # (grep reads to the end: with -q it could stop early and, under pipefail,
   # fail the pipe with ninja's SIGPIPE.)
   if ninja -C "$root/$build-tsan" -t targets all | grep '^quorvane_ui_tests:' >/dev/null; then
-    if cmake --build "$root/$build-tsan" --target quorvane_ui_tests; then
+    if cmake --build "$root/$build-tsan" --target quorvane_ui_tests quorvane; then
       banner "tests: $build-tsan (wizard)"
-      run_ctest "tsan (wizard)" "$build-tsan" -L '^ui$'
+      run_ctest "tsan (wizard)" "$build-tsan" -L '^(ui|e2e)$'
     else
       record "tsan (wizard)" 1 "build failed"
     fi
