@@ -22,7 +22,7 @@ compiler=$(command -v clang++-14 || command -v clang++) || { echo "fuzz: clang++
 mkdir -p "$build"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER="$compiler" \
   -DQUORVANE_BUILD_UI=OFF -DQUORVANE_BUILD_TESTS=OFF -DQUORVANE_SANITIZE=address,undefined \
-  -DQUORVANE_BUILD_FUZZ=ON >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; exit 1; }
+  -DQUORVANE_BUILD_FUZZ=ON -DQUORVANE_WERROR=ON >"$build/configure.log" 2>&1 || { cat "$build/configure.log"; exit 1; }
 ninja -C "$build" "${targets[@]}" || exit 1
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

@@ -9,6 +9,7 @@
 #   4. runs tools/windows-check.sh when it exists;
 #   5. builds the fuzz targets in build-fuzz/ and runs each for
 #      QUORVANE_FUZZ_SECONDS (default 20) with tools/fuzz.sh.
+# Every build here treats compiler warnings as errors (QUORVANE_WERROR).
 # Every step runs even when an earlier one failed; the exit status is 0 only
 # when all passed. QUORVANE_BUILD_DIR renames build/ (and the -asan, -tsan
 # trees beside it), e.g. to test without touching a developer's build/.
@@ -53,7 +54,7 @@ configure() {  # DIR BUILD_TYPE [cmake options...]
   local dir=$1 type=$2
   shift 2
   cmake -S "$root" -B "$root/$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" \
-    -DQUORVANE_BUILD_UI=ON -DQUORVANE_BUILD_TESTS=ON "$@"
+    -DQUORVANE_BUILD_UI=ON -DQUORVANE_BUILD_TESTS=ON -DQUORVANE_WERROR=ON "$@"
 }
 
 run_ctest() {  # NAME DIR [ctest options...]

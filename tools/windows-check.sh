@@ -36,7 +36,7 @@ trap cleanup EXIT
 say "building in $build"
 cmake -S "$root" -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DQUORVANE_BUILD_UI=OFF -DQUORVANE_BUILD_TESTS=OFF \
+  -DCMAKE_BUILD_TYPE=Release -DQUORVANE_BUILD_UI=OFF -DQUORVANE_BUILD_TESTS=OFF -DQUORVANE_WERROR=ON \
   >"$work/cmake.log" 2>&1 || { cat "$work/cmake.log"; fail "cmake could not configure"; }
 ninja -C "$build" quorvane_volume quorvane_recovery quorvane-cli >"$work/build.log" 2>&1 ||
   { tail -n 40 "$work/build.log"; fail "the cross-build failed"; }
