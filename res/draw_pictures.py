@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Draws the program's pictures into res/pictures/ (standard library only):
 icon 128 (32x32, 16 colours), bitmap 150 (main window banner, 454x72),
-bitmap 151 (directory pages, 71x66), bitmap 152 (about box, 100x256).
+bitmap 151 (directory pages, 71x66), bitmap 152 (about box, 100x256);
+and the installed icon, res/icons/hicolor/NxN/apps/, at the sizes
+desktops look for, each resampled from icon 128.
 The pictures show a volume's clusters with the recovered ones picked out."""
 import os
 import struct
@@ -9,6 +11,9 @@ import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 OUT = os.path.join(HERE, "pictures")
+THEME = os.path.join(HERE, "icons", "hicolor")
+APP_ID = "org.quorvane.Quorvane"
+THEME_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 
 NAVY = (20, 40, 90)
 TEAL = (30, 120, 140)
@@ -106,6 +111,31 @@ def icon():
     return c, palette
 
 
+def resampled(source, size):
+    """The square canvas `source` at size x size, each pixel the area-weighted
+    mean of the source pixels it covers: whole multiples of the source's size
+    stay as crisp as the original, smaller and odd sizes blend its edges."""
+    scale = source.w / size
+    out = Canvas(size, size)
+    for j in range(size):
+        y0, y1 = j * scale, (j + 1) * scale
+        for i in range(size):
+            x0, x1 = i * scale, (i + 1) * scale
+            total = [0.0, 0.0, 0.0]
+            for sy in range(int(y0), min(source.h, int(-(-y1 // 1)))):
+                wy = min(y1, sy + 1) - max(y0, sy)
+                if wy <= 0:
+                    continue
+                for sx in range(int(x0), min(source.w, int(-(-x1 // 1)))):
+                    wx = min(x1, sx + 1) - max(x0, sx)
+                    if wx <= 0:
+                        continue
+                    for k, v in enumerate(source.px[sy][sx]):
+                        total[k] += v * wx * wy
+            out.px[j][i] = tuple(round(v / (scale * scale)) for v in total)
+    return out
+
+
 def banner():
     c = Canvas(454, 72)
     c.vgradient(NAVY, TEAL)
@@ -144,6 +174,10 @@ def main():
     png(os.path.join(OUT, "150.png"), banner())
     png(os.path.join(OUT, "151.png"), directory_picture())
     png(os.path.join(OUT, "152.png"), about_picture())
+    for size in THEME_SIZES:
+        folder = os.path.join(THEME, f"{size}x{size}", "apps")
+        os.makedirs(folder, exist_ok=True)
+        png(os.path.join(folder, APP_ID + ".png"), resampled(canvas, size))
 
 
 if __name__ == "__main__":
