@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the wizard, makes the demo volume and
+# Installs what is missing to build and run the wizard (tools/setup.sh without
+# --test: no test tools), builds the wizard, makes the demo volume and
 # starts the wizard with it as drive C:. Recovered files land in
 # build/recovered/ unless another directory is chosen on the first page.
 set -euo pipefail
@@ -8,7 +9,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 if [[ -f tools/setup.sh ]]; then bash tools/setup.sh; fi
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# setup.sh without --test installs no test libraries, so a new build tree
+# leaves the tests out; a tree that tools/test.sh configured keeps them.
+tests=()
+[[ -f build/CMakeCache.txt ]] || tests=(-DQUORVANE_BUILD_TESTS=OFF)
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${tests[@]}" >/dev/null
 cmake --build build --target quorvane
 bash tools/make-demo-volume.sh build/demo.img
 

@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
-# Installs what building and testing Quorvane needs on Debian 12, as root.
+# Installs what Quorvane needs on Debian 12, as root:
+#   tools/setup.sh         building and running the wizard and the command
+#                          line, and making the demo volume (tools/run-demo.sh);
+#   tools/setup.sh --test  that and everything the test command uses
+#                          (tools/test.sh): test libraries, X server tools,
+#                          Wine and MinGW, fuzzing, packaging.
 # Only missing packages are installed; with everything present it does nothing.
 set -euo pipefail
 
 packages=(
-  # build
-  g++ cmake ninja-build pkg-config libblkid-dev
-  # tests: GoogleTest/GoogleMock, real FAT32 volumes, Qt offscreen and under X
-  libgtest-dev libgmock-dev googletest dosfstools mtools
-  qt6-base-dev libxkbcommon-dev fonts-dejavu-core xvfb xauth
+  # build: compiler, CMake and Ninja, libblkid, Qt
+  g++ cmake ninja-build pkg-config libblkid-dev qt6-base-dev libxkbcommon-dev
+  # run: a font for the wizard (without one every glyph is an empty box);
+  # the demo volume is made with mkfs.fat and mtools
+  fonts-dejavu-core dosfstools mtools
+)
+test_packages=(
+  # tests: GoogleTest/GoogleMock; Qt offscreen and under X
+  libgtest-dev libgmock-dev googletest xvfb xauth
   # the wizard end to end: keys and clicks through the X server, screenshots
   xdotool imagemagick
   # Windows check: MinGW cross compiler and Wine; it also lists clusters with
@@ -16,9 +25,21 @@ packages=(
   g++-mingw-w64-x86-64-posix wine wine64 python3
   # fuzz targets: clang with libFuzzer
   clang-14 libclang-rt-14-dev
+  # install and .deb check: man pages from scdoc, the desktop entry and
+  # AppStream validators, man to render the pages, dpkg-shlibdeps for CPack
+  scdoc desktop-file-utils appstream man-db dpkg-dev
   # benchmarks
   sleuthkit time
 )
+
+case ${1:-} in
+  "") ;;
+  --test) packages+=("${test_packages[@]}") ;;
+  *)
+    echo "usage: tools/setup.sh [--test]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do

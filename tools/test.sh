@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The test command (CI runs exactly this): installs what is missing, then
-#   1. builds build/ (RelWithDebInfo, wizard and tests) and runs ctest there;
+#   1. builds build/ (RelWithDebInfo, wizard and tests) and runs ctest there,
+#      then checks its install and .deb with tools/package-check.sh;
 #   2. builds build-asan/ under AddressSanitizer + UBSan and runs ctest there;
 #   3. builds the wizard and its tests in build-tsan/ under ThreadSanitizer
 #      and runs them, the end-to-end cases included;
@@ -69,7 +70,7 @@ run_ctest() {  # NAME DIR [ctest options...]
 
 step_start=$SECONDS
 banner "setup"
-if bash "$root/tools/setup.sh"; then record setup 0 ""; else record setup 1 "tools/setup.sh failed"; fi
+if bash "$root/tools/setup.sh" --test; then record setup 0 ""; else record setup 1 "tools/setup.sh --test failed"; fi
 
 banner "build: $build (RelWithDebInfo)"
 step_start=$SECONDS
@@ -79,6 +80,19 @@ if configure "$build" RelWithDebInfo && cmake --build "$root/$build"; then
 else
   record "tests" 1 "build failed"
 fi
+notes[-1]="${notes[-1]} ($((SECONDS - step_start)) s)"
+
+# The install and the .deb from the tree just built: the installed files,
+# then the package installed on this machine, both programs run from
+# /usr/bin, and the package removed.
+banner "install and .deb: $build"
+step_start=$SECONDS
+bash "$root/tools/package-check.sh" "$build" 2>&1 | tee "$logs/package.log"
+case ${PIPESTATUS[0]} in
+  0) record "install+deb" 0 "$(grep -o '[0-9]* bytes' "$logs/package.log" | head -1) .deb" ;;
+  77) record "install+deb" skip "not root: the .deb was built but not installed" ;;
+  *) record "install+deb" 1 "$(grep 'FAIL' "$logs/package.log" | tail -1)" ;;
+esac
 notes[-1]="${notes[-1]} ($((SECONDS - step_start)) s)"
 
 banner "build: $build-asan (address,undefined)"
