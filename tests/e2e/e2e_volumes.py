@@ -57,11 +57,11 @@ def make_small_volume(image, host_dir):
                          "ARCHIVE/OLD/PLAN.TXT")}
 
 
-BIG_SIZE = 3500 * 1024 * 1024
+BIG_SIZE = 1900 * 1024 * 1024  # under 2 GiB: the search lists sizes up to 2^31 - 1
 
 
 def make_big_volume(image, host_dir):
-    """A 4 GiB sparse volume whose deleted BIG.BIN claims 3.5 GiB: a copy long
+    """A 4 GiB sparse volume whose deleted BIG.BIN claims 1.9 GiB: a copy long
     enough to watch and abort. Its clusters are free and read as zeros."""
     subprocess.run(["mkfs.fat", "-F", "32", "-s", "8", "-n", "BIG", "-C", image, "4194304"],
                    check=True, capture_output=True)

@@ -383,6 +383,72 @@ def case_folder_choosers_with_keys(run):
     expect(x.wait_exit() == 0, "Escape did not end the program")
 
 
+def case_exit_after_the_home_page(run):
+    x = run.x
+    x.click_control(x.launcher, "launcher_dialog", 1026)
+    about = x.wait_window("the about box", "^About Quorvane$")
+    # The home page opens without waiting; without a browser nothing shows.
+    x.click_control(about, "about_dialog", 1036)
+    x.click_control(about, "about_dialog", 1)
+    x.wait_gone("the about box", about)
+    x.click_control(x.launcher, "launcher_dialog", 1)
+    expect(x.wait_exit() == 0, "Exit did not end the program")
+
+
+def case_every_other_button(run):
+    """The buttons the other cases reach with keys or not at all."""
+    x = run.x
+    x.click_control(x.launcher, "launcher_dialog", 1025)
+    sheet = run.sheet_on(1)
+    run.click(sheet, 1, 1015)
+    chooser = x.wait_window("the folder chooser", "^<< Select directory to place undeleted files >>$")
+    x.key("Escape")
+    x.wait_gone("the folder chooser", chooser)
+    run.click(sheet, 1, 1024)
+    x.key("ctrl+a")
+    x.type(run.output)
+    x.click_sheet_button(sheet, "next")
+    run.wait_page(sheet, 2)
+    x.click_sheet_button(sheet, "next")
+    run.wait_page(sheet, 3)
+    run.click(sheet, 3, 1015)
+    chooser = x.wait_window("the volume folder chooser",
+                            "^<< Select directory to search for undeletable files >>$")
+    x.key("Escape")
+    x.wait_gone("the volume folder chooser", chooser)
+    run.click(sheet, 3, 1024)
+    x.type("D:\\")
+    for button in (1, 2):  # OK keeps the filter, Cancel drops nothing
+        run.click(sheet, 3, 1043)
+        options = x.wait_window("the options dialog", "^Search Options$")
+        if button == 1:
+            x.click_control(options, "search_options_dialog", 1039, where=(0.05, 0.5))
+            x.click_control(options, "search_options_dialog", 1041)
+            x.type("IG")
+        x.click_control(options, "search_options_dialog", button)
+        x.wait_gone("the options dialog", options)
+    x.click_sheet_button(sheet, "next")
+    run.wait_page(sheet, 4)
+    run.click(sheet, 4, 1021)
+    time.sleep(SEARCH_TIME)
+    run.first_row(sheet)
+    run.click(sheet, 4, 1018)
+    path = run.recovered("XIG     .BIN")  # the listed name, blanks and all
+    wait_for("the copy to start", lambda: os.path.getsize(path) > 0)
+    run.click(sheet, 4, 1032)
+
+    def settled():
+        first = os.path.getsize(path)
+        time.sleep(0.5)
+        return os.path.getsize(path) == first
+    wait_for("the copy to stop", settled, timeout=60)
+    expect(os.path.getsize(path) < BIG_SIZE, "Abort did not stop the copy")
+    x.click_sheet_button(sheet, "back")
+    run.wait_page(sheet, 3)
+    x.click_sheet_button(sheet, "cancel")
+    expect(x.wait_exit() == 0, "Cancel did not end the program")
+
+
 CASES = {name[len("case_"):]: function for name, function in globals().items()
          if name.startswith("case_")}
 
@@ -400,7 +466,7 @@ def main():
     run = None
     try:
         run = Run(os.path.abspath(options.program), work,
-                  big=options.case == "abort_during_a_long_copy")
+                  big=options.case in ("abort_during_a_long_copy", "every_other_button"))
         CASES[options.case](run)
         run.close()
         run = None

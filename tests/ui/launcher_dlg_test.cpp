@@ -1,4 +1,5 @@
-// The main window: it ends only by Exit or the wizard's end; the about box.
+// The main window: it ends only by Exit or the wizard's end; the about box
+// from the system menu. (Start and the wizard's end: tests/e2e.)
 #include <gmock/gmock.h>
 
 #include <QMenu>
@@ -28,21 +29,6 @@ TEST_F(LauncherTest, EscapeAndCloseLeaveTheWindowOpenExitEndsIt) {
   launcher_.SystemMenu()->actions()[1]->trigger();  // Close
   EXPECT_TRUE(launcher_.isVisible());
   Click(&launcher_, 1);
-  EXPECT_FALSE(launcher_.isVisible());
-  EXPECT_EQ(launcher_.result(), QDialog::Accepted);
-}
-
-TEST_F(LauncherTest, StartMinimisesRunsTheWizardAndItsEndEndsTheWindow) {
-  launcher_.hide();
-  bool wizard_seen = false;
-  QTimer::singleShot(0, [&] { Click(&launcher_, 1025); });
-  QTimer::singleShot(50, [&] {
-    wizard_seen = launcher_.sheet().isVisible() && launcher_.sheet().isModal() &&
-                  launcher_.isMinimized();
-    Click(&launcher_.sheet(), ui::CWizardSheet::kCancelId);
-  });
-  launcher_.exec();  // returns only when the main window has ended
-  EXPECT_TRUE(wizard_seen);
   EXPECT_FALSE(launcher_.isVisible());
   EXPECT_EQ(launcher_.result(), QDialog::Accepted);
 }

@@ -165,26 +165,6 @@ TEST_F(Page4Test, ShowFilesListsWhatTheCommandLineSearchListsInTheSameOrder) {
   EXPECT_TRUE(boxes_.boxes().empty());
 }
 
-TEST_F(Page4Test, UndeleteRecoversTheSelectedRowIntoTheOutputDirectory) {
-  ShowFiles(QStringLiteral("C:\\"));
-  const std::pair<std::string, std::vector<uint8_t>> rows[] = {
-      {"C:\\DOCS    \\OLD     \\" + E5 + "LAN    .TXT", PatternBytes(1234, 3)},
-      {"C:\\MYDOCU~1\\" + E5 + "ONGRE~1.TXT", PatternBytes(2100, 7)}};
-  for (const auto& [row, bytes] : rows) {
-    SCOPED_TRACE(row);
-    const int index = RowOf(row);
-    ASSERT_GE(index, 0) << ListedRows();
-    Select(index);
-    Press(kUndelete);
-    EXPECT_TRUE(Button(kAbort)->isEnabled());
-    ASSERT_TRUE(WaitForReady());
-    EXPECT_EQ(ReadFileBytes(Recovered(row)), bytes);
-    EXPECT_EQ(RowOf(row), index) << "the row stays after its recovery";
-  }
-  EXPECT_THAT(boxes_.Texts(), ElementsAre(QStringLiteral("File Undeleted !"),
-                                          QStringLiteral("File Undeleted !")));
-}
-
 TEST_F(Page4Test, TwoRowsOfOneStoredNameBothLeadToTheFirstEntry) {
   ShowFiles(QStringLiteral("C:\\TWINS"), false);
   const std::string twin = "C:\\TWINS\\" + E5 + "B      .BIN";
