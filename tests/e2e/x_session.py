@@ -104,7 +104,11 @@ class XSession:
         self.log = open(os.path.join(cwd, ".quorvane-e2e.log"), "w")
         self.program = subprocess.Popen([program] + args, cwd=cwd, env=self.env, stdout=self.log,
                                         stderr=subprocess.STDOUT)
-        self.launcher = self.wait_window("main window", r"^Quorvane$")
+        try:
+            self.launcher = self.wait_window("main window", r"^Quorvane$")
+        except Failure:
+            self.close()
+            raise
         # Mapped is not yet drawn: give the program its first paint.
         time.sleep(0.5)
         x, y, w, h = self.launcher.geometry()
