@@ -114,6 +114,13 @@ for page in quorvane quorvane-cli; do
     grep -qx "$section" "$work/$page.txt" || fail "$page.1 has no $section section"
   done
 done
+# Every option and command the command line's usage names is in its page.
+"$dest/usr/bin/quorvane-cli" --help >"$work/usage.txt" 2>&1 || true
+grep -q 'undelete' "$work/usage.txt" || fail "quorvane-cli --help printed no usage: $(cat "$work/usage.txt")"
+for word in $(grep -oE '(^|[^[:alnum:]-])-{1,2}[[:alpha:]][[:alnum:]-]*|\b(drives|undelete|search)\b' "$work/usage.txt" |
+  sed 's/^[^-[:alpha:]]//' | sort -u); do
+  grep -qE -- "(^|[^[:alnum:]-])$word([^[:alnum:]-]|\$)" "$work/quorvane-cli.txt" || fail "quorvane-cli's usage names $word, its man page does not"
+done
 say "install: ${#expected[@]} files; desktop entry, metainfo, icons and man pages valid"
 
 # --- 2. The .deb -------------------------------------------------------------
@@ -147,7 +154,22 @@ export DEBIAN_FRONTEND=noninteractive
 installed_by_us=1
 apt-get install -y --no-install-recommends "$deb" >"$work/apt-install.log" 2>&1 ||
   { tail -n 20 "$work/apt-install.log"; fail "apt-get cannot install the .deb"; }
+# A minimal system may keep dpkg from unpacking some paths (path-exclude in
+# /etc/dpkg/dpkg.cfg.d/, typically the man pages); those are not looked for.
+excludes=$(sed -n 's/^path-exclude[= ]*//p' /etc/dpkg/dpkg.cfg /etc/dpkg/dpkg.cfg.d/* 2>/dev/null || true)
+includes=$(sed -n 's/^path-include[= ]*//p' /etc/dpkg/dpkg.cfg /etc/dpkg/dpkg.cfg.d/* 2>/dev/null || true)
+unpacked() {  # unpacked PATH: dpkg unpacks PATH on this system
+  local - pattern
+  set -f  # the patterns are matched against PATH, not expanded
+  for pattern in $includes; do [[ $1 == $pattern ]] && return 0; done
+  for pattern in $excludes; do [[ $1 == $pattern ]] && return 1; done
+  return 0
+}
 for file in "${expected[@]}"; do
+  if ! unpacked "/$file"; then
+    say "dpkg here does not unpack /$file (path-exclude)"
+    continue
+  fi
   [[ -f /$file ]] || fail "/$file is missing after the install"
   dpkg -S "/$file" 2>/dev/null | grep -q '^quorvane:' || fail "/$file does not belong to the package"
 done
