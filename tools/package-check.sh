@@ -143,9 +143,10 @@ if ((EUID != 0)); then
   say "not root: the .deb is not installed ($((SECONDS - started)) s)"
   exit 77
 fi
-if dpkg-query -W -f='${Status}' quorvane 2>/dev/null | grep -q 'installed'; then
-  fail "a quorvane package is already installed on this machine; remove it first"
-fi
+# dpkg's state of the package: installed, config-files, ... or nothing.
+package_state() { dpkg-query -W -f='${db:Status-Status}' quorvane 2>/dev/null || true; }
+[[ -z $(package_state) || $(package_state) == not-installed ]] ||
+  fail "a quorvane package is on this machine ($(package_state)); remove it first"
 for file in "${expected[@]}"; do
   [[ ! -e /$file ]] || fail "/$file exists before the package is installed"
 done
@@ -218,9 +219,8 @@ say "installed programs: drives, search and undelete from $cli; the wizard's win
 apt-get remove -y quorvane >"$work/apt-remove.log" 2>&1 ||
   { tail -n 20 "$work/apt-remove.log"; fail "apt-get cannot remove the package"; }
 installed_by_us=0
-if dpkg-query -W -f='${Status}' quorvane 2>/dev/null | grep -q ' installed'; then
-  fail "the package is still installed after apt-get remove"
-fi
+[[ -z $(package_state) || $(package_state) == not-installed ]] ||
+  fail "the package is still there after apt-get remove ($(package_state))"
 for file in "${expected[@]}"; do
   [[ ! -e /$file ]] || fail "/$file is left after the package is removed"
 done
