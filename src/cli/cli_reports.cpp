@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "volume/sector_reader.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -16,10 +17,19 @@ namespace quorvane::cli {
 
 namespace {
 constexpr int kBarCells = 40;
-}
+bool g_quiet = false;
+}  // namespace
+
+void SetQuiet(bool quiet) { g_quiet = quiet; }
+bool Quiet() { return g_quiet; }
 
 bool StderrIsTerminal() {
   static const bool terminal = isatty(2) != 0;
+  return terminal;
+}
+
+bool StdoutIsTerminal() {
+  static const bool terminal = isatty(1) != 0;
   return terminal;
 }
 
@@ -30,7 +40,7 @@ void PrintError(const std::string& text) {
 }
 
 StderrStatus::StderrStatus(bool only_on_terminal)
-    : enabled_(!only_on_terminal || StderrIsTerminal()) {}
+    : enabled_(!g_quiet && (!only_on_terminal || StderrIsTerminal())) {}
 
 void StderrStatus::SetText(const std::string& text) {
   if (!enabled_) return;
@@ -40,7 +50,7 @@ void StderrStatus::SetText(const std::string& text) {
   std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
-StderrProgress::StderrProgress() : draw_(StderrIsTerminal()) {}
+StderrProgress::StderrProgress() : draw_(!g_quiet && StderrIsTerminal()) {}
 
 StderrProgress::~StderrProgress() {
   if (drawn_) std::fputc('\n', stderr);
@@ -85,12 +95,13 @@ void StderrProgress::Changed() {
 int StderrMessageBoxes::ShowMessageBox(const std::string& text,
                                        const std::optional<std::string>& caption,
                                        uint32_t style) {
-  const std::string& title = caption ? *caption : ProgramTitle();
-  if (StderrIsTerminal()) std::fputs("\r\033[K", stderr);
-  std::fwrite(title.data(), 1, title.size(), stderr);
-  std::fputs(": ", stderr);
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fputc('\n', stderr);
+  std::string line = StderrIsTerminal() ? "\r\033[K" : "";
+  line.append(caption ? *caption : ProgramTitle()).append(": ").append(text);
+  if (open_failure_ && text == kCreateFileFailed) {
+    if (const std::string why = open_failure_(); !why.empty()) line.append(" (").append(why).append(")");
+  }
+  line.push_back('\n');
+  std::fwrite(line.data(), 1, line.size(), stderr);
   return (style & 0x0F) == 4 ? kIdYes : kIdOk;
 }
 

@@ -2,6 +2,8 @@
 // The engine's and the search's reports on a terminal: status texts and
 // message boxes on standard error, a progress bar when it is a terminal.
 #include <cstdint>
+#include <functional>
+#include <string>
 
 #include "recovery/progress_state.h"
 #include "recovery/report.h"
@@ -10,6 +12,12 @@
 namespace quorvane::cli {
 
 bool StderrIsTerminal();
+bool StdoutIsTerminal();
+
+// --quiet: no status texts and no progress bar; messages are still written.
+// Set before any report object is made.
+void SetQuiet(bool quiet);
+bool Quiet();
 
 // One line on standard error: the program's title, ": " and `text` (bytes).
 void PrintError(const std::string& text);
@@ -48,10 +56,17 @@ class StderrProgress final : public ProgressBar {
 
 // A box becomes one line on standard error, "CAPTION: TEXT"; the caption of a
 // box without one is the program's title. Answers OK (Yes for a question).
+// "CreateFile () Failed !" is followed by why the volume could not be opened,
+// as `open_failure` gives it, in parentheses.
 class StderrMessageBoxes final : public MessageBoxHost {
  public:
+  explicit StderrMessageBoxes(std::function<std::string()> open_failure = {})
+      : open_failure_(std::move(open_failure)) {}
   int ShowMessageBox(const std::string& text, const std::optional<std::string>& caption,
                      uint32_t style) override;
+
+ private:
+  std::function<std::string()> open_failure_;
 };
 
 }  // namespace quorvane::cli

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "cli/commands.h"
+#include "cli/host_path.h"
 
 namespace quorvane::cli {
 
@@ -10,9 +11,12 @@ int RunDrivesCommand(DriveTable& drives, const std::vector<std::string>& args) {
     std::fprintf(stderr, "%s: drives takes no arguments\n", ProgramTitle().c_str());
     return 2;
   }
-  const std::string table = drives.Describe();
+  // One line a drive: "C: PATH", then where its volume is mounted, if anywhere.
+  std::string table;
+  for (const auto& [drive, path] : drives.entries())
+    table.append(1, static_cast<char>('A' + drive - 1)).append(": ").append(path).append(MountNote(drives, drive)).append("\n");
   std::fwrite(table.data(), 1, table.size(), stdout);
-  return 0;
+  return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
 }  // namespace quorvane::cli

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_reports.h"
 #include "cli/commands.h"
 
 namespace quorvane::cli {
@@ -18,15 +19,22 @@ std::string TitleFromProgramPath(std::string path) {
   return path.empty() ? std::string("quorvane-cli") : path;
 }
 
-int Usage() {
-  std::fprintf(stderr,
-               "usage: %s [--drive L:=PATH | PATH]... COMMAND\n"
+void PrintUsage(std::FILE* out) {
+  std::fprintf(out,
+               "usage: %s [--quiet] [--drive L:=PATH | PATH]... COMMAND\n"
+               "       %s --help | --version\n"
                "commands:\n"
                "  drives                      print the drive table\n"
                "  undelete [-o DIR] PATH      recover the deleted file PATH (C:\\DIR\\NAME.EXT)\n"
+               "  undelete [-o DIR] --hex HEX recover the file whose path has these bytes\n"
                "  search [--recurse] [--deleted-dirs] [--all] [--name TEXT] [--ext TEXT]\n"
-               "         [--deleted-dir TEXT] PATH   list recoverable deleted files under PATH\n",
-               g_title.c_str());
+               "         [--deleted-dir TEXT] [--json] PATH   list recoverable deleted files under PATH\n"
+               "--quiet leaves out status texts and the progress bar; messages are still written.\n",
+               g_title.c_str(), g_title.c_str());
+}
+
+int Usage() {
+  PrintUsage(stderr);
   return 2;
 }
 }  // namespace
@@ -38,7 +46,22 @@ const std::string& ProgramTitle() { return g_title; }
 int main(int argc, char** argv) {
   using namespace quorvane::cli;
   if (argc > 0) g_title = TitleFromProgramPath(argv[0]);
-  std::vector<std::string> args(argv + 1, argv + argc);
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      PrintUsage(stdout);
+      return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (arg == "--version") {
+      std::printf("quorvane-cli %s\n", QUORVANE_VERSION);
+      return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (arg == "--quiet" || arg == "-q")
+      SetQuiet(true);
+    else
+      args.push_back(arg);
+  }
   size_t command_at = 0;
   while (command_at < args.size() && args[command_at] != "undelete" &&
          args[command_at] != "search" && args[command_at] != "drives")

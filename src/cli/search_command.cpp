@@ -1,6 +1,9 @@
 // quorvane-cli search [--recurse] [--deleted-dirs] [--all] [--name TEXT]
-// [--ext TEXT] [--deleted-dir TEXT] PATH: lists the recoverable deleted files
-// under PATH, one row a line, the list's top row first.
+// [--ext TEXT] [--deleted-dir TEXT] [--json] PATH: lists the recoverable
+// deleted files under PATH, one row a line. Plain rows come in the list's
+// order, top row (the last found) first, as the results page shows them;
+// --json rows are written as they are found, for scripts that read as the
+// search goes.
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -10,7 +13,9 @@
 
 #include "cli/cli_reports.h"
 #include "cli/commands.h"
+#include "cli/host_path.h"
 #include "cli/row_store.h"
+#include "cli/row_text.h"
 #include "recovery/progress_state.h"
 #include "recovery/search_worker.h"
 
@@ -48,6 +53,32 @@ class SilentProgress final : public ProgressBar {
   ProgressState state_;
 };
 
+// On a terminal a row's bytes are shown as text (Latin-1 in UTF-8); a pipe
+// gets them raw, so that a row passes unchanged to undelete.
+class TerminalRows final : public ResultList {
+ public:
+  explicit TerminalRows(ResultList& rows) : rows_(rows) {}
+  void InsertRowAtTop(const std::string& column0, const std::string& column1) override {
+    rows_.InsertRowAtTop(Latin1ToUtf8(column0), column1);
+  }
+
+ private:
+  ResultList& rows_;
+};
+
+// search --json: one object a line, written as each row is found.
+class JsonRows final : public ResultList {
+ public:
+  void InsertRowAtTop(const std::string& column0, const std::string& column1) override {
+    const std::string row = JsonRow(column0, column1);
+    if (std::fwrite(row.data(), 1, row.size(), stdout) != row.size()) failed_ = true;
+  }
+  bool failed() const { return failed_; }
+
+ private:
+  bool failed_ = false;
+};
+
 class NoButton final : public PushButton {
  public:
   void SetEnabled(bool) override {}
@@ -56,7 +87,7 @@ class NoButton final : public PushButton {
 int Usage() {
   std::fprintf(stderr,
                "usage: %s [--drive L:=PATH]... search [--recurse] [--deleted-dirs] [--all]\n"
-               "       [--name TEXT] [--ext TEXT] [--deleted-dir TEXT] PATH\n",
+               "       [--name TEXT] [--ext TEXT] [--deleted-dir TEXT] [--json] PATH\n",
                ProgramTitle().c_str());
   return 2;
 }
@@ -75,7 +106,7 @@ bool TakeFilter(const std::string& option, const std::string& text, size_t limit
 }
 
 // Says why a search listed nothing; the exit status.
-int ExplainOutcome(SearchOutcome outcome, const std::string& path, DriveTable& drives) {
+int ExplainOutcome(SearchOutcome outcome, const std::string& path) {
   const std::string drive = path.substr(0, 2);
   std::string why;
   switch (outcome) {
@@ -92,9 +123,8 @@ int ExplainOutcome(SearchOutcome outcome, const std::string& path, DriveTable& d
       why = "drive A: is never read: Undeletion from fat-32 partitions only";
       break;
     case SearchOutcome::kVolumeUnreadable:
+      // Why the volume could not be opened, if so, follows "CreateFile () Failed !".
       why = "the boot sector of " + drive + " cannot be read";
-      if (const std::string failure = drives.OpenFailure(DriveNumber(path[0])); !failure.empty())
-        why += " (" + failure + ")";
       break;
     case SearchOutcome::kNotFat32:
       why = drive + " holds no FAT32 volume";
@@ -117,6 +147,7 @@ int RunSearchCommand(DriveTable& drives, const std::vector<std::string>& args) {
   // As the search-setup page starts: unrecoverable files left out.
   settings.bSearchSkipUnrecoverable = 1;
   std::optional<std::string> path;
+  bool json = false;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string option = args[i];
     std::optional<std::string> value;
@@ -135,6 +166,8 @@ int RunSearchCommand(DriveTable& drives, const std::vector<std::string>& args) {
       settings.bSearchRecurse = 1;
     } else if (option == "--deleted-dirs") {
       settings.bSearchDeletedDirs = 1;
+    } else if (option == "--json") {
+      json = true;
     } else if (option == "--all") {
       settings.bSearchSkipUnrecoverable = 0;
     } else if (option == "--name") {
@@ -154,6 +187,17 @@ int RunSearchCommand(DriveTable& drives, const std::vector<std::string>& args) {
     }
   }
   if (!path) return Usage();
+  // A directory under the mount point of a drive's volume stands for that
+  // drive's directory, as on the search-setup page.
+  if (IsHostPath(*path)) {
+    std::string why;
+    const auto drive_path = DriveDirectoryOfHostPath(drives, *path, why);
+    if (!drive_path) {
+      PrintError(why);
+      return 1;
+    }
+    path = *drive_path;
+  }
   // As the search-setup page stores it: without a trailing backslash.
   if (path->size() > 1 && path->back() == '\\') path->pop_back();
   settings.strSearchDir = *path;
@@ -161,24 +205,32 @@ int RunSearchCommand(DriveTable& drives, const std::vector<std::string>& args) {
 #ifdef _WIN32
   _setmode(_fileno(stdout), _O_BINARY);  // rows are bytes, lines end in \n
 #endif
-  RowStore rows;
+  RowStore stored_rows;
+  TerminalRows terminal_rows(stored_rows);
+  JsonRows json_rows;
+  ResultList& rows = json ? static_cast<ResultList&>(json_rows)
+                     : StdoutIsTerminal() ? static_cast<ResultList&>(terminal_rows)
+                                          : static_cast<ResultList&>(stored_rows);
+  if (json) std::setvbuf(stdout, nullptr, _IOLBF, 1 << 16);  // a row reaches a reader when found
   StderrStatus caption(/*only_on_terminal=*/true);
   StderrStatus status(/*only_on_terminal=*/true);
   SilentProgress progress;
   NoButton undelete, show_files, abort_button;
-  StderrMessageBoxes boxes;
+  const std::string& dir = settings.strSearchDir;
+  StderrMessageBoxes boxes([&] { return drives.OpenFailure(DriveNumber(dir[0])); });
   SearchControls controls{rows, caption, status, progress, undelete, show_files, abort_button};
 
+  if (dir.size() >= 2 && dir[1] == ':') WarnIfMountedReadWrite(drives, DriveNumber(dir[0]));
   g_abort.store(0);
   std::signal(SIGINT, OnInterrupt);
   SearchOutcome outcome = SearchOutcome::kScanned;
   SearchWorker(drives, boxes, settings, controls, g_abort, &outcome);
   std::signal(SIGINT, SIG_DFL);
-  if (!rows.Print(stdout)) {
+  if (json ? json_rows.failed() || std::fflush(stdout) != 0 : !stored_rows.Print(stdout)) {
     PrintError("the rows found could not all be written");
     return 1;
   }
-  return ExplainOutcome(outcome, settings.strSearchDir, drives);
+  return ExplainOutcome(outcome, settings.strSearchDir);
 }
 
 }  // namespace quorvane::cli

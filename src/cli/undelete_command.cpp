@@ -1,4 +1,4 @@
-// quorvane-cli undelete [-o DIR] PATH: recovers one file into DIR.
+// quorvane-cli undelete [-o DIR] PATH | --hex HEX: recovers one file into DIR.
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -6,6 +6,8 @@
 
 #include "cli/cli_reports.h"
 #include "cli/commands.h"
+#include "cli/host_path.h"
+#include "cli/row_text.h"
 #include "recovery/undelete_engine.h"
 #include "recovery/undelete_path.h"
 
@@ -18,25 +20,35 @@
 
 namespace quorvane::cli {
 
+namespace {
+int Usage() {
+  std::fprintf(stderr, "usage: %s [--drive L:=PATH]... undelete [-o DIR] PATH | --hex HEX\n",
+               ProgramTitle().c_str());
+  return 2;
+}
+}  // namespace
+
 int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args) {
   std::string output_dir = ".";
   std::optional<std::string> path;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "-o" && i + 1 < args.size()) {
       output_dir = args[++i];
+    } else if (args[i] == "--hex" && i + 1 < args.size() && !path) {
+      // The path's bytes exactly, as search --json gives them in path_hex.
+      path = BytesOfHex(args[++i]);
+      if (!path) {
+        PrintError("--hex takes two hex digits per byte of the path");
+        return 2;
+      }
     } else if (!path && (args[i].empty() || args[i][0] != '-' || args[i] == "-")) {
-      path = args[i];
+      // A listed path copied from a terminal comes back as UTF-8 text.
+      path = TypedPathToBytes(args[i]);
     } else {
-      std::fprintf(stderr, "usage: %s [--drive L:=PATH]... undelete [-o DIR] PATH\n",
-                   ProgramTitle().c_str());
-      return 2;
+      return Usage();
     }
   }
-  if (!path) {
-    std::fprintf(stderr, "usage: %s [--drive L:=PATH]... undelete [-o DIR] PATH\n",
-                 ProgramTitle().c_str());
-    return 2;
-  }
+  if (!path) return Usage();
   // The output directory becomes the current directory, where the engine
   // creates the recovered file.
   if (chdir(output_dir.c_str()) != 0) {
@@ -49,20 +61,19 @@ int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args)
   if (!StderrIsTerminal()) std::setvbuf(stderr, nullptr, _IOFBF, 1 << 16);
   StderrStatus status;
   StderrProgress progress;
-  StderrMessageBoxes boxes;
+  StderrMessageBoxes boxes([&] { return drives.OpenFailure(DriveNumber((*path)[0])); });
   std::atomic<int32_t> abort{0};
+  if (HasDriveRoot(*path)) WarnIfMountedReadWrite(drives, DriveNumber((*path)[0]));
   CUndeleteEngine engine(drives, boxes);
   const int result = engine.UndeleteByPath(*path, status, progress, abort);
-  // The engine's box has said why an empty path recovers nothing; what it
-  // leaves unsaid is said here, so that every failure ends with a reason.
+  // The engine's box has said why an empty path recovers nothing, and the
+  // "CreateFile () Failed !" box why a volume could not be opened; what the
+  // engine leaves unsaid is said here, so that every failure ends with a reason.
   if (path->empty()) return 1;
   if (result == 0) return 0;
   if (!HasDriveRoot(*path)) {
     PrintError("'" + *path + "' names no file: a path is a drive letter, a colon and a " +
                "backslash, then the directories and the file (C:\\DOCS\\REPORT.TXT)");
-  } else if (const std::string failure = drives.OpenFailure(DriveNumber((*path)[0]));
-             !failure.empty()) {
-    PrintError("drive " + path->substr(0, 2) + " cannot be opened (" + failure + ")");
   }
   return 1;
 }

@@ -19,6 +19,7 @@ namespace quorvane {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 using testing::CraftedEntry;
 using testing::RunCli;
 using testing::ShortName;
@@ -79,12 +80,50 @@ TEST(CliSearch, PrintsTheInProcessRowsWhichUndeleteAndMapsOptionsAsThePageDoes) 
   };
   for (const auto& [options, rows] : cases) EXPECT_EQ(search(options).output, rows) << options[0];
 
+  // On a terminal the deleted mark shows as its Latin-1 character in UTF-8.
+  testing::CommandOptions terminal;
+  terminal.terminal = true;
+  auto shown = RunCli({"--drive", "C:=" + image, "search", "C:"}, terminal);
+  EXPECT_EQ(shown.status, 0);
+  EXPECT_THAT(shown.output, HasSubstr("C:\\\xC3\xA5" "FREE   .BIN\t600\n"));
+  EXPECT_THAT(shown.output, Not(HasSubstr(E5)));
+
   for (const std::vector<std::string>& bad :
        {std::vector<std::string>{"--ext", "html", "C:"}, {"--name", "LONGNAMES", "C:"}, {"--recurse"},
         {"--bogus", "C:"}, {"C:", "D:"}, {"--all=1", "C:"}, {"C:", "--name"}}) {
     auto refused = search(bad);
     EXPECT_EQ(refused.status, 2) << bad.front();
     EXPECT_THAT(refused.output, HasSubstr("quorvane-cli")) << bad.front();
+  }
+}
+
+TEST(CliSearch, JsonRowsComeAsFoundAndAnyNameBytePassesBackThroughHex) {
+  // Names a damaged volume can hold: a TAB, a quote and a newline.
+  testing::CraftedVolume crafted;
+  crafted.SetEntry(2, 0, CraftedEntry{ShortName(E5 + "T\tA", "BIN"), 0x20, 40, 10}).FillCluster(40, 0x41);
+  crafted.SetEntry(2, 1, CraftedEntry{ShortName(E5 + "Q\"\n", "TXT"), 0x20, 41, 5}).FillCluster(41, 0x42);
+  testing::TempDir dir;
+  const std::string image = dir.File("odd.img");
+  crafted.Save(image);
+  testing::UnchangedGuard unchanged(image);
+
+  auto run = RunCli({"--drive", "C:=" + image, "search", "--json", "C:\\"});
+  EXPECT_EQ(run.status, 0);
+  // In the directory's order, the reverse of the list's.
+  EXPECT_EQ(run.output,
+            "{\"path\": \"C:\\\\\xC3\xA5T\\u0009A    .BIN\", \"path_hex\": \"433a5ce5540941202020202e42494e\", \"size\": 10}\n"
+            "{\"path\": \"C:\\\\\xC3\xA5Q\\\"\\u000a    .TXT\", \"path_hex\": \"433a5ce551220a202020202e545854\", \"size\": 5}\n");
+
+  const struct {
+    std::string hex, name;
+    std::vector<uint8_t> bytes;
+  } recovered[] = {{"433a5ce5540941202020202e42494e", "XT\tA    .BIN", std::vector<uint8_t>(10, 0x41)},
+                   {"433a5ce551220a202020202e545854", "XQ\"\n    .TXT", std::vector<uint8_t>(5, 0x42)}};
+  for (const auto& [hex, name, bytes] : recovered) {
+    testing::TempDir out;
+    auto undelete = RunCli({"--drive", "C:=" + image, "undelete", "-o", out.str(), "--hex", hex});
+    EXPECT_EQ(undelete.status, 0) << hex << "\n" << undelete.output;
+    EXPECT_EQ(testing::ReadFileBytes(out.File(name)), bytes) << hex;
   }
 }
 

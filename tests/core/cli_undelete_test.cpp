@@ -50,6 +50,14 @@ TEST_F(CliUndelete, RecoversIntoTheOutputDirectoryAndReportsOnStandardError) {
   EXPECT_THAT(run.output, HasSubstr("Extracting the boot sector info ...\n"));
   EXPECT_THAT(run.output, HasSubstr("Undeleting file ...\nReading cluster  \n1 of 10\n"));
   EXPECT_THAT(run.output, HasSubstr("Quorvane: File Undeleted !\n"));
+
+  // --quiet leaves the messages alone, nothing else (the status naming the
+  // file written, REPORT (2).TXT, included).
+  auto quiet = RunCli({"--quiet", "--drive", "C:=" + volume_.path(), "undelete", "-o", out_.str(),
+                       "C:\\DOCS\\REPORT.TXT"});
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.output, "Quorvane: File Undeleted !\n");
+  EXPECT_EQ(ReadFileBytes(out_.File("REPORT (2).TXT")), PatternBytes(5000, 1));
 }
 
 TEST_F(CliUndelete, ExitStatusIsTheEngineResultAndUncaptionedBoxesCarryTheTitle) {
@@ -60,8 +68,18 @@ TEST_F(CliUndelete, ExitStatusIsTheEngineResultAndUncaptionedBoxesCarryTheTitle)
 
   auto unmapped = RunCli({volume_.path(), "undelete", "-o", out_.str(), "D:\\X.TXT"});
   EXPECT_EQ(unmapped.status, 1);
-  EXPECT_THAT(unmapped.output, HasSubstr("quorvane-cli: CreateFile () Failed !\n"));
+  EXPECT_THAT(unmapped.output,
+              HasSubstr("quorvane-cli: CreateFile () Failed ! (no image or device is mapped to this drive)\n"));
   EXPECT_THAT(unmapped.output, HasSubstr("Error reading boot sector !\n"));
+
+  // The system's message, then the reason.
+  const std::string missing_image = dir_.File("missing.img");
+  for (const char* command : {"undelete", "search"}) {
+    auto run = RunCli({"--drive", "D:=" + missing_image, command, "D:\\X.TXT"});
+    EXPECT_EQ(run.status, 1) << command;
+    EXPECT_THAT(run.output, HasSubstr("quorvane-cli: CreateFile () Failed ! (" + missing_image +
+                                      ": No such file or directory)\n")) << command;
+  }
 
 }
 
@@ -104,8 +122,8 @@ TEST_F(CliUndelete, HostileInputsFailWithAReasonAndNeverHang) {
       {{"search", "C:\\NOSUCH"}, "'C:\\NOSUCH' names no directory on C:", 1},
       {{"--drive", "A:=" + volume_.path(), "search", "A:\\"},
        "drive A: is never read: Undeletion from fat-32 partitions only", 1},
-      {{"search", "E:"}, "quorvane-cli: CreateFile () Failed !\nquorvane-cli: the boot sector of E: cannot be "
-                         "read (no image or device is mapped to this drive)\n", 1},
+      {{"search", "E:"}, "quorvane-cli: CreateFile () Failed ! (no image or device is mapped to this drive)\n"
+                         "quorvane-cli: the boot sector of E: cannot be read\n", 1},
       {{"--drive", "D:=" + fifo, "search", "D:"}, fifo + ": a FIFO" + not_a_volume, 1},
       {{"--drive", "D:=" + dir_.File("zeros.img"), "search", "D:"}, "D: holds no FAT32 volume", 1},
       {{"--drive", "D:=" + dir_.File("short.img"), "search", "D:"}, "the boot sector of D: cannot be read\n", 1},
@@ -136,17 +154,43 @@ TEST_F(CliUndelete, TheImageBeingReadIsNeverTheOutputAndTakenNamesAreSaid) {
   }
 }
 
-TEST_F(CliUndelete, RawRowBytesPassUnchangedAndDefaultOutputIsTheCurrentDirectory) {
-  CommandOptions in_out;
-  in_out.cwd = out_.str();
-  auto run = RunCli({"--drive=c:=" + volume_.path(), "undelete", "C:\\DOCS\\\xE5" "EPORT  .TXT"},
-                    in_out);
-  EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_EQ(ReadFileBytes(out_.File("XEPORT  .TXT")), PatternBytes(5000, 1));
+TEST_F(CliUndelete, ListedPathsPassAsRawBytesTerminalTextOrHexIntoTheCurrentDirectory) {
+  const std::vector<std::string> paths[] = {
+      {"C:\\DOCS\\\xE5" "EPORT  .TXT"},
+      {"C:\\DOCS\\\xC3\xA5" "EPORT  .TXT"},  // as a UTF-8 terminal shows the deleted mark
+      {"--hex", "433a5c444f43535c" "e5" "45504f525420202e545854"},
+      {"--hex", "433A5C444F43535C" "E5" "45504F525420202E545854"},
+  };
+  for (const auto& path : paths) {
+    TempDir out;
+    std::vector<std::string> args = {"--drive=c:=" + volume_.path(), "undelete"};
+    args.insert(args.end(), path.begin(), path.end());
+    auto run = RunCli(args, CommandOptions{out.str()});
+    EXPECT_EQ(run.status, 0) << path.back() << "\n" << run.output;
+    EXPECT_EQ(ReadFileBytes(out.File("XEPORT  .TXT")), PatternBytes(5000, 1)) << path.back();
+  }
+  for (const char* bad_hex : {"433", "43zz", ""}) {
+    auto run = RunCli({volume_.path(), "undelete", "-o", out_.str(), "--hex", bad_hex});
+    EXPECT_EQ(run.status, bad_hex[0] ? 2 : 1) << bad_hex;
+  }
 }
 
-TEST_F(CliUndelete, BadArgumentsAndTheDriveTable) {
-  EXPECT_EQ(RunCli({"--drive", "C=oops", "drives"}).status, 2);
+TEST_F(CliUndelete, HelpVersionBadArgumentsAndTheDriveTable) {
+  CommandOptions stdout_only;
+  stdout_only.stdout_only = true;
+  for (const std::vector<std::string>& help : {std::vector<std::string>{"--help"}, {"-h"},
+                                               {"--drive", "C:=x.img", "search", "--help"}}) {
+    auto run = RunCli(help, stdout_only);
+    EXPECT_EQ(run.status, 0) << help.back();
+    EXPECT_THAT(run.output, HasSubstr("usage: quorvane-cli [--quiet] [--drive L:=PATH | PATH]... COMMAND\n"));
+  }
+  auto version = RunCli({"--version"}, stdout_only);
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.output, "quorvane-cli 1.0\n");
+  auto wrong = RunCli({"--drive", "C=oops", "drives"}, stdout_only);
+  EXPECT_EQ(wrong.status, 2);
+  EXPECT_EQ(wrong.output, "");  // the usage goes to standard error
+
   EXPECT_EQ(RunCli({volume_.path(), "undelete"}).status, 2);
   EXPECT_EQ(RunCli({volume_.path(), "undelete", "-o", dir_.File("no-such-dir"), "C:\\A.TXT"}).status,
             1);
@@ -155,6 +199,48 @@ TEST_F(CliUndelete, BadArgumentsAndTheDriveTable) {
   EXPECT_EQ(table.status, 0);
   EXPECT_EQ(table.output, "C: " + volume_.path() + "\nE: " + volume_.path() + "\n");
   EXPECT_THAT(table.output, Not(HasSubstr("D:")));
+}
+
+// Unmounts a mount made by a test, whatever the test's outcome.
+struct MountedImage {
+  MountedImage(const std::string& image, const std::string& point, const char* mode)
+      : point(point), ok(testing::RunCommand({"mount", "-o", std::string("loop,") + mode, image, point}).status == 0) {}
+  ~MountedImage() {
+    if (ok) testing::RunCommand({"umount", point});
+  }
+  std::string point;
+  bool ok;
+};
+
+TEST_F(CliUndelete, SearchOfAHostDirectoryReadsTheDriveMountedThere) {
+  auto unmounted = RunCli({volume_.path(), "search", dir_.str()});
+  EXPECT_EQ(unmounted.status, 1);
+  EXPECT_THAT(unmounted.output, HasSubstr("'" + dir_.str() + "' lies on no mounted volume of the drive table"));
+  auto missing = RunCli({volume_.path(), "search", dir_.File("none")});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_THAT(missing.output, HasSubstr(dir_.File("none") + ": No such file or directory"));
+
+  // Mounted through a loop device: needs root and the kernel's vfat driver.
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting needs root";
+  std::filesystem::create_directory(dir_.File("card"));
+  MountedImage mounted(volume_.path(), dir_.File("card"), "ro");
+  if (!mounted.ok) GTEST_SKIP() << "this machine cannot mount a FAT32 image (no vfat driver?)";
+  auto search = RunCli({volume_.path(), "search", dir_.File("card") + "/DOCS/"});
+  EXPECT_EQ(search.status, 0) << search.output;
+  EXPECT_EQ(search.output, "C:\\DOCS\\\xE5" "EPORT  .TXT\t5000\n");  // no warning: mounted read-only
+  EXPECT_EQ(RunCli({volume_.path(), "drives"}).output,
+            "C: " + volume_.path() + " (mounted on " + dir_.File("card") + ", read-only)\n");
+
+  // A read-write mount (of a copy: the kernel marks what it mounts) is warned of.
+  std::filesystem::copy_file(volume_.path(), dir_.File("copy.img"));
+  std::filesystem::create_directory(dir_.File("copy"));
+  MountedImage writable(dir_.File("copy.img"), dir_.File("copy"), "rw");
+  ASSERT_TRUE(writable.ok);
+  auto warned = RunCli({dir_.File("copy.img"), "undelete", "-o", out_.str(), "C:\\DOCS\\REPORT.TXT"});
+  EXPECT_EQ(warned.status, 0) << warned.output;
+  EXPECT_THAT(warned.output, HasSubstr("quorvane-cli: warning: C: is mounted read-write on " + dir_.File("copy") +
+                                       ": writes by the running system can overwrite deleted files; "
+                                       "unmount it or mount it read-only first\n"));
 }
 
 }  // namespace

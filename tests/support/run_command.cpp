@@ -6,6 +6,7 @@
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -27,8 +28,20 @@ std::string CommandLine(const std::vector<std::string>& argv) {
 
 CommandResult RunCommand(const std::vector<std::string>& argv, const CommandOptions& options) {
   if (argv.empty()) throw std::invalid_argument("RunCommand: empty command");
+  // out[0] is read, out[1] is the program's standard output (and error).
   int out[2];
-  if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  if (options.terminal) {
+    out[0] = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (out[0] < 0 || ::grantpt(out[0]) != 0 || ::unlockpt(out[0]) != 0)
+      throw std::runtime_error("no pseudo-terminal");
+    out[1] = ::open(::ptsname(out[0]), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios modes{};
+    if (out[1] < 0 || ::tcgetattr(out[1], &modes) != 0) throw std::runtime_error("no pseudo-terminal");
+    modes.c_oflag &= ~static_cast<tcflag_t>(OPOST);  // lines end in \n, as written
+    ::tcsetattr(out[1], TCSANOW, &modes);
+  } else if (::pipe2(out, O_CLOEXEC) != 0) {
+    throw std::runtime_error("pipe failed");
+  }
 
   std::vector<std::string> env_strings;
   for (char** e = environ; *e; ++e)
@@ -46,7 +59,10 @@ CommandResult RunCommand(const std::vector<std::string>& argv, const CommandOpti
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 2);
+  if (options.stdout_only)
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  else
+    posix_spawn_file_actions_adddup2(&actions, out[1], 2);
   if (!options.cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, options.cwd.c_str());
   pid_t pid = 0;
   const int spawn_error = ::posix_spawnp(&pid, argp[0], &actions, nullptr, argp.data(), envp.data());
@@ -63,7 +79,7 @@ CommandResult RunCommand(const std::vector<std::string>& argv, const CommandOpti
     if (n > 0)
       result.output.append(buffer, static_cast<size_t>(n));
     else if (errno != EINTR)
-      break;
+      break;  // a pseudo-terminal whose program has ended answers EIO
   }
   ::close(out[0]);
 

@@ -12,6 +12,8 @@ struct CommandResult {
 
 struct CommandOptions {
   std::string cwd;  // working directory; empty = the test's own
+  bool stdout_only = false;  // standard error goes to /dev/null
+  bool terminal = false;     // standard output and error are a terminal (a pseudo-terminal)
 };
 
 // Runs `argv` (no shell; argv[0] looked up in PATH, standard input empty)

@@ -12,6 +12,8 @@
 #include "ui/wizard/wizard_sheet.h"
 #include "ui/wizard/wizard_state.h"
 #include "volume/directory_lookup.h"
+#include "volume/drive_table.h"
+#include "volume/mount_table.h"
 #include "volume/message_box_host.h"
 
 namespace quorvane::ui {
@@ -100,6 +102,22 @@ std::optional<QString> CUndeletePage3::ShortForm(const QString& directory) {
     if (!short_path) return std::nullopt;
     return QString::fromLatin1(short_path->data(), qsizetype(short_path->size()));
   }
+  // A host directory under the mount point of a drive's volume is that
+  // drive's directory, checked and shortened as one typed so.
+#ifndef _WIN32
+  if (const auto* table = dynamic_cast<const DriveTable*>(&context_.drives)) {
+    const QString resolved = QFileInfo(directory).canonicalFilePath();
+    if (!resolved.isEmpty()) {
+      if (const auto drive_path =
+              MountedVolumes::OfThisMachine(*table).DrivePathOf(resolved.toStdString())) {
+        const auto short_path = DirectoryLookup(context_.drives)
+                                    .ShortPath(QString::fromStdString(*drive_path).toStdU16String());
+        if (!short_path) return std::nullopt;
+        return QString::fromLatin1(short_path->data(), qsizetype(short_path->size()));
+      }
+    }
+  }
+#endif
   // A host directory must be one that could be entered: a directory the
   // process may search. It is tested without entering it, since the current
   // directory is the output directory, where another page's worker may be

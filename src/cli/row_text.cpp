@@ -1,0 +1,92 @@
+#include "cli/row_text.h"
+
+namespace quorvane::cli {
+
+std::string Latin1ToUtf8(const std::string& bytes) {
+  std::string text;
+  text.reserve(bytes.size());
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      text.push_back(c);
+    } else {
+      text.push_back(static_cast<char>(0xC0 | (byte >> 6)));
+      text.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+    }
+  }
+  return text;
+}
+
+std::string TypedPathToBytes(const std::string& text) {
+  std::string bytes;
+  bytes.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      bytes.push_back(text[i]);
+      continue;
+    }
+    // Only the two-byte forms of U+0080..U+00FF (lead 0xC2 or 0xC3) map to
+    // one byte; anything else means the text is not such a path.
+    if ((lead != 0xC2 && lead != 0xC3) || i + 1 == text.size()) return text;
+    const auto next = static_cast<unsigned char>(text[i + 1]);
+    if ((next & 0xC0) != 0x80) return text;
+    bytes.push_back(static_cast<char>(((lead & 0x1F) << 6) | (next & 0x3F)));
+    ++i;
+  }
+  return bytes;
+}
+
+std::string HexOfBytes(const std::string& bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(bytes.size() * 2);
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    hex.push_back(kDigits[byte >> 4]);
+    hex.push_back(kDigits[byte & 0x0F]);
+  }
+  return hex;
+}
+
+std::optional<std::string> BytesOfHex(const std::string& hex) {
+  const auto value = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  if (hex.size() % 2 != 0) return std::nullopt;
+  std::string bytes;
+  for (size_t i = 0; i < hex.size(); i += 2) {
+    const int high = value(hex[i]), low = value(hex[i + 1]);
+    if (high < 0 || low < 0) return std::nullopt;
+    bytes.push_back(static_cast<char>(high << 4 | low));
+  }
+  return bytes;
+}
+
+std::string JsonEscaped(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out.push_back('\\');
+      out.push_back(c);
+    } else if (byte < 0x20) {
+      static constexpr char kDigits[] = "0123456789abcdef";
+      out.append("\\u00").push_back(kDigits[byte >> 4]);
+      out.push_back(kDigits[byte & 0x0F]);
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+std::string JsonRow(const std::string& path, const std::string& size) {
+  return "{\"path\": \"" + JsonEscaped(Latin1ToUtf8(path)) + "\", \"path_hex\": \"" +
+         HexOfBytes(path) + "\", \"size\": " + size + "}\n";
+}
+
+}  // namespace quorvane::cli

@@ -1,0 +1,29 @@
+#pragma once
+// How the bytes of a listed path become text on the command line and come
+// back: Latin-1 shown as UTF-8 on a terminal, hex and JSON for scripts.
+#include <optional>
+#include <string>
+
+namespace quorvane::cli {
+
+// Each byte as its Latin-1 character, written in UTF-8.
+std::string Latin1ToUtf8(const std::string& bytes);
+
+// The reverse for a path typed or pasted from a terminal: when `text` is
+// valid UTF-8 whose code points all lie at or below 0xFF, the Latin-1 bytes
+// it stands for; any other input (raw bytes, other characters) unchanged.
+std::string TypedPathToBytes(const std::string& text);
+
+// Two lower-case hex digits per byte, and back; none for a bad hex text.
+std::string HexOfBytes(const std::string& bytes);
+std::optional<std::string> BytesOfHex(const std::string& hex);
+
+// `text` (UTF-8) as the inside of a JSON string.
+std::string JsonEscaped(const std::string& text);
+
+// One search row as a JSON object on one line, ending in '\n':
+// {"path": TEXT, "path_hex": HEX, "size": N}; `size` is the row's second
+// column, the decimal number the search writes.
+std::string JsonRow(const std::string& path, const std::string& size);
+
+}  // namespace quorvane::cli
