@@ -115,7 +115,10 @@ for page in quorvane quorvane-cli; do
   done
 done
 # Every option and command the command line's usage names is in its page.
-"$dest/usr/bin/quorvane-cli" --help >"$work/usage.txt" 2>&1 || true
+# --help writes the usage on standard output and exits 0.
+"$dest/usr/bin/quorvane-cli" --help >"$work/usage.txt" || fail "quorvane-cli --help exits with a failure status"
+"$dest/usr/bin/quorvane-cli" --version | grep -qx 'quorvane-cli [0-9][0-9.]*' ||
+  fail "quorvane-cli --version does not print its name and version"
 grep -q 'undelete' "$work/usage.txt" || fail "quorvane-cli --help printed no usage: $(cat "$work/usage.txt")"
 for word in $(grep -oE '(^|[^[:alnum:]-])-{1,2}[[:alpha:]][[:alnum:]-]*|\b(drives|undelete|search)\b' "$work/usage.txt" |
   sed 's/^[^-[:alpha:]]//' | sort -u); do
