@@ -220,6 +220,33 @@ TEST_F(CliUndelete, SearchOfAHostDirectoryReadsTheDriveMountedThere) {
   EXPECT_EQ(missing.status, 1);
   EXPECT_THAT(missing.output, HasSubstr(dir_.File("none") + ": No such file or directory"));
 
+  // The file system holding the test's directory, named by its block device
+  // (found without reading it): the directory maps to that drive's path, the
+  // table shows the mount, and a read-write mount is warned of. The volume
+  // is no FAT32 one, so nothing is listed.
+  struct stat held {};
+  ASSERT_EQ(::stat(dir_.str().c_str(), &held), 0);
+  std::string device;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/dev", error)) {
+    struct stat st {};
+    if (::stat(entry.path().c_str(), &st) == 0 && S_ISBLK(st.st_mode) && st.st_rdev == held.st_dev)
+      device = entry.path().string();
+  }
+  if (!device.empty()) {
+    std::filesystem::create_directory(dir_.File("sub"));
+    auto mapped = RunCli({"--drive", "C:=" + device, "search", dir_.File("sub")});
+    EXPECT_EQ(mapped.status, 1);
+    EXPECT_THAT(mapped.output, HasSubstr("'" + dir_.File("sub") + "' (C:\\"));
+    EXPECT_THAT(mapped.output, HasSubstr("\\sub) names no directory on its volume\n"));
+    const std::string table = RunCli({"--drive", "C:=" + device, "drives"}).output;
+    EXPECT_THAT(table, HasSubstr("C: " + device + " (mounted on "));
+    const bool read_write = table.find(", read-write") != std::string::npos;
+    auto warned = RunCli({"--drive", "C:=" + device, "undelete", "-o", out_.str(), "C:\\X.TXT"});
+    EXPECT_EQ(warned.output.find("quorvane-cli: warning: C: is mounted read-write on ") == 0, read_write)
+        << warned.output;
+  }
+
   // Mounted through a loop device: needs root and the kernel's vfat driver.
   if (::geteuid() != 0) GTEST_SKIP() << "mounting needs root";
   std::filesystem::create_directory(dir_.File("card"));
