@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/row_text.h"
 #include "volume/sector_reader.h"
 
 #ifdef _WIN32
@@ -39,14 +40,15 @@ void PrintError(const std::string& text) {
   std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
-StderrStatus::StderrStatus(bool only_on_terminal)
-    : enabled_(!g_quiet && (!only_on_terminal || StderrIsTerminal())) {}
+StderrStatus::StderrStatus(bool only_on_terminal, bool latin1_text)
+    : enabled_(!g_quiet && (!only_on_terminal || StderrIsTerminal())),
+      latin1_text_(latin1_text && StderrIsTerminal()) {}
 
 void StderrStatus::SetText(const std::string& text) {
   if (!enabled_) return;
   // One write per text; on a terminal, clear a drawn bar first.
   std::string line = StderrIsTerminal() ? "\r\033[K" : "";
-  line.append(text).push_back('\n');
+  line.append(latin1_text_ ? Latin1ToUtf8(text) : text).push_back('\n');
   std::fwrite(line.data(), 1, line.size(), stderr);
 }
 

@@ -23,14 +23,17 @@ bool Quiet();
 void PrintError(const std::string& text);
 
 // Writes each status text to standard error, one per line. With
-// `only_on_terminal`, stays silent unless standard error is a terminal.
+// `only_on_terminal`, stays silent unless standard error is a terminal; with
+// `latin1_text`, the text's bytes are shown as Latin-1 characters on a
+// terminal (a drive path, whose deleted mark is byte 0xE5).
 class StderrStatus final : public StatusText {
  public:
-  explicit StderrStatus(bool only_on_terminal = false);
+  explicit StderrStatus(bool only_on_terminal = false, bool latin1_text = false);
   void SetText(const std::string& text) override;
 
  private:
   bool enabled_;
+  bool latin1_text_;
 };
 
 // Keeps the bar's state; draws it on standard error only when that is a

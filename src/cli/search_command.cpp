@@ -71,7 +71,9 @@ class JsonRows final : public ResultList {
  public:
   void InsertRowAtTop(const std::string& column0, const std::string& column1) override {
     const std::string row = JsonRow(column0, column1);
-    if (std::fwrite(row.data(), 1, row.size(), stdout) != row.size()) failed_ = true;
+    // Flushed at once, so that a reader has the row when it is found.
+    if (std::fwrite(row.data(), 1, row.size(), stdout) != row.size() || std::fflush(stdout) != 0)
+      failed_ = true;
   }
   bool failed() const { return failed_; }
 
@@ -181,7 +183,8 @@ int RunSearchCommand(DriveTable& drives, const std::vector<std::string>& args) {
                       settings.szSearchDeletedDirFilter))
         return 2;
     } else if (!path && (option.empty() || option[0] != '-')) {
-      path = args[i];
+      // A listed directory copied from a terminal comes back as UTF-8 text.
+      path = IsHostPath(args[i]) ? args[i] : TypedPathToBytes(args[i]);
     } else {
       return Usage();
     }
@@ -211,8 +214,8 @@ int RunSearchCommand(DriveTable& drives, const std::vector<std::string>& args) {
   ResultList& rows = json ? static_cast<ResultList&>(json_rows)
                      : StdoutIsTerminal() ? static_cast<ResultList&>(terminal_rows)
                                           : static_cast<ResultList&>(stored_rows);
-  if (json) std::setvbuf(stdout, nullptr, _IOLBF, 1 << 16);  // a row reaches a reader when found
-  StderrStatus caption(/*only_on_terminal=*/true);
+  // The caption names the directory searched: bytes, shown as text.
+  StderrStatus caption(/*only_on_terminal=*/true, /*latin1_text=*/true);
   StderrStatus status(/*only_on_terminal=*/true);
   SilentProgress progress;
   NoButton undelete, show_files, abort_button;

@@ -80,10 +80,11 @@ TEST(CliSearch, PrintsTheInProcessRowsWhichUndeleteAndMapsOptionsAsThePageDoes) 
   };
   for (const auto& [options, rows] : cases) EXPECT_EQ(search(options).output, rows) << options[0];
 
-  // On a terminal the deleted mark shows as its Latin-1 character in UTF-8.
+  // On a terminal the deleted mark shows as its Latin-1 character in UTF-8,
+  // in rows and in the directories the search names as it enters them.
   testing::CommandOptions terminal;
   terminal.terminal = true;
-  auto shown = RunCli({"--drive", "C:=" + image, "search", "C:"}, terminal);
+  auto shown = RunCli({"--drive", "C:=" + image, "search", "--recurse", "--deleted-dirs", "C:"}, terminal);
   EXPECT_EQ(shown.status, 0);
   EXPECT_THAT(shown.output, HasSubstr("C:\\\xC3\xA5" "FREE   .BIN\t600\n"));
   EXPECT_THAT(shown.output, Not(HasSubstr(E5)));
