@@ -86,7 +86,11 @@ std::optional<std::string> DriveDirectoryOfHostPath(DriveTable& drives, const st
     return std::nullopt;
   }
   auto short_path = DirectoryLookup(drives).ShortPath(Utf16OfUtf8(*drive_path));
-  if (!short_path) why = "'" + path + "' (" + *drive_path + ") names no directory on its volume";
+  if (!short_path) {
+    const std::string failure = drives.OpenFailure(DriveNumber((*drive_path)[0]));
+    why = "'" + path + "' (" + *drive_path + ") " +
+          (failure.empty() ? "names no directory on its volume" : "cannot be read (" + failure + ")");
+  }
   return short_path;
 #endif
 }
