@@ -224,16 +224,7 @@ TEST_F(CliUndelete, SearchOfAHostDirectoryReadsTheDriveMountedThere) {
   // (found without reading it): the directory maps to that drive's path, the
   // table shows the mount, and a read-write mount is warned of. The volume
   // is no FAT32 one (or cannot be opened), so nothing is listed.
-  struct stat held {};
-  ASSERT_EQ(::stat(dir_.str().c_str(), &held), 0);
-  std::string device;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator("/dev", error)) {
-    struct stat st {};
-    if (::stat(entry.path().c_str(), &st) == 0 && S_ISBLK(st.st_mode) && st.st_rdev == held.st_dev)
-      device = entry.path().string();
-  }
-  if (!device.empty()) {
+  if (const std::string device = testing::BlockDeviceHolding(dir_.path()); !device.empty()) {
     std::filesystem::create_directory(dir_.File("sub"));
     auto mapped = RunCli({"--drive", "C:=" + device, "search", dir_.File("sub")});
     EXPECT_EQ(mapped.status, 1);

@@ -1,5 +1,7 @@
 #include "support/temp_dir.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
@@ -61,6 +63,18 @@ std::vector<uint8_t> PatternBytes(size_t size, uint32_t seed) {
     b = static_cast<uint8_t>(state >> 24);
   }
   return bytes;
+}
+
+std::string BlockDeviceHolding(const std::filesystem::path& path) {
+  struct stat held {};
+  if (::stat(path.c_str(), &held) != 0) return {};
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/dev", error)) {
+    struct stat st {};
+    if (::stat(entry.path().c_str(), &st) == 0 && S_ISBLK(st.st_mode) && st.st_rdev == held.st_dev)
+      return entry.path().string();
+  }
+  return {};
 }
 
 }  // namespace quorvane::testing

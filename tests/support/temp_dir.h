@@ -42,6 +42,9 @@ class ScopedCurrentDir {
 // The whole file; throws std::runtime_error when it cannot be read.
 std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, std::span<const uint8_t> bytes);
+// The block device in /dev whose file system holds `path` (found without
+// opening it), or empty when there is none, as in some containers.
+std::string BlockDeviceHolding(const std::filesystem::path& path);
 // Deterministic pseudo-random bytes (the same seed gives the same bytes).
 std::vector<uint8_t> PatternBytes(size_t size, uint32_t seed = 1);
 

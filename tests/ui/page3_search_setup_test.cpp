@@ -125,5 +125,22 @@ TEST_F(Page3Test, HostDirectoriesAreCheckedWithoutEnteringThem) {
   }
 }
 
+TEST_F(Page3Test, AHostDirectoryOnADrivesMountedVolumeIsCheckedAsThatDrivesDirectory) {
+  // D: is the file system holding a host directory; it is no FAT32 volume
+  // (or cannot be opened here), so the directory, taken as D:\..., is
+  // refused where a host directory elsewhere is accepted as it stands.
+  TempDir host;
+  std::filesystem::create_directory(host.path() / "sub");
+  const std::string device = BlockDeviceHolding(host.path());
+  if (device.empty()) GTEST_SKIP() << "no block device in /dev holds " << host.str();
+  drives_.Map('D', device);
+  auto* edit = ui::FindControl<QLineEdit>(&launcher_->page3(), 1024);
+  edit->setText(QString::fromStdString(host.File("sub")));
+  sheet().Next();
+  QApplication::processEvents();
+  EXPECT_EQ(sheet().ActiveIndex(), 2);
+  EXPECT_EQ(boxes_.boxes().back().text, QStringLiteral("Directory does not exist !"));
+}
+
 }  // namespace
 }  // namespace quorvane::testing
