@@ -62,6 +62,9 @@ std::string ReadWriteMountPoints(const DriveTable& drives, int32_t drive) {
 
 bool IsHostPath(const std::string& path) {
   if (path.starts_with('/')) return true;
+  const bool drive_letter = path.size() >= 2 && path[1] == ':' &&
+                            ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+  if (drive_letter) return false;
   // A relative path counts when it names a host directory: "DOCS" is
   // otherwise a drive path without its drive.
   std::error_code error;

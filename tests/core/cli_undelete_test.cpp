@@ -216,6 +216,9 @@ TEST_F(CliUndelete, SearchOfAHostDirectoryReadsTheDriveMountedThere) {
   auto unmounted = RunCli({volume_.path(), "search", dir_.str()});
   EXPECT_EQ(unmounted.status, 1);
   EXPECT_THAT(unmounted.output, HasSubstr("'" + dir_.str() + "' lies on no mounted volume of the drive table"));
+  auto relative = RunCli({volume_.path(), "search", "."}, CommandOptions{dir_.str()});
+  EXPECT_EQ(relative.status, 1);
+  EXPECT_THAT(relative.output, HasSubstr("'.' lies on no mounted volume of the drive table"));
   auto missing = RunCli({volume_.path(), "search", dir_.File("none")});
   EXPECT_EQ(missing.status, 1);
   EXPECT_THAT(missing.output, HasSubstr(dir_.File("none") + ": No such file or directory"));
