@@ -94,14 +94,15 @@ bool CUndeletePage3::OnWizardNext() {
 
 std::optional<QString> CUndeletePage3::ShortForm(const QString& directory) {
   if (directory.isEmpty()) return std::nullopt;
-  const std::u16string text = directory.toStdU16String();
-  if (IsDrivePath(text)) {
-    // Checked through our own FAT reader; the result is the stored 8.3
-    // names, the bytes the search compares its components with.
-    const auto short_path = DirectoryLookup(context_.drives).ShortPath(text);
+  // A drive path is checked through our own FAT reader; the result is the
+  // stored 8.3 names, the bytes the search compares its components with.
+  const auto drive_short_form = [this](const std::u16string& path) -> std::optional<QString> {
+    const auto short_path = DirectoryLookup(context_.drives).ShortPath(path);
     if (!short_path) return std::nullopt;
     return QString::fromLatin1(short_path->data(), qsizetype(short_path->size()));
-  }
+  };
+  const std::u16string text = directory.toStdU16String();
+  if (IsDrivePath(text)) return drive_short_form(text);
   // A host directory under the mount point of a drive's volume is that
   // drive's directory, checked and shortened as one typed so.
 #ifndef _WIN32
@@ -110,10 +111,7 @@ std::optional<QString> CUndeletePage3::ShortForm(const QString& directory) {
     if (!resolved.isEmpty()) {
       if (const auto drive_path =
               MountedVolumes::OfThisMachine(*table).DrivePathOf(resolved.toStdString())) {
-        const auto short_path = DirectoryLookup(context_.drives)
-                                    .ShortPath(QString::fromStdString(*drive_path).toStdU16String());
-        if (!short_path) return std::nullopt;
-        return QString::fromLatin1(short_path->data(), qsizetype(short_path->size()));
+        return drive_short_form(QString::fromStdString(*drive_path).toStdU16String());
       }
     }
   }
