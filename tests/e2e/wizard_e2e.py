@@ -124,6 +124,31 @@ class Run:
         self.expect_recovered(name, self.originals[tail])
         return "X" + tail
 
+    def to_page_2_with_keys(self):
+        """Start (it has the focus), the output folder typed on page 1, Alt+N.
+        Returns the wizard's window."""
+        self.x.key("Return")
+        sheet = self.sheet_on(1)
+        self.x.key("ctrl+a")
+        self.x.type(self.output)
+        self.x.key("alt+n")
+        self.wait_page(sheet, 2)
+        return sheet
+
+    def abort_copy_into(self, path, abort_button):
+        """Once `path` grows, clicks Abort; returns the size the copy stopped at."""
+        wait_for("the copy to start", lambda: os.path.getsize(path) > 0)
+        abort_button()
+
+        def settled():
+            first = os.path.getsize(path)
+            time.sleep(0.5)
+            return os.path.getsize(path) == first
+        wait_for("the copy to stop", settled, timeout=60)
+        size = os.path.getsize(path)
+        expect(0 < size < BIG_SIZE, f"Abort did not stop the copy: {size} bytes")
+        return size
+
     def first_row(self, sheet):
         # The first row lies just below the list's header.
         x, y, cx, cy = TEMPLATES["results_page"][1020]
@@ -229,12 +254,7 @@ def case_about_box_and_main_window_blocked(run):
 
 def case_worker_box_answered_over_options_dialog(run):
     x = run.x
-    x.key("Return")
-    sheet = run.sheet_on(1)
-    x.key("ctrl+a")
-    x.type(run.output)
-    x.key("alt+n")
-    run.wait_page(sheet, 2)
+    sheet = run.to_page_2_with_keys()
     run.click(sheet, 2, 1017)
     x.type("C:\\DOCS\\NOSUCH.TXT")
     run.click(sheet, 2, 1018)
@@ -277,26 +297,11 @@ def case_worker_box_answered_over_options_dialog(run):
 
 def case_abort_during_a_long_copy(run):
     x = run.x
-    x.key("Return")
-    sheet = run.sheet_on(1)
-    x.key("ctrl+a")
-    x.type(run.output)
-    x.key("alt+n")
-    run.wait_page(sheet, 2)
+    sheet = run.to_page_2_with_keys()
     run.click(sheet, 2, 1017)
     x.type("D:\\BIG.BIN")
     run.click(sheet, 2, 1018)
-    path = run.recovered("BIG.BIN")
-    wait_for("the copy to start", lambda: os.path.getsize(path) > 0)
-    run.click(sheet, 2, 1032)  # Abort
-
-    def settled():
-        first = os.path.getsize(path)
-        time.sleep(0.5)
-        return os.path.getsize(path) == first
-    wait_for("the copy to stop", settled, timeout=60)
-    size = os.path.getsize(path)
-    expect(0 < size < BIG_SIZE, f"Abort did not stop the copy: {size} bytes")
+    run.abort_copy_into(run.recovered("BIG.BIN"), lambda: run.click(sheet, 2, 1032))
     run.no_box(0.2)
     # The worker has ended: Undelete runs again.
     run.click(sheet, 2, 1017)
@@ -311,12 +316,7 @@ def case_abort_during_a_long_copy(run):
 
 def case_back_and_a_second_search(run):
     x = run.x
-    x.key("Return")
-    sheet = run.sheet_on(1)
-    x.key("ctrl+a")
-    x.type(run.output)
-    x.key("alt+n")
-    run.wait_page(sheet, 2)
+    sheet = run.to_page_2_with_keys()
     x.key("alt+n")
     run.wait_page(sheet, 3)
     x.type("C:\\ARCHIVE")
@@ -433,16 +433,8 @@ def case_every_other_button(run):
     time.sleep(SEARCH_TIME)
     run.first_row(sheet)
     run.click(sheet, 4, 1018)
-    path = run.recovered("XIG     .BIN")  # the listed name, blanks and all
-    wait_for("the copy to start", lambda: os.path.getsize(path) > 0)
-    run.click(sheet, 4, 1032)
-
-    def settled():
-        first = os.path.getsize(path)
-        time.sleep(0.5)
-        return os.path.getsize(path) == first
-    wait_for("the copy to stop", settled, timeout=60)
-    expect(os.path.getsize(path) < BIG_SIZE, "Abort did not stop the copy")
+    # The listed name, blanks and all.
+    run.abort_copy_into(run.recovered("XIG     .BIN"), lambda: run.click(sheet, 4, 1032))
     x.click_sheet_button(sheet, "back")
     run.wait_page(sheet, 3)
     x.click_sheet_button(sheet, "cancel")
