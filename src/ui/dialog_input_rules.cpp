@@ -30,12 +30,41 @@ void HandInputOn(QWidget* closed) {
       Qt::QueuedConnection);
 }
 
+// True when `window` owns `modal`, directly or further up: the window is
+// blocked while `modal` is up.
+bool Owns(const QWidget* window, const QWidget* modal) {
+  for (const QWidget* owner = modal->parentWidget(); owner; owner = owner->parentWidget()) {
+    if (owner->window() == window) return true;
+  }
+  return false;
+}
+
+void HandInputToModal(QWidget* activated) {
+  QMetaObject::invokeMethod(
+      qApp,
+      [activated = QPointer<QWidget>(activated)] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (activated && modal && QApplication::activeWindow() == activated &&
+            Owns(activated, modal)) {
+          modal->activateWindow();
+        }
+      },
+      Qt::QueuedConnection);
+}
+
 }  // namespace
 
 bool DialogInputRules::eventFilter(QObject* watched, QEvent* event) {
   switch (event->type()) {
     case QEvent::KeyPress:
       if (IsUnusedMnemonic(*static_cast<const QKeyEvent*>(event))) return true;
+      break;
+    case QEvent::WindowActivate:
+      // A click on a window that a modal window blocks can still make it the
+      // active one where no window manager keeps the modal one on top; the
+      // keyboard would then reach nothing.
+      if (watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow())
+        HandInputToModal(static_cast<QWidget*>(watched));
       break;
     case QEvent::Hide:
       if (watched->isWidgetType()) {

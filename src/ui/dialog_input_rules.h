@@ -8,7 +8,8 @@
 // - When the active window closes and leaves no window of the program
 //   active (no window manager hands the input on), the input goes to the
 //   topmost modal window, else to the closed window's owner: after a box or
-//   a dialog, the keyboard still reaches the wizard.
+//   a dialog, the keyboard still reaches the wizard. Likewise a window that
+//   a modal window blocks, made active by a click, hands the input to it.
 #include <QObject>
 
 namespace quorvane::ui {

@@ -60,6 +60,9 @@ void VolumeFolderDialog::AddDrives() {
     item->setData(0, kPathRole, DriveName(drive) + u'\\');
     item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
   }
+  // The first drive starts selected, so OK (or Return) takes it at once and
+  // the arrow keys move on from it.
+  if (tree_->topLevelItemCount() > 0) tree_->setCurrentItem(tree_->topLevelItem(0));
 }
 
 void VolumeFolderDialog::Fill(QTreeWidgetItem* item) {
