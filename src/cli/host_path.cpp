@@ -15,8 +15,9 @@ namespace quorvane::cli {
 namespace {
 
 // UTF-8 (the host's names) as UTF-16, as the directory lookup takes paths;
-// a byte that starts no valid sequence stands for itself (Latin-1).
-std::u16string Utf16OfUtf8(const std::string& text) {
+// a byte that starts no valid sequence stands for itself (Latin-1). (Unused
+// on Windows, which reads no mount table.)
+[[maybe_unused]] std::u16string Utf16OfUtf8(const std::string& text) {
   std::u16string out;
   for (size_t i = 0; i < text.size();) {
     const auto byte = static_cast<unsigned char>(text[i]);
