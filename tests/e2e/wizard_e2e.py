@@ -149,6 +149,17 @@ class Run:
         expect(0 < size < BIG_SIZE, f"Abort did not stop the copy: {size} bytes")
         return size
 
+    def recover_first_listed_row_with_mouse(self, sheet):
+        """Show Files, the first row, Undelete, the box's OK: the name of the
+        file recovered (checked against its original)."""
+        self.click(sheet, 4, 1021)
+        time.sleep(SEARCH_TIME)
+        before = os.listdir(self.output)
+        self.first_row(sheet)
+        self.click(sheet, 4, 1018)
+        self.answer_box_with_mouse()
+        return self.expect_listed_row_recovered(before)
+
     def first_row(self, sheet):
         # The first row lies just below the list's header.
         x, y, cx, cy = TEMPLATES["results_page"][1020]
@@ -214,13 +225,7 @@ def case_mouse_both_jobs(run):
     run.click(sheet, 3, 1030, where=(0.05, 0.5))  # the check box itself
     x.click_sheet_button(sheet, "next")
     run.wait_page(sheet, 4)
-    run.click(sheet, 4, 1021)
-    time.sleep(SEARCH_TIME)
-    before = os.listdir(run.output)
-    run.first_row(sheet)
-    run.click(sheet, 4, 1018)
-    run.answer_box_with_mouse()
-    run.expect_listed_row_recovered(before)
+    run.recover_first_listed_row_with_mouse(sheet)
     x.click_sheet_button(sheet, "next")  # Finish
     expect(x.wait_exit() == 0, "Finish did not end the program")
 
@@ -283,13 +288,7 @@ def case_worker_box_answered_over_options_dialog(run):
     x.type("C:\\DOCS")
     x.key("Return")  # the default button: Next
     run.wait_page(sheet, 4)
-    run.click(sheet, 4, 1021)
-    time.sleep(SEARCH_TIME)
-    before = os.listdir(run.output)
-    run.first_row(sheet)
-    run.click(sheet, 4, 1018)
-    run.answer_box_with_mouse()
-    expect(run.expect_listed_row_recovered(before) == "XEPORT.TXT",
+    expect(run.recover_first_listed_row_with_mouse(sheet) == "XEPORT.TXT",
            "the name filter typed after the label's mnemonic was not applied")
     x.click_sheet_button(sheet, "cancel")
     expect(x.wait_exit() == 0, "Cancel did not end the program")
@@ -323,7 +322,7 @@ def case_back_and_a_second_search(run):
     x.key("alt+n")
     run.wait_page(sheet, 4)
     run.click(sheet, 4, 1021)
-    time.sleep(1.0)
+    time.sleep(SEARCH_TIME)  # ended, so Show Files is back when the page is
     x.click_sheet_button(sheet, "back")
     run.wait_page(sheet, 3)
     # Deleted directories can be searched only with recursion on.
@@ -331,13 +330,7 @@ def case_back_and_a_second_search(run):
     run.click(sheet, 3, 1031, where=(0.05, 0.5))
     x.click_sheet_button(sheet, "next")
     run.wait_page(sheet, 4)
-    run.click(sheet, 4, 1021)
-    time.sleep(SEARCH_TIME)
-    before = os.listdir(run.output)
-    run.first_row(sheet)
-    run.click(sheet, 4, 1018)
-    run.answer_box_with_mouse()
-    expect(run.expect_listed_row_recovered(before) == "XLAN.TXT",
+    expect(run.recover_first_listed_row_with_mouse(sheet) == "XLAN.TXT",
            "the second search did not reach the deleted directory")
     x.key("Escape")
     expect(x.wait_exit() == 0, "Escape did not end the program")
