@@ -104,7 +104,7 @@ int StderrMessageBoxes::ShowMessageBox(const std::string& text,
   }
   line.push_back('\n');
   std::fwrite(line.data(), 1, line.size(), stderr);
-  return (style & 0x0F) == 4 ? kIdYes : kIdOk;
+  return HasYesNoButtons(style) ? kIdYes : kIdOk;
 }
 
 }  // namespace quorvane::cli

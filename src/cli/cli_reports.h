@@ -7,7 +7,7 @@
 
 #include "recovery/progress_state.h"
 #include "recovery/report.h"
-#include "volume/message_box_host.h"
+#include "recovery/message_box_host.h"
 
 namespace quorvane::cli {
 

@@ -16,7 +16,7 @@
 #include "recovery/search_settings.h"
 #include "volume/block_device.h"
 #include "volume/fat_params.h"
-#include "volume/message_box_host.h"
+#include "recovery/message_box_host.h"
 #include "volume/sector_reader.h"
 #include "volume/volume_view.h"
 

@@ -8,7 +8,7 @@
 #include "recovery/report.h"
 #include "volume/block_device.h"
 #include "volume/fat_params.h"
-#include "volume/message_box_host.h"
+#include "recovery/message_box_host.h"
 
 namespace quorvane {
 

@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <QPointer>
 
-#include "volume/message_box_host.h"
+#include "recovery/message_box_host.h"
 
 namespace quorvane::ui {
 namespace {
@@ -14,16 +14,15 @@ MessageBoxHook& Hook() {
   return hook;
 }
 
-bool IsYesNo(uint32_t style) { return (style & 0xF) == 4; }
-
 QMessageBox::Icon IconOf(uint32_t style) {
-  switch (style & 0xF0) {
-    case 0x10: return QMessageBox::Critical;
-    case 0x20: return QMessageBox::Question;
-    case 0x30: return QMessageBox::Warning;
-    case 0x40: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
+  switch (IconOfStyle(style)) {
+    case MessageBoxIcon::kError: return QMessageBox::Critical;
+    case MessageBoxIcon::kQuestion: return QMessageBox::Question;
+    case MessageBoxIcon::kWarning: return QMessageBox::Warning;
+    case MessageBoxIcon::kInformation: return QMessageBox::Information;
+    case MessageBoxIcon::kNone: break;
   }
+  return QMessageBox::NoIcon;
 }
 
 QString Latin1(const std::string& bytes) {
@@ -41,7 +40,7 @@ QMessageBox* CreateMessageBox(QWidget* parent, const QString& text,
                               Qt::WindowModality modality) {
   auto* box = new QMessageBox(IconOf(style), caption.value_or(ApplicationTitle()), text,
                               QMessageBox::NoButton, parent);
-  if (IsYesNo(style)) {
+  if (HasYesNoButtons(style)) {
     box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box->setDefaultButton(QMessageBox::Yes);
   } else {
@@ -50,8 +49,7 @@ QMessageBox* CreateMessageBox(QWidget* parent, const QString& text,
   }
   box->setTextFormat(Qt::PlainText);
   box->setWindowModality(modality);
-  // 0x1000: system-modal, shown above every other window.
-  if (style & 0x1000) box->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  if (IsSystemModal(style)) box->setWindowFlag(Qt::WindowStaysOnTopHint, true);
   return box;
 }
 
@@ -63,7 +61,7 @@ int AnswerOf(const QMessageBox& box, uint32_t style) {
   return DefaultAnswer(style);
 }
 
-int DefaultAnswer(uint32_t style) { return IsYesNo(style) ? kIdNo : kIdOk; }
+int DefaultAnswer(uint32_t style) { return HasYesNoButtons(style) ? kIdNo : kIdOk; }
 
 int ShowModalMessageBox(QWidget* parent, const QString& text,
                         const std::optional<QString>& caption, uint32_t style) {

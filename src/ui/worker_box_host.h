@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "ui/ui_report_queue.h"
-#include "volume/message_box_host.h"
+#include "recovery/message_box_host.h"
 
 class QMessageBox;
 

@@ -4,7 +4,7 @@
 #include "volume/dir_entry.h"
 #include "volume/fat_params.h"
 #include "volume/long_name.h"
-#include "volume/message_box_host.h"
+#include "recovery/message_box_host.h"
 #include "volume/sector_reader.h"
 #include "volume/volume_view.h"
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "volume/block_device.h"
-#include "volume/message_box_host.h"
+#include "recovery/message_box_host.h"
 
 namespace quorvane {
 

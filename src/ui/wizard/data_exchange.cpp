@@ -5,7 +5,7 @@
 
 #include "ui/find_control.h"
 #include "ui/message_boxes.h"
-#include "volume/message_box_host.h"
+#include "recovery/message_box_host.h"
 
 namespace quorvane::ui {
 

@@ -18,7 +18,7 @@
 #include "ui/queued_reports.h"
 #include "ui/ui_report_queue.h"
 #include "ui/wizard/result_list_model.h"
-#include "volume/message_box_host.h"
+#include "recovery/message_box_host.h"
 
 namespace quorvane::ui {
 

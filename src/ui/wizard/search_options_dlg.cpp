@@ -9,7 +9,7 @@
 #include "ui/message_boxes.h"
 #include "ui/wizard/control_tips.h"
 #include "ui/wizard/data_exchange.h"
-#include "volume/message_box_host.h"
+#include "recovery/message_box_host.h"
 
 namespace quorvane::ui {
 namespace {

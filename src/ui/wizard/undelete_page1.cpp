@@ -8,7 +8,7 @@
 #include "ui/message_boxes.h"
 #include "ui/wizard/folder_chooser.h"
 #include "ui/wizard/wizard_sheet.h"
-#include "volume/message_box_host.h"
+#include "recovery/message_box_host.h"
 
 #ifdef Q_OS_WIN
 #include <windows.h>

@@ -14,7 +14,7 @@
 #include "volume/directory_lookup.h"
 #include "volume/drive_table.h"
 #include "volume/mount_table.h"
-#include "volume/message_box_host.h"
+#include "recovery/message_box_host.h"
 
 namespace quorvane::ui {
 namespace {

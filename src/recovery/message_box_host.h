@@ -1,5 +1,5 @@
 #pragma once
-// The message box as the reader, the engine and the front ends see it.
+// The message box as the engine, the search and the front ends see it.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -16,6 +16,21 @@ enum MessageBoxStyle : uint32_t {
 };
 
 enum MessageBoxAnswer : int { kIdOk = 1, kIdYes = 6, kIdNo = 7 };
+
+// What a style asks for, decoded from its bits as the platform lays them out.
+enum class MessageBoxIcon { kNone, kError, kQuestion, kWarning, kInformation };
+inline bool HasYesNoButtons(uint32_t style) { return (style & 0x0F) == 4; }
+inline MessageBoxIcon IconOfStyle(uint32_t style) {
+  switch (style & 0xF0) {
+    case 0x10: return MessageBoxIcon::kError;
+    case 0x20: return MessageBoxIcon::kQuestion;
+    case 0x30: return MessageBoxIcon::kWarning;
+    case 0x40: return MessageBoxIcon::kInformation;
+    default: return MessageBoxIcon::kNone;
+  }
+}
+// Shown above every other window (a system-modal box).
+inline bool IsSystemModal(uint32_t style) { return (style & 0x1000) != 0; }
 
 // Shows a modal box and returns the answer. A box without a caption of its own
 // shows the application's title (the program file's name without extension).
