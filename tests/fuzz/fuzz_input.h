@@ -14,7 +14,7 @@
 
 #include "recovery/search_report.h"
 #include "support/memory_volume.h"
-#include "volume/message_box_host.h"
+#include "recovery/message_box_host.h"
 
 namespace quorvane::fuzz {
 

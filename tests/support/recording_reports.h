@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "recovery/report.h"
-#include "volume/message_box_host.h"
+#include "recovery/message_box_host.h"
 
 namespace quorvane::testing {
 
