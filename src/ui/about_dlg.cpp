@@ -9,12 +9,15 @@
 
 namespace quorvane::ui {
 
+namespace id = res::about_dialog;
+
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QString::fromLatin1(res::kAboutDialog.caption));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
   BuildDialog(this, res::kAboutDialog);
-  connect(FindControl<QPushButton>(this, 1036), &QPushButton::clicked, this, &OpenHomePage);
-  connect(FindControl<QPushButton>(this, 1), &QPushButton::clicked, this, &QDialog::accept);
+  connect(FindControl<QPushButton>(this, id::kVisitHomePage), &QPushButton::clicked, this,
+          &OpenHomePage);
+  connect(FindControl<QPushButton>(this, id::kOk), &QPushButton::clicked, this, &QDialog::accept);
 }
 
 }  // namespace quorvane::ui

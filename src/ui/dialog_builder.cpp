@@ -15,6 +15,11 @@
 namespace quorvane::ui {
 namespace {
 
+using res::ControlKind;
+using res::ControlTemplate;
+using res::kNoId;
+namespace style = res::style;
+
 QWidget* MakeControl(const ControlTemplate& control, QWidget* host) {
   const QString text = QString::fromLatin1(control.text ? control.text : "");
   const bool centre = control.style & style::kCenter;
@@ -99,7 +104,7 @@ bool TakesFocus(const QWidget* widget) {
 
 }  // namespace
 
-QSize DialogSize(const DialogTemplate& dialog, const QFont& font) {
+QSize DialogSize(const res::DialogTemplate& dialog, const QFont& font) {
   const DialogUnits units = DialogUnits::FromFont(font);
   return QSize(units.X(dialog.cx), units.Y(dialog.cy));
 }
@@ -108,7 +113,7 @@ QPixmap ResourcePicture(const char* number) {
   return QPixmap(QStringLiteral(":/pictures/%1.png").arg(QLatin1String(number)));
 }
 
-std::vector<QWidget*> BuildDialog(QWidget* host, const DialogTemplate& dialog) {
+std::vector<QWidget*> BuildDialog(QWidget* host, const res::DialogTemplate& dialog) {
   const QFont font = DialogFont();
   host->setFont(font);
   const DialogUnits units = DialogUnits::FromFont(font);

@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <vector>
 
-#include "ui/dialog_template.h"
+#include "res/dialog_template.h"
 #include "ui/dialog_units.h"
 
 namespace quorvane::ui {
@@ -13,10 +13,10 @@ namespace quorvane::ui {
 // that font, in template order (which is also the tab order). A static's or
 // group box's mnemonic moves the focus to the next control that takes it.
 // Returns the controls in template order.
-std::vector<QWidget*> BuildDialog(QWidget* host, const DialogTemplate& dialog);
+std::vector<QWidget*> BuildDialog(QWidget* host, const res::DialogTemplate& dialog);
 
 // The client size of a dialog drawn in `font`, in pixels.
-QSize DialogSize(const DialogTemplate& dialog, const QFont& font);
+QSize DialogSize(const res::DialogTemplate& dialog, const QFont& font);
 
 // The picture of bitmap or icon `number` ("150", "128") from the resources.
 QPixmap ResourcePicture(const char* number);

@@ -22,6 +22,8 @@
 namespace quorvane::ui {
 namespace {
 
+namespace id = res::launcher_dialog;
+
 constexpr int kIconSize = 32;  // the platform's standard icon size
 
 }  // namespace
@@ -46,10 +48,14 @@ CLauncherDlg::CLauncherDlg(DriveSource& drives)
   // input on.
   qApp->installEventFilter(new DialogInputRules(this));
 
-  connect(FindControl<QPushButton>(this, 1025), &QPushButton::clicked, this, &CLauncherDlg::OnStart);
-  connect(FindControl<QPushButton>(this, 1026), &QPushButton::clicked, this, &CLauncherDlg::OnAbout);
-  connect(FindControl<QPushButton>(this, 1), &QPushButton::clicked, this, &QDialog::accept);
-  connect(FindControl<TemplateLabel>(this, 1031), &TemplateLabel::clicked, this, &OpenHomePage);
+  connect(FindControl<QPushButton>(this, id::kStart), &QPushButton::clicked, this,
+          &CLauncherDlg::OnStart);
+  connect(FindControl<QPushButton>(this, id::kAbout), &QPushButton::clicked, this,
+          &CLauncherDlg::OnAbout);
+  connect(FindControl<QPushButton>(this, id::kExit), &QPushButton::clicked, this,
+          &QDialog::accept);
+  connect(FindControl<TemplateLabel>(this, id::kHomePageLink), &TemplateLabel::clicked, this,
+          &OpenHomePage);
 
   // Where no system menu can be extended, its entries sit in the context
   // menu: the window commands, a separator, then the about box.

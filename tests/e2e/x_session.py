@@ -25,23 +25,31 @@ SHEET_MARGIN = 7
 SHEET_BUTTON = (50, 14)
 
 _CONTROL = re.compile(
-    r'\{\s*(\d+|ui::kNoId),\s*(?:ui::)?ControlKind::(\w+),\s*((?:"(?:[^"\\]|\\.)*"\s*)+|\w+),'
+    r'\{\s*(\w+),\s*ControlKind::(\w+),\s*((?:"(?:[^"\\]|\\.)*"\s*)+|\w+),'
     r'\s*([^,{}]+),\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+)')
+# A template's named control identifiers: kStatus = 1028, kOk = kOkId.
+_ID = re.compile(r'inline constexpr int (\w+) = (\w+);')
 
 
 def read_templates():
     """{dialog file stem: {control id: (x, y, cx, cy)}} from res/dialogs/."""
-    folder = os.path.join(ROOT, "res", "dialogs")
+    folder = os.path.join(ROOT, "res")
+    with open(os.path.join(folder, "dialog_template.h"), encoding="latin-1") as header:
+        common = dict(_ID.findall(header.read()))
     templates = {}
-    for name in sorted(os.listdir(folder)):
+    for name in sorted(os.listdir(os.path.join(folder, "dialogs"))):
         if not name.endswith(".h"):
             continue
-        with open(os.path.join(folder, name), encoding="latin-1") as header:
+        with open(os.path.join(folder, "dialogs", name), encoding="latin-1") as header:
             text = header.read()
+        names = dict(common, **dict(_ID.findall(text)))
         controls = {}
         for match in _CONTROL.finditer(text):
-            if match.group(1).isdigit():
-                controls[int(match.group(1))] = tuple(int(match.group(i)) for i in range(5, 9))
+            control_id = match.group(1)
+            while not control_id.isdigit():
+                control_id = names[control_id]
+            if int(control_id):
+                controls[int(control_id)] = tuple(int(match.group(i)) for i in range(5, 9))
         templates[name[:-2]] = controls
     return templates
 

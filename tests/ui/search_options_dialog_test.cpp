@@ -31,7 +31,7 @@ class SearchOptionsTest : public ::testing::Test {
       during();
       if (dialog_.isVisible()) dialog_.reject();
     });
-    return dialog_.DoModal();
+    return dialog_.DoModal(state_);
   }
   void Type(int id, const QString& text) {
     FindControl<QLineEdit>(&dialog_, id)->clear();
@@ -40,12 +40,13 @@ class SearchOptionsTest : public ::testing::Test {
   void PressOk() { QTest::mouseClick(FindControl<QPushButton>(&dialog_, kOk), Qt::LeftButton); }
 
   BoxWatcher boxes_;
+  ui::WizardState state_;
   ui::CSearchOptionsDlg dialog_;
 };
 
 TEST_F(SearchOptionsTest, OkChecksExtensionThenNameThenDeletedDirectoryAndEditsAreLimited) {
-  dialog_.m_bDeletedDirsEnabled = 1;
-  dialog_.m_bNameFilter = dialog_.m_bExtFilter = dialog_.m_bDeletedDirFilter = 1;
+  state_.m_bSearchDeletedDirs = 1;
+  state_.m_bNameFilter = state_.m_bExtFilter = state_.m_bDeletedDirFilter = 1;
   std::vector<bool> open_after_each;
   const int result = Run([&] {
     PressOk();
@@ -69,13 +70,13 @@ TEST_F(SearchOptionsTest, OkChecksExtensionThenNameThenDeletedDirectoryAndEditsA
     EXPECT_EQ(box.caption, QStringLiteral("Search Options"));
     EXPECT_EQ(box.style, 64u);
   }
-  EXPECT_EQ(dialog_.m_strExtFilter, QStringLiteral("TXT"));
-  EXPECT_EQ(dialog_.m_strNameFilter, QStringLiteral("ABCDEFGH"));
-  EXPECT_EQ(dialog_.m_strDeletedDirFilter, QStringLiteral("12345678"));
+  EXPECT_EQ(state_.m_strExtFilter, QStringLiteral("TXT"));
+  EXPECT_EQ(state_.m_strNameFilter, QStringLiteral("ABCDEFGH"));
+  EXPECT_EQ(state_.m_strDeletedDirFilter, QStringLiteral("12345678"));
 }
 
 TEST_F(SearchOptionsTest, TooltipsByHitTestAlsoOverDisabledControls) {
-  dialog_.m_bDeletedDirsEnabled = 0;  // the whole group disabled
+  state_.m_bSearchDeletedDirs = 0;  // the whole group disabled
   Run([&] {
     auto tip_over = [&](int id) {
       QWidget* control = FindControl(&dialog_, id);

@@ -27,7 +27,7 @@
 namespace quorvane::testing {
 namespace {
 
-const ui::DialogTemplate* const kTemplates[] = {
+const res::DialogTemplate* const kTemplates[] = {
     &res::kAboutDialog,     &res::kLauncherDialog,     &res::kOutputDirPage,
     &res::kResultsPage,     &res::kSearchOptionsDialog, &res::kSearchSetupPage,
     &res::kUndeleteByNamePage};
@@ -37,7 +37,7 @@ bool TakesFocus(const QWidget* widget) {
 }
 
 TEST(TemplateInput, ClicksReachEveryControlAndLabelLettersReachAControl) {
-  for (const ui::DialogTemplate* dialog : kTemplates) {
+  for (const res::DialogTemplate* dialog : kTemplates) {
     SCOPED_TRACE(dialog->id);
     QWidget host;
     const std::vector<QWidget*> controls = ui::BuildDialog(&host, *dialog);
@@ -45,7 +45,7 @@ TEST(TemplateInput, ClicksReachEveryControlAndLabelLettersReachAControl) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
     for (size_t i = 0; i < controls.size(); ++i) {
       QWidget* control = controls[i];
-      const ui::ControlTemplate& t = dialog->controls[i];
+      const res::ControlTemplate& t = dialog->controls[i];
       if (TakesFocus(control)) {
         // Nothing framing or overlapping the control takes its click.
         QWidget* hit = host.childAt(control->geometry().center());
@@ -62,8 +62,9 @@ TEST(TemplateInput, ClicksReachEveryControlAndLabelLettersReachAControl) {
 
 TEST(TemplateInput, OptionsDialogLabelsMoveTheFocusToTheEditTheyName) {
   ui::CSearchOptionsDlg dialog;
-  dialog.m_bNameFilter = dialog.m_bExtFilter = dialog.m_bDeletedDirFilter = 1;
-  dialog.m_bDeletedDirsEnabled = 1;
+  ui::WizardState state;
+  state.m_bNameFilter = state.m_bExtFilter = state.m_bDeletedDirFilter = 1;
+  state.m_bSearchDeletedDirs = 1;
   struct Case {
     Qt::Key letter;
     int edit;
@@ -78,7 +79,7 @@ TEST(TemplateInput, OptionsDialogLabelsMoveTheFocusToTheEditTheyName) {
     }
     QTest::keyClick(window, Qt::Key_Escape);
   });
-  dialog.DoModal();
+  dialog.DoModal(state);
   EXPECT_THAT(focused, ::testing::ElementsAre(1041, 1042, 1044));
 }
 

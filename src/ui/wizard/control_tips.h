@@ -8,7 +8,7 @@
 #include <QString>
 #include <functional>
 
-#include "ui/dialog_template.h"
+#include "res/dialog_template.h"
 
 class QWidget;
 
@@ -24,7 +24,7 @@ class ControlTips final : public QObject {
   // Answers tooltip requests that reach `host` (a dialog built from
   // `dialog`); the controls themselves have no tips of their own, so every
   // request over them comes up to the host.
-  ControlTips(QWidget* host, const DialogTemplate& dialog, TipText text);
+  ControlTips(QWidget* host, const res::DialogTemplate& dialog, TipText text);
 
   // The identifier of the control whose tip shows at `pos` (host
   // coordinates), or kNoId.
@@ -35,7 +35,7 @@ class ControlTips final : public QObject {
 
  private:
   QWidget* host_;
-  const DialogTemplate& dialog_;
+  const res::DialogTemplate& dialog_;
   TipText text_;
 };
 

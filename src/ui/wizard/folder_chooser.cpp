@@ -4,30 +4,16 @@
 #include <QFileDialog>
 
 namespace quorvane::ui {
-namespace {
 
-FolderChooser& Chooser() {
-  static FolderChooser chooser = [](QWidget* owner, const QString& title) {
-    QFileDialog dialog(owner, title, QDir::currentPath());
-    // File-system directories only.
-    dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOption(QFileDialog::ShowDirsOnly);
-    // Modal over the wizard only: a worker's box stays within reach.
-    dialog.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
-    return dialog.selectedFiles().constFirst();
-  };
-  return chooser;
-}
-
-}  // namespace
-
-QString ChooseFolder(QWidget* owner, const QString& title) { return Chooser()(owner, title); }
-
-FolderChooser SetFolderChooser(FolderChooser chooser) {
-  FolderChooser previous = std::move(Chooser());
-  Chooser() = std::move(chooser);
-  return previous;
+QString ChooseFolder(QWidget* owner, const QString& title) {
+  QFileDialog dialog(owner, title, QDir::currentPath());
+  // File-system directories only.
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly);
+  // Modal over the wizard only: a worker's box stays within reach.
+  dialog.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+  return dialog.selectedFiles().constFirst();
 }
 
 }  // namespace quorvane::ui

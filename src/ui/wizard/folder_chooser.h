@@ -1,16 +1,12 @@
 #pragma once
-// The folder chooser of the directory pages: returns the chosen directory,
-// or an empty text when the user cancels. Tests put their own in its place.
+// The folder chooser of the output-directory page: returns the chosen
+// directory, or an empty text when the user cancels.
 #include <QString>
-#include <QWidget>
-#include <functional>
+
+class QWidget;
 
 namespace quorvane::ui {
 
 QString ChooseFolder(QWidget* owner, const QString& title);
-
-using FolderChooser = std::function<QString(QWidget* owner, const QString& title)>;
-// Returns the previous chooser.
-FolderChooser SetFolderChooser(FolderChooser chooser);
 
 }  // namespace quorvane::ui

@@ -3,18 +3,19 @@
 #include <QCheckBox>
 #include <QPushButton>
 
+#include "recovery/message_box_host.h"
 #include "res/dialogs/search_options_dialog.h"
 #include "ui/dialog_builder.h"
 #include "ui/find_control.h"
 #include "ui/message_boxes.h"
 #include "ui/wizard/control_tips.h"
 #include "ui/wizard/data_exchange.h"
-#include "recovery/message_box_host.h"
 
 namespace quorvane::ui {
 namespace {
 
-constexpr int kIdCancel = 2;
+namespace id = res::search_options_dialog;
+
 const QString kCaption = QStringLiteral("Search Options");
 
 }  // namespace
@@ -31,57 +32,63 @@ void CSearchOptionsDlg::Build() {
   built_ = true;
   setWindowTitle(QString::fromLatin1(res::kSearchOptionsDialog.caption));
   BuildDialog(this, res::kSearchOptionsDialog);
-  connect(FindControl<QCheckBox>(this, 1039), &QCheckBox::clicked, this,
+  connect(FindControl<QCheckBox>(this, id::kNameFilterCheck), &QCheckBox::clicked, this,
           &CSearchOptionsDlg::OnNameFilterCheck);
-  connect(FindControl<QCheckBox>(this, 1040), &QCheckBox::clicked, this,
+  connect(FindControl<QCheckBox>(this, id::kExtFilterCheck), &QCheckBox::clicked, this,
           &CSearchOptionsDlg::OnExtFilterCheck);
-  connect(FindControl<QCheckBox>(this, 1043), &QCheckBox::clicked, this,
+  connect(FindControl<QCheckBox>(this, id::kDeletedDirFilterCheck), &QCheckBox::clicked, this,
           &CSearchOptionsDlg::OnDeletedDirFilterCheck);
-  connect(FindControl<QPushButton>(this, 1), &QPushButton::clicked, this, &CSearchOptionsDlg::OnOK);
-  connect(FindControl<QPushButton>(this, kIdCancel), &QPushButton::clicked, this,
+  connect(FindControl<QPushButton>(this, id::kOk), &QPushButton::clicked, this,
+          &CSearchOptionsDlg::OnOK);
+  connect(FindControl<QPushButton>(this, id::kCancel), &QPushButton::clicked, this,
           &CSearchOptionsDlg::reject);
   new ControlTips(this, res::kSearchOptionsDialog, &CSearchOptionsDlg::TipText);
 }
 
-int CSearchOptionsDlg::DoModal(QWidget* owner) {
+int CSearchOptionsDlg::DoModal(WizardState& state, QWidget* owner) {
   // Modal over its owner's window (the wizard) only, so that a worker's
   // box stays within reach while the dialog is up.
   if (owner && parentWidget() != owner) setParent(owner, windowFlags());
   setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
   Build();
+  m_state = state;
   OnInitDialog();
-  return exec() == QDialog::Accepted ? kIdOk : kIdCancel;
+  if (exec() != QDialog::Accepted) return id::kCancel;
+  state = m_state;
+  return id::kOk;
 }
 
 void CSearchOptionsDlg::OnInitDialog() {
   // Every run starts from the template's states, as a newly made window does.
-  for (const ControlTemplate& control : res::kSearchOptionsDialog.controls) {
+  for (const res::ControlTemplate& control : res::kSearchOptionsDialog.controls) {
     if (QWidget* widget = FindControl(this, control.id)) {
       widget->setEnabled(true);
       widget->setVisible(true);
     }
   }
   UpdateData(false);
-  if (!m_bExtFilter) FindControl(this, 1042)->setEnabled(false);
-  if (!m_bNameFilter) FindControl(this, 1041)->setEnabled(false);
-  if (!m_bDeletedDirFilter) FindControl(this, 1044)->setEnabled(false);
-  // The edit of the deleted-directory filter follows its field alone: with
-  // the filter on from an earlier run it stays enabled in a disabled group.
-  if (!m_bDeletedDirsEnabled) {
-    for (int id : {1043, 1047, 1045}) FindControl(this, id)->setEnabled(false);
+  if (!m_state.m_bExtFilter) FindControl(this, id::kExtFilter)->setEnabled(false);
+  if (!m_state.m_bNameFilter) FindControl(this, id::kNameFilter)->setEnabled(false);
+  if (!m_state.m_bDeletedDirFilter) FindControl(this, id::kDeletedDirFilter)->setEnabled(false);
+  // The deleted-directory filter may be used only when the search descends
+  // into deleted directories. Its edit follows its field alone: with the
+  // filter on from an earlier run it stays enabled in a disabled group.
+  if (!m_state.m_bSearchDeletedDirs) {
+    for (int control : {id::kDeletedDirFilterCheck, id::kDeletedDirLabel, id::kDeletedDirGroup})
+      FindControl(this, control)->setEnabled(false);
   } else {
-    FindControl(this, 1046)->setVisible(false);
+    FindControl(this, id::kDeletedDirNote)->setVisible(false);
   }
-  if (QWidget* first = FindControl(this, 1039)) first->setFocus();
+  if (QWidget* first = FindControl(this, id::kNameFilterCheck)) first->setFocus();
 }
 
 void CSearchOptionsDlg::DoDataExchange(DataExchange& dx) {
-  dx.Check(1039, m_bNameFilter);
-  dx.Text(1041, m_strNameFilter, 8);
-  dx.Check(1040, m_bExtFilter);
-  dx.Text(1042, m_strExtFilter, 3);
-  dx.Check(1043, m_bDeletedDirFilter);
-  dx.Text(1044, m_strDeletedDirFilter, 8);
+  dx.Check(id::kNameFilterCheck, m_state.m_bNameFilter);
+  dx.Text(id::kNameFilter, m_state.m_strNameFilter, 8);
+  dx.Check(id::kExtFilterCheck, m_state.m_bExtFilter);
+  dx.Text(id::kExtFilter, m_state.m_strExtFilter, 3);
+  dx.Check(id::kDeletedDirFilterCheck, m_state.m_bDeletedDirFilter);
+  dx.Text(id::kDeletedDirFilter, m_state.m_strDeletedDirFilter, 8);
 }
 
 bool CSearchOptionsDlg::UpdateData(bool save_and_validate) {
@@ -96,18 +103,22 @@ void CSearchOptionsDlg::OnFilterCheck(int32_t& field, int edit_id) {
   UpdateData(false);
 }
 
-void CSearchOptionsDlg::OnNameFilterCheck() { OnFilterCheck(m_bNameFilter, 1041); }
-void CSearchOptionsDlg::OnExtFilterCheck() { OnFilterCheck(m_bExtFilter, 1042); }
-void CSearchOptionsDlg::OnDeletedDirFilterCheck() { OnFilterCheck(m_bDeletedDirFilter, 1044); }
+void CSearchOptionsDlg::OnNameFilterCheck() {
+  OnFilterCheck(m_state.m_bNameFilter, id::kNameFilter);
+}
+void CSearchOptionsDlg::OnExtFilterCheck() { OnFilterCheck(m_state.m_bExtFilter, id::kExtFilter); }
+void CSearchOptionsDlg::OnDeletedDirFilterCheck() {
+  OnFilterCheck(m_state.m_bDeletedDirFilter, id::kDeletedDirFilter);
+}
 
 void CSearchOptionsDlg::OnOK() {
   UpdateData(true);
   const char* missing = nullptr;
-  if (m_bExtFilter && m_strExtFilter.isEmpty()) {
+  if (m_state.m_bExtFilter && m_state.m_strExtFilter.isEmpty()) {
     missing = "Please give a valid extention to search";
-  } else if (m_bNameFilter && m_strNameFilter.isEmpty()) {
+  } else if (m_state.m_bNameFilter && m_state.m_strNameFilter.isEmpty()) {
     missing = "Please give a filename/substring to search";
-  } else if (m_bDeletedDirFilter && m_strDeletedDirFilter.isEmpty()) {
+  } else if (m_state.m_bDeletedDirFilter && m_state.m_strDeletedDirFilter.isEmpty()) {
     missing = "Please give a deleted directory name or its substring to search";
   }
   if (missing) {
@@ -120,11 +131,13 @@ void CSearchOptionsDlg::OnOK() {
 
 void CSearchOptionsDlg::reject() { done(QDialog::Rejected); }
 
-QString CSearchOptionsDlg::TipText(int id) {
-  switch (id) {
-    case 1041: return QStringLiteral("Give 8 character long file name or substring of filename");
-    case 1042: return QStringLiteral("Give 3 character long extention");
-    case 1045: return QStringLiteral("Available only if [Search deleted directories] option is enabled");
+QString CSearchOptionsDlg::TipText(int control) {
+  switch (control) {
+    case id::kNameFilter:
+      return QStringLiteral("Give 8 character long file name or substring of filename");
+    case id::kExtFilter: return QStringLiteral("Give 3 character long extention");
+    case id::kDeletedDirGroup:
+      return QStringLiteral("Available only if [Search deleted directories] option is enabled");
     default: return {};
   }
 }

@@ -1,11 +1,12 @@
 #pragma once
 // The search options dialog: the name, extension and deleted-directory
 // filters, each a check box that switches it on and an edit for its text.
-// The caller sets the fields, runs DoModal() and reads the six filter
-// fields back only when it returns kIdOk.
+// It edits a copy of the wizard's settings, which OK stores and Cancel drops.
 #include <QDialog>
 #include <QString>
 #include <cstdint>
+
+#include "ui/wizard/wizard_state.h"
 
 namespace quorvane::ui {
 
@@ -18,19 +19,12 @@ class CSearchOptionsDlg : public QDialog {
   CSearchOptionsDlg();
   ~CSearchOptionsDlg() override;
 
-  // Runs the dialog modally over `owner` (a page of the wizard): 1 (OK) or
-  // 2 (Cancel, Escape, closed).
-  int DoModal(QWidget* owner = nullptr);
-
-  // The search descends into deleted directories, so the deleted-directory
-  // filter may be used. Set before every run.
-  int32_t m_bDeletedDirsEnabled = 0;
-  int32_t m_bNameFilter = 0;
-  QString m_strNameFilter;         // at most 8 characters
-  int32_t m_bExtFilter = 0;
-  QString m_strExtFilter;          // at most 3 characters
-  int32_t m_bDeletedDirFilter = 0;
-  QString m_strDeletedDirFilter;   // at most 8 characters
+  // Runs the dialog modally over `owner` (a page of the wizard) on a copy
+  // of `state`; the deleted-directory filter may be used when the search
+  // descends into deleted directories. OK stores the copy into `state` and
+  // returns 1; Cancel, Escape and the close box leave `state` as it was
+  // and return 2.
+  int DoModal(WizardState& state, QWidget* owner = nullptr);
 
   void OnNameFilterCheck();
   void OnExtFilterCheck();
@@ -38,7 +32,7 @@ class CSearchOptionsDlg : public QDialog {
   void OnOK();
 
   // The tip text of a control (empty: none).
-  static QString TipText(int id);
+  static QString TipText(int control);
 
  public slots:
   void reject() override;
@@ -50,6 +44,7 @@ class CSearchOptionsDlg : public QDialog {
   bool UpdateData(bool save_and_validate);
   void OnFilterCheck(int32_t& field, int edit_id);
 
+  WizardState m_state;  // the copy being edited, during a run
   bool built_ = false;
 };
 

@@ -3,33 +3,18 @@
 #include <QDir>
 #include <QPushButton>
 
-#include "res/dialogs/output_dir_page.h"
 #include "recovery/engine_texts.h"
+#include "recovery/message_box_host.h"
+#include "res/dialogs/output_dir_page.h"
 #include "ui/message_boxes.h"
+#include "ui/windows_family.h"
 #include "ui/wizard/folder_chooser.h"
 #include "ui/wizard/wizard_sheet.h"
-#include "recovery/message_box_host.h"
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
 
 namespace quorvane::ui {
 namespace {
 
-bool IsNtFamilySystem() {
-#ifdef Q_OS_WIN
-  // GetVersion's top bit is clear on the NT family.
-  return (GetVersion() & 0x80000000u) == 0;
-#else
-  return false;
-#endif
-}
-
-CUndeletePage1::SystemQuery& NtFamilyQuery() {
-  static CUndeletePage1::SystemQuery query = IsNtFamilySystem;
-  return query;
-}
+namespace id = res::output_dir_page;
 
 const QString kCaption = QString::fromLatin1(texts::kAppCaption);
 
@@ -41,19 +26,16 @@ QString CurrentDirectory() { return QDir::toNativeSeparators(QDir::currentPath()
 CUndeletePage1::CUndeletePage1(WizardContext& context)
     : CWizardPage(res::kOutputDirPage, context) {}
 
-CUndeletePage1::SystemQuery CUndeletePage1::SetNtFamilyQuery(SystemQuery query) {
-  SystemQuery previous = std::move(NtFamilyQuery());
-  NtFamilyQuery() = std::move(query);
-  return previous;
+void CUndeletePage1::DoDataExchange(DataExchange& dx) {
+  dx.Text(id::kDirectory, m_strOutputDir);
 }
-
-void CUndeletePage1::DoDataExchange(DataExchange& dx) { dx.Text(1024, m_strOutputDir); }
 
 void CUndeletePage1::OnInitDialog() {
   CWizardPage::OnInitDialog();
-  connect(Control<QPushButton>(1015), &QPushButton::clicked, this, &CUndeletePage1::OnBrowse);
+  connect(Control<QPushButton>(id::kBrowse), &QPushButton::clicked, this,
+          &CUndeletePage1::OnBrowse);
   ShowCurrentDirectory();
-  if (NtFamilyQuery()()) {
+  if (IsNtFamilySystem()) {
     const int answer = ShowModalMessageBox(
         this,
         QStringLiteral("Quorvane cannot undelete files deleted by Windows NT/2000/XP\n"

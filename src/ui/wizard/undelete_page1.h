@@ -2,7 +2,6 @@
 // Page 1: the output directory. The chosen directory becomes the process's
 // current directory, into which the engine writes every recovered file.
 #include <QString>
-#include <functional>
 
 #include "ui/wizard/wizard_page.h"
 
@@ -19,11 +18,6 @@ class CUndeletePage1 : public CWizardPage {
   void OnBrowse();
 
   const QString& OutputDir() const { return m_strOutputDir; }
-
-  // Whether this is a Windows NT-family system, whose deletions cannot be
-  // undone; tests put their own answer in place. Returns the previous.
-  using SystemQuery = std::function<bool()>;
-  static SystemQuery SetNtFamilyQuery(SystemQuery query);
 
  protected:
   void OnInitDialog() override;

@@ -14,6 +14,8 @@
 
 namespace quorvane::ui {
 
+namespace id = res::undelete_by_name_page;
+
 CUndeletePage2::CUndeletePage2(WizardContext& context)
     : CWizardPage(res::kUndeleteByNamePage, context), m_boxes(m_reports) {}
 
@@ -24,15 +26,15 @@ CUndeletePage2::~CUndeletePage2() {
 }
 
 void CUndeletePage2::DoDataExchange(DataExchange& dx) {
-  m_ctlStatus = Control<QLabel>(1028);
-  m_ctlProgress = Control<ProgressCtrl>(1029);
-  dx.Text(1017, m_strFilePath);
+  m_ctlStatus = Control<QLabel>(id::kStatus);
+  m_ctlProgress = Control<ProgressCtrl>(id::kProgress);
+  dx.Text(id::kFilePath, m_strFilePath);
 }
 
 void CUndeletePage2::OnInitDialog() {
   CWizardPage::OnInitDialog();
-  m_undeleteButton = Control<QPushButton>(1018);
-  m_abortButton = Control<QPushButton>(1032);
+  m_undeleteButton = Control<QPushButton>(id::kUndelete);
+  m_abortButton = Control<QPushButton>(id::kAbort);
   connect(m_undeleteButton, &QPushButton::clicked, this, &CUndeletePage2::OnUndelete);
   connect(m_abortButton, &QPushButton::clicked, this, &CUndeletePage2::OnAbort);
   m_abortButton->setEnabled(false);

@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "recovery/engine_texts.h"
+#include "recovery/message_box_host.h"
 #include "res/dialogs/search_setup_page.h"
 #include "ui/message_boxes.h"
 #include "ui/wizard/control_tips.h"
@@ -14,10 +15,11 @@
 #include "volume/directory_lookup.h"
 #include "volume/drive_table.h"
 #include "volume/mount_table.h"
-#include "recovery/message_box_host.h"
 
 namespace quorvane::ui {
 namespace {
+
+namespace id = res::search_setup_page;
 
 const QString kCaption = QString::fromLatin1(texts::kAppCaption);
 
@@ -26,21 +28,24 @@ const QString kCaption = QString::fromLatin1(texts::kAppCaption);
 CUndeletePage3::CUndeletePage3(WizardContext& context) : CWizardPage(res::kSearchSetupPage, context) {}
 
 void CUndeletePage3::DoDataExchange(DataExchange& dx) {
-  dx.Text(1024, m_strDirectory);
-  dx.Check(1030, m_bRecurse);
-  dx.Check(1031, m_bSearchDeletedDirs);
-  dx.Check(1038, m_bSkipUnrecoverable);
+  WizardState& state = context_.state;
+  dx.Text(id::kDirectory, m_strDirectory);
+  dx.Check(id::kRecurse, state.m_bRecurse);
+  dx.Check(id::kSearchDeletedDirs, state.m_bSearchDeletedDirs);
+  dx.Check(id::kSkipUnrecoverable, state.m_bSkipUnrecoverable);
 }
 
 void CUndeletePage3::OnInitDialog() {
   CWizardPage::OnInitDialog();
-  connect(Control<QPushButton>(1015), &QPushButton::clicked, this, &CUndeletePage3::OnBrowse);
-  connect(Control<QCheckBox>(1030), &QCheckBox::clicked, this, &CUndeletePage3::OnRecursive);
-  connect(Control<QPushButton>(1043), &QPushButton::clicked, this,
+  connect(Control<QPushButton>(id::kBrowse), &QPushButton::clicked, this,
+          &CUndeletePage3::OnBrowse);
+  connect(Control<QCheckBox>(id::kRecurse), &QCheckBox::clicked, this,
+          &CUndeletePage3::OnRecursive);
+  connect(Control<QPushButton>(id::kMoreOptions), &QPushButton::clicked, this,
           &CUndeletePage3::OnMoreSearchOptions);
-  Control(1031)->setEnabled(false);
-  m_bSkipUnrecoverable = 1;
+  Control(id::kSearchDeletedDirs)->setEnabled(false);
   WizardState& state = context_.state;
+  state.m_bSkipUnrecoverable = 1;
   state.m_bExtFilter = 0;
   state.m_bNameFilter = 0;
   state.m_bDeletedDirFilter = 0;
@@ -56,7 +61,7 @@ bool CUndeletePage3::OnSetActive() {
 void CUndeletePage3::OnRecursive() {
   UpdateData(true);
   // Only the box's state changes: its check mark and field stay.
-  Control(1031)->setEnabled(m_bRecurse != 0);
+  Control(id::kSearchDeletedDirs)->setEnabled(context_.state.m_bRecurse != 0);
 }
 
 void CUndeletePage3::OnBrowse() {
@@ -84,11 +89,7 @@ bool CUndeletePage3::OnWizardNext() {
                         kMbIconExclamation);
     return false;
   }
-  WizardState& state = context_.state;
-  state.m_strSearchDir = *short_form;
-  state.m_bRecurse = m_bRecurse;
-  state.m_bSearchDeletedDirs = m_bSearchDeletedDirs;
-  state.m_bSkipUnrecoverable = m_bSkipUnrecoverable;
+  context_.state.m_strSearchDir = *short_form;
   return true;
 }
 
@@ -129,36 +130,23 @@ std::optional<QString> CUndeletePage3::ShortForm(const QString& directory) {
 }
 
 void CUndeletePage3::OnMoreSearchOptions() {
+  // The check boxes into the state first: the dialog goes by whether the
+  // search descends into deleted directories.
   UpdateData(true);
-  CSearchOptionsDlg& dialog = m_dlgSearchOptions;
-  WizardState& state = context_.state;
-  dialog.m_bDeletedDirsEnabled = m_bSearchDeletedDirs;
-  dialog.m_bNameFilter = state.m_bNameFilter;
-  dialog.m_strNameFilter = state.m_strNameFilter;
-  dialog.m_bExtFilter = state.m_bExtFilter;
-  dialog.m_strExtFilter = state.m_strExtFilter;
-  dialog.m_bDeletedDirFilter = state.m_bDeletedDirFilter;
-  dialog.m_strDeletedDirFilter = state.m_strDeletedDirFilter;
-  if (dialog.DoModal(this) != kIdOk) return;
-  state.m_bNameFilter = dialog.m_bNameFilter;
-  state.m_strNameFilter = dialog.m_strNameFilter;
-  state.m_bExtFilter = dialog.m_bExtFilter;
-  state.m_strExtFilter = dialog.m_strExtFilter;
-  state.m_bDeletedDirFilter = dialog.m_bDeletedDirFilter;
-  state.m_strDeletedDirFilter = dialog.m_strDeletedDirFilter;
+  m_dlgSearchOptions.DoModal(context_.state, this);
 }
 
-QString CUndeletePage3::TipText(int id) {
-  switch (id) {
-    case 1030:
+QString CUndeletePage3::TipText(int control) {
+  switch (control) {
+    case id::kRecurse:
       return QStringLiteral(
           "Enable this option if you want to search recursively the subdirectories in the "
           "selected directory.");
-    case 1031:
+    case id::kSearchDeletedDirs:
       return QStringLiteral(
           "Enable this option if you also want to search deleted directories for undeletable "
           "files.");
-    case 1038:
+    case id::kSkipUnrecoverable:
       return QStringLiteral(
           "Enable this if you are searching for executable/binary files and disable if you are "
           "searching data/text files");

@@ -1,9 +1,9 @@
 #pragma once
 // Page 3: the search-setup page. The user names the directory to search and
-// how to search it; Next checks the directory, takes its short (8.3) form
-// and stores the settings into WizardState for the results page.
+// how to search it: the check boxes exchange with WizardState's flags, and
+// Next checks the directory and stores its short (8.3) form there for the
+// results page.
 #include <QString>
-#include <cstdint>
 #include <optional>
 
 #include "ui/wizard/search_options_dlg.h"
@@ -24,13 +24,10 @@ class CUndeletePage3 : public CWizardPage {
   void OnMoreSearchOptions();
 
   // The tip text of a control (empty: none).
-  static QString TipText(int id);
+  static QString TipText(int control);
 
   CSearchOptionsDlg m_dlgSearchOptions;
-  QString m_strDirectory;            // as typed or chosen (long form)
-  int32_t m_bRecurse = 0;
-  int32_t m_bSearchDeletedDirs = 0;
-  int32_t m_bSkipUnrecoverable = 0;
+  QString m_strDirectory;  // as typed or chosen (long form)
 
  protected:
   void OnInitDialog() override;

@@ -13,14 +13,8 @@
 #include "ui/wizard/wizard_state.h"
 
 namespace quorvane::ui {
-namespace {
 
-std::string Latin1Bytes(const QString& text) {
-  const QByteArray bytes = text.toLatin1();
-  return std::string(bytes.constData(), size_t(bytes.size()));
-}
-
-}  // namespace
+namespace id = res::results_page;
 
 CUndeletePage4::CUndeletePage4(WizardContext& context)
     : CWizardPage(res::kResultsPage, context), m_boxes(m_reports) {}
@@ -33,10 +27,10 @@ CUndeletePage4::~CUndeletePage4() {
 
 void CUndeletePage4::OnInitDialog() {
   CWizardPage::OnInitDialog();
-  m_ctlCaption = Control<QLabel>(1033);
-  m_ctlStatus = Control<QLabel>(1028);
-  m_ctlProgress = Control<ProgressCtrl>(1029);
-  m_ctlList = Control<QTreeView>(1020);
+  m_ctlCaption = Control<QLabel>(id::kCaption);
+  m_ctlStatus = Control<QLabel>(id::kStatus);
+  m_ctlProgress = Control<ProgressCtrl>(id::kProgress);
+  m_ctlList = Control<QTreeView>(id::kList);
   m_model = new ResultListModel(this);
   m_ctlList->setModel(m_model);
   m_ctlList->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -49,9 +43,9 @@ void CUndeletePage4::OnInitDialog() {
   palette.setColor(QPalette::Inactive, QPalette::HighlightedText, palette.color(QPalette::Text));
   m_ctlList->setPalette(palette);
 
-  m_showFilesButton = Control<QPushButton>(1021);
-  m_undeleteButton = Control<QPushButton>(1018);
-  m_abortButton = Control<QPushButton>(1032);
+  m_showFilesButton = Control<QPushButton>(id::kShowFiles);
+  m_undeleteButton = Control<QPushButton>(id::kUndelete);
+  m_abortButton = Control<QPushButton>(id::kAbort);
   connect(m_showFilesButton, &QPushButton::clicked, this, &CUndeletePage4::OnShowFiles);
   connect(m_undeleteButton, &QPushButton::clicked, this, &CUndeletePage4::OnUndelete);
   connect(m_abortButton, &QPushButton::clicked, this, &CUndeletePage4::OnAbort);
@@ -81,23 +75,11 @@ void CUndeletePage4::OnShowFiles() {
   // have been joined yet.
   if (m_worker.Running()) m_worker.Join();
   m_model->Clear();
-  const WizardState& state = context_.state;
-  auto search = std::make_unique<SearchSettings>();
-  search->strSearchDir = Latin1Bytes(state.m_strSearchDir);
+  auto search = std::make_unique<SearchSettings>(ToSearchSettings(context_.state));
   m_showFilesButton->setEnabled(false);
   m_undeleteButton->setEnabled(false);
   m_abortButton->setEnabled(true);
-  search->bSearchRecurse = state.m_bRecurse;
-  search->bSearchDeletedDirs = state.m_bSearchDeletedDirs;
-  search->bSearchSkipUnrecoverable = state.m_bSkipUnrecoverable;
   g_bPage4Abort.store(0);
-  // The filter texts go over whether their filters are on or off.
-  search->bSearchExtFilter = state.m_bExtFilter;
-  search->bSearchNameFilter = state.m_bNameFilter;
-  search->bSearchDeletedDirFilter = state.m_bDeletedDirFilter;
-  SetFilterText(search->szSearchExtFilter, Latin1Bytes(state.m_strExtFilter));
-  SetFilterText(search->szSearchNameFilter, Latin1Bytes(state.m_strNameFilter));
-  SetFilterText(search->szSearchDeletedDirFilter, Latin1Bytes(state.m_strDeletedDirFilter));
   m_ctlStatus->setText(QStringLiteral("Searching the file system for undeletable files..."));
   // Every search blinks from the empty bar, whatever the last run left.
   m_ctlProgress->SetRange32(0, 0);

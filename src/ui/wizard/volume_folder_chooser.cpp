@@ -16,17 +16,6 @@ constexpr int kFilledRole = Qt::UserRole + 1;
 
 QString DriveName(int32_t drive) { return QStringLiteral("%1:").arg(QChar(u'A' + drive - 1)); }
 
-VolumeFolderChooser& Chooser() {
-  static VolumeFolderChooser chooser = [](QWidget* owner, const QString& title,
-                                          DriveSource& drives) {
-    VolumeFolderDialog dialog(drives, title, owner);
-    // Modal over the wizard only: a worker's box stays within reach.
-    dialog.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
-    return dialog.exec() == QDialog::Accepted ? dialog.SelectedPath() : QString();
-  };
-  return chooser;
-}
-
 }  // namespace
 
 VolumeFolderDialog::VolumeFolderDialog(DriveSource& drives, const QString& title, QWidget* owner)
@@ -92,39 +81,11 @@ QString VolumeFolderDialog::SelectedPath() const {
   return selected.front()->data(0, kPathRole).toString();
 }
 
-bool VolumeFolderDialog::Select(const QString& path) {
-  QTreeWidgetItem* found = nullptr;
-  for (int i = 0; i < tree_->topLevelItemCount() && !found; ++i) {
-    QTreeWidgetItem* drive = tree_->topLevelItem(i);
-    if (!path.startsWith(drive->data(0, kPathRole).toString().chopped(1), Qt::CaseInsensitive))
-      continue;
-    found = drive;
-    QStringList components = path.mid(2).split(u'\\', Qt::SkipEmptyParts);
-    for (const QString& component : components) {
-      found->setExpanded(true);  // fills it
-      QTreeWidgetItem* next = nullptr;
-      for (int c = 0; c < found->childCount() && !next; ++c) {
-        if (found->child(c)->text(0).compare(component, Qt::CaseInsensitive) == 0)
-          next = found->child(c);
-      }
-      found = next;
-      if (!found) break;
-    }
-  }
-  if (!found) return false;
-  tree_->setCurrentItem(found);
-  found->setSelected(true);
-  return true;
-}
-
 QString ChooseVolumeFolder(QWidget* owner, const QString& title, DriveSource& drives) {
-  return Chooser()(owner, title, drives);
-}
-
-VolumeFolderChooser SetVolumeFolderChooser(VolumeFolderChooser chooser) {
-  VolumeFolderChooser previous = std::move(Chooser());
-  Chooser() = std::move(chooser);
-  return previous;
+  VolumeFolderDialog dialog(drives, title, owner);
+  // Modal over the wizard only: a worker's box stays within reach.
+  dialog.setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
+  return dialog.exec() == QDialog::Accepted ? dialog.SelectedPath() : QString();
 }
 
 }  // namespace quorvane::ui

@@ -6,7 +6,6 @@
 // as C:\My Documents\Letters.
 #include <QDialog>
 #include <QString>
-#include <functional>
 
 #include "volume/directory_lookup.h"
 
@@ -23,11 +22,6 @@ class VolumeFolderDialog : public QDialog {
 
   // The drive path of the selected directory, or empty when none is selected.
   QString SelectedPath() const;
-  // Selects the directory `path` names (as SelectedPath() gives it),
-  // opening the directories on the way. False when it is not listed.
-  bool Select(const QString& path);
-
-  QTreeWidget* tree() const { return tree_; }
 
  private:
   void AddDrives();
@@ -39,12 +33,7 @@ class VolumeFolderDialog : public QDialog {
 };
 
 // Runs the chooser and returns the chosen drive path, or an empty text when
-// the user cancels. Tests put their own chooser in its place.
+// the user cancels.
 QString ChooseVolumeFolder(QWidget* owner, const QString& title, DriveSource& drives);
-
-using VolumeFolderChooser =
-    std::function<QString(QWidget* owner, const QString& title, DriveSource& drives)>;
-// Returns the previous chooser.
-VolumeFolderChooser SetVolumeFolderChooser(VolumeFolderChooser chooser);
 
 }  // namespace quorvane::ui

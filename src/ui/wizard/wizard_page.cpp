@@ -5,7 +5,7 @@
 
 namespace quorvane::ui {
 
-CWizardPage::CWizardPage(const DialogTemplate& dialog, WizardContext& context)
+CWizardPage::CWizardPage(const res::DialogTemplate& dialog, WizardContext& context)
     : context_(context), dialog_(dialog) {}
 
 CWizardPage::~CWizardPage() = default;

@@ -16,7 +16,7 @@
 #include <QWidget>
 #include <vector>
 
-#include "ui/dialog_template.h"
+#include "res/dialog_template.h"
 #include "ui/find_control.h"
 #include "ui/wizard/data_exchange.h"
 #include "ui/wizard/wizard_context.h"
@@ -27,11 +27,11 @@ class CWizardPage : public QWidget {
   Q_OBJECT
 
  public:
-  CWizardPage(const DialogTemplate& dialog, WizardContext& context);
+  CWizardPage(const res::DialogTemplate& dialog, WizardContext& context);
   ~CWizardPage() override;
 
   QString Title() const;
-  const DialogTemplate& dialog() const { return dialog_; }
+  const res::DialogTemplate& dialog() const { return dialog_; }
   bool IsCreated() const { return created_; }
   // Makes the controls and runs OnInitDialog(), once.
   void Create();
@@ -78,7 +78,7 @@ class CWizardPage : public QWidget {
   WizardContext& context_;
 
  private:
-  const DialogTemplate& dialog_;
+  const res::DialogTemplate& dialog_;
   std::vector<QWidget*> controls_;
   bool created_ = false;
   bool first_activation_ = true;

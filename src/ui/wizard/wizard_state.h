@@ -1,9 +1,13 @@
 #pragma once
 // The search settings that pass from the search-setup page and the search
-// options dialog to the results page. Flags hold 0 or 1, as a check box
-// gives them. Read and written on the user-interface thread only.
+// options dialog to the results page. The search-setup page exchanges its
+// controls with the directory and option flags here; the options dialog
+// edits a copy and stores it on OK. Flags hold 0 or 1, as a check box gives
+// them. Read and written on the user-interface thread only.
 #include <QString>
 #include <cstdint>
+
+#include "recovery/search_settings.h"
 
 namespace quorvane::ui {
 
@@ -19,5 +23,9 @@ struct WizardState {
   int32_t m_bRecurse = 0;
   QString m_strSearchDir;  // short (8.3) form, no trailing backslash
 };
+
+// The settings a search reads, texts as their Latin-1 bytes. The filter
+// texts go over whether their filters are on or off.
+SearchSettings ToSearchSettings(const WizardState& state);
 
 }  // namespace quorvane::ui

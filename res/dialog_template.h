@@ -1,11 +1,13 @@
 #pragma once
 // Dialog templates: each dialog and page is a table of controls with their
-// identifiers, texts, styles and positions in dialog units. BuildDialog()
-// turns a table into widgets; FindControl() finds them again by identifier.
+// identifiers, texts, styles and positions in dialog units. Each template's
+// header names its control identifiers beside the table, in a namespace of
+// its own (res::results_page::kStatus); the user interface builds the
+// widgets from the table and finds them again by those names.
 #include <cstdint>
 #include <span>
 
-namespace quorvane::ui {
+namespace quorvane::res {
 
 enum class ControlKind {
   kPushButton,
@@ -32,6 +34,10 @@ inline constexpr uint32_t kMultiSelect = 1u << 7;  // list view: several rows at
 
 // A control without an identifier has id 0 and cannot be found by id.
 inline constexpr int kNoId = 0;
+// The platform's identifiers of a dialog's OK and Cancel buttons; a modal
+// run ends with the identifier of the button that ended it.
+inline constexpr int kOkId = 1;
+inline constexpr int kCancelId = 2;
 
 struct ControlTemplate {
   int id;
@@ -51,4 +57,4 @@ struct DialogTemplate {
   std::span<const ControlTemplate> controls;  // template order = tab order
 };
 
-}  // namespace quorvane::ui
+}  // namespace quorvane::res
