@@ -6,6 +6,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include "res/dialogs/about_dialog.h"
+#include "res/dialogs/launcher_dialog.h"
 #include "ui/about_dlg.h"
 #include "ui_test_support.h"
 #include "volume/drive_table.h"
@@ -13,39 +15,31 @@
 namespace quorvane::testing {
 namespace {
 
-class LauncherTest : public ::testing::Test {
- protected:
-  void SetUp() override { launcher_.show(); }
-  DriveTable drives_;
-  ui::CLauncherDlg launcher_{drives_};
-};
-
-TEST_F(LauncherTest, EscapeAndCloseLeaveTheWindowOpenExitEndsIt) {
-  QApplication::setActiveWindow(&launcher_);
-  QTest::keyClick(&launcher_, Qt::Key_Escape);
-  EXPECT_TRUE(launcher_.isVisible());
-  launcher_.close();
-  EXPECT_TRUE(launcher_.isVisible());
-  launcher_.SystemMenu()->actions()[1]->trigger();  // Close
-  EXPECT_TRUE(launcher_.isVisible());
-  Click(&launcher_, 1);
-  EXPECT_FALSE(launcher_.isVisible());
-  EXPECT_EQ(launcher_.result(), QDialog::Accepted);
-}
-
-TEST_F(LauncherTest, SystemMenuCommandSixteenOpensTheAboutBox) {
-  QAction* about_entry = launcher_.SystemMenu()->actions().back();
-  EXPECT_EQ(about_entry->data().toInt(), 16);
-  QString title;
+TEST(LauncherTest, EndsOnlyByExitAndItsSystemMenuOpensTheAboutBox) {
+  DriveTable drives;
+  ui::CLauncherDlg launcher(drives);
+  launcher.show();
+  // Command 16 of the system menu: the about box, closed by its OK.
+  QString about_title;
   QTimer::singleShot(0, [&] {
-    auto* about = qobject_cast<ui::CAboutDlg*>(QApplication::activeModalWidget());
-    if (!about) return;
-    title = about->windowTitle();
-    Click(about, 1);
+    if (auto* about = qobject_cast<ui::CAboutDlg*>(QApplication::activeModalWidget())) {
+      about_title = about->windowTitle();
+      Click(about, res::about_dialog::kOk);
+    }
   });
+  QAction* about_entry = launcher.SystemMenu()->actions().back();
+  EXPECT_EQ(about_entry->data().toInt(), 16);
   about_entry->trigger();
-  EXPECT_EQ(title, QStringLiteral("About Quorvane"));
-  EXPECT_TRUE(launcher_.isVisible());
+  EXPECT_EQ(about_title, QStringLiteral("About Quorvane"));
+
+  QApplication::setActiveWindow(&launcher);
+  QTest::keyClick(&launcher, Qt::Key_Escape);
+  launcher.close();
+  launcher.SystemMenu()->actions()[1]->trigger();  // Close
+  EXPECT_TRUE(launcher.isVisible()) << "Escape, close or Close ended the main window";
+  Click(&launcher, res::launcher_dialog::kExit);
+  EXPECT_FALSE(launcher.isVisible());
+  EXPECT_EQ(launcher.result(), QDialog::Accepted);
 }
 
 }  // namespace

@@ -3,19 +3,23 @@
 // checked in place; the current directory left as it was.
 #include <gmock/gmock.h>
 
+#include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
-#include <QTest>
 #include <filesystem>
 
 #include <sys/stat.h>
 
+#include "res/dialogs/search_setup_page.h"
 #include "support/mtools_volume.h"
 #include "ui_test_support.h"
 #include "volume/drive_table.h"
 
 namespace quorvane::testing {
 namespace {
+
+using res::search_setup_page::kDirectory;
+const QString kMissing = QStringLiteral("Directory does not exist !");
 
 // /My Documents/Letters 2024   /DOCS/OLD   /README.TXT (a file)   /Gone (deleted)
 class Page3Test : public WizardFixture {
@@ -37,6 +41,29 @@ class Page3Test : public WizardFixture {
     StartWizard(drives_);
     Forward(2);
   }
+  // Types `directory` and presses Next: true when the page moved on (and
+  // has been come back to), false when it refused with kMissing.
+  bool Accepted(const QString& directory) {
+    const size_t boxes_before = boxes_.boxes().size();
+    const QString stored_before = launcher_->state().m_strSearchDir;
+    Type(&launcher_->page3(), kDirectory, directory);
+    sheet().Next();
+    QApplication::processEvents();
+    if (sheet().ActiveIndex() == 3) {
+      EXPECT_EQ(boxes_.boxes().size(), boxes_before);
+      sheet().Back();
+      QApplication::processEvents();
+      EXPECT_EQ(ui::FindControl<QLineEdit>(&launcher_->page3(), kDirectory)->text(), directory)
+          << "the edit keeps the long form";
+      return true;
+    }
+    EXPECT_EQ(sheet().ActiveIndex(), 2);
+    EXPECT_EQ(launcher_->state().m_strSearchDir, stored_before);
+    EXPECT_EQ(boxes_.boxes().size(), boxes_before + 1);
+    EXPECT_EQ(boxes_.boxes().back().text, kMissing);
+    EXPECT_EQ(boxes_.boxes().back().style, 48u);
+    return false;
+  }
 
   static inline std::unique_ptr<TempDir> dir_;
   static inline std::unique_ptr<MtoolsVolume> volume_;
@@ -45,10 +72,14 @@ class Page3Test : public WizardFixture {
 };
 
 TEST_F(Page3Test, NextStoresTheShortFormOfLiveDirectoriesAndRefusesTheRest) {
-  const QString missing = QStringLiteral("Directory does not exist !");
+  // The options as the page first shows them.
+  auto check_box = [&](int id) { return ui::FindControl<QCheckBox>(&launcher_->page3(), id); };
+  EXPECT_FALSE(check_box(res::search_setup_page::kRecurse)->isChecked());
+  EXPECT_FALSE(check_box(res::search_setup_page::kSearchDeletedDirs)->isEnabled());
+  EXPECT_TRUE(check_box(res::search_setup_page::kSkipUnrecoverable)->isChecked());
   struct Case {
     const char* typed;
-    const char* stored;  // nullptr: refused with `missing`
+    const char* stored;  // nullptr: refused
   };
   const Case cases[] = {
       {"C:\\My Documents", "C:\\MYDOCU~1"},
@@ -57,30 +88,13 @@ TEST_F(Page3Test, NextStoresTheShortFormOfLiveDirectoriesAndRefusesTheRest) {
       {"C:\\Nowhere", nullptr}, {"C:\\README.TXT", nullptr}, {"C:\\Gone", nullptr},
       {"D:\\", nullptr}, {"C:\\DOCS\\OLD\\X", nullptr}};
   const QString cwd = QDir::currentPath();
-  auto* edit = ui::FindControl<QLineEdit>(&launcher_->page3(), 1024);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
-    const size_t boxes_before = boxes_.boxes().size();
-    const QString stored_before = launcher_->state().m_strSearchDir;
-    edit->clear();
-    QTest::keyClicks(edit, QString::fromLatin1(c.typed));
-    sheet().Next();
-    QApplication::processEvents();
-    EXPECT_EQ(QDir::currentPath(), cwd);
+    ASSERT_EQ(Accepted(QString::fromLatin1(c.typed)), c.stored != nullptr);
     if (c.stored) {
-      ASSERT_EQ(sheet().ActiveIndex(), 3);
       EXPECT_EQ(launcher_->state().m_strSearchDir, QString::fromLatin1(c.stored));
-      EXPECT_EQ(boxes_.boxes().size(), boxes_before);
-      sheet().Back();
-      QApplication::processEvents();
-      EXPECT_EQ(edit->text(), QString::fromLatin1(c.typed)) << "the edit keeps the long form";
-    } else {
-      EXPECT_EQ(sheet().ActiveIndex(), 2);
-      EXPECT_EQ(launcher_->state().m_strSearchDir, stored_before);
-      ASSERT_EQ(boxes_.boxes().size(), boxes_before + 1);
-      EXPECT_EQ(boxes_.boxes().back().text, missing);
-      EXPECT_EQ(boxes_.boxes().back().style, 48u);
     }
+    EXPECT_EQ(QDir::currentPath(), cwd);
   }
 }
 
@@ -104,24 +118,15 @@ TEST_F(Page3Test, HostDirectoriesAreCheckedWithoutEnteringThem) {
   };
   const Case cases[] = {{sub, sub}, {sub + "/", sub}, {host.File("file.txt"), ""},
                         {host.File("missing"), ""}};
-  auto* edit = ui::FindControl<QLineEdit>(&launcher_->page3(), 1024);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
-    edit->setText(QString::fromStdString(c.typed));
-    sheet().Next();
-    QApplication::processEvents();
+    ASSERT_EQ(Accepted(QString::fromStdString(c.typed)), !c.stored.empty());
+    if (!c.stored.empty()) {
+      EXPECT_EQ(launcher_->state().m_strSearchDir, QString::fromStdString(c.stored));
+    }
     struct stat now {};
     ASSERT_EQ(stat(".", &now), 0);
     EXPECT_EQ(now.st_ino, before.st_ino) << "the current directory changed";
-    if (c.stored.empty()) {
-      EXPECT_EQ(sheet().ActiveIndex(), 2);
-      EXPECT_EQ(boxes_.boxes().back().text, QStringLiteral("Directory does not exist !"));
-    } else {
-      ASSERT_EQ(sheet().ActiveIndex(), 3);
-      EXPECT_EQ(launcher_->state().m_strSearchDir, QString::fromStdString(c.stored));
-      sheet().Back();
-      QApplication::processEvents();
-    }
   }
 }
 
@@ -134,12 +139,7 @@ TEST_F(Page3Test, AHostDirectoryOnADrivesMountedVolumeIsCheckedAsThatDrivesDirec
   const std::string device = BlockDeviceHolding(host.path());
   if (device.empty()) GTEST_SKIP() << "no block device in /dev holds " << host.str();
   drives_.Map('D', device);
-  auto* edit = ui::FindControl<QLineEdit>(&launcher_->page3(), 1024);
-  edit->setText(QString::fromStdString(host.File("sub")));
-  sheet().Next();
-  QApplication::processEvents();
-  EXPECT_EQ(sheet().ActiveIndex(), 2);
-  EXPECT_EQ(boxes_.boxes().back().text, QStringLiteral("Directory does not exist !"));
+  EXPECT_FALSE(Accepted(QString::fromStdString(host.File("sub"))));
 }
 
 }  // namespace

@@ -3,33 +3,31 @@
 // Back during a search and a recovery, coming back to the page.
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeView>
 
 #include "held_drives.h"
+#include "res/dialogs/results_page.h"
+#include "res/dialogs/search_setup_page.h"
 #include "support/mtools_volume.h"
 #include "support/run_command.h"
-#include "ui/progress_ctrl.h"
 #include "ui_test_support.h"
 
 namespace quorvane::testing {
 namespace {
 
-using ::testing::ElementsAre;
-using ui::FindControl;
-
-constexpr int kList = 1020, kShowFiles = 1021, kUndelete = 1018, kAbort = 1032, kStatus = 1028,
-              kProgress = 1029, kCaption = 1033;
+using namespace res::results_page;
+namespace setup = res::search_setup_page;
 const QString kDone = QStringLiteral("List of undeletable files ...");
 const std::string E5 = "\xE5";
 
 // Clusters of 512 bytes:
+//   /OLD.BIN (deleted; its first cluster reused by KEEP.TXT: not recoverable)
 //   /DOCS/REPORT.DOC (deleted)  /DOCS/KEEP.TXT (live)  /DOCS/OLD/PLAN.TXT (deleted)
 //   /GONE/INNER.BIN (the whole tree deleted)
 //   /TWINS/AB.BIN, /TWINS/CB.BIN (both deleted: the same stored name)
@@ -39,16 +37,20 @@ class Page4Test : public WizardFixture {
   static void SetUpTestSuite() {
     dir_ = std::make_unique<TempDir>();
     volume_ = std::make_unique<MtoolsVolume>(dir_->File("vol.img"));
+    volume_->AddFile("/OLD.BIN", PatternBytes(300, 9));  // cluster 3, after the root's
     volume_->MakeDirectory("/DOCS").MakeDirectory("/DOCS/OLD").MakeDirectory("/GONE");
     volume_->MakeDirectory("/TWINS").MakeDirectory("/My Documents");
     volume_->AddFile("/DOCS/REPORT.DOC", PatternBytes(5000, 1))
-        .AddFile("/DOCS/KEEP.TXT", PatternBytes(300, 2))
         .AddFile("/DOCS/OLD/PLAN.TXT", PatternBytes(1234, 3))
         .AddFile("/GONE/INNER.BIN", PatternBytes(700, 4))
         .AddFile("/TWINS/AB.BIN", PatternBytes(600, 5))
         .AddFile("/TWINS/CB.BIN", PatternBytes(900, 6))
         .AddFile("/My Documents/Long report name.txt", PatternBytes(2100, 7))
         .AddFile("/BIG.BIN", PatternBytes(2 << 20, 8));
+    // KEEP.TXT takes cluster 3 (this mtools looks for a free cluster after
+    // the hint), in a directory whose slots no deletion has freed.
+    volume_->Delete("/OLD.BIN").SetNextFreeCluster(2).AddFile("/DOCS/KEEP.TXT",
+                                                               PatternBytes(300, 2));
     for (const char* path : {"/DOCS/REPORT.DOC", "/DOCS/OLD/PLAN.TXT", "/TWINS/AB.BIN",
                              "/TWINS/CB.BIN", "/My Documents/Long report name.txt", "/BIG.BIN"})
       volume_->Delete(path);
@@ -61,39 +63,33 @@ class Page4Test : public WizardFixture {
   }
   // Sets page 3 as a user would (deleted directories searched when
   // recursing) and moves on to this page.
-  void GoToPage4(const QString& directory, bool recurse = true) {
+  void GoToPage4(const QString& directory, bool recurse = true, bool skip_unrecoverable = true) {
     ui::CUndeletePage3& page3 = launcher_->page3();
-    auto* edit = FindControl<QLineEdit>(&page3, 1024);
-    edit->clear();
-    QTest::keyClicks(edit, directory);
+    Type(&page3, setup::kDirectory, directory);
     auto set = [&](int id, bool on) {
-      auto* box = FindControl<QCheckBox>(&page3, id);
+      auto* box = ui::FindControl<QCheckBox>(&page3, id);
       if (box->isChecked() != on) QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, 5));
     };
-    set(1030, true);  // enables 1031
-    set(1031, recurse);
-    set(1030, recurse);
+    set(setup::kRecurse, true);  // enables the next one
+    set(setup::kSearchDeletedDirs, recurse);
+    set(setup::kRecurse, recurse);
+    set(setup::kSkipUnrecoverable, skip_unrecoverable);
     Forward(1);
   }
   // Sets page 3, moves on and lists the files.
   void ShowFiles(const QString& directory, bool recurse = true) {
     GoToPage4(directory, recurse);
-    Press(kShowFiles);
+    Click(&page(), kShowFiles);
     ASSERT_TRUE(WaitForReady());
   }
 
   ui::CUndeletePage4& page() { return launcher_->page4(); }
-  QPushButton* Button(int id) { return FindControl<QPushButton>(&page(), id); }
-  QString Text(int id) { return FindControl<QLabel>(&page(), id)->text(); }
-  const quorvane::ProgressState& Progress() {
-    return FindControl<ui::ProgressCtrl>(&page(), kProgress)->state();
-  }
-  void Press(int id) { QTest::mouseClick(Button(id), Qt::LeftButton); }
+  bool Enabled(int id) { return ui::FindControl<QPushButton>(&page(), id)->isEnabled(); }
   // Ready: no worker, Show Files and Undelete enabled, Abort disabled.
   bool WaitForReady() {
     return WaitFor([&] {
-      return !page().WorkerRunning() && Button(kShowFiles)->isEnabled() &&
-             Button(kUndelete)->isEnabled() && !Button(kAbort)->isEnabled();
+      return !page().WorkerRunning() && Enabled(kShowFiles) && Enabled(kUndelete) &&
+             !Enabled(kAbort);
     });
   }
   // The list as quorvane-cli search prints it: top row first.
@@ -118,7 +114,7 @@ class Page4Test : public WizardFixture {
     return -1;
   }
   void Select(int row) {
-    auto* selection = FindControl<QTreeView>(&page(), kList)->selectionModel();
+    auto* selection = ui::FindControl<QTreeView>(&page(), kList)->selectionModel();
     selection->clear();
     selection->select(page().Rows().index(row, 0),
                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -134,36 +130,44 @@ TEST_F(Page4Test, ShowFilesListsWhatTheCommandLineSearchListsInTheSameOrder) {
   struct Case {
     QString directory;
     std::vector<std::string> cli_options;
-    QString name_filter, ext_filter;
+    QString name_filter, ext_filter, deleted_dir_filter;
   };
   const Case cases[] = {
-      {"C:\\", {}, {}, {}},
-      {"C:", {"--name", "rep", "--ext", "doc"}, "rep", "doc"},
+      {"C:\\", {}, {}, {}, {}},
+      {"C:", {"--name", "rep"}, "rep", {}, {}},
+      {"C:", {"--ext", "doc"}, {}, "doc", {}},
+      {"C:\\", {"--all"}, {}, {}, {}},
+      {"C:\\", {"--deleted-dir", "one"}, {}, {}, "one"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.directory.toStdString());
+    SCOPED_TRACE(&c - cases);
     if (sheet().ActiveIndex() == 3) sheet().Back();
-    GoToPage4(c.directory);
-    launcher_->state().m_bNameFilter = !c.name_filter.isEmpty();
-    launcher_->state().m_strNameFilter = c.name_filter;
-    launcher_->state().m_bExtFilter = !c.ext_filter.isEmpty();
-    launcher_->state().m_strExtFilter = c.ext_filter;
+    const bool all = std::ranges::count(c.cli_options, "--all") > 0;
+    GoToPage4(c.directory, true, !all);
+    ui::WizardState& state = launcher_->state();
+    state.m_bNameFilter = !c.name_filter.isEmpty();
+    state.m_strNameFilter = c.name_filter;
+    state.m_bExtFilter = !c.ext_filter.isEmpty();
+    state.m_strExtFilter = c.ext_filter;
+    state.m_bDeletedDirFilter = !c.deleted_dir_filter.isEmpty();
+    state.m_strDeletedDirFilter = c.deleted_dir_filter;
 
-    Press(kShowFiles);
-    EXPECT_EQ(Text(kStatus), QStringLiteral("Searching the file system for undeletable files..."));
-    EXPECT_TRUE(Button(kAbort)->isEnabled());
+    Click(&page(), kShowFiles);
+    EXPECT_EQ(TextOf(&page(), kStatus),
+              QStringLiteral("Searching the file system for undeletable files..."));
+    EXPECT_TRUE(Enabled(kAbort));
     ASSERT_TRUE(WaitForReady());
 
     std::vector<std::string> args = {"--drive", "C:=" + volume_->path(), "search", "--recurse",
                                      "--deleted-dirs"};
     args.insert(args.end(), c.cli_options.begin(), c.cli_options.end());
-    args.push_back(launcher_->state().m_strSearchDir.toStdString());
+    args.push_back(state.m_strSearchDir.toStdString());
     const CommandResult cli = RunCli(args);
     ASSERT_EQ(cli.status, 0) << cli.output;
     EXPECT_EQ(ListedRows(), cli.output);
     EXPECT_GT(page().Rows().rowCount(), 0);
-    EXPECT_EQ(Text(kCaption), kDone);
-    EXPECT_EQ(Progress().high, 0);
+    EXPECT_EQ(TextOf(&page(), kCaption), kDone);
+    EXPECT_EQ(ProgressOf(&page(), kProgress).high, 0);
   }
   EXPECT_TRUE(boxes_.boxes().empty());
 }
@@ -176,7 +180,7 @@ TEST_F(Page4Test, TwoRowsOfOneStoredNameBothLeadToTheFirstEntry) {
   // entry of that name in the directory: AB.BIN's.
   for (int row : {0, 1}) {
     Select(row);
-    Press(kUndelete);
+    Click(&page(), kUndelete);
     ASSERT_TRUE(WaitForReady());
     EXPECT_EQ(ReadFileBytes(Recovered(twin)), PatternBytes(600, 5)) << row;
   }
@@ -187,7 +191,7 @@ TEST_F(Page4Test, AbortAndBackDuringASearchAndComingBack) {
   for (bool back : {false, true}) {
     SCOPED_TRACE(back ? "Back" : "Abort");
     drives_.HoldNextDataRead();
-    Press(kShowFiles);
+    Click(&page(), kShowFiles);
     ASSERT_TRUE(drives_.WaitUntilHeld());
     if (back) {
       sheet().Back();
@@ -196,38 +200,39 @@ TEST_F(Page4Test, AbortAndBackDuringASearchAndComingBack) {
       // Back on the page while the worker still holds a cluster: cleared.
       Forward(1);
       EXPECT_EQ(page().Rows().rowCount(), 0);
-      EXPECT_EQ(Text(kStatus), QStringLiteral(" "));
-      EXPECT_EQ(Progress().high, 0);
+      EXPECT_EQ(TextOf(&page(), kStatus), QStringLiteral(" "));
+      EXPECT_EQ(ProgressOf(&page(), kProgress).high, 0);
     } else {
-      Press(kAbort);
-      EXPECT_FALSE(Button(kAbort)->isEnabled());
+      Click(&page(), kAbort);
+      EXPECT_FALSE(Enabled(kAbort));
     }
     EXPECT_EQ(page().AbortFlag().load(), 1);
     // One worker at a time: two searches would write into one list.
     EXPECT_TRUE(page().WorkerRunning());
-    EXPECT_FALSE(Button(kShowFiles)->isEnabled());
-    EXPECT_FALSE(Button(kUndelete)->isEnabled());
+    EXPECT_FALSE(Enabled(kShowFiles));
+    EXPECT_FALSE(Enabled(kUndelete));
 
     drives_.Release();
     ASSERT_TRUE(WaitForReady());
     if (back) {
       // Nothing the ended run reported after the page was cleared lands on it.
       EXPECT_EQ(page().Rows().rowCount(), 0);
-      EXPECT_EQ(Text(kStatus), QStringLiteral(" "));
-      EXPECT_NE(Text(kCaption), kDone);
+      EXPECT_EQ(TextOf(&page(), kStatus), QStringLiteral(" "));
+      EXPECT_NE(TextOf(&page(), kCaption), kDone);
       continue;
     }
-    EXPECT_EQ(Text(kCaption), kDone);
+    EXPECT_EQ(TextOf(&page(), kCaption), kDone);
     // Rows of the root cluster in hand may have come; nothing below it.
     for (int i = 0; i < page().Rows().rowCount(); ++i)
-      EXPECT_EQ(page().Rows().Row(i).path.find('\\', 3), std::string::npos) << page().Rows().Row(i).path;
+      EXPECT_EQ(page().Rows().Row(i).path.find('\\', 3), std::string::npos)
+          << page().Rows().Row(i).path;
   }
   // Leaving and coming back when Ready clears the list; the next search
   // starts with a cleared flag and runs to its end.
   sheet().Back();
   Forward(1);
   EXPECT_EQ(page().Rows().rowCount(), 0);
-  Press(kShowFiles);
+  Click(&page(), kShowFiles);
   EXPECT_EQ(page().AbortFlag().load(), 0);
   ASSERT_TRUE(WaitForReady());
   EXPECT_GE(RowOf("C:\\DOCS    \\" + E5 + "EPORT  .DOC"), 0) << ListedRows();
@@ -243,26 +248,25 @@ TEST_F(Page4Test, AbortAndBackDuringARecovery) {
     SCOPED_TRACE(back ? "Back" : "Abort");
     Select(big);
     drives_.HoldNextDataRead();
-    Press(kUndelete);
+    Click(&page(), kUndelete);
     ASSERT_TRUE(drives_.WaitUntilHeld());
     if (back) {
       sheet().Back();
       EXPECT_EQ(sheet().ActiveIndex(), 2);
     } else {
-      Press(kAbort);
-      EXPECT_FALSE(Button(kShowFiles)->isEnabled());
-      EXPECT_FALSE(Button(kUndelete)->isEnabled());
+      Click(&page(), kAbort);
+      EXPECT_FALSE(Enabled(kShowFiles));
+      EXPECT_FALSE(Enabled(kUndelete));
     }
-    EXPECT_EQ(page().AbortFlag().load(), 1);
     drives_.Release();
     ASSERT_TRUE(WaitForReady());
-    EXPECT_EQ(Text(kStatus), QStringLiteral("Undeletion Aborted !"));
+    EXPECT_EQ(TextOf(&page(), kStatus), QStringLiteral("Undeletion Aborted !"));
     EXPECT_LT(ReadFileBytes(Recovered(big_row)).size(), size_t{2} << 20);
     // The next run writes the file afresh: an existing one would be kept.
     std::filesystem::remove(Recovered(big_row));
     if (back) {
       Forward(1);
-      EXPECT_EQ(Text(kStatus), QStringLiteral(" "));
+      EXPECT_EQ(TextOf(&page(), kStatus), QStringLiteral(" "));
     }
   }
   EXPECT_TRUE(boxes_.boxes().empty());

@@ -1,31 +1,28 @@
 // The search options dialog: its checks at OK in their order, its length
-// limits, its tooltips by hit test.
+// limits, Cancel leaving the settings alone, its tooltips by hit test.
 #include <gmock/gmock.h>
 
+#include <QCheckBox>
 #include <QHelpEvent>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
 #include <functional>
 
+#include "res/dialogs/search_options_dialog.h"
 #include "ui/wizard/search_options_dlg.h"
 #include "ui_test_support.h"
-#include "recovery/message_box_host.h"
 
 namespace quorvane::testing {
 namespace {
 
 using ::testing::ElementsAre;
-using ui::FindControl;
-
-constexpr int kNameEdit = 1041, kExtEdit = 1042, kDirCheck = 1043, kDirEdit = 1044, kOk = 1;
+using namespace res::search_options_dialog;
 
 class SearchOptionsTest : public ::testing::Test {
  protected:
-  // Runs the dialog modally; `during` acts on it once it is up. A dialog
-  // still open afterwards is cancelled, so that a failing test ends.
+  // Runs the dialog modally on `state_`; `during` acts on it once it is up.
+  // A dialog still open afterwards is cancelled, so that a failing test ends.
   int Run(const std::function<void()>& during) {
     QTimer::singleShot(0, [&] {
       during();
@@ -33,11 +30,6 @@ class SearchOptionsTest : public ::testing::Test {
     });
     return dialog_.DoModal(state_);
   }
-  void Type(int id, const QString& text) {
-    FindControl<QLineEdit>(&dialog_, id)->clear();
-    QTest::keyClicks(FindControl<QLineEdit>(&dialog_, id), text);
-  }
-  void PressOk() { QTest::mouseClick(FindControl<QPushButton>(&dialog_, kOk), Qt::LeftButton); }
 
   BoxWatcher boxes_;
   ui::WizardState state_;
@@ -49,18 +41,15 @@ TEST_F(SearchOptionsTest, OkChecksExtensionThenNameThenDeletedDirectoryAndEditsA
   state_.m_bNameFilter = state_.m_bExtFilter = state_.m_bDeletedDirFilter = 1;
   std::vector<bool> open_after_each;
   const int result = Run([&] {
-    PressOk();
-    open_after_each.push_back(dialog_.isVisible());
-    Type(kExtEdit, QStringLiteral("TXTX"));
-    PressOk();
-    open_after_each.push_back(dialog_.isVisible());
-    Type(kNameEdit, QStringLiteral("ABCDEFGHIJ"));
-    PressOk();
-    open_after_each.push_back(dialog_.isVisible());
-    Type(kDirEdit, QStringLiteral("123456789"));
-    PressOk();
+    for (auto [edit, text] : {std::pair{kExtFilter, "TXTX"}, std::pair{kNameFilter, "ABCDEFGHIJ"},
+                              std::pair{kDeletedDirFilter, "123456789"}}) {
+      Click(&dialog_, kOk);
+      open_after_each.push_back(dialog_.isVisible());
+      Type(&dialog_, edit, QString::fromLatin1(text));
+    }
+    Click(&dialog_, kOk);
   });
-  EXPECT_EQ(result, quorvane::kIdOk);
+  EXPECT_EQ(result, kOk);
   EXPECT_THAT(open_after_each, ElementsAre(true, true, true));
   EXPECT_THAT(boxes_.Texts(),
               ElementsAre(QStringLiteral("Please give a valid extention to search"),
@@ -75,20 +64,41 @@ TEST_F(SearchOptionsTest, OkChecksExtensionThenNameThenDeletedDirectoryAndEditsA
   EXPECT_EQ(state_.m_strDeletedDirFilter, QStringLiteral("12345678"));
 }
 
+TEST_F(SearchOptionsTest, CancelLeavesTheSettingsAsTheyWere) {
+  state_.m_bSearchDeletedDirs = 1;
+  state_.m_bNameFilter = 1;
+  state_.m_strNameFilter = QStringLiteral("REP");
+  const int result = Run([&] {
+    // Each check box switches its edit as it goes into the dialog's copy.
+    for (int check : {kNameFilterCheck, kExtFilterCheck})
+      QTest::mouseClick(ui::FindControl<QCheckBox>(&dialog_, check), Qt::LeftButton, {},
+                        QPoint(6, 5));
+    EXPECT_FALSE(ui::FindControl(&dialog_, kNameFilter)->isEnabled());
+    EXPECT_TRUE(ui::FindControl(&dialog_, kExtFilter)->isEnabled());
+    Type(&dialog_, kExtFilter, QStringLiteral("DOC"));
+    Click(&dialog_, kCancel);
+  });
+  EXPECT_EQ(result, kCancel);
+  EXPECT_EQ(state_.m_bNameFilter, 1);
+  EXPECT_EQ(state_.m_strNameFilter, QStringLiteral("REP"));
+  EXPECT_EQ(state_.m_bExtFilter, 0);
+  EXPECT_TRUE(state_.m_strExtFilter.isEmpty());
+}
+
 TEST_F(SearchOptionsTest, TooltipsByHitTestAlsoOverDisabledControls) {
-  state_.m_bSearchDeletedDirs = 0;  // the whole group disabled
+  state_.m_bSearchDeletedDirs = 0;  // the whole deleted-directory group disabled
   Run([&] {
     auto tip_over = [&](int id) {
-      QWidget* control = FindControl(&dialog_, id);
+      QWidget* control = ui::FindControl(&dialog_, id);
       const QPoint centre = control->rect().center();
       QHelpEvent event(QEvent::ToolTip, centre, control->mapToGlobal(centre));
       QApplication::sendEvent(control, &event);
       return QToolTip::isVisible() ? QToolTip::text() : QString();
     };
-    ASSERT_FALSE(FindControl(&dialog_, kDirCheck)->isEnabled());
-    EXPECT_EQ(tip_over(kExtEdit), QStringLiteral("Give 3 character long extention"));
+    ASSERT_FALSE(ui::FindControl(&dialog_, kDeletedDirFilterCheck)->isEnabled());
+    EXPECT_EQ(tip_over(kExtFilter), QStringLiteral("Give 3 character long extention"));
     // The group's tip comes before the tips of the controls inside it.
-    EXPECT_EQ(tip_over(kDirCheck),
+    EXPECT_EQ(tip_over(kDeletedDirFilterCheck),
               QStringLiteral("Available only if [Search deleted directories] option is enabled"));
   });
 }

@@ -1,6 +1,8 @@
 #include "ui_test_support.h"
 
 #include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 
@@ -44,10 +46,38 @@ bool WaitFor(const std::function<bool()>& done, int timeout_ms) {
   return QTest::qWaitFor(done, timeout_ms);
 }
 
+namespace {
+
+// The control, or null with the test failed.
+template <typename T>
+T* Control(QWidget* root, int id) {
+  T* control = ui::FindControl<T>(root, id);
+  if (!control) ADD_FAILURE() << "no control " << id;
+  return control;
+}
+
+}  // namespace
+
 void Click(QWidget* root, int id) {
-  auto* button = ui::FindControl<QAbstractButton>(root, id);
-  ASSERT_NE(button, nullptr) << "no button " << id;
-  button->click();
+  if (auto* button = Control<QAbstractButton>(root, id)) QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void Type(QWidget* root, int id, const QString& text) {
+  auto* edit = Control<QLineEdit>(root, id);
+  if (!edit) return;
+  edit->clear();
+  QTest::keyClicks(edit, text);
+}
+
+QString TextOf(QWidget* root, int id) {
+  auto* label = Control<QLabel>(root, id);
+  return label ? label->text() : QString();
+}
+
+const ProgressState& ProgressOf(QWidget* root, int id) {
+  static const ProgressState kNone;
+  auto* bar = Control<ui::ProgressCtrl>(root, id);
+  return bar ? bar->state() : kNone;
 }
 
 }  // namespace quorvane::testing

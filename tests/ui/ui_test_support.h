@@ -1,7 +1,7 @@
 #pragma once
 // Helpers of the wizard's tests: watching and answering message boxes,
-// waiting for the user-interface thread, pressing controls by identifier,
-// and the whole program below the application object.
+// waiting for the user-interface thread, using controls by identifier, and
+// the whole program below the application object.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -15,6 +15,7 @@
 #include "ui/find_control.h"
 #include "ui/launcher_dlg.h"
 #include "ui/message_boxes.h"
+#include "ui/progress_ctrl.h"
 
 namespace quorvane::testing {
 
@@ -52,8 +53,13 @@ class BoxWatcher {
 // Runs the event loop until `done` holds or `timeout_ms` passes.
 bool WaitFor(const std::function<bool()>& done, int timeout_ms = 20000);
 
-// Clicks the button with identifier `id` under `root`; fails when it is missing.
+// The controls with identifier `id` under `root`, used as a person uses
+// them: a click with the mouse, an edit's text replaced by typing. Each
+// fails the test when the control is missing.
 void Click(QWidget* root, int id);
+void Type(QWidget* root, int id, const QString& text);
+QString TextOf(QWidget* root, int id);  // a static's text
+const ProgressState& ProgressOf(QWidget* root, int id);
 
 // A main window on a drive table, its wizard started (not modal, so the test
 // drives it), the output directory a fresh temporary one, every box watched.

@@ -4,9 +4,9 @@
 
 #include <QDir>
 #include <QLineEdit>
-#include <QTest>
 #include <filesystem>
 
+#include "res/dialogs/output_dir_page.h"
 #include "ui_test_support.h"
 #include "volume/drive_table.h"
 
@@ -14,56 +14,50 @@ namespace quorvane::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using ui::FindControl;
-
-constexpr int kEdit = 1024;
+using res::output_dir_page::kDirectory;
 
 class Page1Test : public WizardFixture {
  protected:
-  void SetUp() override {
-    fs::create_directory(out_.path() / "sub");
-    StartWizard(drives_);
-  }
-  QLineEdit* Edit() { return FindControl<QLineEdit>(&launcher_->page1(), kEdit); }
-  void Type(const QString& text) {
-    Edit()->clear();
-    QTest::keyClicks(Edit(), text);
-  }
+  void SetUp() override { StartWizard(drives_); }
+  QString Shown() { return ui::FindControl<QLineEdit>(&launcher_->page1(), kDirectory)->text(); }
   DriveTable drives_;
 };
 
-TEST_F(Page1Test, EmptyAndMissingDirectoriesAreRefusedWithTheirMessages) {
-  const fs::path before = fs::current_path();
-  for (const char* typed : {"", "no-such-dir"}) {
-    Type(QString::fromLatin1(typed));
-    sheet().Next();
-    EXPECT_EQ(sheet().ActiveIndex(), 0);
-    EXPECT_EQ(Edit()->text(), QString::fromLatin1(typed));
-  }
-  EXPECT_THAT(boxes_.Texts(),
-              ::testing::ElementsAre(QStringLiteral("Please give a directory to place undeleted files."),
-                                     QStringLiteral("Directory does not exist !")));
-  for (const SeenBox& box : boxes_.boxes()) {
-    EXPECT_EQ(box.caption, QStringLiteral("Quorvane"));
-    EXPECT_EQ(box.style, 48u);
-  }
-  EXPECT_EQ(fs::current_path(), before);
-}
-
-TEST_F(Page1Test, RelativeAndAbsoluteDirectoriesBecomeCurrent) {
-  Type(QStringLiteral("sub"));
-  sheet().Next();
-  EXPECT_EQ(sheet().ActiveIndex(), 1);
-  EXPECT_EQ(fs::current_path(), out_.path() / "sub");
-  sheet().Back();
-  EXPECT_EQ(Edit()->text(), QStringLiteral("sub")) << "shown as typed";
-
+TEST_F(Page1Test, NextMakesAnExistingDirectoryCurrentAndRefusesTheRest) {
+  fs::create_directory(out_.path() / "sub");
   TempDir other;
-  Type(QDir::toNativeSeparators(QString::fromStdString(other.str())));
-  sheet().Next();
-  EXPECT_EQ(sheet().ActiveIndex(), 1);
-  EXPECT_EQ(fs::current_path(), other.path());
-  EXPECT_TRUE(boxes_.boxes().empty());
+  struct Case {
+    QString typed;
+    fs::path current;     // empty: refused
+    const char* message;  // the refusal's
+  };
+  const Case cases[] = {
+      {"", {}, "Please give a directory to place undeleted files."},
+      {"no-such-dir", {}, "Directory does not exist !"},
+      {"sub", out_.path() / "sub", nullptr},
+      {QDir::toNativeSeparators(QString::fromStdString(other.str())), other.path(), nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed.toStdString());
+    const fs::path before = fs::current_path();
+    const size_t boxes_before = boxes_.boxes().size();
+    Type(&launcher_->page1(), kDirectory, c.typed);
+    sheet().Next();
+    if (c.current.empty()) {
+      EXPECT_EQ(sheet().ActiveIndex(), 0);
+      EXPECT_EQ(fs::current_path(), before);
+      ASSERT_EQ(boxes_.boxes().size(), boxes_before + 1);
+      EXPECT_EQ(boxes_.boxes().back().text, QString::fromLatin1(c.message));
+      EXPECT_EQ(boxes_.boxes().back().caption, QStringLiteral("Quorvane"));
+      EXPECT_EQ(boxes_.boxes().back().style, 48u);
+    } else {
+      ASSERT_EQ(sheet().ActiveIndex(), 1);
+      EXPECT_EQ(fs::current_path(), c.current);
+      EXPECT_EQ(boxes_.boxes().size(), boxes_before);
+      sheet().Back();
+    }
+    EXPECT_EQ(Shown(), c.typed) << "shown as typed";
+  }
   fs::current_path(out_.path());  // before `other` goes
 }
 
@@ -75,7 +69,7 @@ TEST_F(Page1Test, ShowsAndKeepsACurrentDirectoryOfAnyLength) {
   ASSERT_GT(deep.string().size(), 400u);
   ScopedCurrentDir cwd(deep);
   StartWizard(drives_);
-  EXPECT_EQ(Edit()->text(), QString::fromStdString(deep.string()));
+  EXPECT_EQ(Shown(), QString::fromStdString(deep.string()));
   Forward(1);
   EXPECT_EQ(fs::current_path(), deep);
   EXPECT_TRUE(boxes_.boxes().empty());

@@ -1,9 +1,9 @@
 // The buttons each page posts, and Finish ending the wizard.
 #include <gmock/gmock.h>
 
-#include <QLineEdit>
 #include <QPushButton>
 
+#include "res/dialogs/search_setup_page.h"
 #include "ui_test_support.h"
 #include "volume/drive_table.h"
 
@@ -32,7 +32,8 @@ TEST_F(SheetTest, EachPageSetsItsButtonsAfterItsActivationAndFinishEnds) {
   const char* buttons[] = {"-N", "BN", "BN", "BF"};
   for (int page = 1; page < 4; ++page) {
     if (page == 3)  // page 3 goes on only with a directory to search
-      ui::FindControl<QLineEdit>(&launcher_->page3(), 1024)->setText(QString::fromStdString(out_.str()));
+      Type(&launcher_->page3(), res::search_setup_page::kDirectory,
+           QString::fromStdString(out_.str()));
     sheet().Next();
     EXPECT_EQ(sheet().ActiveIndex(), page);
     // Posted: the previous page's buttons hold until the events run.
