@@ -5,14 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/row_text.h"
-#include "volume/sector_reader.h"
-
-#ifdef _WIN32
-#include <io.h>
-#define isatty _isatty
-#else
-#include <unistd.h>
-#endif
+#include "recovery/engine_texts.h"
 
 namespace quorvane::cli {
 
@@ -23,16 +16,6 @@ bool g_quiet = false;
 
 void SetQuiet(bool quiet) { g_quiet = quiet; }
 bool Quiet() { return g_quiet; }
-
-bool StderrIsTerminal() {
-  static const bool terminal = isatty(2) != 0;
-  return terminal;
-}
-
-bool StdoutIsTerminal() {
-  static const bool terminal = isatty(1) != 0;
-  return terminal;
-}
 
 void PrintError(const std::string& text) {
   std::string line = StderrIsTerminal() ? "\r\033[K" : "";
@@ -99,7 +82,7 @@ int StderrMessageBoxes::ShowMessageBox(const std::string& text,
                                        uint32_t style) {
   std::string line = StderrIsTerminal() ? "\r\033[K" : "";
   line.append(caption ? *caption : ProgramTitle()).append(": ").append(text);
-  if (open_failure_ && text == kCreateFileFailed) {
+  if (open_failure_ && text == texts::kCreateFileFailed) {
     if (const std::string why = open_failure_(); !why.empty()) line.append(" (").append(why).append(")");
   }
   line.push_back('\n');

@@ -6,13 +6,11 @@
 #include <string>
 
 #include "recovery/progress_state.h"
-#include "recovery/report.h"
+#include "cli/terminal.h"
 #include "recovery/message_box_host.h"
+#include "recovery/report.h"
 
 namespace quorvane::cli {
-
-bool StderrIsTerminal();
-bool StdoutIsTerminal();
 
 // --quiet: no status texts and no progress bar; messages are still written.
 // Set before any report object is made.
@@ -47,7 +45,6 @@ class StderrProgress final : public ProgressBar {
   void SetStep(int32_t step) override;
   void StepIt() override;
   void SetPos(int32_t pos) override;
-  int32_t GetPos() override { return state_.pos; }
 
  private:
   void Changed();

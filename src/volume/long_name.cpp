@@ -81,21 +81,19 @@ bool NamesEqualIgnoringCase(std::u16string_view a, std::u16string_view b) {
                     [](char16_t x, char16_t y) { return UpcaseUcs2(x) == UpcaseUcs2(y); });
 }
 
-std::string ShortNameText(std::span<const uint8_t> entry) {
-  auto trimmed = [](std::span<const uint8_t> field) {
-    size_t size = field.size();
-    while (size > 0 && field[size - 1] == ' ') --size;
-    return std::string(reinterpret_cast<const char*>(field.data()), size);
+std::string ShortNameText(const DirEntry& entry) {
+  auto trimmed = [](std::string_view field) {
+    return std::string(field.substr(0, field.find_last_not_of(' ') + 1));
   };
-  std::string text = trimmed(entry.first(8));
-  const std::string ext = trimmed(entry.subspan(8, 3));
+  std::string text = trimmed(entry.NameBytes());
+  const std::string ext = trimmed(entry.ExtBytes());
   if (!ext.empty()) text.append(1, '.').append(ext);
   return text;
 }
 
-std::u16string ShortNameShownInLowerCase(std::span<const uint8_t> entry) {
+std::u16string ShortNameShownInLowerCase(const DirEntry& entry) {
   constexpr uint8_t kLowerName = 0x08, kLowerExt = 0x10;
-  const uint8_t bits = entry[12];
+  const uint8_t bits = entry.ntCase;
   if ((bits & (kLowerName | kLowerExt)) == 0) return {};
   std::u16string shown = WidenLatin1(ShortNameText(entry));
   const size_t dot = shown.find(u'.');

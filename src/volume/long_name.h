@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "volume/dir_entry.h"
+
 namespace quorvane {
 
 inline constexpr uint8_t kLongNameLastPart = 0x40;  // ordinal flag of the first entry stored
@@ -32,7 +34,6 @@ class LongNameCollector {
   // since the last short entry make one whole name with its checksum.
   // Forgets the parts either way.
   std::optional<std::u16string> TakeFor(std::span<const uint8_t> entry);
-  void Reset() { next_ = -1; }
 
  private:
   std::array<char16_t, kLongNameMaxParts * kLongNameCharsPerEntry> chars_{};
@@ -51,11 +52,11 @@ bool NamesEqualIgnoringCase(std::u16string_view a, std::u16string_view b);
 // A short entry's name as a path component: the 8 name bytes without their
 // trailing blanks, then a full stop and the extension if it is not blank
 // ("MYDOCU~1", "OLD.D"). Bytes are kept as stored.
-std::string ShortNameText(std::span<const uint8_t> entry);
+std::string ShortNameText(const DirEntry& entry);
 // The short name as systems that keep case bits show it: the name part and
-// the extension in lower case where byte 12 sets 0x08 and 0x10 for them
+// the extension in lower case where the case byte sets 0x08 and 0x10 for them
 // (ASCII letters only); empty when neither bit is set.
-std::u16string ShortNameShownInLowerCase(std::span<const uint8_t> entry);
+std::u16string ShortNameShownInLowerCase(const DirEntry& entry);
 // Bytes widened one for one into UCS-2 (the Latin-1 reading).
 std::u16string WidenLatin1(std::string_view bytes);
 

@@ -12,7 +12,7 @@
 
 #include "ui/wizard/search_options_dlg.h"
 #include "ui_test_support.h"
-#include "volume/message_box_host.h"
+#include "recovery/message_box_host.h"
 
 namespace quorvane::testing {
 namespace {

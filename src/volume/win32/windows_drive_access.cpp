@@ -8,6 +8,7 @@
 // arguments the front ends call Discover, which lists the system's FAT32
 // volumes as "D: \\.\D:" lines; that is what `quorvane-cli drives` prints.
 // A letter missing from the table still reaches the system's volume.
+#include "volume/boot_sector.h"
 #include "volume/drive_table.h"
 
 #include <windows.h>
@@ -62,11 +63,9 @@ std::string VolumeNameOf(const std::string& path) {
 // a volume image standing in for a drive.
 bool BootSectorSaysFat32(DriveTable& table, int32_t drive) {
   auto device = table.OpenDrive(drive);
-  std::array<uint8_t, 512> sector{};
+  std::array<uint8_t, BootSector::kSize> sector{};
   if (!device || device->ReadAt(0, sector) != 0) return false;
-  constexpr std::string_view kFat32Type = "FAT32   ";  // at offset 82 of a FAT32 boot sector
-  return sector[510] == 0x55 && sector[511] == 0xAA &&
-         std::equal(kFat32Type.begin(), kFat32Type.end(), sector.begin() + 82);
+  return BootSector::Parse(sector)->SaysFat32();
 }
 
 }  // namespace
