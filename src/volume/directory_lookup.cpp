@@ -132,7 +132,7 @@ std::optional<std::string> DirectoryLookup::ShortPath(std::u16string_view path) 
   if (!parsed) return std::nullopt;
   VolumeSession session(drives_, parsed->drive);
   if (!session.usable()) return std::nullopt;
-  std::string short_path{static_cast<char>('A' + parsed->drive - 1), ':'};
+  std::string short_path{DriveLetter(parsed->drive), ':'};
   if (!session.Walk(parsed->components, short_path)) return std::nullopt;
   return short_path;
 }

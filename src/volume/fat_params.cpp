@@ -62,10 +62,14 @@ uint32_t FatParams::FatSectorOf(uint32_t cluster) const {
   return static_cast<uint32_t>(m_nReservedSectors) + (cluster >> 7);
 }
 
+uint32_t FatParams::FatEntryAt(std::span<const uint8_t> fat_bytes, size_t offset) {
+  return LoadLe32(fat_bytes, offset) & kFatEntryMask;
+}
+
 ReadResult<uint32_t> FatParams::ReadFatEntry(SectorReader& reader, uint32_t cluster) const {
   auto sector = reader.ReadSectors(m_nDrive, FatSectorOf(cluster), 1);
   if (!sector) return Fail(sector.error());
-  return LoadLe32(*sector, FatOffsetOf(cluster)) & kFatEntryMask;
+  return FatEntryAt(*sector, FatOffsetOf(cluster));
 }
 
 }  // namespace quorvane

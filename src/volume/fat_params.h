@@ -61,6 +61,8 @@ struct FatParams {
   ReadResult<uint32_t> ReadFatEntry(SectorReader& reader, uint32_t cluster) const;
 
   static bool IsEndOfChain(uint32_t value) { return value >= kEndOfChain; }
+  // The FAT entry stored at `offset` of FAT bytes: its low 28 bits.
+  static uint32_t FatEntryAt(std::span<const uint8_t> fat_bytes, size_t offset);
 };
 
 }  // namespace quorvane

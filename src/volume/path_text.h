@@ -27,4 +27,7 @@ inline int32_t DriveNumber(char letter) {
   return (c >= 'a' && c <= 'z' ? c - 32 : c) - 64;
 }
 
+// The letter of drive number `drive` (1 to 26).
+inline char DriveLetter(int32_t drive) { return static_cast<char>('A' + drive - 1); }
+
 }  // namespace quorvane

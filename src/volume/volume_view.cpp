@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "volume/little_endian.h"
 
 namespace quorvane {
 
@@ -49,7 +48,7 @@ ReadResult<uint32_t> VolumeView::FatEntry(uint32_t cluster) {
   const uint32_t fat_sector = cluster >> 7;
   if (const SectorBuffer* chunk = FatChunk(fat_sector / kFatChunkSectors)) {
     const size_t offset = (fat_sector % kFatChunkSectors) * kSectorSize + FatParams::FatOffsetOf(cluster);
-    if (offset + 4 <= chunk->size()) return uint32_t{LoadLe32(*chunk, offset) & kFatEntryMask};
+    if (offset + 4 <= chunk->size()) return FatParams::FatEntryAt(*chunk, offset);
   }
   // The chunk could not be read whole (or lies past the FAT): read the one
   // sector, so that the failure returned is exactly this sector's.

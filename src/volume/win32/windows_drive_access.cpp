@@ -27,7 +27,6 @@ namespace quorvane {
 namespace {
 
 bool IsDriveNumber(int32_t drive) { return drive >= 1 && drive <= 26; }
-char LetterOf(int32_t drive) { return static_cast<char>('A' + drive - 1); }
 
 std::string FullPath(const std::string& path) {
   const std::string relative = path.empty() ? "." : path;
@@ -73,10 +72,10 @@ bool BootSectorSaysFat32(DriveTable& table, int32_t drive) {
 std::unique_ptr<BlockDevice> DriveTable::OpenDrive(int32_t drive) {
   if (!IsDriveNumber(drive)) return nullptr;
   const std::string mapped = PathOf(drive);
-  if (!mapped.empty() && mapped != VolumeFileDevice::VolumePath(LetterOf(drive)))
+  if (!mapped.empty() && mapped != VolumeFileDevice::VolumePath(DriveLetter(drive)))
     return VolumeFileDevice::Open(mapped);
   if (auto device = Vwin32Device::Open(drive)) return device;
-  return VolumeFileDevice::Open(VolumeFileDevice::VolumePath(LetterOf(drive)));
+  return VolumeFileDevice::Open(VolumeFileDevice::VolumePath(DriveLetter(drive)));
 }
 
 bool DriveTable::VolumeHoldsDirectory(int32_t drive, const std::string& directory) {
@@ -84,7 +83,7 @@ bool DriveTable::VolumeHoldsDirectory(int32_t drive, const std::string& director
   // The letter of the volume read for `drive`. An image file is no volume of
   // its own: writing beside it never reuses its clusters.
   const std::string mapped = PathOf(drive);
-  const char letter = mapped.empty() ? LetterOf(drive)
+  const char letter = mapped.empty() ? DriveLetter(drive)
                       : mapped.starts_with("\\\\.\\") ? DriveLetterOf(mapped)
                                                         : 0;
   if (letter == 0) return false;
