@@ -80,7 +80,6 @@ struct SilentReports final : MessageBoxHost, StatusText, ProgressBar, ResultList
   void InsertRowAtTop(const std::string& column0, const std::string&) override {
     if (rows.size() < kRowsKept) rows.push_back(column0);
   }
-  void SetEnabled(bool) override {}
 
   static constexpr size_t kRowsKept = 4;
   std::vector<std::string> rows;  // the first rows found, for the undelete target
