@@ -12,10 +12,6 @@ namespace quorvane {
 
 namespace {
 
-bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
-
-bool IsLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
-
 // One operation on one drive: the volume stays open and its FAT and
 // directory clusters are cached while the object lives.
 class VolumeSession {
@@ -101,31 +97,6 @@ class VolumeSession {
 };
 
 }  // namespace
-
-bool IsDrivePath(std::u16string_view text) {
-  return text.size() >= 2 && IsLetter(text[0]) && text[1] == u':';
-}
-
-std::optional<DrivePath> ParseDrivePath(std::u16string_view text) {
-  if (!IsDrivePath(text)) return std::nullopt;
-  DrivePath path;
-  path.drive = DriveNumber(static_cast<char>(text[0]));
-  size_t pos = 2;
-  while (pos < text.size()) {
-    size_t end = pos;
-    while (end < text.size() && !IsSeparator(text[end])) ++end;
-    std::u16string component(text.substr(pos, end - pos));
-    pos = end + 1;
-    if (component == u"..") {
-      if (!path.components.empty()) path.components.pop_back();
-      continue;
-    }
-    while (!component.empty() && (component.back() == u'.' || component.back() == u' '))
-      component.pop_back();
-    if (!component.empty()) path.components.push_back(std::move(component));
-  }
-  return path;
-}
 
 std::optional<std::string> DirectoryLookup::ShortPath(std::u16string_view path) {
   const auto parsed = ParseDrivePath(path);

@@ -1,7 +1,9 @@
 #pragma once
-// Drive paths as bytes: "C:\DOCS\REPORT.TXT", the deleted mark 0xE5 and all.
-// Only the letters a to z have a case here; every other byte stays as it is.
+// Drive paths: "C:\DOCS\REPORT.TXT" as bytes (the deleted mark 0xE5 and
+// all), where only the letters a to z have a case and every other byte stays
+// as it is; and as text typed by a person.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +28,21 @@ inline int32_t DriveNumber(char letter) {
   const unsigned char c = static_cast<unsigned char>(letter);
   return (c >= 'a' && c <= 'z' ? c - 32 : c) - 64;
 }
+
+// Drive paths as the wizard takes them from a person: text, either slash.
+// A drive path taken apart: "C:\DOCS\Old" gives drive 3 and {"DOCS", "Old"}.
+struct DrivePath {
+  int32_t drive = 0;
+  std::vector<std::u16string> components;
+};
+
+// Whether `text` is a drive path: a letter and a colon first.
+bool IsDrivePath(std::u16string_view text);
+// Splits a drive path at backslashes (or slashes). Empty components and "."
+// are dropped, ".." takes back the component before it (none above the
+// root), and trailing dots and blanks of a component are dropped as the
+// platform drops them. None when `text` is no drive path.
+std::optional<DrivePath> ParseDrivePath(std::u16string_view text);
 
 // The letter of drive number `drive` (1 to 26).
 inline char DriveLetter(int32_t drive) { return static_cast<char>('A' + drive - 1); }
