@@ -10,6 +10,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "volume/dir_entry.h"
 
@@ -39,6 +40,36 @@ class LongNameCollector {
   std::array<char16_t, kLongNameMaxParts * kLongNameCharsPerEntry> chars_{};
   size_t parts_ = 0;  // number of parts the name has
   int next_ = -1;     // number of the part to come; 0 = the name is whole, -1 = no name
+  uint8_t checksum_ = 0;
+};
+
+// Gathers the long name left before a deleted short entry. A delete marks
+// the first byte of every part 0xE5, so the parts lose their numbers and the
+// short name its first letter; the characters and the checksum stay. The
+// parts that stand right before the short entry and carry one checksum are
+// its name, the nearest part first. The checksum then also tells the short
+// name's lost first byte, which must agree with the long name's first
+// letter. Feed it every entry of a directory in order.
+class DeletedLongNameCollector {
+ public:
+  // Takes one 32-byte entry with attribute 0x0F, deleted or not.
+  void AddPart(std::span<const uint8_t> entry);
+  // Forgets the parts (a short entry that takes none of them).
+  void Forget() { parts_.clear(); }
+
+  struct Found {
+    std::u16string longName;
+    // The short name's first byte as stored before the delete; none when
+    // the long name begins past ASCII and the checksum leaves more than one.
+    std::optional<uint8_t> firstByte;
+  };
+  // The long name of the deleted short entry `entry`, if the parts seen
+  // since the last short entry make one whose checksum the short name gives
+  // with the first byte the long name implies. Forgets the parts either way.
+  std::optional<Found> TakeFor(const DirEntry& entry);
+
+ private:
+  std::vector<std::array<char16_t, kLongNameCharsPerEntry>> parts_;  // in entry order
   uint8_t checksum_ = 0;
 };
 
