@@ -5,14 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/row_text.h"
-#include "volume/sector_reader.h"
-
-#ifdef _WIN32
-#include <io.h>
-#define isatty _isatty
-#else
-#include <unistd.h>
-#endif
+#include "recovery/engine_texts.h"
 
 namespace quorvane::cli {
 
@@ -23,16 +16,6 @@ bool g_quiet = false;
 
 void SetQuiet(bool quiet) { g_quiet = quiet; }
 bool Quiet() { return g_quiet; }
-
-bool StderrIsTerminal() {
-  static const bool terminal = isatty(2) != 0;
-  return terminal;
-}
-
-bool StdoutIsTerminal() {
-  static const bool terminal = isatty(1) != 0;
-  return terminal;
-}
 
 void PrintError(const std::string& text) {
   std::string line = StderrIsTerminal() ? "\r\033[K" : "";
@@ -58,38 +41,17 @@ StderrProgress::~StderrProgress() {
   if (drawn_) std::fputc('\n', stderr);
 }
 
-void StderrProgress::SetRange32(int32_t low, int32_t high) {
-  state_.SetRange32(low, high);
-  Changed();
-}
-
-void StderrProgress::DeltaPos(int32_t delta) {
-  state_.DeltaPos(delta);
-  Changed();
-}
-
-void StderrProgress::SetStep(int32_t step) { state_.SetStep(step); }
-
-void StderrProgress::StepIt() {
-  state_.StepIt();
-  Changed();
-}
-
-void StderrProgress::SetPos(int32_t pos) {
-  state_.SetPos(pos);
-  Changed();
-}
-
-void StderrProgress::Changed() {
+void StderrProgress::ShowState() {
   if (!draw_) return;
-  const int64_t span = static_cast<int64_t>(state_.high) - state_.low;
+  const ProgressState& at = state();
+  const int64_t span = static_cast<int64_t>(at.high) - at.low;
   const int cells =
-      span <= 0 ? 0 : static_cast<int>((state_.pos - state_.low) * int64_t{kBarCells} / span);
+      span <= 0 ? 0 : static_cast<int>((at.pos - at.low) * int64_t{kBarCells} / span);
   if (cells == last_cells_) return;
   last_cells_ = cells;
   std::string bar = "\r[" + std::string(static_cast<size_t>(cells), '#') +
                     std::string(static_cast<size_t>(kBarCells - cells), ' ') + "] " +
-                    std::to_string(state_.pos) + "/" + std::to_string(state_.high);
+                    std::to_string(at.pos) + "/" + std::to_string(at.high);
   std::fputs(bar.c_str(), stderr);
   drawn_ = true;
 }
@@ -99,7 +61,7 @@ int StderrMessageBoxes::ShowMessageBox(const std::string& text,
                                        uint32_t style) {
   std::string line = StderrIsTerminal() ? "\r\033[K" : "";
   line.append(caption ? *caption : ProgramTitle()).append(": ").append(text);
-  if (open_failure_ && text == kCreateFileFailed) {
+  if (open_failure_ && text == texts::kCreateFileFailed) {
     if (const std::string why = open_failure_(); !why.empty()) line.append(" (").append(why).append(")");
   }
   line.push_back('\n');

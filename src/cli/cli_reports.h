@@ -6,13 +6,11 @@
 #include <string>
 
 #include "recovery/progress_state.h"
-#include "recovery/report.h"
+#include "cli/terminal.h"
 #include "recovery/message_box_host.h"
+#include "recovery/report.h"
 
 namespace quorvane::cli {
-
-bool StderrIsTerminal();
-bool StdoutIsTerminal();
 
 // --quiet: no status texts and no progress bar; messages are still written.
 // Set before any report object is made.
@@ -38,22 +36,15 @@ class StderrStatus final : public StatusText {
 
 // Keeps the bar's state; draws it on standard error only when that is a
 // terminal, redrawing when the shown fraction changes.
-class StderrProgress final : public ProgressBar {
+class StderrProgress final : public ShownProgressBar {
  public:
   StderrProgress();
   ~StderrProgress() override;
-  void SetRange32(int32_t low, int32_t high) override;
-  void DeltaPos(int32_t delta) override;
-  void SetStep(int32_t step) override;
-  void StepIt() override;
-  void SetPos(int32_t pos) override;
-  int32_t GetPos() override { return state_.pos; }
 
  private:
-  void Changed();
+  void ShowState() override;
   bool draw_;
   bool drawn_ = false;
-  ProgressState state_;
   int last_cells_ = -1;
 };
 

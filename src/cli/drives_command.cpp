@@ -14,7 +14,7 @@ int RunDrivesCommand(DriveTable& drives, const std::vector<std::string>& args) {
   // One line a drive: "C: PATH", then where its volume is mounted, if anywhere.
   std::string table;
   for (const auto& [drive, path] : drives.entries())
-    table.append(1, static_cast<char>('A' + drive - 1)).append(": ").append(path).append(MountNote(drives, drive)).append("\n");
+    table.append(1, DriveLetter(drive)).append(": ").append(path).append(MountNote(drives, drive)).append("\n");
   std::fwrite(table.data(), 1, table.size(), stdout);
   return std::fflush(stdout) == 0 ? 0 : 1;
 }

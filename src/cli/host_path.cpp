@@ -102,7 +102,7 @@ std::optional<std::string> DriveDirectoryOfHostPath(DriveTable& drives, const st
 void WarnIfMountedReadWrite(const DriveTable& drives, int32_t drive) {
   const std::string points = ReadWriteMountPoints(drives, drive);
   if (points.empty()) return;
-  PrintError(std::string("warning: ") + static_cast<char>('A' + drive - 1) + ": is mounted read-write on " +
+  PrintError(std::string("warning: ") + DriveLetter(drive) + ": is mounted read-write on " +
              points + ": writes by the running system can overwrite deleted files; unmount it or "
              "mount it read-only first");
 }

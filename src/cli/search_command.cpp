@@ -16,13 +16,7 @@
 #include "cli/host_path.h"
 #include "cli/row_store.h"
 #include "cli/row_text.h"
-#include "recovery/progress_state.h"
-#include "recovery/search_worker.h"
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
+#include "recovery/search_context.h"
 
 namespace quorvane::cli {
 
@@ -37,21 +31,6 @@ extern "C" void OnInterrupt(int) {
   g_abort.store(1);
   std::signal(SIGINT, SIG_DFL);  // a second Ctrl-C ends the program
 }
-
-// The list's blinking bar means nothing on a terminal: its state is kept,
-// nothing is drawn.
-class SilentProgress final : public ProgressBar {
- public:
-  void SetRange32(int32_t low, int32_t high) override { state_.SetRange32(low, high); }
-  void DeltaPos(int32_t delta) override { state_.DeltaPos(delta); }
-  void SetStep(int32_t step) override { state_.SetStep(step); }
-  void StepIt() override { state_.StepIt(); }
-  void SetPos(int32_t pos) override { state_.SetPos(pos); }
-  int32_t GetPos() override { return state_.pos; }
-
- private:
-  ProgressState state_;
-};
 
 // On a terminal a row's bytes are shown as text (Latin-1 in UTF-8); a pipe
 // gets them raw, so that a row passes unchanged to undelete.
@@ -79,11 +58,6 @@ class JsonRows final : public ResultList {
 
  private:
   bool failed_ = false;
-};
-
-class NoButton final : public PushButton {
- public:
-  void SetEnabled(bool) override {}
 };
 
 int Usage() {
@@ -205,9 +179,7 @@ int RunSearchCommand(DriveTable& drives, const std::vector<std::string>& args) {
   if (path->size() > 1 && path->back() == '\\') path->pop_back();
   settings.strSearchDir = *path;
 
-#ifdef _WIN32
-  _setmode(_fileno(stdout), _O_BINARY);  // rows are bytes, lines end in \n
-#endif
+  SetStdoutBinary();  // rows are bytes, lines end in \n
   RowStore stored_rows;
   TerminalRows terminal_rows(stored_rows);
   JsonRows json_rows;
@@ -217,17 +189,15 @@ int RunSearchCommand(DriveTable& drives, const std::vector<std::string>& args) {
   // The caption names the directory searched: bytes, shown as text.
   StderrStatus caption(/*only_on_terminal=*/true, /*latin1_text=*/true);
   StderrStatus status(/*only_on_terminal=*/true);
-  SilentProgress progress;
-  NoButton undelete, show_files, abort_button;
   const std::string& dir = settings.strSearchDir;
   StderrMessageBoxes boxes([&] { return drives.OpenFailure(DriveNumber(dir[0])); });
-  SearchControls controls{rows, caption, status, progress, undelete, show_files, abort_button};
+  // The list's blinking bar means nothing on a terminal: none is shown.
+  SearchReport report{rows, caption, status};
 
   if (dir.size() >= 2 && dir[1] == ':') WarnIfMountedReadWrite(drives, DriveNumber(dir[0]));
   g_abort.store(0);
   std::signal(SIGINT, OnInterrupt);
-  SearchOutcome outcome = SearchOutcome::kScanned;
-  SearchWorker(drives, boxes, settings, controls, g_abort, &outcome);
+  const SearchOutcome outcome = RunSearch(drives, boxes, settings, report, g_abort);
   std::signal(SIGINT, SIG_DFL);
   if (json ? json_rows.failed() || std::fflush(stdout) != 0 : !stored_rows.Print(stdout)) {
     PrintError("the rows found could not all be written");

@@ -1,22 +1,15 @@
 // quorvane-cli undelete [-o DIR] PATH | --hex HEX: recovers one file into DIR.
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "cli/cli_reports.h"
 #include "cli/commands.h"
 #include "cli/host_path.h"
 #include "cli/row_text.h"
 #include "recovery/undelete_engine.h"
-#include "recovery/undelete_path.h"
-
-#ifdef _WIN32
-#include <direct.h>
-#define chdir _chdir
-#else
-#include <unistd.h>
-#endif
+#include "volume/path_text.h"
 
 namespace quorvane::cli {
 
@@ -51,9 +44,11 @@ int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args)
   if (!path) return Usage();
   // The output directory becomes the current directory, where the engine
   // creates the recovered file.
-  if (chdir(output_dir.c_str()) != 0) {
+  std::error_code error;
+  std::filesystem::current_path(output_dir, error);
+  if (error) {
     std::fprintf(stderr, "%s: cannot use output directory %s: %s\n", ProgramTitle().c_str(),
-                 output_dir.c_str(), std::strerror(errno));
+                 output_dir.c_str(), error.message().c_str());
     return 1;
   }
   // A status text every 20 clusters: when nobody watches, gather them into

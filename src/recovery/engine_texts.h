@@ -1,8 +1,10 @@
 #pragma once
-// The texts the engine shows, word for word.
+// The texts the engine and the search show, word for word.
 namespace quorvane::texts {
 
 inline constexpr char kAppCaption[] = "Quorvane";
+inline constexpr char kCreateFileFailed[] = "CreateFile () Failed !";
+inline constexpr char kReadingSectorsFailed[] = "Reading sectors ...Failed  ";
 inline constexpr char kGiveFile[] = "Please give/select a file to undelete ";
 inline constexpr char kFat32Only[] = "Undeletion from fat-32 partitions only";
 inline constexpr char kExtractingBootSector[] = "Extracting the boot sector info ...";

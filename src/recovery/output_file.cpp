@@ -1,16 +1,6 @@
 #include "recovery/output_file.h"
 
-#include <cerrno>
-#include <fcntl.h>
-
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#else
-#include <unistd.h>
-
-#include "volume/posix_block_device.h"
-#endif
+#include "recovery/new_file.h"
 
 namespace quorvane {
 
@@ -20,38 +10,7 @@ OutputFile::~OutputFile() {
 
 bool OutputFile::Create(const std::string& host_name) {
   name_taken_ = false;
-#ifdef _WIN32
-  // The name is UTF-8; open it through the wide API so every character holds.
-  // CREATE_NEW fails on any existing name, links included.
-  const int length = MultiByteToWideChar(CP_UTF8, 0, host_name.c_str(), -1, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length > 0 ? length : 1), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, host_name.c_str(), -1, wide.data(), length);
-  const HANDLE handle = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) {
-    const DWORD error = GetLastError();
-    name_taken_ = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
-    return false;
-  }
-  const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
-  if (fd < 0) {
-    CloseHandle(handle);
-    return false;
-  }
-  file_ = _fdopen(fd, "wb");
-  if (!file_) _close(fd);
-#else
-  // O_EXCL fails on any existing name, a link included, so nothing is ever
-  // truncated or written through a link.
-  const int fd = ::open(host_name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                        0666);
-  if (fd < 0) {
-    name_taken_ = errno == EEXIST;
-    return false;
-  }
-  file_ = ::fdopen(fd, "wb");
-  if (!file_) ::close(fd);
-#endif
+  file_ = CreateNewFile(host_name, name_taken_);
   if (!file_) return false;
   std::setvbuf(file_, nullptr, _IONBF, 0);  // we write whole blocks ourselves
   pending_.reserve(kBlockBytes);
@@ -59,14 +18,8 @@ bool OutputFile::Create(const std::string& host_name) {
 }
 
 std::optional<FileIdentity> OutputFile::Identity() const {
-#ifdef _WIN32
-  // Volumes are read as devices or as image files that CREATE_NEW can never
-  // have made; the host gives no inode to compare.
-  return std::nullopt;
-#else
   if (!file_) return std::nullopt;
-  return IdentityOfDescriptor(::fileno(file_));
-#endif
+  return IdentityOfNewFile(file_);
 }
 
 bool OutputFile::Flush() {

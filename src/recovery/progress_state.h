@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "recovery/report.h"
+
 namespace quorvane {
 
 struct ProgressState {
@@ -45,6 +47,36 @@ struct ProgressState {
   void Clamp() {
     if (high >= low) pos = std::clamp(pos, low, high);
   }
+};
+
+// A progress bar that keeps that state and shows it anew after every change
+// of range or position: the wizard's bar and the terminal's.
+class ShownProgressBar : public ProgressBar {
+ public:
+  void SetRange32(int32_t low, int32_t high) override {
+    state_.SetRange32(low, high);
+    ShowState();
+  }
+  void DeltaPos(int32_t delta) override {
+    state_.DeltaPos(delta);
+    ShowState();
+  }
+  void SetStep(int32_t step) override { state_.SetStep(step); }
+  void StepIt() override {
+    state_.StepIt();
+    ShowState();
+  }
+  void SetPos(int32_t pos) override {
+    state_.SetPos(pos);
+    ShowState();
+  }
+  const ProgressState& state() const { return state_; }
+
+ protected:
+  virtual void ShowState() = 0;
+
+ private:
+  ProgressState state_;
 };
 
 }  // namespace quorvane

@@ -21,7 +21,6 @@ class ProgressBar {
   virtual void SetStep(int32_t step) = 0;                  // PBM_SETSTEP (1028)
   virtual void StepIt() = 0;                               // PBM_STEPIT (1029)
   virtual void SetPos(int32_t pos) = 0;                    // PBM_SETPOS (1026)
-  virtual int32_t GetPos() = 0;                            // PBM_GETPOS
 };
 
 }  // namespace quorvane

@@ -5,51 +5,33 @@
 #include <cstring>
 
 #include "recovery/search_filters.h"
-#include "recovery/undelete_path.h"
-#include "volume/chain_guard.h"
+#include "recovery/read_failure_boxes.h"
 #include "volume/dir_entry.h"
-#include "volume/little_endian.h"
+#include "volume/directory_chain.h"
+#include "volume/path_text.h"
 
 namespace quorvane {
 namespace {
 
-constexpr char kBlankExt[] = "   ";
-
-// The pieces of `path` between backslashes; empty pieces do not count.
-std::vector<std::string> SplitAtBackslashes(std::string_view path) {
-  std::vector<std::string> pieces;
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t end = path.find('\\', start);
-    if (end == std::string_view::npos) end = path.size();
-    if (end > start) pieces.emplace_back(path.substr(start, end - start));
-    start = end + 1;
-  }
-  return pieces;
-}
+constexpr std::string_view kBlankExt = "   ";
 
 bool HoldsDeletedMark(std::string_view bytes) {
   return bytes.find(static_cast<char>(kDeletedMark)) != std::string_view::npos;
-}
-
-std::string_view NameOf(std::span<const uint8_t> entry) {
-  return {reinterpret_cast<const char*>(entry.data()), 8};
-}
-std::string_view ExtOf(std::span<const uint8_t> entry) {
-  return {reinterpret_cast<const char*>(entry.data()) + 8, 3};
-}
-uint32_t FirstClusterOf(std::span<const uint8_t> entry) {
-  return static_cast<uint32_t>(LoadLe16(entry, 20)) * 65536u + LoadLe16(entry, 26);
 }
 
 // The first entry of `cluster` whose stored name and extension are `name`
 // and three blanks, whatever its attribute or deleted mark.
 std::optional<uint32_t> FindInCluster(std::span<const uint8_t> cluster, std::string_view name) {
   for (size_t i = 0; i < EntriesIn(cluster); ++i) {
-    const auto entry = EntryBytes(cluster, i);
-    if (NameOf(entry) == name && ExtOf(entry) == kBlankExt) return FirstClusterOf(entry);
+    const DirEntry entry = DirEntry::Parse(EntryBytes(cluster, i));
+    if (entry.NameBytes() == name && entry.ExtBytes() == kBlankExt) return entry.FirstCluster();
   }
   return std::nullopt;
+}
+
+DirectoryChain::Scope ScopeOf(bool inside_deleted) {
+  return inside_deleted ? DirectoryChain::Scope::kFirstClusterOnly
+                        : DirectoryChain::Scope::kWholeChain;
 }
 
 }  // namespace
@@ -85,20 +67,18 @@ class SearchContext::DirectoryIndex {
 
   void Build() {
     built_ = true;
-    ChainGuard chain(search_.m_params);
-    for (uint32_t current = place_.cluster; chain.Enter(current);) {
-      if (!search_.budget_.TakeLookup(current)) break;
-      const auto cluster = search_.view_.ReadCluster(current);
+    for (DirectoryChain chain(search_.view_, place_.cluster, ScopeOf(place_.insideDeleted));
+         chain.AtCluster();) {
+      if (!search_.budget_.TakeLookup(chain.cluster())) break;
+      const auto cluster = chain.Read();
       if (!cluster) break;
-      for (size_t i = 0; i < EntriesIn(*cluster); ++i) {
-        const auto entry = EntryBytes(*cluster, i);
-        if (ExtOf(entry) != kBlankExt) continue;
+      for (size_t i = 0; i < EntriesIn(**cluster); ++i) {
+        const DirEntry entry = DirEntry::Parse(EntryBytes(**cluster, i));
+        if (entry.ExtBytes() != kBlankExt) continue;
         if (search_.indexedNames_ + first_.size() >= kMaxIndexedNames) return Finish();
-        first_.emplace_back(Key(reinterpret_cast<const char*>(entry.data())), FirstClusterOf(entry));
+        first_.emplace_back(Key(entry.NameBytes().data()), entry.FirstCluster());
       }
-      const auto next = search_.view_.FatEntry(current);
-      if (!next || FatParams::IsEndOfChain(*next) || place_.insideDeleted) break;
-      current = *next;
+      if (chain.Advance() != DirectoryChain::Step::kNext) break;
     }
     Finish();
   }
@@ -121,13 +101,14 @@ class SearchContext::DirectoryIndex {
 };
 
 SearchContext::SearchContext(DriveSource& drives, MessageBoxHost& boxes, SearchSettings& settings,
-                             SearchControls& controls, const std::atomic<int32_t>& abort)
-    : reader_(drives, boxes, ReaderVariant::kSearch),
+                             SearchReport& report, const std::atomic<int32_t>& abort)
+    : boxes_(boxes),
+      reader_(drives),
       // Each directory is scanned once; the cache serves the rare walks that
       // read a parent directory again.
       view_(reader_, m_params, 4u << 20),
       settings_(settings),
-      controls_(controls),
+      report_(report),
       abort_(abort) {}
 
 bool SearchContext::Aborted() const { return abort_.load() != 0; }
@@ -136,18 +117,25 @@ bool SearchContext::Aborted() const { return abort_.load() != 0; }
 // blink the progress bar and show the directory in the caption.
 bool SearchContext::BeginDirectory(const std::string& path) {
   if (Aborted()) {
-    controls_.progress.SetRange32(0, 0);
-    controls_.status.SetText("");
+    Blink(false);
+    report_.status.SetText("");
     return false;
   }
-  if (controls_.progress.GetPos() != 0) {
-    controls_.progress.SetRange32(0, 0);
-  } else {
-    controls_.progress.SetRange32(0, 1);
-    controls_.progress.SetPos(1);
-  }
-  controls_.caption.SetText(path);
+  Blink(!lit_);
+  report_.caption.SetText(path);
   return true;
+}
+
+// Lights the bar full (a range of 0..1 at 1) or empties it (an empty range).
+void SearchContext::Blink(bool lit) {
+  lit_ = lit;
+  if (!report_.blink) return;
+  if (lit) {
+    report_.blink->SetRange32(0, 1);
+    report_.blink->SetPos(1);
+  } else {
+    report_.blink->SetRange32(0, 0);
+  }
 }
 
 void SearchContext::SearchDeletedFiles(std::string path) {
@@ -155,10 +143,9 @@ void SearchContext::SearchDeletedFiles(std::string path) {
   // its root directory); anything else names no directory and lists nothing.
   outcome_ = SearchOutcome::kBadPath;
   if (!HasDriveRoot(path)) return;
-  std::string upper = path;
-  UppercaseLetters(upper);
+  const std::string upper = UpperAsciiLetters(path);
   std::vector<std::string> components = SplitAtBackslashes(upper);
-  m_params.m_nDrive = static_cast<unsigned char>(components.front()[0]) - 64;
+  const int32_t drive = DriveNumber(upper[0]);
   components.erase(components.begin());
 
   outcome_ = SearchOutcome::kAborted;
@@ -169,9 +156,17 @@ void SearchContext::SearchDeletedFiles(std::string path) {
   // Without a readable FAT32 boot sector there is nothing to walk. The volume
   // is only read, so the values read here hold for every directory of the run.
   outcome_ = SearchOutcome::kVolumeUnreadable;
-  if (m_params.ReadBootSector(reader_) != 0) return;
+  const auto boot = reader_.ReadSectors(drive, 0, 1);
+  if (!boot) {
+    // Once open, the volume stays open for the run: only this first read
+    // can find it unopenable, which is all the search ever tells.
+    TellReadFailure(boxes_, boot.error(), ReadFailureTelling::kSearch);
+    return;
+  }
   outcome_ = SearchOutcome::kNotFat32;
-  if (!m_params.IsUsableFat32()) return;
+  const auto params = FatParams::FromBootSector(*boot, drive);
+  if (!params) return;
+  m_params = *params;
   // A directory deeper than the search goes, or one named by a component that
   // no recovery accepts (over 8 characters), lists nothing: its rows could
   // not be undeleted.
@@ -210,21 +205,23 @@ std::optional<SearchContext::Place> SearchContext::Walk(Place from,
     if (Aborted()) return fail(SearchOutcome::kAborted);
     std::string target = component.substr(0, 8);
     target.resize(8, ' ');
-    ChainGuard chain(m_params);
-    chain.Enter(place.cluster);
+    DirectoryChain chain(view_, place.cluster, ScopeOf(place.insideDeleted));
     std::optional<uint32_t> found;
     for (;;) {
       if (Aborted()) return fail(SearchOutcome::kAborted);
-      if (charged && !budget_.TakeLookup(place.cluster)) return fail(SearchOutcome::kNotFound);
-      const auto cluster = view_.ReadCluster(place.cluster);
+      if (charged && !budget_.TakeLookup(chain.cluster())) return fail(SearchOutcome::kNotFound);
+      const auto cluster = chain.Read();
       if (!cluster) return fail(SearchOutcome::kDirectoryUnreadable);
-      found = FindInCluster(*cluster, target);
+      found = FindInCluster(**cluster, target);
       if (found) break;
-      const auto next = view_.FatEntry(place.cluster);
-      if (!next) return fail(SearchOutcome::kDirectoryUnreadable);
-      if (FatParams::IsEndOfChain(*next) || place.insideDeleted || !chain.Enter(*next))
-        return fail(SearchOutcome::kNotFound);
-      place.cluster = *next;
+      switch (chain.Advance()) {
+        case DirectoryChain::Step::kNext:
+          continue;
+        case DirectoryChain::Step::kFatUnreadable:
+          return fail(SearchOutcome::kDirectoryUnreadable);
+        case DirectoryChain::Step::kEnd:
+          return fail(SearchOutcome::kNotFound);
+      }
     }
     // An entry pointing outside the volume leads nowhere.
     if (!m_params.IsClusterInVolume(*found)) return fail(SearchOutcome::kNotFound);
@@ -254,47 +251,39 @@ bool SearchContext::ScanDirectory(const std::string& path, const Place& place) {
 
   const bool pathDeleted = HoldsDeletedMark(path);
   DirectoryIndex index(*this, place);
-  ChainGuard chain(m_params);
-  chain.Enter(place.cluster);
-  uint32_t current = place.cluster;
+  // Deleted directories: first cluster only.
+  DirectoryChain chain(view_, place.cluster, ScopeOf(place.insideDeleted));
   for (bool first = true;; first = false) {
-    if (!budget_.TakeScan(current)) return true;
-    const auto cluster = view_.ReadCluster(current);
+    if (!budget_.TakeScan(chain.cluster())) return true;
+    const auto cluster = chain.Read();
     if (!cluster) return !first;
-    for (size_t i = 0; i < EntriesIn(*cluster); ++i) {
-      const auto entry = EntryBytes(*cluster, i);
-      const uint8_t b0 = entry[0];
-      const uint8_t attr = entry[11];
-      if (b0 == '.') continue;
-      if (b0 == ' ' || b0 == 0) return true;  // the directory ends here
-      if (attr & kAttrDirectory) {
+    for (size_t i = 0; i < EntriesIn(**cluster); ++i) {
+      const DirEntry entry = DirEntry::Parse(EntryBytes(**cluster, i));
+      if (entry.IsDotEntry()) continue;
+      if (entry.name[0] == ' ' || entry.IsEnd()) return true;  // the directory ends here
+      if (entry.IsDirectory()) {
         EnterSubdirectory(path, place, entry, index);
         continue;
       }
-      if (attr == kAttrLongName || attr == 0x28 || attr == kAttrVolumeLabel) continue;
+      if (entry.attr == kAttrLongName || entry.attr == (kAttrVolumeLabel | kAttrArchive) ||
+          entry.attr == kAttrVolumeLabel)
+        continue;
       ConsiderFile(path, pathDeleted, entry);
     }
-    const auto next = view_.FatEntry(current);
-    if (!next || FatParams::IsEndOfChain(*next)) return true;
-    if (place.insideDeleted) return true;  // deleted directories: first cluster only
-    if (Aborted()) return true;
-    if (!chain.Enter(*next)) return true;
-    current = *next;
+    if (chain.Advance() != DirectoryChain::Step::kNext || Aborted()) return true;
   }
 }
 
 void SearchContext::EnterSubdirectory(const std::string& parentPath, const Place& parent,
-                                      std::span<const uint8_t> entry, DirectoryIndex& index) {
-  if (!settings_.bSearchRecurse || LoadLe32(entry, 28) != 0) return;
-  const std::string_view name = NameOf(entry);
+                                      const DirEntry& entry, DirectoryIndex& index) {
+  if (!settings_.bSearchRecurse || entry.fileSize != 0) return;
+  const std::string_view name = entry.NameBytes();
   std::string path;
   path.reserve(parentPath.size() + 9);
   path.append(parentPath).append(1, '\\').append(name);
   if (HoldsDeletedMark(path) && !settings_.bSearchDeletedDirs) return;
 
-  std::string upperName(name);
-  UppercaseLetters(upperName);
-  std::vector<std::string> components = SplitAtBackslashes(upperName);
+  std::vector<std::string> components = SplitAtBackslashes(UpperAsciiLetters(std::string(name)));
   if (path.size() > kMaxSearchPathChars ||
       parent.components + components.size() > kMaxSearchComponents)
     return;
@@ -317,19 +306,18 @@ void SearchContext::EnterSubdirectory(const std::string& parentPath, const Place
   if (place) ScanDirectory(path, *place);
 }
 
-void SearchContext::ConsiderFile(const std::string& path, bool pathDeleted,
-                                 std::span<const uint8_t> entry) {
+void SearchContext::ConsiderFile(const std::string& path, bool pathDeleted, const DirEntry& entry) {
   std::array<char, 12> name12;
-  std::memcpy(name12.data(), entry.data(), 8);
+  std::copy(entry.name.begin(), entry.name.end(), name12.begin());
   name12[8] = '.';
-  std::memcpy(name12.data() + 9, entry.data() + 8, 3);
+  std::copy(entry.ext.begin(), entry.ext.end(), name12.begin() + 9);
   const std::string_view name(name12.data(), name12.size());
 
   if (!pathDeleted && !HoldsDeletedMark(name)) return;
-  const auto size = static_cast<int32_t>(LoadLe32(entry, 28));
+  const auto size = static_cast<int32_t>(entry.fileSize);
   if (size <= 0) return;
   if (settings_.bSearchNameFilter && !NameFilterPasses(settings_.szSearchNameFilter, name)) return;
-  if (settings_.bSearchExtFilter && !ExtFilterPasses(settings_.szSearchExtFilter, ExtOf(entry)))
+  if (settings_.bSearchExtFilter && !ExtFilterPasses(settings_.szSearchExtFilter, entry.ExtBytes()))
     return;
   std::string row;
   row.reserve(path.size() + 13);
@@ -339,12 +327,26 @@ void SearchContext::ConsiderFile(const std::string& path, bool pathDeleted,
     return;
   if (settings_.bSearchSkipUnrecoverable) {
     // Only a free first cluster inside the volume can be copied back.
-    const uint32_t first = FirstClusterOf(entry);
+    const uint32_t first = entry.FirstCluster();
     if (!m_params.IsClusterInVolume(first)) return;
     const auto value = view_.FatEntry(first);
     if (!value || *value != 0) return;
   }
-  controls_.list.InsertRowAtTop(row, std::to_string(size));
+  report_.list.InsertRowAtTop(row, std::to_string(size));
+}
+
+void SearchContext::Finish() {
+  report_.caption.SetText(kSearchDoneCaption);
+  Blink(false);
+  report_.status.SetText("");
+}
+
+SearchOutcome RunSearch(DriveSource& drives, MessageBoxHost& boxes, SearchSettings& settings,
+                        SearchReport& report, const std::atomic<int32_t>& abort) {
+  SearchContext context(drives, boxes, settings, report, abort);
+  context.SearchDeletedFiles(std::string(settings.strSearchDir));
+  context.Finish();
+  return context.outcome();
 }
 
 }  // namespace quorvane

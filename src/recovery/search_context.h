@@ -14,9 +14,10 @@
 #include "recovery/scan_budget.h"
 #include "recovery/search_report.h"
 #include "recovery/search_settings.h"
-#include "volume/block_device.h"
-#include "volume/fat_params.h"
 #include "recovery/message_box_host.h"
+#include "volume/block_device.h"
+#include "volume/dir_entry.h"
+#include "volume/fat_params.h"
 #include "volume/sector_reader.h"
 #include "volume/volume_view.h"
 
@@ -33,6 +34,8 @@ inline constexpr size_t kMaxIndexedNames = 512 * 1024;
 
 // How the directory that a search was asked for fared. The search reports no
 // error on the results page; the command line says why nothing was listed.
+inline constexpr char kSearchDoneCaption[] = "List of undeletable files ...";
+
 enum class SearchOutcome {
   kScanned,              // the directory was read (it may hold no row)
   kBadPath,              // no drive letter, colon and backslash first
@@ -50,13 +53,16 @@ class SearchContext {
   // (its filter buffers are uppercased and cut in place as they are applied);
   // `abort` nonzero asks the search to stop.
   SearchContext(DriveSource& drives, MessageBoxHost& boxes, SearchSettings& settings,
-                SearchControls& controls, const std::atomic<int32_t>& abort);
+                SearchReport& report, const std::atomic<int32_t>& abort);
 
   // Lists the deleted files of the directory `path` (for example C:\DOCS, or
   // C: for the root directory) and, as the settings allow, of the directories
   // below it. Rows go to the top of the list; the caption shows each
   // directory as it is visited and the progress bar blinks once for each.
   void SearchDeletedFiles(std::string path);
+  // Ends the run on the report: "List of undeletable files ..." in the
+  // caption, the bar empty and the status label cleared.
+  void Finish();
 
   // How the last SearchDeletedFiles call fared.
   SearchOutcome outcome() const { return outcome_; }
@@ -74,18 +80,21 @@ class SearchContext {
 
   bool Aborted() const;
   bool BeginDirectory(const std::string& path);
+  void Blink(bool lit);
   std::optional<Place> Walk(Place from, const std::vector<std::string>& components,
                             bool charged);
   bool ScanDirectory(const std::string& path, const Place& place);
-  void EnterSubdirectory(const std::string& parentPath, const Place& parent,
-                         std::span<const uint8_t> entry, DirectoryIndex& index);
-  void ConsiderFile(const std::string& path, bool pathDeleted, std::span<const uint8_t> entry);
+  void EnterSubdirectory(const std::string& parentPath, const Place& parent, const DirEntry& entry,
+                         DirectoryIndex& index);
+  void ConsiderFile(const std::string& path, bool pathDeleted, const DirEntry& entry);
 
+  MessageBoxHost& boxes_;
   FatParams m_params;
   SectorReader reader_;
   VolumeView view_;
   SearchSettings& settings_;
-  SearchControls& controls_;
+  SearchReport& report_;
+  bool lit_ = false;  // the bar is full; every run starts with it empty
   const std::atomic<int32_t>& abort_;
   // First clusters of the directories being scanned, top call first.
   std::vector<uint32_t> openDirectories_;
@@ -94,5 +103,14 @@ class SearchContext {
   SearchOutcome outcome_ = SearchOutcome::kScanned;
   SearchOutcome walkFailure_ = SearchOutcome::kNotFound;  // why the last Walk failed
 };
+
+}  // namespace quorvane
+
+namespace quorvane {
+
+// One search run of `settings.strSearchDir`, ended on the report however it
+// went. How the directory asked for fared.
+SearchOutcome RunSearch(DriveSource& drives, MessageBoxHost& boxes, SearchSettings& settings,
+                        SearchReport& report, const std::atomic<int32_t>& abort);
 
 }  // namespace quorvane

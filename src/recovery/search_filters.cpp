@@ -21,10 +21,6 @@ bool OccursAllowingLostFirst(std::string_view filter, std::string_view text) {
 
 }  // namespace
 
-void UppercaseLetters(std::string& text) {
-  std::transform(text.begin(), text.end(), text.begin(), UpperLetter);
-}
-
 void UppercaseLetters(FilterBuffer& buffer) {
   for (char& c : buffer) {
     if (c == '\0') break;

@@ -10,7 +10,6 @@
 namespace quorvane {
 
 // Upper-cases the letters a to z; every other byte, 0xE5 among them, stays.
-void UppercaseLetters(std::string& text);
 void UppercaseLetters(FilterBuffer& buffer);
 
 // `name12` is the 8 stored name bytes, '.', and the 3 stored extension bytes.

@@ -1,6 +1,7 @@
 #pragma once
-// What the search reports through besides the status label and progress bar:
-// the results list and the results page's three buttons.
+// What the search reports through: the results list, the caption naming the
+// directory being searched, the status label and, where a front end shows
+// one, a progress bar that the search blinks once per directory.
 #include <string>
 
 #include "recovery/report.h"
@@ -17,21 +18,11 @@ class ResultList {
   virtual void InsertRowAtTop(const std::string& column0, const std::string& column1) = 0;
 };
 
-class PushButton {
- public:
-  virtual ~PushButton() = default;
-  virtual void SetEnabled(bool enabled) = 0;
-};
-
-// The results page's controls as the search and its worker see them.
-struct SearchControls {
-  ResultList& list;        // control 1020
-  StatusText& caption;     // control 1033: the directory being searched
-  StatusText& status;      // control 1028
-  ProgressBar& progress;   // control 1029: blinks once per directory
-  PushButton& undelete;    // button 1018
-  PushButton& showFiles;   // button 1021
-  PushButton& abort;       // button 1032
+struct SearchReport {
+  ResultList& list;
+  StatusText& caption;            // the directory being searched
+  StatusText& status;
+  ProgressBar* blink = nullptr;   // none where nothing blinks
 };
 
 }  // namespace quorvane

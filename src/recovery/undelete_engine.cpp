@@ -4,12 +4,16 @@
 #include <cstdio>
 #include <vector>
 
+#include "recovery/cluster_run_reader.h"
 #include "recovery/engine_texts.h"
+#include "recovery/free_clusters.h"
 #include "recovery/host_file_name.h"
 #include "recovery/output_file.h"
+#include "recovery/read_failure_boxes.h"
 #include "recovery/undelete_path.h"
-#include "volume/chain_guard.h"
 #include "volume/dir_entry.h"
+#include "volume/directory_chain.h"
+#include "volume/path_text.h"
 #include "volume/volume_view.h"
 
 namespace quorvane {
@@ -36,9 +40,8 @@ std::string Format(const char* format, int a, int b) {
   return text;
 }
 
-bool Matches(std::span<const uint8_t> entry, const LookupPattern& pattern) {
-  return std::equal(pattern.name.begin(), pattern.name.end(), entry.begin()) &&
-         std::equal(pattern.ext.begin(), pattern.ext.end(), entry.begin() + 8);
+bool Matches(const DirEntry& entry, const LookupPattern& pattern) {
+  return entry.name == pattern.name && entry.ext == pattern.ext;
 }
 
 }  // namespace
@@ -60,7 +63,7 @@ int CUndeleteEngine::UndeleteByPath(std::string strPath, StatusText& pStatus,
   SplitPathResult split = SplitUndeletePath(strPath);
   if (split.pieces.empty() || split.pieces[0].size() < 2 || split.pieces[0][1] != ':') return 1;
   const char letter = split.pieces[0][0];
-  m_params.m_nDrive = static_cast<unsigned char>(letter) - 64;
+  m_params.m_nDrive = DriveNumber(letter);
   if (letter == 'A') {
     boxes_.ShowMessageBox(t::kFat32Only, std::string(t::kAppCaption), kMbIconInformation);
     return 1;
@@ -80,35 +83,43 @@ int CUndeleteEngine::UndeleteByPath(std::string strPath, StatusText& pStatus,
 
   ResetProgress(pProgress);
   pStatus.SetText(t::kExtractingBootSector);
-  SectorReader reader(drives_, boxes_, ReaderVariant::kEngine);
-  if (m_params.ReadBootSector(reader) != 0) {
+  SectorReader reader(drives_);
+  const auto boot = reader.ReadSectors(m_params.m_nDrive, 0, 1);
+  if (!boot) {
+    TellReadFailure(boot.error());
     pStatus.SetText(t::kErrorBootSector);
     return 1;
   }
-  if (!m_params.IsUsableFat32()) {
+  const auto params = FatParams::FromBootSector(*boot, m_params.m_nDrive);
+  if (!params) {
     boxes_.ShowMessageBox(t::kFat32Only, std::string(t::kAppCaption), kMbIconInformation);
     return 1;
   }
+  m_params = *params;
   VolumeView view(reader, m_params);
 
   Walk walk;
   walk.components.assign(split.pieces.begin() + 1, split.pieces.end());
   walk.carries_mark = split.carries_deleted_mark;
   pStatus.SetText(t::kSearchingDirectories);
-  if (const int result = WalkToEntry(view, walk, pStatus, pProgress); result != 0) return result;
+  if (const int result = WalkToEntry(view, walk, pStatus); result != 0) return result;
   return CopyClusters(view, walk, pStatus, pProgress, pAbort);
+}
+
+void CUndeleteEngine::TellReadFailure(const ReadError& error) {
+  quorvane::TellReadFailure(boxes_, error, ReadFailureTelling::kEngine);
 }
 
 // Walks the components from the root directory to the file's entry.
 // Returns 0 with walk.entry set, or the call's result after reporting.
-int CUndeleteEngine::WalkToEntry(VolumeView& view, Walk& walk, StatusText& status,
-                                 ProgressBar& /*progress*/) {
+int CUndeleteEngine::WalkToEntry(VolumeView& view, Walk& walk, StatusText& status) {
   auto not_found = [&] {
     boxes_.ShowMessageBox(t::kFileNotFoundBox, std::nullopt, kMbOk);
     status.SetText(t::kFileNotFoundStatus);
     return 1;
   };
-  auto unreadable = [&] {
+  auto unreadable = [&](const ReadError& error) {
+    TellReadFailure(error);
     boxes_.ShowMessageBox(t::kErrorReadingDir, std::nullopt, kMbOk);
     return 1;
   };
@@ -128,25 +139,22 @@ int CUndeleteEngine::WalkToEntry(VolumeView& view, Walk& walk, StatusText& statu
         break;
     }
 
-    // Search this directory cluster by cluster along its chain. A chain that
-    // leaves the volume or comes back to a cluster already read ends here.
-    ChainGuard chain(m_params);
+    // The first entry along the directory's chain with the pattern's name.
     std::optional<DirEntry> match;
+    DirectoryChain chain(view, cluster,
+                         inside_deleted ? DirectoryChain::Scope::kFirstClusterOnly
+                                        : DirectoryChain::Scope::kWholeChain);
     while (!match) {
-      if (!chain.Enter(cluster)) return not_found();
-      auto bytes = view.ReadCluster(cluster);
-      if (!bytes) return unreadable();
-      for (size_t i = 0; i < EntriesIn(*bytes); ++i) {
-        if (Matches(EntryBytes(*bytes, i), pattern)) {
-          match = DirEntry::Parse(EntryBytes(*bytes, i));
-          break;
-        }
+      if (!chain.AtCluster()) return not_found();
+      const auto bytes = chain.Read();
+      if (!bytes) return unreadable(bytes.error());
+      for (size_t i = 0; i < EntriesIn(**bytes) && !match; ++i) {
+        const DirEntry entry = DirEntry::Parse(EntryBytes(**bytes, i));
+        if (Matches(entry, pattern)) match = entry;
       }
       if (match) break;
-      const auto next = view.FatEntry(cluster);
-      if (!next) return unreadable();
-      if (FatParams::IsEndOfChain(*next) || inside_deleted) return not_found();
-      cluster = *next;
+      if (chain.Advance() == DirectoryChain::Step::kFatUnreadable)
+        return unreadable(chain.fatError());
     }
 
     cluster = match->FirstCluster();
@@ -163,25 +171,19 @@ int CUndeleteEngine::WalkToEntry(VolumeView& view, Walk& walk, StatusText& statu
   return 1;
 }
 
-// Rebuilds the file from its first cluster on, taking only free clusters.
-int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText& status,
-                                  ProgressBar& progress, const std::atomic<int32_t>& abort) {
-  const uint32_t size = walk.entry.fileSize;
-  const uint32_t cluster_bytes = m_params.ClusterBytes();
-  const uint32_t n = size / cluster_bytes + (size % cluster_bytes != 0 ? 1 : 0);
-  const auto spc = static_cast<uint32_t>(m_params.m_nSectorsPerCluster);
-  const int total = static_cast<int>(n);
-
-  progress.SetRange32(0, total);
-  progress.SetStep(1);
-  OutputFile output;
-  const std::string& wanted = walk.file.output_name;
+// Creates the output file under the name asked for, or the next numbered
+// name when that is taken. The name it was created under, or none after
+// telling why there is no file.
+std::optional<std::string> CUndeleteEngine::CreateOutput(OutputFile& output,
+                                                         const std::string& wanted,
+                                                         VolumeView& view,
+                                                         StatusText& status) {
   std::string written_as = wanted;  // Latin-1, as the status shows it
   for (int number = 2; !output.Create(HostFileName(written_as)); ++number) {
     if (!output.nameTaken() || number > kMaxNameNumber) {
       boxes_.ShowMessageBox(t::kErrorOpeningBox, std::nullopt, kMbOk);
       status.SetText(t::kErrorOpeningStatus);
-      return 1;
+      return std::nullopt;
     }
     written_as = NumberedName(wanted, number);
   }
@@ -192,17 +194,39 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
   if (volume && made && volume->Holds(*made)) {
     output.Close();
     boxes_.ShowMessageBox(t::kOtherDrive, std::string(t::kAppCaption), kMbIconExclamation);
-    return 1;
+    return std::nullopt;
   }
-  const bool renamed = written_as != wanted;
-  if (renamed) status.SetText(wanted + t::kNameTaken + written_as);
+  return written_as;
+}
+
+// Rebuilds the file from its first cluster on, taking only free clusters.
+int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText& status,
+                                  ProgressBar& progress, const std::atomic<int32_t>& abort) {
+  const uint32_t size = walk.entry.fileSize;
+  const uint32_t cluster_bytes = m_params.ClusterBytes();
+  const uint32_t n = size / cluster_bytes + (size % cluster_bytes != 0 ? 1 : 0);
+  const int total = static_cast<int>(n);
+
+  progress.SetRange32(0, total);
+  progress.SetStep(1);
+  OutputFile output;
+  const std::string& wanted = walk.file.output_name;
+  const auto written_as = CreateOutput(output, wanted, view, status);
+  if (!written_as) return 1;
+  const bool renamed = *written_as != wanted;
+  if (renamed) status.SetText(wanted + t::kNameTaken + *written_as);
   // A final status names the file when it is not the name asked for.
   auto final_text = [&](const char* text) {
-    return renamed ? text + std::string(t::kSavedAs) + written_as : std::string(text);
+    return renamed ? text + std::string(t::kSavedAs) + *written_as : std::string(text);
   };
+
   const uint32_t run_capacity = std::max<uint32_t>(1, kRunBytes / cluster_bytes);
-  std::vector<uint8_t> run(static_cast<size_t>(std::min(run_capacity, std::max(n, 1u))) *
-                           cluster_bytes);
+  ClusterRunReader runs(view, std::min(run_capacity, std::max(n, 1u)));
+  auto hand_over = [&] {
+    const bool ok = output.Append(runs.Taken());
+    runs.HandedOver();
+    return ok;
+  };
   auto write_failed = [&] {
     output.Close();
     boxes_.ShowMessageBox(t::kErrorWritingBox, std::nullopt, kMbOk);
@@ -211,14 +235,6 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
   };
   // The volume ended, or a cluster could not be read: keep what was written
   // and say how much that is.
-  // Clusters taken from the run buffer and not yet handed to the output: one
-  // span, since the clusters of a run are consecutive.
-  size_t taken_from = 0, taken_bytes = 0;
-  auto hand_over = [&] {
-    const bool ok = output.Append(std::span<const uint8_t>(run).subspan(taken_from, taken_bytes));
-    taken_bytes = 0;
-    return ok;
-  };
   auto partly = [&](uint32_t written) {
     if (!hand_over() || !output.Close()) return write_failed();
     status.SetText(final_text(t::kPartlyStatus));
@@ -227,52 +243,40 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
     return 1;
   };
 
-  uint32_t run_first = 0, run_count = 0;  // clusters held in `run`
-  uint32_t single_until = 0;  // after a failed run read, clusters up to here are read one by one
-
-  uint32_t j = walk.entry.FirstCluster();
-  for (uint32_t k = 0; k < n; ++j) {
-    if (abort.load() != 0) {
-      if (!hand_over() || !output.Close()) return write_failed();
-      ResetProgress(progress);
-      status.SetText(final_text(t::kAborted));
-      return 0;
+  FreeClusters free(view, walk.entry.FirstCluster());
+  for (uint32_t k = 0; k < n; ++k) {
+    switch (free.Next(abort)) {
+      case FreeClusters::Found::kFree:
+        break;
+      case FreeClusters::Found::kAborted:
+        if (!hand_over() || !output.Close()) return write_failed();
+        ResetProgress(progress);
+        status.SetText(final_text(t::kAborted));
+        return 0;
+      case FreeClusters::Found::kFatUnreadable:
+        TellReadFailure(free.error());
+        return partly(k);
+      case FreeClusters::Found::kVolumeEnds:
+        return partly(k);
     }
-    if (!m_params.IsClusterInVolume(j)) return partly(k);
-    const auto fat = view.FatEntry(j);
-    if (!fat) return partly(k);
-    if (*fat != 0) continue;  // in use: stepped over
-
+    const uint32_t j = free.cluster();
     if (k % 20 == 0)
       status.SetText(Format(t::kUndeletingFormat, static_cast<int>(k) + 1, total));
-    if (j < run_first || j >= run_first + run_count) {
+    if (!runs.Holds(j)) {
       if (!hand_over()) return write_failed();
-      // Gather the free clusters that follow, up to what is still needed.
+      // The free clusters that follow are read with it, up to what is still needed.
       uint32_t count = 1;
-      if (j >= single_until) {
-        const uint32_t limit = std::min(run_capacity, n - k);
-        while (count < limit && m_params.IsClusterInVolume(j + count)) {
-          const auto next = view.FatEntry(j + count);
-          if (!next || *next != 0) break;
-          ++count;
-        }
+      if (!runs.ReadsSingly(j)) {
+        std::optional<ReadError> unread;
+        count = free.FreeRunLength(std::min(run_capacity, n - k), unread);
+        if (unread) TellReadFailure(*unread);
       }
-      std::span<uint8_t> target(run.data(), static_cast<size_t>(count) * cluster_bytes);
-      bool ok = count > 1 && view.ReadClusterRunQuietly(j, count, target);
-      if (!ok) {
-        if (count > 1) single_until = j + count;
-        count = 1;
-        ok = view.reader().ReadInto(m_params.m_nDrive, m_params.ClusterToSector(j), spc,
-                                    target.first(cluster_bytes));
+      if (const auto loaded = runs.Load(j, count); !loaded) {
+        TellReadFailure(loaded.error());
+        return partly(k);
       }
-      if (!ok) return partly(k);
-      run_first = j;
-      run_count = count;
     }
-    const size_t bytes = k + 1 == n ? size - (n - 1) * cluster_bytes : cluster_bytes;
-    if (taken_bytes == 0) taken_from = static_cast<size_t>(j - run_first) * cluster_bytes;
-    taken_bytes += bytes;
-    ++k;
+    runs.Take(j, k + 1 == n ? size - (n - 1) * cluster_bytes : cluster_bytes);
     progress.StepIt();
   }
 

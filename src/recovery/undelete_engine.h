@@ -6,18 +6,20 @@
 #include <string>
 
 #include "recovery/report.h"
+#include "recovery/message_box_host.h"
 #include "volume/block_device.h"
 #include "volume/fat_params.h"
-#include "recovery/message_box_host.h"
+#include "volume/read_error.h"
 
 namespace quorvane {
 
+class OutputFile;
 class VolumeView;
 
 class CUndeleteEngine {
  public:
-  // `drives` gives the volumes; `boxes` shows the engine's message boxes and
-  // the reader's. Both must outlive the call.
+  // `drives` gives the volumes; `boxes` shows the engine's message boxes,
+  // those about reads that failed among them. Both must outlive the call.
   CUndeleteEngine(DriveSource& drives, MessageBoxHost& boxes);
 
   // Walks `strPath` (for example C:\DOCS\REPORT.TXT, bytes as typed or as a
@@ -30,10 +32,13 @@ class CUndeleteEngine {
 
  private:
   struct Walk;
-  int WalkToEntry(VolumeView& view, Walk& walk, StatusText& status, ProgressBar& progress);
+  int WalkToEntry(VolumeView& view, Walk& walk, StatusText& status);
+  std::optional<std::string> CreateOutput(OutputFile& output, const std::string& wanted,
+                                          VolumeView& view, StatusText& status);
   int CopyClusters(VolumeView& view, const Walk& walk, StatusText& status, ProgressBar& progress,
                    const std::atomic<int32_t>& abort);
   void ResetProgress(ProgressBar& progress);
+  void TellReadFailure(const ReadError& error);
 
   DriveSource& drives_;
   MessageBoxHost& boxes_;

@@ -3,33 +3,14 @@
 #include <algorithm>
 
 #include "volume/dir_entry.h"
+#include "volume/path_text.h"
 
 namespace quorvane {
-
-std::string UpperAsciiLetters(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
-}
-
-bool HasDriveRoot(std::string_view path) {
-  if (path.size() < 2 || path[1] != ':') return false;
-  const char letter = path[0];
-  if (!((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z'))) return false;
-  return path.size() == 2 || path[2] == '\\';
-}
 
 SplitPathResult SplitUndeletePath(const std::string& path) {
   SplitPathResult result;
   result.carries_deleted_mark = path.find(static_cast<char>(kDeletedMark)) != std::string::npos;
-  const std::string upper = UpperAsciiLetters(path);
-  size_t start = 0;
-  while (start <= upper.size()) {
-    size_t end = upper.find('\\', start);
-    if (end == std::string::npos) end = upper.size();
-    if (end > start) result.pieces.push_back(upper.substr(start, end - start));
-    start = end + 1;
-  }
+  result.pieces = SplitAtBackslashes(UpperAsciiLetters(path));
   return result;
 }
 

@@ -14,18 +14,9 @@ struct SplitPathResult {
   std::vector<std::string> pieces;    // upper-cased; the drive piece first
 };
 
-// Whether `path` begins as every drive path does: a letter, a colon, and then
-// nothing more or a backslash ("C:", "C:\DOCS"). "C:DOCS", "C:/DOCS" and
-// "DOCS" name nothing: no text between the colon and the first backslash is
-// ever dropped.
-bool HasDriveRoot(std::string_view path);
-
 // Upper-cases the letters a to z (every other byte stays, 0xE5 included) and
 // cuts the path at backslashes, skipping empty pieces.
 SplitPathResult SplitUndeletePath(const std::string& path);
-
-// Upper-cases a to z only.
-std::string UpperAsciiLetters(std::string text);
 
 enum class PatternError {
   kNone,

@@ -7,22 +7,14 @@
 
 namespace quorvane::ui {
 
-class ProgressCtrl : public QProgressBar {
+class ProgressCtrl : public QProgressBar, public ShownProgressBar {
   Q_OBJECT
 
  public:
   explicit ProgressCtrl(QWidget* parent = nullptr);
 
-  void SetRange32(int32_t low, int32_t high);
-  void SetPos(int32_t pos);
-  void DeltaPos(int32_t delta);
-  void SetStep(int32_t step);
-  void StepIt();
-  const ProgressState& state() const { return state_; }
-
- private:
-  void Show();
-  ProgressState state_;
+ protected:
+  void ShowState() override;
 };
 
 }  // namespace quorvane::ui

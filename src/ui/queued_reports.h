@@ -1,43 +1,55 @@
 #pragma once
-// The engine's status label and progress bar as a worker sees them: every
+// The status label and progress bar of a page as a worker sees them: every
 // operation goes through a UiReportQueue to the page's real controls, in
-// order. The position is answered from a copy of the bar's state kept on
-// the worker's side, so no question waits for the user-interface thread.
+// order, and reaches them only while the run's pass is valid.
 #include <QLabel>
 #include <QPointer>
+#include <functional>
 
 #include "recovery/report.h"
-#include "ui/report_gate.h"
 #include "ui/progress_ctrl.h"
+#include "ui/report_gate.h"
 #include "ui/ui_report_queue.h"
 
 namespace quorvane::ui {
 
+// Runs on the worker thread before each change is queued. The results page
+// ends its open batch of rows there, so that no change overtakes a row made
+// before it.
+using BeforeChange = std::function<void()>;
+
 class QueuedStatusText final : public StatusText {
  public:
-  // `pass`: the label shows the text only while the pass is valid.
-  QueuedStatusText(UiReportQueue& queue, QLabel* label, ReportGate::Pass pass = {})
-      : queue_(queue), label_(label), pass_(pass) {}
+  QueuedStatusText(UiReportQueue& queue, QLabel* label, ReportGate::Pass pass = {},
+                   BeforeChange before = {})
+      : queue_(queue), label_(label), pass_(pass), before_(std::move(before)) {}
   void SetText(const std::string& text) override;
 
  private:
   UiReportQueue& queue_;
   QPointer<QLabel> label_;
   ReportGate::Pass pass_;
+  BeforeChange before_;
 };
 
 class QueuedProgressBar final : public ProgressBar {
  public:
-  // Make on the user-interface thread: the copy starts from the bar's state.
-  // The bar takes the operations only while `pass` is valid.
-  QueuedProgressBar(UiReportQueue& queue, ProgressCtrl* bar, ReportGate::Pass pass = {});
+  // kWithNextPaint: the bar's state changes at once, as each operation is
+  // carried over, and it is painted with the page's next paint rather than
+  // on the spot. A search blinks the bar once per directory, thousands of
+  // times a second, and a progress bar otherwise paints itself at every
+  // visible change.
+  enum class Paint { kAtOnce, kWithNextPaint };
+
+  QueuedProgressBar(UiReportQueue& queue, ProgressCtrl* bar, ReportGate::Pass pass = {},
+                    Paint paint = Paint::kAtOnce, BeforeChange before = {})
+      : queue_(queue), bar_(bar), pass_(pass), paint_(paint), before_(std::move(before)) {}
 
   void SetRange32(int32_t low, int32_t high) override;
   void DeltaPos(int32_t delta) override;
   void SetStep(int32_t step) override;
   void StepIt() override;
   void SetPos(int32_t pos) override;
-  int32_t GetPos() override;
 
  private:
   template <typename Op>
@@ -45,7 +57,8 @@ class QueuedProgressBar final : public ProgressBar {
   UiReportQueue& queue_;
   QPointer<ProgressCtrl> bar_;
   ReportGate::Pass pass_;
-  ProgressState shadow_;
+  Paint paint_;
+  BeforeChange before_;
 };
 
 }  // namespace quorvane::ui

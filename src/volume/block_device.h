@@ -24,15 +24,15 @@ struct FileIdentity {
   }
 };
 
+inline constexpr int kReadErrorWithoutNumber = -1;
+
 class BlockDevice {
  public:
   virtual ~BlockDevice() = default;
   // Fills `out` from byte `offset`. Returns 0, or the platform's error number
-  // of the failed read (EIO when the volume ends before `out` is full).
+  // of the failed read (EIO when the volume ends before `out` is full), or
+  // kReadErrorWithoutNumber when the device does not say why.
   virtual int ReadAt(uint64_t offset, std::span<uint8_t> out) = 0;
-  // Whether a failed read is one the engine reports with its error number.
-  // The device-control route of old Windows fails silently.
-  virtual bool ReportsReadErrors() const { return true; }
   // The host file behind the volume, when it is one the host can name.
   virtual std::optional<FileIdentity> Identity() const { return std::nullopt; }
 };

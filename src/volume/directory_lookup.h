@@ -10,22 +10,10 @@
 #include <vector>
 
 #include "volume/block_device.h"
+#include "volume/path_text.h"
 
 namespace quorvane {
 
-// A drive path taken apart: "C:\DOCS\Old" gives drive 3 and {"DOCS", "Old"}.
-struct DrivePath {
-  int32_t drive = 0;
-  std::vector<std::u16string> components;
-};
-
-// Whether `text` is a drive path: a letter and a colon first.
-bool IsDrivePath(std::u16string_view text);
-// Splits a drive path at backslashes (or slashes). Empty components and "."
-// are dropped, ".." takes back the component before it (none above the
-// root), and trailing dots and blanks of a component are dropped as the
-// platform drops them. None when `text` is no drive path.
-std::optional<DrivePath> ParseDrivePath(std::u16string_view text);
 
 // A live subdirectory as a folder chooser shows it.
 struct DirectoryName {

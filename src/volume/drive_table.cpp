@@ -61,12 +61,12 @@ bool DriveTable::ParseArguments(const std::vector<std::string>& args, std::strin
       return false;
     }
     if (!named.emplace(DriveNumber(mapping[0]), mapping.substr(3)).second) {
-      error = std::string("drive ") + static_cast<char>(DriveNumber(mapping[0]) + 64) +
+      error = std::string("drive ") + DriveLetter(DriveNumber(mapping[0])) +
               ": is given twice";
       return false;
     }
   }
-  for (const auto& [drive, path] : named) Map(static_cast<char>(drive + 64), path);
+  for (const auto& [drive, path] : named) Map(DriveLetter(drive), path);
   for (const std::string& path : bare) {
     if (!MapNext(path)) {
       error = "no free drive letter for '" + path + "'";
@@ -98,7 +98,7 @@ void DriveTable::NoteOpenResult(int32_t drive, const std::string& why) {
 std::string DriveTable::Describe() const {
   std::ostringstream out;
   for (const auto& [drive, path] : paths_)
-    out << static_cast<char>('A' + drive - 1) << ": " << path << '\n';
+    out << DriveLetter(drive) << ": " << path << '\n';
   return out.str();
 }
 

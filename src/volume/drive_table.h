@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "volume/block_device.h"
+#include "volume/path_text.h"
 
 namespace quorvane {
 
@@ -46,11 +47,5 @@ class DriveTable final : public DriveSource {
   mutable std::mutex failures_mutex_;  // workers open drives at the same time
   std::map<int32_t, std::string> failures_;
 };
-
-// Drive number of a letter: its upper-case character code minus 64.
-inline int32_t DriveNumber(char letter) {
-  const unsigned char c = static_cast<unsigned char>(letter);
-  return (c >= 'a' && c <= 'z' ? c - 32 : c) - 64;
-}
 
 }  // namespace quorvane

@@ -2,40 +2,40 @@
 
 #include <algorithm>
 
+#include "volume/boot_sector.h"
 #include "volume/little_endian.h"
 
 namespace quorvane {
 
-int FatParams::ReadBootSector(SectorReader& reader) {
-  auto sector = reader.ReadSectors(m_nDrive, 0, 1);
-  if (!sector) return 1;
-  ParseBootSector(*sector);
-  return 0;
+Expected<FatParams, BootSectorProblem> FatParams::FromBootSector(std::span<const uint8_t> sector,
+                                                                 int32_t drive) {
+  const auto boot = BootSector::Parse(sector);
+  if (!boot) return Fail(BootSectorProblem::kTooShort);
+  FatParams params;
+  params.m_nDrive = drive;
+  params.m_nBytesPerSector = boot->bytesPerSector;
+  params.m_nSectorsPerCluster = boot->sectorsPerCluster;
+  params.m_nReservedSectors = boot->reservedSectors;
+  params.m_nNumFats = boot->numFats;
+  params.m_nFatSize = static_cast<int32_t>(boot->fatSize);
+  params.m_nRootCluster = static_cast<int32_t>(boot->rootCluster);
+  params.m_nTotalSectors = boot->totalSectors;
+  if (const auto problem = params.Problem()) return Fail(*problem);
+  return params;
 }
 
-void FatParams::ParseBootSector(std::span<const uint8_t> sector) {
-  if (sector.size() < kSectorSize) return;
-  m_nBytesPerSector = LoadLe16(sector, 11);
-  m_nSectorsPerCluster = sector[13];
-  m_nReservedSectors = LoadLe16(sector, 14);
-  m_nNumFats = sector[16];
-  m_nFatSize = static_cast<int32_t>(LoadLe32(sector, 36));
-  m_nRootCluster = static_cast<int32_t>(LoadLe32(sector, 44));
-  const uint16_t small_total = LoadLe16(sector, 19);
-  m_nTotalSectors = small_total != 0 ? small_total : LoadLe32(sector, 32);
-}
-
-bool FatParams::IsUsableFat32() const {
+std::optional<BootSectorProblem> FatParams::Problem() const {
   const auto spc = static_cast<uint32_t>(m_nSectorsPerCluster);
-  if (m_nBytesPerSector != static_cast<int32_t>(kSectorSize)) return false;
-  if (spc == 0 || spc > 128 || (spc & (spc - 1)) != 0) return false;
-  if (m_nNumFats < 1 || m_nFatSize == 0) return false;
+  if (m_nBytesPerSector != static_cast<int32_t>(kSectorSize)) return BootSectorProblem::kSectorSize;
+  if (spc == 0 || spc > 128 || (spc & (spc - 1)) != 0) return BootSectorProblem::kClusterSize;
+  if (m_nNumFats < 1 || m_nFatSize == 0) return BootSectorProblem::kNoFat;
   // The data area must begin inside the volume, reckoned without overflow.
   const uint64_t first_data = static_cast<uint64_t>(static_cast<uint32_t>(m_nReservedSectors)) +
                               static_cast<uint64_t>(m_nNumFats) *
                                   static_cast<uint32_t>(m_nFatSize);
-  if (first_data + spc > m_nTotalSectors) return false;
-  return IsClusterInVolume(static_cast<uint32_t>(m_nRootCluster));
+  if (first_data + spc > m_nTotalSectors) return BootSectorProblem::kDataAreaPastEnd;
+  if (!IsClusterInVolume(static_cast<uint32_t>(m_nRootCluster))) return BootSectorProblem::kRootOutside;
+  return std::nullopt;
 }
 
 uint32_t FatParams::FirstDataSector() const {
@@ -62,10 +62,14 @@ uint32_t FatParams::FatSectorOf(uint32_t cluster) const {
   return static_cast<uint32_t>(m_nReservedSectors) + (cluster >> 7);
 }
 
-std::optional<uint32_t> FatParams::ReadFatEntry(SectorReader& reader, uint32_t cluster) const {
+uint32_t FatParams::FatEntryAt(std::span<const uint8_t> fat_bytes, size_t offset) {
+  return LoadLe32(fat_bytes, offset) & kFatEntryMask;
+}
+
+ReadResult<uint32_t> FatParams::ReadFatEntry(SectorReader& reader, uint32_t cluster) const {
   auto sector = reader.ReadSectors(m_nDrive, FatSectorOf(cluster), 1);
-  if (!sector) return std::nullopt;
-  return LoadLe32(*sector, FatOffsetOf(cluster)) & kFatEntryMask;
+  if (!sector) return Fail(sector.error());
+  return FatEntryAt(*sector, FatOffsetOf(cluster));
 }
 
 }  // namespace quorvane

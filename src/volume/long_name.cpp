@@ -1,6 +1,7 @@
 #include "volume/long_name.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "volume/dir_entry.h"
 #include "volume/little_endian.h"
@@ -58,6 +59,91 @@ std::optional<std::u16string> LongNameCollector::TakeFor(std::span<const uint8_t
   return std::u16string(begin, end);
 }
 
+void DeletedLongNameCollector::AddPart(std::span<const uint8_t> entry) {
+  // A part of a live name, a part of another kind (byte 12) or one with a
+  // first cluster is no part of a deleted name.
+  if (entry[0] != kDeletedMark || entry[12] != 0 || LoadLe16(entry, 26) != 0) {
+    parts_.clear();
+    return;
+  }
+  // A part with another checksum begins another name.
+  if (!parts_.empty() && (entry[13] != checksum_ || parts_.size() == kLongNameMaxParts))
+    parts_.clear();
+  checksum_ = entry[13];
+  auto& part = parts_.emplace_back();
+  for (size_t i = 0; i < kLongNameCharsPerEntry; ++i)
+    part[i] = static_cast<char16_t>(LoadLe16(entry, kCharOffsets[i]));
+}
+
+namespace {
+
+// Bytes a stored short name may begin with: none of the characters a short
+// name refuses, no lower-case letter, no blank, no full stop.
+bool MayBeginShortName(uint8_t b) {
+  static constexpr std::string_view kRefused = "\"*+,./:;<=>?[\\]|";
+  if (b <= 0x20 || b == 0x7F || b == kDeletedMark || (b >= 'a' && b <= 'z')) return false;
+  return kRefused.find(static_cast<char>(b)) == std::string_view::npos;
+}
+
+// The first byte of the short name made from `long_name`: its first
+// character that is no blank or full stop, upper-cased; '_' for a character
+// a short name refuses. None for a character past ASCII, which the short
+// name holds in a code page.
+std::optional<uint8_t> ImpliedFirstByte(std::u16string_view long_name) {
+  const auto first = std::find_if(long_name.begin(), long_name.end(),
+                                  [](char16_t c) { return c != u'.' && c != u' '; });
+  if (first == long_name.end() || *first >= 0x80) return std::nullopt;
+  const auto upper = static_cast<uint8_t>(UpcaseUcs2(*first));
+  return MayBeginShortName(upper) ? upper : uint8_t{'_'};
+}
+
+}  // namespace
+
+std::optional<DeletedLongNameCollector::Found> DeletedLongNameCollector::TakeFor(
+    const DirEntry& entry) {
+  std::vector<std::array<char16_t, kLongNameCharsPerEntry>> parts;
+  parts.swap(parts_);
+  if (parts.empty() || !entry.IsDeleted()) return std::nullopt;
+  // The nearest part is the first: read them back to front.
+  std::u16string name;
+  for (auto part = parts.rbegin(); part != parts.rend(); ++part) name.append(part->begin(), part->end());
+  const size_t end = name.find(u'\0');
+  // Only the last part may end the name, and only padding may follow its end.
+  if (end != std::u16string::npos) {
+    if (end < (parts.size() - 1) * kLongNameCharsPerEntry) return std::nullopt;
+    for (size_t i = end + 1; i < name.size(); ++i)
+      if (name[i] != 0xFFFF) return std::nullopt;
+    name.resize(end);
+  }
+  if (name.empty() || name.find(char16_t{0xFFFF}) != std::u16string::npos) return std::nullopt;
+
+  std::array<uint8_t, 11> name11;
+  std::copy(entry.name.begin(), entry.name.end(), name11.begin());
+  std::copy(entry.ext.begin(), entry.ext.end(), name11.begin() + 8);
+  auto gives_checksum = [&](uint8_t first) {
+    name11[0] = first;
+    return ShortNameChecksum(name11) == checksum_;
+  };
+  Found found{std::move(name), std::nullopt};
+  // The first letter the long name gives its short name: the checksum must
+  // agree, or the parts belong to an entry since replaced.
+  if (const auto implied = ImpliedFirstByte(found.longName)) {
+    if (!gives_checksum(*implied)) return std::nullopt;
+    found.firstByte = *implied;
+    return found;
+  }
+  // A name that begins with a character the short name holds in a code
+  // page: some byte must give the checksum, and the byte is known when only
+  // one does.
+  std::vector<uint8_t> matching;
+  for (int b = 0x80; b < 256; ++b)
+    if (MayBeginShortName(static_cast<uint8_t>(b)) && gives_checksum(static_cast<uint8_t>(b)))
+      matching.push_back(static_cast<uint8_t>(b));
+  if (!gives_checksum('_') && matching.empty()) return std::nullopt;
+  if (matching.size() == 1 && !gives_checksum('_')) found.firstByte = matching.front();
+  return found;
+}
+
 char16_t UpcaseUcs2(char16_t c) {
   if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 0x20);
   if (c < 0xE0) return c;
@@ -81,21 +167,19 @@ bool NamesEqualIgnoringCase(std::u16string_view a, std::u16string_view b) {
                     [](char16_t x, char16_t y) { return UpcaseUcs2(x) == UpcaseUcs2(y); });
 }
 
-std::string ShortNameText(std::span<const uint8_t> entry) {
-  auto trimmed = [](std::span<const uint8_t> field) {
-    size_t size = field.size();
-    while (size > 0 && field[size - 1] == ' ') --size;
-    return std::string(reinterpret_cast<const char*>(field.data()), size);
+std::string ShortNameText(const DirEntry& entry) {
+  auto trimmed = [](std::string_view field) {
+    return std::string(field.substr(0, field.find_last_not_of(' ') + 1));
   };
-  std::string text = trimmed(entry.first(8));
-  const std::string ext = trimmed(entry.subspan(8, 3));
+  std::string text = trimmed(entry.NameBytes());
+  const std::string ext = trimmed(entry.ExtBytes());
   if (!ext.empty()) text.append(1, '.').append(ext);
   return text;
 }
 
-std::u16string ShortNameShownInLowerCase(std::span<const uint8_t> entry) {
+std::u16string ShortNameShownInLowerCase(const DirEntry& entry) {
   constexpr uint8_t kLowerName = 0x08, kLowerExt = 0x10;
-  const uint8_t bits = entry[12];
+  const uint8_t bits = entry.ntCase;
   if ((bits & (kLowerName | kLowerExt)) == 0) return {};
   std::u16string shown = WidenLatin1(ShortNameText(entry));
   const size_t dot = shown.find(u'.');

@@ -10,6 +10,9 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "volume/dir_entry.h"
 
 namespace quorvane {
 
@@ -32,12 +35,41 @@ class LongNameCollector {
   // since the last short entry make one whole name with its checksum.
   // Forgets the parts either way.
   std::optional<std::u16string> TakeFor(std::span<const uint8_t> entry);
-  void Reset() { next_ = -1; }
 
  private:
   std::array<char16_t, kLongNameMaxParts * kLongNameCharsPerEntry> chars_{};
   size_t parts_ = 0;  // number of parts the name has
   int next_ = -1;     // number of the part to come; 0 = the name is whole, -1 = no name
+  uint8_t checksum_ = 0;
+};
+
+// Gathers the long name left before a deleted short entry. A delete marks
+// the first byte of every part 0xE5, so the parts lose their numbers and the
+// short name its first letter; the characters and the checksum stay. The
+// parts that stand right before the short entry and carry one checksum are
+// its name, the nearest part first. The checksum then also tells the short
+// name's lost first byte, which must agree with the long name's first
+// letter. Feed it every entry of a directory in order.
+class DeletedLongNameCollector {
+ public:
+  // Takes one 32-byte entry with attribute 0x0F, deleted or not.
+  void AddPart(std::span<const uint8_t> entry);
+  // Forgets the parts (a short entry that takes none of them).
+  void Forget() { parts_.clear(); }
+
+  struct Found {
+    std::u16string longName;
+    // The short name's first byte as stored before the delete; none when
+    // the long name begins past ASCII and the checksum leaves more than one.
+    std::optional<uint8_t> firstByte;
+  };
+  // The long name of the deleted short entry `entry`, if the parts seen
+  // since the last short entry make one whose checksum the short name gives
+  // with the first byte the long name implies. Forgets the parts either way.
+  std::optional<Found> TakeFor(const DirEntry& entry);
+
+ private:
+  std::vector<std::array<char16_t, kLongNameCharsPerEntry>> parts_;  // in entry order
   uint8_t checksum_ = 0;
 };
 
@@ -51,11 +83,11 @@ bool NamesEqualIgnoringCase(std::u16string_view a, std::u16string_view b);
 // A short entry's name as a path component: the 8 name bytes without their
 // trailing blanks, then a full stop and the extension if it is not blank
 // ("MYDOCU~1", "OLD.D"). Bytes are kept as stored.
-std::string ShortNameText(std::span<const uint8_t> entry);
+std::string ShortNameText(const DirEntry& entry);
 // The short name as systems that keep case bits show it: the name part and
-// the extension in lower case where byte 12 sets 0x08 and 0x10 for them
+// the extension in lower case where the case byte sets 0x08 and 0x10 for them
 // (ASCII letters only); empty when neither bit is set.
-std::u16string ShortNameShownInLowerCase(std::span<const uint8_t> entry);
+std::u16string ShortNameShownInLowerCase(const DirEntry& entry);
 // Bytes widened one for one into UCS-2 (the Latin-1 reading).
 std::u16string WidenLatin1(std::string_view bytes);
 

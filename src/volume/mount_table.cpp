@@ -2,6 +2,8 @@
 
 #include <sstream>
 
+#include "volume/path_text.h"
+
 namespace quorvane {
 
 namespace {
@@ -104,7 +106,7 @@ std::optional<std::string> MountedVolumes::DrivePathOf(const std::string& path) 
     // A mount of a subdirectory of the volume (a bind mount) starts there.
     std::vector<std::string> inside = Components(best->root);
     inside.insert(inside.end(), parts.begin() + static_cast<ptrdiff_t>(best_length), parts.end());
-    std::string drive_path = {static_cast<char>('A' + drive - 1), ':', '\\'};
+    std::string drive_path = {DriveLetter(drive), ':', '\\'};
     for (size_t i = 0; i < inside.size(); ++i) drive_path.append(i ? "\\" : "").append(inside[i]);
     return drive_path;
   }

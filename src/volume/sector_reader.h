@@ -4,42 +4,27 @@
 #include <memory>
 #include <optional>
 #include <span>
-#include <vector>
 
 #include "volume/block_device.h"
-#include "recovery/message_box_host.h"
+#include "volume/read_error.h"
 
 namespace quorvane {
 
 inline constexpr uint32_t kSectorSize = 512;
 
-using SectorBuffer = std::vector<uint8_t>;
-
-// The engine's reader reports a failed read with its error number; the
-// search's reader stays silent about it. Both report a volume that cannot be
-// opened.
-enum class ReaderVariant { kEngine, kSearch };
-
-inline constexpr char kCreateFileFailed[] = "CreateFile () Failed !";
-inline constexpr char kReadingSectorsFailed[] = "Reading sectors ...Failed  ";
-
 // One reader serves one operation: it keeps the drive's volume open from the
 // first successful open until it is destroyed. A drive that fails to open is
-// tried again on the next request, as each request stands on its own.
+// tried again on the next request, as each request stands on its own. The
+// reader tells nobody of a failure; it returns it.
 class SectorReader {
  public:
-  SectorReader(DriveSource& drives, MessageBoxHost& boxes, ReaderVariant variant);
+  explicit SectorReader(DriveSource& drives) : drives_(drives) {}
 
-  // A buffer of exactly count * 512 bytes, or none when the read failed.
-  std::optional<SectorBuffer> ReadSectors(int32_t drive, uint32_t first, uint32_t count);
+  // A buffer of exactly count * 512 bytes, or why the read failed.
+  ReadResult<SectorBuffer> ReadSectors(int32_t drive, uint32_t first, uint32_t count);
 
-  // Reads count * 512 bytes into `out` (which must be that large). Returns
-  // true on success. `quiet` suppresses the read-failure message (used for
-  // speculative large reads that fall back to single ones).
-  bool ReadInto(int32_t drive, uint32_t first, uint32_t count, std::span<uint8_t> out,
-                bool quiet = false);
-
-  ReaderVariant variant() const { return variant_; }
+  // Reads count * 512 bytes into `out`, which must be that large.
+  ReadStatus ReadInto(int32_t drive, uint32_t first, uint32_t count, std::span<uint8_t> out);
 
   // The host file behind the volume this reader has open, if any.
   std::optional<FileIdentity> VolumeIdentity() const {
@@ -50,8 +35,6 @@ class SectorReader {
   BlockDevice* Device(int32_t drive);
 
   DriveSource& drives_;
-  MessageBoxHost& boxes_;
-  ReaderVariant variant_;
   int32_t open_drive_ = 0;
   std::unique_ptr<BlockDevice> device_;
 };

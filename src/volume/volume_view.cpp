@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "volume/little_endian.h"
 
 namespace quorvane {
 
@@ -30,7 +29,7 @@ const SectorBuffer* VolumeView::FatChunk(uint32_t chunk_index) {
   const uint32_t count = std::min(kFatChunkSectors, fat_size - first);
   SectorBuffer bytes(static_cast<size_t>(count) * kSectorSize);
   if (!reader_.ReadInto(params_.m_nDrive, static_cast<uint32_t>(params_.m_nReservedSectors) + first,
-                        count, bytes, /*quiet=*/true))
+                        count, bytes))
     return nullptr;
   if (fat_chunks_.size() >= kFatChunksKept) {
     auto oldest = std::min_element(fat_chunks_.begin(), fat_chunks_.end(), [](auto& a, auto& b) {
@@ -44,28 +43,28 @@ const SectorBuffer* VolumeView::FatChunk(uint32_t chunk_index) {
   return &chunk.bytes;
 }
 
-std::optional<uint32_t> VolumeView::FatEntry(uint32_t cluster) {
+ReadResult<uint32_t> VolumeView::FatEntry(uint32_t cluster) {
   ResetIfDriveChanged();
   const uint32_t fat_sector = cluster >> 7;
   if (const SectorBuffer* chunk = FatChunk(fat_sector / kFatChunkSectors)) {
     const size_t offset = (fat_sector % kFatChunkSectors) * kSectorSize + FatParams::FatOffsetOf(cluster);
-    if (offset + 4 <= chunk->size()) return LoadLe32(*chunk, offset) & kFatEntryMask;
+    if (offset + 4 <= chunk->size()) return FatParams::FatEntryAt(*chunk, offset);
   }
   // The chunk could not be read whole (or lies past the FAT): read the one
-  // sector, so that the reader reports exactly this failure.
+  // sector, so that the failure returned is exactly this sector's.
   return params_.ReadFatEntry(reader_, cluster);
 }
 
-std::shared_ptr<const SectorBuffer> VolumeView::ReadCluster(uint32_t cluster) {
+ReadResult<std::shared_ptr<const SectorBuffer>> VolumeView::ReadCluster(uint32_t cluster) {
   ResetIfDriveChanged();
   auto found = cluster_index_.find(cluster);
   if (found != cluster_index_.end()) {
     clusters_.splice(clusters_.begin(), clusters_, found->second);
-    return found->second->second;
+    return std::shared_ptr<const SectorBuffer>(found->second->second);
   }
   auto bytes = reader_.ReadSectors(params_.m_nDrive, params_.ClusterToSector(cluster),
                                    static_cast<uint32_t>(params_.m_nSectorsPerCluster));
-  if (!bytes) return nullptr;
+  if (!bytes) return Fail(bytes.error());
   cached_bytes_ += bytes->size();
   clusters_.emplace_front(cluster, std::make_shared<const SectorBuffer>(std::move(*bytes)));
   cluster_index_[cluster] = clusters_.begin();
@@ -75,13 +74,12 @@ std::shared_ptr<const SectorBuffer> VolumeView::ReadCluster(uint32_t cluster) {
     cluster_index_.erase(clusters_.back().first);
     clusters_.pop_back();
   }
-  return clusters_.front().second;
+  return std::shared_ptr<const SectorBuffer>(clusters_.front().second);
 }
 
-bool VolumeView::ReadClusterRunQuietly(uint32_t first, uint32_t count, std::span<uint8_t> out) {
+ReadStatus VolumeView::ReadClusterRun(uint32_t first, uint32_t count, std::span<uint8_t> out) {
   const auto spc = static_cast<uint32_t>(params_.m_nSectorsPerCluster);
-  return reader_.ReadInto(params_.m_nDrive, params_.ClusterToSector(first), count * spc, out,
-                          /*quiet=*/true);
+  return reader_.ReadInto(params_.m_nDrive, params_.ClusterToSector(first), count * spc, out);
 }
 
 }  // namespace quorvane

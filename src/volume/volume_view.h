@@ -18,19 +18,20 @@ class VolumeView {
   // `params` must outlive the view; its values are read at each request.
   VolumeView(SectorReader& reader, const FatParams& params, size_t cluster_cache_bytes = 16u << 20);
 
-  // The FAT entry of `cluster` (low 28 bits), or none when its sector cannot
-  // be read. FAT sectors are read in chunks and kept in a small cache.
-  std::optional<uint32_t> FatEntry(uint32_t cluster);
+  // The FAT entry of `cluster` (low 28 bits), or why its sector cannot be
+  // read. FAT sectors are read in chunks and kept in a small cache.
+  ReadResult<uint32_t> FatEntry(uint32_t cluster);
 
-  // The whole cluster, read with one request, or nullptr when the read
-  // failed. The buffer stays valid for as long as the caller holds it.
-  std::shared_ptr<const SectorBuffer> ReadCluster(uint32_t cluster);
+  // The whole cluster, read with one request. The buffer stays valid for as
+  // long as the caller holds it.
+  ReadResult<std::shared_ptr<const SectorBuffer>> ReadCluster(uint32_t cluster);
 
-  // Reads `count` consecutive clusters from `first` into `out` in one request;
-  // quiet about failures (the caller falls back to single reads).
-  bool ReadClusterRunQuietly(uint32_t first, uint32_t count, std::span<uint8_t> out);
+  // Reads `count` consecutive clusters from `first` into `out` in one
+  // request, past the cache.
+  ReadStatus ReadClusterRun(uint32_t first, uint32_t count, std::span<uint8_t> out);
 
   SectorReader& reader() { return reader_; }
+  const FatParams& params() const { return params_; }
 
  private:
   static constexpr uint32_t kFatChunkSectors = 256;  // 128 KiB, 32768 entries

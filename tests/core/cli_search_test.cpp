@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "recovery/search_worker.h"
+#include "recovery/search_context.h"
 #include "support/crafted_volume.h"
 #include "support/mtools_volume.h"
 #include "support/recording_search.h"
@@ -51,9 +51,9 @@ TEST(CliSearch, PrintsTheInProcessRowsWhichUndeleteAndMapsOptionsAsThePageDoes) 
   SearchSettings settings;
   settings.strSearchDir = "C:";
   settings.bSearchRecurse = settings.bSearchDeletedDirs = settings.bSearchSkipUnrecoverable = 1;
-  testing::RecordingSearchControls ui;
+  testing::RecordingSearch ui;
   std::atomic<int32_t> abort{0};
-  SearchWorker(drives, ui.reports.boxes, settings, ui.controls, abort);
+  RunSearch(drives, ui.reports.boxes, settings, ui.report, abort);
   std::string expected;
   for (const auto& [path, size] : ui.list.rows()) expected += path + "\t" + size + "\n";
   EXPECT_EQ(run.output, expected);  // nothing else: standard error is no terminal

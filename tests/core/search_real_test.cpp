@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "recovery/search_worker.h"
+#include "recovery/search_context.h"
 #include "recovery/undelete_engine.h"
 #include "support/mtools_volume.h"
 #include "support/recording_search.h"
@@ -20,7 +20,7 @@ namespace {
 
 using ::testing::ElementsAre;
 using testing::PatternBytes;
-using testing::RecordingSearchControls;
+using testing::RecordingSearch;
 
 const std::string E5 = "\xE5";
 
@@ -52,12 +52,12 @@ TEST(SearchOnRealVolume, ListsAndReportsAsThePageShowsAndEveryRowRecoversItsFile
   DriveTable drives;
   drives.Map('C', v.path());
   SearchSettings settings;
-  std::unique_ptr<RecordingSearchControls> ui;
+  std::unique_ptr<RecordingSearch> ui;
   std::atomic<int32_t> abort{0};
   auto search = [&](const std::string& path) {
-    ui = std::make_unique<RecordingSearchControls>();
+    ui = std::make_unique<RecordingSearch>();
     settings.strSearchDir = path;
-    SearchWorker(drives, ui->reports.boxes, settings, ui->controls, abort);
+    RunSearch(drives, ui->reports.boxes, settings, ui->report, abort);
     return ui->list.Column0();
   };
   // Long-name entries, the live file and the empty file give no row.
@@ -67,8 +67,7 @@ TEST(SearchOnRealVolume, ListsAndReportsAsThePageShowsAndEveryRowRecoversItsFile
   EXPECT_THAT(ui->reports.log.Lines(),
               ElementsAre("progress: range 0 1", "progress: pos 1", "caption: C:\\DOCS\\OLD",
                           "row: C:\\DOCS\\OLD\\" + E5 + "OTES   .TXT | 1500",
-                          "caption: List of undeletable files ...", "progress: range 0 0", "status: ",
-                          "button: undelete on", "button: show files on", "button: abort off"));
+                          "caption: List of undeletable files ...", "progress: range 0 0", "status: "));
   settings.bSearchRecurse = 1;  // deleted directories are entered only when asked
   EXPECT_EQ(search("c:").size(), 9u);
   EXPECT_EQ(ui->reports.log.LinesStartingWith("caption: ").size(), 6u + 1u);  // one per live directory
@@ -98,7 +97,7 @@ TEST(SearchOnRealVolume, ListsAndReportsAsThePageShowsAndEveryRowRecoversItsFile
   for (const auto& [row, bytes] : expected) {
     testing::TempDir out;
     testing::ScopedCurrentDir cwd(out.path());
-    RecordingSearchControls engine_ui;
+    RecordingSearch engine_ui;
     CUndeleteEngine engine(drives, engine_ui.reports.boxes);
     EXPECT_EQ(engine.UndeleteByPath(row, engine_ui.reports.status, engine_ui.reports.progress, abort), 0)
         << engine_ui.reports.log.Dump();
@@ -137,9 +136,9 @@ TEST(SearchOnRealVolume, DeletedDirectoriesWhoseClustersLiveDirectoriesReuseLose
   SearchSettings settings;
   settings.strSearchDir = "C:";
   settings.bSearchRecurse = settings.bSearchDeletedDirs = 1;
-  RecordingSearchControls ui;
+  RecordingSearch ui;
   std::atomic<int32_t> abort{0};
-  SearchWorker(drives, ui.reports.boxes, settings, ui.controls, abort);
+  RunSearch(drives, ui.reports.boxes, settings, ui.report, abort);
 
   const std::string file = E5 + "       .TXT", deep = "DEEP    \\" + file;
   std::vector<std::string> expected = {"C:\\LIVE    \\" + file, "C:\\LIVE    \\" + deep,

@@ -16,8 +16,9 @@ TEST(MtoolsVolume, DeletedEntryKeepsE5AndItsClusterWordsAndSize) {
   volume.AddFile("/REPORT.TXT", content).Delete("/REPORT.TXT");
 
   const std::vector<uint8_t> image = ReadFileBytes(volume.path());
-  FatParams params;
-  params.ParseBootSector(image);
+  const auto checked = FatParams::FromBootSector(image, 3);
+  ASSERT_TRUE(checked);
+  const FatParams& params = *checked;
   const auto root = std::span<const uint8_t>(image).subspan(
       params.ClusterToSector(static_cast<uint32_t>(params.m_nRootCluster)) * 512ull, 512);
   size_t i = 0;  // past a volume label, if any

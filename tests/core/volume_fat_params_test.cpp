@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "support/crafted_volume.h"
+#include "volume/boot_sector.h"
 #include "volume/dir_entry.h"
 #include "volume/fat_params.h"
 #include "volume/little_endian.h"
@@ -34,30 +35,46 @@ TEST(FatParams, ClusterArithmetic) {
   for (const auto& c : cases) EXPECT_EQ(c.actual, c.expected) << c.what;
 }
 
-TEST(FatParams, IsUsableFat32RefusesWhatItCannotWalk) {
-  FatParams good;
-  good.ParseBootSector(CraftedVolume({.sectors_per_cluster = 8, .clusters = 1000}).bytes());
-  ASSERT_TRUE(good.IsUsableFat32());
-  const struct { const char* what; void (*apply)(FatParams&); } cases[] = {
-      {"1024 bytes per sector", [](FatParams& p) { p.m_nBytesPerSector = 1024; }},
-      {"0 bytes per sector", [](FatParams& p) { p.m_nBytesPerSector = 0; }},
-      {"0 sectors per cluster", [](FatParams& p) { p.m_nSectorsPerCluster = 0; }},
-      {"3 sectors per cluster", [](FatParams& p) { p.m_nSectorsPerCluster = 3; }},
-      {"256 sectors per cluster", [](FatParams& p) { p.m_nSectorsPerCluster = 256; }},
-      {"no FAT", [](FatParams& p) { p.m_nNumFats = 0; }},
-      {"FAT of 0 sectors", [](FatParams& p) { p.m_nFatSize = 0; }},
-      {"root cluster 1", [](FatParams& p) { p.m_nRootCluster = 1; }},
-      {"root past the last",
-       [](FatParams& p) { p.m_nRootCluster = static_cast<int32_t>(p.LastCluster() + 1); }},
-      {"root with the top bit set", [](FatParams& p) { p.m_nRootCluster = INT32_MIN + 2; }},
-      {"data area past the end", [](FatParams& p) { p.m_nTotalSectors = p.FirstDataSector(); }},
-      {"FATs past 32-bit sectors", [](FatParams& p) { p.m_nFatSize = INT32_MAX; }},
+TEST(FatParams, FromBootSectorRefusesWhatItCannotWalkAndSaysWhy) {
+  const std::vector<uint8_t> good = CraftedVolume({.sectors_per_cluster = 8, .clusters = 1000}).bytes();
+  const auto params = FatParams::FromBootSector(good, 3);
+  ASSERT_TRUE(params);
+  EXPECT_EQ(params->m_nDrive, 3);
+  EXPECT_EQ(params->m_nSectorsPerCluster, 8);
+  EXPECT_FALSE(params->Problem());
+  using P = BootSectorProblem;
+  using B = BootSector;
+  const uint32_t past_last = params->LastCluster() + 1;
+  const struct {
+    const char* what;
+    size_t at, width;
+    uint32_t value;
+    P problem;
+  } cases[] = {
+      {"1024 bytes per sector", B::kBytesPerSectorAt, 2, 1024, P::kSectorSize},
+      {"0 bytes per sector", B::kBytesPerSectorAt, 2, 0, P::kSectorSize},
+      {"0 sectors per cluster", B::kSectorsPerClusterAt, 1, 0, P::kClusterSize},
+      {"3 sectors per cluster", B::kSectorsPerClusterAt, 1, 3, P::kClusterSize},
+      {"no FAT", B::kNumFatsAt, 1, 0, P::kNoFat},
+      {"FAT of 0 sectors", B::kFatSize32At, 4, 0, P::kNoFat},
+      {"FATs past 32-bit sectors", B::kFatSize32At, 4, 0x7FFFFFFF, P::kDataAreaPastEnd},
+      {"data area past the end", B::kTotalSectors32At, 4, params->FirstDataSector(), P::kDataAreaPastEnd},
+      {"root cluster 1", B::kRootClusterAt, 4, 1, P::kRootOutside},
+      {"root past the last", B::kRootClusterAt, 4, past_last, P::kRootOutside},
+      {"root with the top bit set", B::kRootClusterAt, 4, 0x80000002, P::kRootOutside},
   };
   for (const auto& c : cases) {
-    FatParams p = good;
-    c.apply(p);
-    EXPECT_FALSE(p.IsUsableFat32()) << c.what;
+    std::vector<uint8_t> sector(good.begin(), good.begin() + 512);
+    if (c.width == 1) sector[c.at] = static_cast<uint8_t>(c.value);
+    if (c.width == 2) StoreLe16(sector, c.at, static_cast<uint16_t>(c.value));
+    if (c.width == 4) StoreLe32(sector, c.at, c.value);
+    const auto refused = FatParams::FromBootSector(sector, 3);
+    ASSERT_FALSE(refused) << c.what;
+    EXPECT_EQ(refused.error(), c.problem) << c.what;
   }
+  const auto short_sector = FatParams::FromBootSector(std::span(good).first(511), 3);
+  ASSERT_FALSE(short_sector);
+  EXPECT_EQ(short_sector.error(), P::kTooShort);
 }
 
 }  // namespace

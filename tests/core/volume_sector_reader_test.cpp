@@ -1,5 +1,5 @@
-// ReadSectors over image files and in-memory volumes: the bytes, and the
-// boxes each variant shows when a drive cannot be opened or read.
+// ReadSectors over image files and in-memory volumes: the bytes, the
+// failures it returns, and the boxes the engine and the search make of them.
 #include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
@@ -9,6 +9,7 @@
 
 #include "support/memory_volume.h"
 #include "support/mtools_volume.h"
+#include "recovery/read_failure_boxes.h"
 #include "support/recording_reports.h"
 #include "support/temp_dir.h"
 #include "volume/drive_table.h"
@@ -28,28 +29,33 @@ TEST(SectorReader, ReadsExactlyTheRequestedSectorsInOrder) {
   UnchangedGuard unchanged(image);
   DriveTable drives;
   ASSERT_TRUE(drives.Map('C', image));
-  RecordingReports reports;
-  SectorReader reader(drives, reports.boxes, ReaderVariant::kEngine);
+  SectorReader reader(drives);
   for (auto [first, count] : {std::pair{0u, 1u}, {10u, 8u}, {63u, 1u}}) {
     const auto read = reader.ReadSectors(3, first, count);
     ASSERT_TRUE(read) << first;
     EXPECT_EQ(*read, std::vector<uint8_t>(bytes.begin() + first * 512,
                                           bytes.begin() + (first + count) * 512));
   }
-  EXPECT_THAT(reports.log.Lines(), IsEmpty());
 }
 
-TEST(SectorReader, UnopenableDriveShowsCreateFileFailedUnderTheTitleInBothVariants) {
-  for (ReaderVariant variant : {ReaderVariant::kEngine, ReaderVariant::kSearch}) {
-    DriveTable drives;
-    RecordingReports reports;
-    SectorReader reader(drives, reports.boxes, variant);
-    EXPECT_EQ(reader.ReadSectors(3, 0, 1), std::nullopt);  // C: is not mapped
-    EXPECT_THAT(reports.log.Lines(), ElementsAre("box: CreateFile () Failed ! | (title) | 0"));
-  }
+// The box each failure gives, told by the engine and by the search.
+std::vector<std::string> Told(const ReadError& error, ReadFailureTelling who) {
+  RecordingReports reports;
+  TellReadFailure(reports.boxes, error, who);
+  return reports.log.Lines();
 }
 
-TEST(SectorReader, FailedReadShowsItsErrorNumberOnlyInTheEngineVariant) {
+TEST(SectorReader, UnopenableDriveIsToldAsCreateFileFailedByEngineAndSearch) {
+  DriveTable drives;
+  SectorReader reader(drives);
+  const auto read = reader.ReadSectors(3, 0, 1);  // C: is not mapped
+  ASSERT_FALSE(read);
+  EXPECT_EQ(read.error().kind, ReadError::Kind::kCannotOpen);
+  for (auto who : {ReadFailureTelling::kEngine, ReadFailureTelling::kSearch})
+    EXPECT_THAT(Told(read.error(), who), ElementsAre("box: CreateFile () Failed ! | (title) | 0"));
+}
+
+TEST(SectorReader, FailedReadCarriesItsErrorNumberWhichOnlyTheEngineTells) {
   TempDir dir;
   const std::string image = dir.File("short.img");
   WriteFileBytes(image, PatternBytes(10 * 512 + 100));
@@ -57,24 +63,25 @@ TEST(SectorReader, FailedReadShowsItsErrorNumberOnlyInTheEngineVariant) {
   DriveTable drives;
   drives.Map('C', image);
 
-  RecordingReports engine;
-  SectorReader engine_reader(drives, engine.boxes, ReaderVariant::kEngine);
-  EXPECT_TRUE(engine_reader.ReadSectors(3, 9, 1));
-  EXPECT_EQ(engine_reader.ReadSectors(3, 10, 1), std::nullopt);  // cut short by the end
-  EXPECT_EQ(engine_reader.ReadSectors(3, 20, 1), std::nullopt);  // past it
+  SectorReader reader(drives);
+  EXPECT_TRUE(reader.ReadSectors(3, 9, 1));
   const std::string eio = "box: " + std::to_string(EIO) + " | Reading sectors ...Failed   | 0";
-  EXPECT_THAT(engine.log.Lines(), ElementsAre(eio, eio));
+  for (uint32_t sector : {10u, 20u}) {  // cut short by the end, and past it
+    const auto read = reader.ReadSectors(3, sector, 1);
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.error().kind, ReadError::Kind::kCannotRead);
+    EXPECT_EQ(read.error().number, EIO);
+    EXPECT_THAT(Told(read.error(), ReadFailureTelling::kEngine), ElementsAre(eio));
+    EXPECT_THAT(Told(read.error(), ReadFailureTelling::kSearch), IsEmpty());
+  }
 
-  RecordingReports search;
-  SectorReader search_reader(drives, search.boxes, ReaderVariant::kSearch);
-  EXPECT_EQ(search_reader.ReadSectors(3, 20, 1), std::nullopt);
-  EXPECT_THAT(search.log.Lines(), IsEmpty());
-
-  MemoryDriveSource quiet;  // a device whose read errors go unreported
+  MemoryDriveSource quiet;  // a device that gives no number
   quiet.MapBytes('C', PatternBytes(8 * 512)).SetReportsReadErrors('C', false);
-  SectorReader quiet_reader(quiet, search.boxes, ReaderVariant::kEngine);
-  EXPECT_EQ(quiet_reader.ReadSectors(3, 8, 1), std::nullopt);
-  EXPECT_THAT(search.log.Lines(), IsEmpty());
+  SectorReader quiet_reader(quiet);
+  const auto read = quiet_reader.ReadSectors(3, 8, 1);
+  ASSERT_FALSE(read);
+  EXPECT_EQ(read.error().number, 0);
+  EXPECT_THAT(Told(read.error(), ReadFailureTelling::kEngine), IsEmpty());
 }
 
 TEST(PosixBlockDevice, ReadsPast4GiBOfASparseImage) {
@@ -91,8 +98,7 @@ TEST(PosixBlockDevice, ReadsPast4GiBOfASparseImage) {
   }
   DriveTable drives;
   drives.Map('E', image);
-  RecordingReports reports;
-  SectorReader reader(drives, reports.boxes, ReaderVariant::kEngine);
+  SectorReader reader(drives);
   const auto sectors = reader.ReadSectors(5, static_cast<uint32_t>(kMarkerAt / 512), 2);
   ASSERT_TRUE(sectors);
   EXPECT_EQ(*sectors, marker);

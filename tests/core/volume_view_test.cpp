@@ -22,25 +22,23 @@ TEST(VolumeView, CachedReadsEqualDirectReads) {
   }
   MemoryDriveSource drives;
   drives.MapBytes('C', volume.bytes());
-  RecordingReports reports;
-  SectorReader reader(drives, reports.boxes, ReaderVariant::kEngine);
-  FatParams params;
-  params.m_nDrive = 3;
-  ASSERT_EQ(params.ReadBootSector(reader), 0);
+  SectorReader reader(drives);
+  const auto checked = FatParams::FromBootSector(*reader.ReadSectors(3, 0, 1), 3);
+  ASSERT_TRUE(checked);
+  const FatParams params = *checked;
   VolumeView view(reader, params, /*cluster_cache_bytes=*/4 * 512);
 
   for (int pass = 0; pass < 2; ++pass) {  // the second pass comes from the caches
     for (uint32_t c : {2u, 127u, 128u, 32767u, 32768u, 40'001u, 5u, 6u, 7u, 8u, 9u}) {
-      EXPECT_EQ(view.FatEntry(c), params.ReadFatEntry(reader, c)) << c;
+      EXPECT_EQ(*view.FatEntry(c), *params.ReadFatEntry(reader, c)) << c;
       const auto cached = view.ReadCluster(c);
       ASSERT_TRUE(cached);
-      EXPECT_EQ(*cached, *reader.ReadSectors(3, params.ClusterToSector(c), 1)) << c;
+      EXPECT_EQ(**cached, *reader.ReadSectors(3, params.ClusterToSector(c), 1)) << c;
     }
   }
   std::vector<uint8_t> run(3 * 512);
-  ASSERT_TRUE(view.ReadClusterRunQuietly(100, 3, run));
+  ASSERT_TRUE(view.ReadClusterRun(100, 3, run));
   EXPECT_EQ(run, *reader.ReadSectors(3, params.ClusterToSector(100), 3));
-  EXPECT_TRUE(reports.log.Lines().empty());
 }
 
 }  // namespace

@@ -113,7 +113,8 @@ class XSession:
         self.program = subprocess.Popen([program] + args, cwd=cwd, env=self.env, stdout=self.log,
                                         stderr=subprocess.STDOUT)
         try:
-            self.launcher = self.wait_window("main window", r"^Quorvane$")
+            # A first start reads fonts and plugins: on a loaded machine it takes a while.
+            self.launcher = self.wait_window("main window", r"^Quorvane$", timeout=40.0)
         except Failure:
             self.close()
             raise

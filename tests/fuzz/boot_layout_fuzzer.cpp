@@ -1,9 +1,11 @@
 // Fuzz target: the boot sector and the layout arithmetic over it, the cached
-// FAT view, and the folder lookup the wizard walks live directories with.
+// FAT view, the directory walk, and the folder lookup the wizard walks live directories with.
 #include <cstdint>
 #include <string>
 
 #include "fuzz_input.h"
+#include "volume/dir_entry.h"
+#include "volume/directory_chain.h"
 #include "volume/directory_lookup.h"
 #include "volume/fat_params.h"
 #include "volume/sector_reader.h"
@@ -15,13 +17,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::FuzzInput input = fuzz::ParseInput(data, size, 1);
   testing::MemoryDriveSource drives;
   fuzz::MapVolume(input, drives);
-  fuzz::SilentReports reports;
 
-  SectorReader reader(drives, reports, ReaderVariant::kEngine);
-  FatParams params;
-  params.m_nDrive = 3;
-  if (params.ReadBootSector(reader) == 0 && params.IsUsableFat32()) {
+  SectorReader reader(drives);
+  const auto boot = reader.ReadSectors(3, 0, 1);
+  const auto checked = FatParams::FromBootSector(boot ? std::span<const uint8_t>(*boot) : std::span<const uint8_t>(), 3);
+  if (checked) {
+    const FatParams params = *checked;
     VolumeView view(reader, params);
+    // The root directory's whole chain, as every walk takes it.
+    for (DirectoryChain chain(view, static_cast<uint32_t>(params.m_nRootCluster)); chain.AtCluster();) {
+      if (const auto bytes = chain.Read()) (void)DirEntry::Parse(EntryBytes(**bytes, 0));
+      if (chain.Advance() != DirectoryChain::Step::kNext) break;
+    }
     const uint32_t last = params.LastCluster();
     // The clusters at the edges of the volume and a few the input names.
     for (uint32_t cluster : {2u, 3u, last - 1, last, last + 1, params.FatSectorOf(last) * 128u}) {

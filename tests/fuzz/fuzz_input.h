@@ -69,22 +69,19 @@ inline void MapVolume(FuzzInput& input, testing::MemoryDriveSource& drives) {
 }
 
 // Reports that go nowhere: the targets look for crashes, leaks and hangs.
-struct SilentReports final : MessageBoxHost, StatusText, ProgressBar, ResultList, PushButton {
+struct SilentReports final : MessageBoxHost, StatusText, ProgressBar, ResultList {
   int ShowMessageBox(const std::string&, const std::optional<std::string>&, uint32_t) override { return kIdOk; }
   void SetText(const std::string&) override {}
   void SetRange32(int32_t, int32_t) override {}
   void DeltaPos(int32_t) override {}
   void SetStep(int32_t) override {}
   void StepIt() override {}
-  void SetPos(int32_t p) override { pos = p; }
-  int32_t GetPos() override { return pos; }
+  void SetPos(int32_t) override {}
   void InsertRowAtTop(const std::string& column0, const std::string&) override {
     if (rows.size() < kRowsKept) rows.push_back(column0);
   }
-  void SetEnabled(bool) override {}
 
   static constexpr size_t kRowsKept = 4;
-  int32_t pos = 0;
   std::vector<std::string> rows;  // the first rows found, for the undelete target
 };
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "fuzz_input.h"
-#include "recovery/search_worker.h"
+#include "recovery/search_context.h"
 
 using namespace quorvane;
 
@@ -27,9 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SetFilterText(settings.szSearchDeletedDirFilter, input.Text(3));
 
   fuzz::SilentReports ui;
-  SearchControls controls{ui, ui, ui, ui, ui, ui, ui};
+  SearchReport report{ui, ui, ui, &ui};
   std::atomic<int32_t> abort{0};
-  SearchOutcome outcome;
-  SearchWorker(drives, ui, settings, controls, abort, &outcome);
+  RunSearch(drives, ui, settings, report, abort);
   return 0;
 }

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "fuzz_input.h"
-#include "recovery/search_worker.h"
+#include "recovery/search_context.h"
 #include "recovery/undelete_engine.h"
 
 using namespace quorvane;
@@ -59,9 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SearchSettings settings;
   settings.strSearchDir = input.Flag(1) ? input.Text(0) : "C:";
   settings.bSearchRecurse = settings.bSearchDeletedDirs = 1;
-  SearchControls controls{ui, ui, ui, ui, ui, ui, ui};
+  SearchReport report{ui, ui, ui, &ui};
   std::atomic<int32_t> abort{0};
-  SearchWorker(drives, ui, settings, controls, abort);
+  RunSearch(drives, ui, settings, report, abort);
   const std::vector<std::string> rows = ui.rows;
   for (const std::string& row : rows) Undelete(drives, row, ui);
 

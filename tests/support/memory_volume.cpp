@@ -36,6 +36,12 @@ class MemoryDevice final : public BlockDevice {
       : drive_(std::move(drive)), mutex_(mutex) {}
 
   int ReadAt(uint64_t offset, std::span<uint8_t> out) override {
+    const int error = Read(offset, out);
+    std::lock_guard lock(mutex_);
+    return error == 0 || drive_->reports_errors ? error : kReadErrorWithoutNumber;
+  }
+
+  int Read(uint64_t offset, std::span<uint8_t> out) {
     std::shared_ptr<const std::vector<uint8_t>> bytes;
     std::shared_ptr<const std::map<uint32_t, std::vector<uint8_t>>> sparse;
     uint64_t sparse_size = 0;
@@ -78,11 +84,6 @@ class MemoryDevice final : public BlockDevice {
     if (first < last)
       std::memcpy(out.data() + (first - offset), sector.second.data() + (first - uint64_t{sector.first} * 512),
                   static_cast<size_t>(last - first));
-  }
-
-  bool ReportsReadErrors() const override {
-    std::lock_guard lock(mutex_);
-    return drive_->reports_errors;
   }
 
   std::optional<FileIdentity> Identity() const override {

@@ -33,7 +33,8 @@ class MemoryDriveSource final : public DriveSource {
                                std::map<uint32_t, std::vector<uint8_t>> sectors);
   // Reads that touch sectors first .. first + count - 1 fail with `error`.
   MemoryDriveSource& FailSectors(char letter, uint32_t first, uint32_t count, int error);
-  // A device whose failed reads go unreported (the old device-control route).
+  // A device that gives no error number for a failed read (the old
+  // device-control route).
   MemoryDriveSource& SetReportsReadErrors(char letter, bool reports);
   // Answer of VolumeHoldsDirectory for the drive (false unless set).
   MemoryDriveSource& SetHoldsDirectory(char letter, bool holds);

@@ -98,8 +98,6 @@ void RecordingProgress::SetPos(int32_t pos) {
   log_.Add("progress: pos " + std::to_string(pos));
 }
 
-int32_t RecordingProgress::GetPos() { return pos(); }
-
 int32_t RecordingProgress::pos() const {
   std::lock_guard lock(mutex_);
   return pos_;

@@ -5,7 +5,7 @@
 //   "progress: range 0 45"   "progress: delta 0"   "progress: step 1"
 //   "progress: stepit"       "progress: pos 45"
 //   "box: File Undeleted ! | Quorvane | 4160"   ("(title)" when no caption)
-// GetPos is answered but not logged. All of it is safe across threads.
+// All of it is safe across threads.
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -57,7 +57,6 @@ class RecordingProgress final : public ProgressBar {
   void SetStep(int32_t step) override;
   void StepIt() override;
   void SetPos(int32_t pos) override;
-  int32_t GetPos() override;
 
   int32_t pos() const;
   int32_t high() const;

@@ -1,7 +1,7 @@
 #pragma once
-// The results page's controls as fakes: every change goes, in order, into the
-// ReportLog beside the status and progress lines ("caption: C:\DOCS",
-// "row: <column 0> | <column 1>", "button: undelete on").
+// What the search reports through, as fakes: every change goes, in order,
+// into the ReportLog beside the status and progress lines ("caption: C:\DOCS",
+// "row: <column 0> | <column 1>").
 #include <functional>
 #include <string>
 #include <utility>
@@ -38,20 +38,11 @@ struct RecordingCaption final : StatusText {
   std::function<void(const std::string&)> on_text;  // e.g. to raise an abort flag
 };
 
-struct RecordingButton final : PushButton {
-  RecordingButton(ReportLog& log, std::string name) : log(log), name(std::move(name)) {}
-  void SetEnabled(bool enabled) override { log.Add("button: " + name + (enabled ? " on" : " off")); }
-  ReportLog& log;
-  std::string name;
-};
-
-struct RecordingSearchControls {
+struct RecordingSearch {
   RecordingReports reports;
   RecordingList list{reports.log};
   RecordingCaption caption{reports.log};
-  RecordingButton undelete{reports.log, "undelete"}, showFiles{reports.log, "show files"},
-      abort{reports.log, "abort"};
-  SearchControls controls{list, caption, reports.status, reports.progress, undelete, showFiles, abort};
+  SearchReport report{list, caption, reports.status, &reports.progress};
 };
 
 }  // namespace quorvane::testing

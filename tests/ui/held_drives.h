@@ -23,9 +23,9 @@ class HeldDrives final : public DriveSource {
     std::vector<uint8_t> boot(512);
     std::ifstream in(path, std::ios::binary);
     if (!in.read(reinterpret_cast<char*>(boot.data()), 512)) throw std::runtime_error("no boot sector");
-    FatParams params;
-    params.ParseBootSector(boot);
-    data_start_ = uint64_t{params.FirstDataSector()} * 512;
+    const auto params = FatParams::FromBootSector(boot, DriveNumber(letter));
+    if (!params) throw std::runtime_error("no FAT32 volume");
+    data_start_ = uint64_t{params->FirstDataSector()} * 512;
   }
 
   // The next read of the data area longer than `longer_than` bytes (a

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QTreeView>
 
-#include "recovery/search_worker.h"
+#include "recovery/search_context.h"
 #include "recovery/undelete_engine.h"
 #include "res/dialogs/results_page.h"
 #include "ui/progress_ctrl.h"
@@ -66,8 +66,13 @@ bool CUndeletePage4::OnSetActive() {
 }
 
 ResultsPageWidgets CUndeletePage4::Widgets() const {
-  return {m_model,         m_ctlCaption,      m_ctlStatus,  m_ctlProgress,
-          m_undeleteButton, m_showFilesButton, m_abortButton};
+  return {m_model, m_ctlCaption, m_ctlStatus, m_ctlProgress};
+}
+
+void CUndeletePage4::ShowButtonsFor(Run run) {
+  m_undeleteButton->setEnabled(run == Run::kNone);
+  m_showFilesButton->setEnabled(run == Run::kNone);
+  m_abortButton->setEnabled(run == Run::kRunning);
 }
 
 void CUndeletePage4::OnShowFiles() {
@@ -87,15 +92,13 @@ void CUndeletePage4::OnShowFiles() {
 
   m_search = std::move(search);
   StartWorker([this, &drives = context_.drives, &search = *m_search](ResultsPageReports& run) {
-    SearchWorker(drives, run.boxes(), search, run.search(), g_bPage4Abort);
+    RunSearch(drives, run.boxes(), search, run.search(), g_bPage4Abort);
   });
 }
 
 void CUndeletePage4::OnUndelete() {
   if (m_worker.Running()) m_worker.Join();
-  m_undeleteButton->setEnabled(false);
-  m_showFilesButton->setEnabled(false);
-  m_abortButton->setEnabled(true);
+  ShowButtonsFor(Run::kRunning);
   // The topmost selected row's path, as the bytes the search gave; empty
   // when no row is selected (the engine then says what it wants).
   std::string path;
@@ -111,9 +114,6 @@ void CUndeletePage4::OnUndelete() {
     // UndeleteSelectedWorker: an engine of its own for this run.
     CUndeleteEngine engine(drives, run.boxes());
     engine.UndeleteByPath(path, run.status(), run.progress(), g_bPage4Abort);
-    run.undelete().SetEnabled(true);
-    run.showFiles().SetEnabled(true);
-    run.abort().SetEnabled(false);
   });
 }
 
@@ -129,21 +129,22 @@ void CUndeletePage4::StartWorker(std::function<void(ResultsPageReports&)> body) 
 }
 
 void CUndeletePage4::OnWorkerEnded(uint64_t run_number) {
-  // The worker's last report enabled Show Files, so a new run may have
-  // started before this arrives: only the run that ended is joined.
-  if (run_number == m_runNumber) m_worker.Join();
+  // This comes after every report of the run. Only the run started last is
+  // joined and gives the buttons back.
+  if (run_number != m_runNumber) return;
+  m_worker.Join();
+  ShowButtonsFor(Run::kNone);
 }
 
 void CUndeletePage4::OnAbort() {
   g_bPage4Abort.store(1);
-  m_abortButton->setEnabled(false);
   // Show Files and Undelete come back when the worker has ended, so that
   // two workers never share the list and the labels; with no worker they
   // come back now.
-  if (!m_worker.Running()) {
-    m_undeleteButton->setEnabled(true);
-    m_showFilesButton->setEnabled(true);
-  }
+  if (m_worker.Running())
+    m_abortButton->setEnabled(false);
+  else
+    ShowButtonsFor(Run::kNone);
 }
 
 bool CUndeletePage4::OnWizardBack() {

@@ -52,6 +52,10 @@ class CUndeletePage4 : public CWizardPage {
 
  private:
   ResultsPageWidgets Widgets() const;
+  // The one rule for Show Files, Undelete and Abort: the first two while no
+  // worker runs, Abort while one does.
+  enum class Run { kNone, kRunning };
+  void ShowButtonsFor(Run run);
   // Starts `body` on the worker with the reports of a new run; afterwards
   // the worker is joined on the user-interface thread.
   void StartWorker(std::function<void(ResultsPageReports&)> body);

@@ -23,12 +23,6 @@ uint32_t Address32(const void* pointer) {
   return static_cast<uint32_t>(address);
 }
 
-// Function 7305h leaves the DOS error code in AX when it sets the carry.
-int DosError(const vwin32::RegisterBlock& block) {
-  const int code = static_cast<int>(LoadLe32(block.bytes, vwin32::kEaxOffset) & 0xFFFF);
-  return code != 0 ? code : ERROR_READ_FAULT;
-}
-
 }  // namespace
 
 std::unique_ptr<Vwin32Device> Vwin32Device::Open(int32_t drive) {
@@ -49,18 +43,16 @@ int Vwin32Device::ReadAt(uint64_t offset, std::span<uint8_t> out) {
   while (done < out.size()) {
     const auto count = static_cast<uint32_t>(
         std::min<uint64_t>((out.size() - done) / kSectorSize, vwin32::kMaxSectorsPerPacket));
-    if (sector + count - 1 > UINT32_MAX) return ERROR_SECTOR_NOT_FOUND;
+    if (sector + count - 1 > UINT32_MAX) return kReadErrorWithoutNumber;
     vwin32::DiskIoPacket packet = vwin32::MakeReadPacket(
         static_cast<uint32_t>(sector), static_cast<uint16_t>(count), Address32(out.data() + done));
     vwin32::RegisterBlock block = vwin32::MakeReadRegisters(Address32(&packet.bytes), drive_);
     DWORD returned = 0;
     if (!DeviceIoControl(static_cast<HANDLE>(handle_), vwin32::kDiocDosDriveInfo, block.bytes.data(),
                          sizeof block.bytes, block.bytes.data(), sizeof block.bytes, &returned,
-                         nullptr)) {
-      const DWORD error = GetLastError();
-      return error != 0 ? static_cast<int>(error) : ERROR_READ_FAULT;
-    }
-    if (vwin32::ReadFailed(block)) return DosError(block);
+                         nullptr) ||
+        vwin32::ReadFailed(block))
+      return kReadErrorWithoutNumber;
     sector += count;
     done += static_cast<size_t>(count) * kSectorSize;
   }

@@ -17,10 +17,9 @@ class Vwin32Device final : public BlockDevice {
   Vwin32Device(const Vwin32Device&) = delete;
   Vwin32Device& operator=(const Vwin32Device&) = delete;
 
-  // `offset` and the size of `out` are whole sectors.
+  // `offset` and the size of `out` are whole sectors. This route tells
+  // nobody why a read failed: every failure is kReadErrorWithoutNumber.
   int ReadAt(uint64_t offset, std::span<uint8_t> out) override;
-  // This route tells nobody why a read failed.
-  bool ReportsReadErrors() const override { return false; }
 
  private:
   Vwin32Device(void* handle, int32_t drive) : handle_(handle), drive_(drive) {}

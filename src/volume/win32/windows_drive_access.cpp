@@ -8,6 +8,7 @@
 // arguments the front ends call Discover, which lists the system's FAT32
 // volumes as "D: \\.\D:" lines; that is what `quorvane-cli drives` prints.
 // A letter missing from the table still reaches the system's volume.
+#include "volume/boot_sector.h"
 #include "volume/drive_table.h"
 
 #include <windows.h>
@@ -26,7 +27,6 @@ namespace quorvane {
 namespace {
 
 bool IsDriveNumber(int32_t drive) { return drive >= 1 && drive <= 26; }
-char LetterOf(int32_t drive) { return static_cast<char>('A' + drive - 1); }
 
 std::string FullPath(const std::string& path) {
   const std::string relative = path.empty() ? "." : path;
@@ -62,11 +62,9 @@ std::string VolumeNameOf(const std::string& path) {
 // a volume image standing in for a drive.
 bool BootSectorSaysFat32(DriveTable& table, int32_t drive) {
   auto device = table.OpenDrive(drive);
-  std::array<uint8_t, 512> sector{};
+  std::array<uint8_t, BootSector::kSize> sector{};
   if (!device || device->ReadAt(0, sector) != 0) return false;
-  constexpr std::string_view kFat32Type = "FAT32   ";  // at offset 82 of a FAT32 boot sector
-  return sector[510] == 0x55 && sector[511] == 0xAA &&
-         std::equal(kFat32Type.begin(), kFat32Type.end(), sector.begin() + 82);
+  return BootSector::Parse(sector)->SaysFat32();
 }
 
 }  // namespace
@@ -74,10 +72,10 @@ bool BootSectorSaysFat32(DriveTable& table, int32_t drive) {
 std::unique_ptr<BlockDevice> DriveTable::OpenDrive(int32_t drive) {
   if (!IsDriveNumber(drive)) return nullptr;
   const std::string mapped = PathOf(drive);
-  if (!mapped.empty() && mapped != VolumeFileDevice::VolumePath(LetterOf(drive)))
+  if (!mapped.empty() && mapped != VolumeFileDevice::VolumePath(DriveLetter(drive)))
     return VolumeFileDevice::Open(mapped);
   if (auto device = Vwin32Device::Open(drive)) return device;
-  return VolumeFileDevice::Open(VolumeFileDevice::VolumePath(LetterOf(drive)));
+  return VolumeFileDevice::Open(VolumeFileDevice::VolumePath(DriveLetter(drive)));
 }
 
 bool DriveTable::VolumeHoldsDirectory(int32_t drive, const std::string& directory) {
@@ -85,7 +83,7 @@ bool DriveTable::VolumeHoldsDirectory(int32_t drive, const std::string& director
   // The letter of the volume read for `drive`. An image file is no volume of
   // its own: writing beside it never reuses its clusters.
   const std::string mapped = PathOf(drive);
-  const char letter = mapped.empty() ? LetterOf(drive)
+  const char letter = mapped.empty() ? DriveLetter(drive)
                       : mapped.starts_with("\\\\.\\") ? DriveLetterOf(mapped)
                                                         : 0;
   if (letter == 0) return false;

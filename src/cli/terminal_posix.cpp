@@ -1,0 +1,19 @@
+#include <unistd.h>
+
+#include "cli/terminal.h"
+
+namespace quorvane::cli {
+
+bool StderrIsTerminal() {
+  static const bool terminal = ::isatty(2) != 0;
+  return terminal;
+}
+
+bool StdoutIsTerminal() {
+  static const bool terminal = ::isatty(1) != 0;
+  return terminal;
+}
+
+void SetStdoutBinary() {}  // POSIX streams never translate
+
+}  // namespace quorvane::cli

@@ -1,0 +1,34 @@
+#include "recovery/free_clusters.h"
+
+namespace quorvane {
+
+FreeClusters::Found FreeClusters::Next(const std::atomic<int32_t>& abort) {
+  if (started_) ++cluster_;
+  started_ = true;
+  for (;; ++cluster_) {
+    if (abort.load() != 0) return Found::kAborted;
+    if (!view_.params().IsClusterInVolume(cluster_)) return Found::kVolumeEnds;
+    const auto fat = view_.FatEntry(cluster_);
+    if (!fat) {
+      error_ = fat.error();
+      return Found::kFatUnreadable;
+    }
+    if (*fat == 0) return Found::kFree;
+  }
+}
+
+uint32_t FreeClusters::FreeRunLength(uint32_t limit, std::optional<ReadError>& unread) {
+  uint32_t count = 1;
+  while (count < limit && view_.params().IsClusterInVolume(cluster_ + count)) {
+    const auto fat = view_.FatEntry(cluster_ + count);
+    if (!fat) {
+      unread = fat.error();
+      break;
+    }
+    if (*fat != 0) break;
+    ++count;
+  }
+  return count;
+}
+
+}  // namespace quorvane

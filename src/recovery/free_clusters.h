@@ -1,0 +1,45 @@
+#pragma once
+// The clusters a deleted file is rebuilt from. Deleting a file frees its
+// chain in the FAT and keeps its first cluster in the entry, so the file is
+// taken to go on through the free clusters that follow: from the first
+// cluster up, every cluster the FAT marks free, in order, clusters in use
+// stepped over, until the volume ends.
+#include <atomic>
+#include <cstdint>
+
+#include "volume/read_error.h"
+#include "volume/volume_view.h"
+
+namespace quorvane {
+
+class FreeClusters {
+ public:
+  enum class Found {
+    kFree,           // cluster() is the next free cluster
+    kVolumeEnds,     // no cluster is left in the volume
+    kFatUnreadable,  // a FAT entry cannot be read: error() says why
+    kAborted,        // the abort flag was raised
+  };
+
+  // `view` must outlive the sequence.
+  FreeClusters(VolumeView& view, uint32_t first) : view_(view), cluster_(first) {}
+
+  // Steps to the next free cluster (the first call examines the first
+  // cluster itself). The abort flag is read before each cluster examined.
+  Found Next(const std::atomic<int32_t>& abort);
+  uint32_t cluster() const { return cluster_; }
+  const ReadError& error() const { return error_; }
+
+  // How many clusters from cluster() on are free and follow each other, up
+  // to `limit` and at least 1. A FAT entry that cannot be read ends the run
+  // and is given in `unread`.
+  uint32_t FreeRunLength(uint32_t limit, std::optional<ReadError>& unread);
+
+ private:
+  VolumeView& view_;
+  uint32_t cluster_;
+  bool started_ = false;
+  ReadError error_;
+};
+
+}  // namespace quorvane

@@ -1,0 +1,31 @@
+#pragma once
+// Why a read of a volume gave no data. The volume layer only records it; the
+// engine and the search decide what, if anything, the user is told.
+#include <cstdint>
+#include <vector>
+
+#include "volume/expected.h"
+
+namespace quorvane {
+
+using SectorBuffer = std::vector<uint8_t>;
+
+struct ReadError {
+  enum class Kind {
+    kCannotOpen,  // the drive has no volume, or it cannot be opened
+    kCannotRead,  // the volume is open, the read failed or ran past its end
+  };
+  Kind kind = Kind::kCannotRead;
+  // The platform's error number of a failed read; 0 when the device gave
+  // none (the device-control route of old Windows never does).
+  int number = 0;
+};
+
+template <typename T>
+using ReadResult = Expected<T, ReadError>;
+
+// A read into the caller's buffer: done, or why not.
+struct ReadDone {};
+using ReadStatus = ReadResult<ReadDone>;
+
+}  // namespace quorvane
