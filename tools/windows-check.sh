@@ -50,6 +50,11 @@ x86_64-w64-mingw32-g++-posix -m32 -std=c++20 -O2 -Wall -Wextra -Werror -DWIN32_L
   fail "the device route does not compile for 32-bit Windows"
 x86_64-w64-mingw32-nm "$work/vwin32_device.o" | grep -q DeviceIoControl ||
   fail "the 32-bit device route never calls DeviceIoControl"
+# The wizard is not cross-built here (no Qt for MinGW); its one Windows
+# source, which asks for the system's family, compiles on its own.
+x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -Wall -Wextra -Werror -I"$root/src" \
+  -c "$root/src/ui/win32/windows_family.cpp" -o "$work/windows_family.o" ||
+  fail "the wizard's Windows source does not compile"
 
 # --- Volume ----------------------------------------------------------------
 # A 5 GiB sparse FAT32 volume with 4 KiB clusters. mtools starts allocating at

@@ -76,12 +76,6 @@ class Page4Test : public WizardFixture {
     set(setup::kSkipUnrecoverable, skip_unrecoverable);
     Forward(1);
   }
-  // Sets page 3, moves on and lists the files.
-  void ShowFiles(const QString& directory, bool recurse = true) {
-    GoToPage4(directory, recurse);
-    Click(&page(), kShowFiles);
-    ASSERT_TRUE(WaitForReady());
-  }
 
   ui::CUndeletePage4& page() { return launcher_->page4(); }
   bool Enabled(int id) { return ui::FindControl<QPushButton>(&page(), id)->isEnabled(); }
@@ -173,7 +167,9 @@ TEST_F(Page4Test, ShowFilesListsWhatTheCommandLineSearchListsInTheSameOrder) {
 }
 
 TEST_F(Page4Test, TwoRowsOfOneStoredNameBothLeadToTheFirstEntry) {
-  ShowFiles(QStringLiteral("C:\\TWINS"), false);
+  GoToPage4(QStringLiteral("C:\\TWINS"), false);
+  Click(&page(), kShowFiles);
+  ASSERT_TRUE(WaitForReady());
   const std::string twin = "C:\\TWINS\\" + E5 + "B      .BIN";
   ASSERT_EQ(ListedRows(), twin + "\t900\n" + twin + "\t600\n");
   // The top row is CB.BIN's (found last), yet its path names the first
@@ -239,7 +235,9 @@ TEST_F(Page4Test, AbortAndBackDuringASearchAndComingBack) {
 }
 
 TEST_F(Page4Test, AbortAndBackDuringARecovery) {
-  ShowFiles(QStringLiteral("C:\\"), false);
+  GoToPage4(QStringLiteral("C:\\"), false);
+  Click(&page(), kShowFiles);
+  ASSERT_TRUE(WaitForReady());
   const std::string big_row = "C:\\" + E5 + "IG     .BIN";
   const int big = RowOf(big_row);
   ASSERT_GE(big, 0) << ListedRows();
