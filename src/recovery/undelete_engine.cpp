@@ -10,6 +10,7 @@
 #include "recovery/host_file_name.h"
 #include "recovery/output_file.h"
 #include "recovery/read_failure_boxes.h"
+#include "recovery/rebuilt_cluster.h"
 #include "recovery/undelete_path.h"
 #include "volume/dir_entry.h"
 #include "volume/directory_chain.h"
@@ -25,6 +26,9 @@ struct CUndeleteEngine::Walk {
   bool carries_mark = false;
   LookupPattern file;      // the file component's pattern once found
   DirEntry entry{};        // its directory entry
+  uint32_t firstCluster = 0;             // where the copy begins
+  std::string rebuiltNote;               // for the final status when it was rebuilt
+  std::vector<uint32_t> neighbourClusters;  // first clusters of the entries beside it
 };
 
 namespace {
@@ -44,6 +48,19 @@ bool Matches(const DirEntry& entry, const LookupPattern& pattern) {
   return entry.name == pattern.name && entry.ext == pattern.ext;
 }
 
+// The whole first clusters of the entries of a directory cluster: live
+// entries, and deleted ones whose high word is still there.
+std::vector<uint32_t> WholeFirstClusters(std::span<const uint8_t> cluster) {
+  std::vector<uint32_t> found;
+  for (size_t i = 0; i < EntriesIn(cluster); ++i) {
+    const DirEntry entry = DirEntry::Parse(EntryBytes(cluster, i));
+    if (entry.IsEnd()) break;
+    if (entry.IsLongNamePart() || entry.IsDotEntry() || entry.FirstCluster() == 0) continue;
+    if (!entry.IsDeleted() || entry.clusterHigh != 0) found.push_back(entry.FirstCluster());
+  }
+  return found;
+}
+
 }  // namespace
 
 CUndeleteEngine::CUndeleteEngine(DriveSource& drives, MessageBoxHost& boxes)
@@ -56,6 +73,7 @@ void CUndeleteEngine::ResetProgress(ProgressBar& progress) {
 
 int CUndeleteEngine::UndeleteByPath(std::string strPath, StatusText& pStatus,
                                     ProgressBar& pProgress, const std::atomic<int32_t>& pAbort) {
+  rebuilt_note_.clear();
   if (strPath.empty()) {
     boxes_.ShowMessageBox(t::kGiveFile, std::string(t::kAppCaption), kMbIconExclamation);
     return 0;
@@ -103,6 +121,8 @@ int CUndeleteEngine::UndeleteByPath(std::string strPath, StatusText& pStatus,
   walk.carries_mark = split.carries_deleted_mark;
   pStatus.SetText(t::kSearchingDirectories);
   if (const int result = WalkToEntry(view, walk, pStatus); result != 0) return result;
+  walk.firstCluster = walk.entry.FirstCluster();
+  walk.rebuiltNote = rebuilt_note_ = RebuildFirstClusterIfAsked(view, walk);
   return CopyClusters(view, walk, pStatus, pProgress, pAbort);
 }
 
@@ -152,6 +172,8 @@ int CUndeleteEngine::WalkToEntry(VolumeView& view, Walk& walk, StatusText& statu
         const DirEntry entry = DirEntry::Parse(EntryBytes(**bytes, i));
         if (Matches(entry, pattern)) match = entry;
       }
+      if (match && pattern.is_file && options_.rebuildClearedHighWord)
+        walk.neighbourClusters = WholeFirstClusters(**bytes);
       if (match) break;
       if (chain.Advance() == DirectoryChain::Step::kFatUnreadable)
         return unreadable(chain.fatError());
@@ -171,6 +193,22 @@ int CUndeleteEngine::WalkToEntry(VolumeView& view, Walk& walk, StatusText& statu
   return 1;
 }
 
+// With the option, the first cluster of an entry whose high word a delete
+// may have cleared comes from evidence. Returns the note the final status
+// carries then; without a candidate the entry's own cluster stays.
+std::string CUndeleteEngine::RebuildFirstClusterIfAsked(VolumeView& view, Walk& walk) {
+  if (!options_.rebuildClearedHighWord || !MayHaveLostHighWord(walk.entry, m_params)) return {};
+  RebuildHints hints;
+  hints.extension = options_.longExtension.empty() ? walk.entry.ExtBytes()
+                                                   : std::string_view(options_.longExtension);
+  hints.neighbourClusters = walk.neighbourClusters;
+  const auto rebuilt = RebuildFirstCluster(view, walk.entry, hints);
+  if (!rebuilt) return {};
+  walk.firstCluster = rebuilt->cluster;
+  return Format(rebuilt->guessed ? t::kGuessedFromFormat : t::kRebuiltFromFormat,
+                static_cast<int>(rebuilt->cluster), 0);
+}
+
 // Creates the output file under the name asked for, or the next numbered
 // name when that is taken. The name it was created under, or none after
 // telling why there is no file.
@@ -178,8 +216,11 @@ std::optional<std::string> CUndeleteEngine::CreateOutput(OutputFile& output,
                                                          const std::string& wanted,
                                                          VolumeView& view,
                                                          StatusText& status) {
-  std::string written_as = wanted;  // Latin-1, as the status shows it
-  for (int number = 2; !output.Create(HostFileName(written_as)); ++number) {
+  std::string written_as = wanted;  // Latin-1, as the status shows it (or the host's name)
+  auto host_name = [&](const std::string& name) {
+    return options_.hostName ? name : HostFileName(name);
+  };
+  for (int number = 2; !output.Create(host_name(written_as)); ++number) {
     if (!output.nameTaken() || number > kMaxNameNumber) {
       boxes_.ShowMessageBox(t::kErrorOpeningBox, std::nullopt, kMbOk);
       status.SetText(t::kErrorOpeningStatus);
@@ -210,14 +251,15 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
   progress.SetRange32(0, total);
   progress.SetStep(1);
   OutputFile output;
-  const std::string& wanted = walk.file.output_name;
+  const std::string wanted = options_.hostName.value_or(walk.file.output_name);
   const auto written_as = CreateOutput(output, wanted, view, status);
   if (!written_as) return 1;
   const bool renamed = *written_as != wanted;
   if (renamed) status.SetText(wanted + t::kNameTaken + *written_as);
   // A final status names the file when it is not the name asked for.
   auto final_text = [&](const char* text) {
-    return renamed ? text + std::string(t::kSavedAs) + *written_as : std::string(text);
+    return (renamed ? text + std::string(t::kSavedAs) + *written_as : std::string(text)) +
+           walk.rebuiltNote;
   };
 
   const uint32_t run_capacity = std::max<uint32_t>(1, kRunBytes / cluster_bytes);
@@ -243,7 +285,7 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
     return 1;
   };
 
-  FreeClusters free(view, walk.entry.FirstCluster());
+  FreeClusters free(view, walk.firstCluster);
   for (uint32_t k = 0; k < n; ++k) {
     switch (free.Next(abort)) {
       case FreeClusters::Found::kFree:

@@ -1,0 +1,93 @@
+// Files deleted as the NT family deletes them (the high word of the first
+// cluster cleared), recovered through the command line with --nt-deleted and
+// --long-names, on real mtools volumes of more than 65,536 clusters.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "support/mtools_volume.h"
+#include "support/nt_deleted.h"
+#include "support/run_command.h"
+#include "support/temp_dir.h"
+
+namespace quorvane {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+using testing::PatternBytes;
+using testing::ReadFileBytes;
+using testing::RunCli;
+
+std::vector<uint8_t> Zip(size_t size) {
+  std::vector<uint8_t> bytes = PatternBytes(size, 7);
+  const uint8_t header[] = {'P', 'K', 3, 4, 20, 0, 0, 0};
+  std::copy(std::begin(header), std::end(header), bytes.begin());
+  return bytes;
+}
+
+std::vector<uint8_t> Text(size_t size) {
+  const std::string line = "Dear bank, please find the figures attached.\n";
+  std::vector<uint8_t> bytes;
+  while (bytes.size() < size) bytes.insert(bytes.end(), line.begin(), line.end());
+  bytes.resize(size);
+  return bytes;
+}
+
+class NtDeleted : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // A text genuinely below cluster 65,536, then the others past it, one
+    // of them with the same low word as the text.
+    volume_.AddFile("/low notes.txt", Text(1500));
+    volume_.SetNextFreeCluster(65536 + 3);  // the text's first cluster is 3
+    volume_.AddFile("/Letter to the bank.docx", Zip(3000));
+    volume_.AddFile("/minutes of the meeting.txt", Text(2500));
+    for (const char* name : {"/low notes.txt", "/Letter to the bank.docx", "/minutes of the meeting.txt"})
+      volume_.Delete(name);
+    ASSERT_EQ(testing::ClearHighWordsOfDeleted(volume_.path()), 2);
+  }
+  testing::CommandResult Undelete(std::vector<std::string> options, const std::string& path) {
+    std::vector<std::string> args{"--drive", "C:=" + volume_.path(), "undelete", "-o", out_.str()};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(path);
+    return RunCli(args);
+  }
+  testing::TempDir dir_;
+  testing::MtoolsVolume volume_{dir_.File("nt.img")};
+  testing::TempDir out_;
+};
+
+TEST_F(NtDeleted, RebuiltClustersRecoverEveryFileUnderItsLongNameAndSaySo) {
+  const struct { const char* path; const char* name; std::vector<uint8_t> bytes; bool rebuilt; } files[] = {
+      {"C:\\letter to the BANK.docx", "Letter to the bank.docx", Zip(3000), true},
+      {"C:\\minutes of the meeting.txt", "minutes of the meeting.txt", Text(2500), true},
+      {"C:\\low notes.txt", "low notes.txt", Text(1500), false},  // cluster 3 stays
+  };
+  for (const auto& f : files) {
+    const auto run = Undelete({"--nt-deleted", "--long-names"}, f.path);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(ReadFileBytes(out_.File(f.name)), f.bytes) << f.path;
+    if (f.rebuilt)
+      EXPECT_THAT(run.output, HasSubstr(" (rebuilt)")) << run.output;
+    else
+      EXPECT_THAT(run.output, HasSubstr("From first cluster 3 (rebuilt)")) << run.output;
+  }
+  // --quiet keeps the line that names the cluster.
+  const auto quiet = RunCli({"--quiet", "--drive", "C:=" + volume_.path(), "undelete", "-o", out_.str(),
+                             "--nt-deleted", "C:\\MINUTE~1.TXT"});
+  EXPECT_THAT(quiet.output, HasSubstr("From first cluster ")) << quiet.output;
+  EXPECT_EQ(ReadFileBytes(out_.File("XINUTE~1.TXT")), Text(2500));
+}
+
+TEST_F(NtDeleted, WithoutTheOptionsTheLowWordIsTakenAsAlways) {
+  // The classic rules read the cleared cluster number as it stands.
+  const auto run = Undelete({}, "C:\\LETTER~1.DOC");
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(ReadFileBytes(out_.File("LETTER~1.DOC")), Zip(3000));
+  EXPECT_THAT(run.output, Not(HasSubstr("From first cluster")));
+  // A long name is no 8.3 name without the options.
+  EXPECT_NE(Undelete({}, "C:\\Letter to the bank.docx").status, 0);
+}
+
+}  // namespace
+}  // namespace quorvane
