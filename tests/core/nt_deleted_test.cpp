@@ -39,12 +39,16 @@ class NtDeleted : public ::testing::Test {
     // A text genuinely below cluster 65,536, then the others past it, one
     // of them with the same low word as the text.
     volume_.AddFile("/low notes.txt", Text(1500));
-    volume_.SetNextFreeCluster(65536 + 3);  // the text's first cluster is 3
-    volume_.AddFile("/Letter to the bank.docx", Zip(3000));
-    volume_.AddFile("/minutes of the meeting.txt", Text(2500));
+    // The text takes clusters 3 to 5; mtools goes on after the hint.
+    volume_.SetNextFreeCluster(65536 + 3);
+    volume_.AddFile("/Letter to the bank.docx", Zip(3000));       // clusters 65540 to 65545
+    volume_.AddFile("/minutes of the meeting.txt", Text(2500));  // clusters 65546 to 65550
+    volume_.MakeDirectory("/Old letters").AddFile("/Old letters/to the council.txt", Text(700));
     for (const char* name : {"/low notes.txt", "/Letter to the bank.docx", "/minutes of the meeting.txt"})
       volume_.Delete(name);
-    ASSERT_EQ(testing::ClearHighWordsOfDeleted(volume_.path()), 2);
+    volume_.DeleteTree("/Old letters");
+    // The three files and the directory; the file inside keeps its high word.
+    ASSERT_EQ(testing::ClearHighWordsOfDeleted(volume_.path()), 3);
   }
   testing::CommandResult Undelete(std::vector<std::string> options, const std::string& path) {
     std::vector<std::string> args{"--drive", "C:=" + volume_.path(), "undelete", "-o", out_.str()};
@@ -77,6 +81,27 @@ TEST_F(NtDeleted, RebuiltClustersRecoverEveryFileUnderItsLongNameAndSaySo) {
                              "--nt-deleted", "C:\\MINUTE~1.TXT"});
   EXPECT_THAT(quiet.output, HasSubstr("From first cluster ")) << quiet.output;
   EXPECT_EQ(ReadFileBytes(out_.File("XINUTE~1.TXT")), Text(2500));
+}
+
+TEST_F(NtDeleted, SearchRowsCarryLongPathConditionAndTheRebuiltCluster) {
+  const auto run = RunCli({"--drive", "C:=" + volume_.path(), "search", "--recurse", "--deleted-dirs",
+                           "--nt-deleted", "--details", "C:"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  const std::string E5 = "\xE5";
+  for (const std::string& line : {
+           "C:\\" + E5 + "ETTER~1.DOC\t3000\tC:\\Letter to the bank.docx\trebuilt\t65540\n",
+           "C:\\" + E5 + "INUTE~1.TXT\t2500\tC:\\minutes of the meeting.txt\trebuilt\t65546\n",
+           "C:\\" + E5 + "OWNOT~1.TXT\t1500\tC:\\low notes.txt\trebuilt\t3\n",
+       })
+    EXPECT_THAT(run.output, HasSubstr(line));
+  // The file in the deleted directory, found through the directory's own . and ..
+  EXPECT_THAT(run.output, HasSubstr("\tC:\\Old letters\\to the council.txt\tintact\t"));
+
+  // The classic search lists two columns, and misses the directory's file.
+  const auto plain = RunCli({"--drive", "C:=" + volume_.path(), "search", "--recurse", "--deleted-dirs", "C:"});
+  EXPECT_THAT(plain.output, HasSubstr("C:\\" + E5 + "ETTER~1.DOC\t3000\n"));
+  EXPECT_THAT(plain.output, Not(HasSubstr("council")));
+  EXPECT_THAT(plain.output, Not(HasSubstr("OUNCI")));
 }
 
 TEST_F(NtDeleted, WithoutTheOptionsTheLowWordIsTakenAsAlways) {
