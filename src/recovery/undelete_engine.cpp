@@ -10,7 +10,6 @@
 #include "recovery/host_file_name.h"
 #include "recovery/output_file.h"
 #include "recovery/read_failure_boxes.h"
-#include "recovery/rebuilt_cluster.h"
 #include "recovery/undelete_path.h"
 #include "volume/dir_entry.h"
 #include "volume/directory_chain.h"
@@ -197,12 +196,15 @@ int CUndeleteEngine::WalkToEntry(VolumeView& view, Walk& walk, StatusText& statu
 // may have cleared comes from evidence. Returns the note the final status
 // carries then; without a candidate the entry's own cluster stays.
 std::string CUndeleteEngine::RebuildFirstClusterIfAsked(VolumeView& view, Walk& walk) {
-  if (!options_.rebuildClearedHighWord || !MayHaveLostHighWord(walk.entry, m_params)) return {};
-  RebuildHints hints;
-  hints.extension = options_.longExtension.empty() ? walk.entry.ExtBytes()
-                                                   : std::string_view(options_.longExtension);
-  hints.neighbourClusters = walk.neighbourClusters;
-  const auto rebuilt = RebuildFirstCluster(view, walk.entry, hints);
+  std::optional<RebuiltCluster> rebuilt = options_.rebuiltCluster;
+  if (!rebuilt) {
+    if (!options_.rebuildClearedHighWord || !MayHaveLostHighWord(walk.entry, m_params)) return {};
+    RebuildHints hints;
+    hints.extension = options_.longExtension.empty() ? walk.entry.ExtBytes()
+                                                     : std::string_view(options_.longExtension);
+    hints.neighbourClusters = walk.neighbourClusters;
+    rebuilt = RebuildFirstCluster(view, walk.entry, hints);
+  }
   if (!rebuilt) return {};
   walk.firstCluster = rebuilt->cluster;
   return Format(rebuilt->guessed ? t::kGuessedFromFormat : t::kRebuiltFromFormat,

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "recovery/rebuilt_cluster.h"
 #include "recovery/report.h"
 #include "recovery/message_box_host.h"
 #include "volume/block_device.h"
@@ -29,6 +30,9 @@ struct UndeleteOptions {
   // The host's name for the output file (UTF-8), instead of the file
   // component with 0xE5 made 'X'.
   std::optional<std::string> hostName;
+  // A first cluster a search has already rebuilt for the file's row: used
+  // as it is, and named in the final status.
+  std::optional<RebuiltCluster> rebuiltCluster;
 };
 
 class CUndeleteEngine {

@@ -4,10 +4,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "recovery/undelete_engine.h"
 #include "support/mtools_volume.h"
 #include "support/nt_deleted.h"
 #include "support/run_command.h"
 #include "support/temp_dir.h"
+#include "volume/drive_table.h"
 
 namespace quorvane {
 namespace {
@@ -102,6 +104,41 @@ TEST_F(NtDeleted, SearchRowsCarryLongPathConditionAndTheRebuiltCluster) {
   EXPECT_THAT(plain.output, HasSubstr("C:\\" + E5 + "ETTER~1.DOC\t3000\n"));
   EXPECT_THAT(plain.output, Not(HasSubstr("council")));
   EXPECT_THAT(plain.output, Not(HasSubstr("OUNCI")));
+}
+
+TEST_F(NtDeleted, TheWizardsRowHandsItsRebuiltClusterToTheEngine) {
+  // What page 4 does with a row the search rebuilt: the engine takes the
+  // row's cluster as it stands and says how it came by it.
+  struct LastStatus final : StatusText {
+    void SetText(const std::string& text) override { last = text; }
+    std::string last;
+  } status;
+  struct NoBar final : ProgressBar {
+    void SetRange32(int32_t, int32_t) override {}
+    void DeltaPos(int32_t) override {}
+    void SetStep(int32_t) override {}
+    void StepIt() override {}
+    void SetPos(int32_t) override {}
+  } bar;
+  struct Boxes final : MessageBoxHost {
+    int ShowMessageBox(const std::string& text, const std::optional<std::string>&, uint32_t) override {
+      shown.push_back(text);
+      return kIdOk;
+    }
+    std::vector<std::string> shown;
+  } boxes;
+  DriveTable drives;
+  drives.Map('C', volume_.path());
+  testing::ScopedCurrentDir cwd(out_.path());
+  CUndeleteEngine engine(drives, boxes);
+  UndeleteOptions options;
+  options.rebuiltCluster = RebuiltCluster{65540, true};
+  engine.SetOptions(options);
+  std::atomic<int32_t> abort{0};
+  EXPECT_EQ(engine.UndeleteByPath("C:\\\xE5" "ETTER~1.DOC", status, bar, abort), 0);
+  EXPECT_EQ(ReadFileBytes(out_.File("XETTER~1.DOC")), Zip(3000));
+  EXPECT_EQ(status.last, "File Undeleted !\nFrom first cluster 65540 (guessed)");
+  EXPECT_EQ(boxes.shown, std::vector<std::string>{"File Undeleted !"});
 }
 
 TEST_F(NtDeleted, WithoutTheOptionsTheLowWordIsTakenAsAlways) {
