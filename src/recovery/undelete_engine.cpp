@@ -13,6 +13,7 @@
 #include "recovery/undelete_path.h"
 #include "volume/dir_entry.h"
 #include "volume/directory_chain.h"
+#include "volume/long_name.h"
 #include "volume/path_text.h"
 #include "volume/volume_view.h"
 
@@ -27,6 +28,7 @@ struct CUndeleteEngine::Walk {
   DirEntry entry{};        // its directory entry
   uint32_t firstCluster = 0;             // where the copy begins
   std::string rebuiltNote;               // for the final status when it was rebuilt
+  std::string longExtension;             // of the file's long name, when the walk found one
   std::vector<uint32_t> neighbourClusters;  // first clusters of the entries beside it
 };
 
@@ -45,6 +47,16 @@ std::string Format(const char* format, int a, int b) {
 
 bool Matches(const DirEntry& entry, const LookupPattern& pattern) {
   return entry.name == pattern.name && entry.ext == pattern.ext;
+}
+
+// The extension of a long name (ASCII; other characters as '_'); empty
+// without a full stop.
+std::string ExtensionOfLongName(const std::u16string& long_name) {
+  const size_t dot = long_name.rfind(u'.');
+  std::string ext;
+  if (dot == std::u16string::npos) return ext;
+  for (char16_t c : long_name.substr(dot + 1)) ext.push_back(c < 0x80 ? static_cast<char>(c) : '_');
+  return ext;
 }
 
 // The whole first clusters of the entries of a directory cluster: live
@@ -160,6 +172,7 @@ int CUndeleteEngine::WalkToEntry(VolumeView& view, Walk& walk, StatusText& statu
 
     // The first entry along the directory's chain with the pattern's name.
     std::optional<DirEntry> match;
+    DeletedLongNameCollector long_name;  // for the extension a rebuild judges content by
     DirectoryChain chain(view, cluster,
                          inside_deleted ? DirectoryChain::Scope::kFirstClusterOnly
                                         : DirectoryChain::Scope::kWholeChain);
@@ -168,11 +181,21 @@ int CUndeleteEngine::WalkToEntry(VolumeView& view, Walk& walk, StatusText& statu
       const auto bytes = chain.Read();
       if (!bytes) return unreadable(bytes.error());
       for (size_t i = 0; i < EntriesIn(**bytes) && !match; ++i) {
-        const DirEntry entry = DirEntry::Parse(EntryBytes(**bytes, i));
-        if (Matches(entry, pattern)) match = entry;
+        const auto raw = EntryBytes(**bytes, i);
+        const DirEntry entry = DirEntry::Parse(raw);
+        if (Matches(entry, pattern)) {
+          match = entry;
+          if (pattern.is_file && options_.rebuildClearedHighWord) {
+            walk.neighbourClusters = WholeFirstClusters(**bytes);
+            if (const auto found = long_name.TakeFor(entry))
+              walk.longExtension = ExtensionOfLongName(found->longName);
+          }
+        } else if (entry.IsLongNamePart()) {
+          long_name.AddPart(raw);
+        } else {
+          long_name.Forget();
+        }
       }
-      if (match && pattern.is_file && options_.rebuildClearedHighWord)
-        walk.neighbourClusters = WholeFirstClusters(**bytes);
       if (match) break;
       if (chain.Advance() == DirectoryChain::Step::kFatUnreadable)
         return unreadable(chain.fatError());
@@ -200,8 +223,9 @@ std::string CUndeleteEngine::RebuildFirstClusterIfAsked(VolumeView& view, Walk& 
   if (!rebuilt) {
     if (!options_.rebuildClearedHighWord || !MayHaveLostHighWord(walk.entry, m_params)) return {};
     RebuildHints hints;
-    hints.extension = options_.longExtension.empty() ? walk.entry.ExtBytes()
-                                                     : std::string_view(options_.longExtension);
+    hints.extension = !options_.longExtension.empty() ? std::string_view(options_.longExtension)
+                      : !walk.longExtension.empty()   ? std::string_view(walk.longExtension)
+                                                      : walk.entry.ExtBytes();
     hints.neighbourClusters = walk.neighbourClusters;
     rebuilt = RebuildFirstCluster(view, walk.entry, hints);
   }

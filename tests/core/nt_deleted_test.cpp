@@ -55,7 +55,7 @@ class NtDeleted : public ::testing::Test {
   testing::CommandResult Undelete(std::vector<std::string> options, const std::string& path) {
     std::vector<std::string> args{"--drive", "C:=" + volume_.path(), "undelete", "-o", out_.str()};
     args.insert(args.end(), options.begin(), options.end());
-    args.push_back(path);
+    if (!path.empty()) args.push_back(path);
     return RunCli(args);
   }
   testing::TempDir dir_;
@@ -78,6 +78,17 @@ TEST_F(NtDeleted, RebuiltClustersRecoverEveryFileUnderItsLongNameAndSaySo) {
     else
       EXPECT_THAT(run.output, HasSubstr("From first cluster 3 (rebuilt)")) << run.output;
   }
+  // A listed row given by its bytes: the walk finds the long name's
+  // extension itself (DOCX: a ZIP, where the stored DOC would want OLE2).
+  std::string hex;
+  for (unsigned char c : std::string("C:\\\xE5" "ETTER~1.DOC")) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    hex += kDigits[c >> 4];
+    hex += kDigits[c & 15];
+  }
+  const auto by_hex = Undelete({"--nt-deleted", "--hex", hex}, "");
+  EXPECT_EQ(by_hex.status, 0) << by_hex.output;
+  EXPECT_EQ(ReadFileBytes(out_.File("XETTER~1.DOC")), Zip(3000));
   // --quiet keeps the line that names the cluster.
   const auto quiet = RunCli({"--quiet", "--drive", "C:=" + volume_.path(), "undelete", "-o", out_.str(),
                              "--nt-deleted", "C:\\MINUTE~1.TXT"});
