@@ -86,6 +86,8 @@ bool Matches(Format format, std::span<const uint8_t> head) {
 
 }  // namespace
 
+bool JudgesExtension(std::string_view extension) { return FormatOf(extension) != Format::kNone; }
+
 ContentVerdict JudgeContent(std::string_view extension, std::span<const uint8_t> head) {
   const Format format = FormatOf(extension);
   if (format == Format::kNone) return ContentVerdict::kUnknown;

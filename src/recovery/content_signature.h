@@ -19,5 +19,7 @@ enum class ContentVerdict {
 // long name's where there is one). `head`: the first bytes of the cluster,
 // at most the file's size.
 ContentVerdict JudgeContent(std::string_view extension, std::span<const uint8_t> head);
+// Whether JudgeContent judges files with `extension` at all.
+bool JudgesExtension(std::string_view extension);
 
 }  // namespace quorvane

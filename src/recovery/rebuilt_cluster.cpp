@@ -43,18 +43,35 @@ bool HasRoom(VolumeView& view, uint32_t first, uint32_t needed, bool& consecutiv
   return true;
 }
 
+// The first sector of a cluster: all the content judge and a directory's
+// "." and ".." need.
+ReadResult<SectorBuffer> FirstSector(VolumeView& view, uint32_t cluster) {
+  return view.reader().ReadSectors(view.params().m_nDrive, view.params().ClusterToSector(cluster), 1);
+}
+
 // A directory's first cluster begins with "." naming itself and ".." naming
 // its parent, both with their whole cluster numbers.
 bool ProvesDirectory(VolumeView& view, uint32_t cluster, uint32_t parent) {
-  const auto bytes = view.ReadCluster(cluster);
-  if (!bytes || EntriesIn(**bytes) < 2) return false;
-  const DirEntry dot = DirEntry::Parse(EntryBytes(**bytes, 0));
-  const DirEntry dotdot = DirEntry::Parse(EntryBytes(**bytes, 1));
+  const auto bytes = FirstSector(view, cluster);
+  if (!bytes) return false;
+  const DirEntry dot = DirEntry::Parse(EntryBytes(*bytes, 0));
+  const DirEntry dotdot = DirEntry::Parse(EntryBytes(*bytes, 1));
   return dot.NameBytes() == ".       " && dot.FirstCluster() == cluster &&
          dotdot.NameBytes() == "..      " && dotdot.FirstCluster() == parent;
 }
 
 }  // namespace
+
+std::vector<uint32_t> WholeFirstClusters(std::span<const uint8_t> cluster) {
+  std::vector<uint32_t> found;
+  for (size_t i = 0; i < EntriesIn(cluster); ++i) {
+    const DirEntry entry = DirEntry::Parse(EntryBytes(cluster, i));
+    if (entry.IsEnd()) break;
+    if (entry.IsLongNamePart() || entry.IsDotEntry() || entry.FirstCluster() == 0) continue;
+    if (!entry.IsDeleted() || entry.clusterHigh != 0) found.push_back(entry.FirstCluster());
+  }
+  return found;
+}
 
 bool MayHaveLostHighWord(const DirEntry& entry, const FatParams& params) {
   return entry.IsDeleted() && entry.clusterHigh == 0 && entry.clusterLow != 0 &&
@@ -77,17 +94,20 @@ std::optional<RebuiltCluster> RebuildFirstCluster(VolumeView& view, const DirEnt
     candidates.push_back(c);
   }
   if (candidates.empty()) return std::nullopt;
+  if (candidates.size() == 1) return RebuiltCluster{candidates.front().cluster, false};
 
   // Content: a directory proves itself; a file's first bytes must not
   // contradict its name, unless every candidate's do.
+  const bool judged = directory || JudgesExtension(hints.extension);
   for (Candidate& c : candidates) {
+    if (!judged) break;
     if (directory) {
       c.provenDirectory = ProvesDirectory(view, c.cluster, hints.parentCluster);
       continue;
     }
-    if (const auto bytes = view.ReadCluster(c.cluster)) {
-      const size_t head = std::min<size_t>((*bytes)->size(), std::max<uint32_t>(1, entry.fileSize));
-      c.content = JudgeContent(hints.extension, std::span<const uint8_t>(**bytes).first(head));
+    if (const auto bytes = FirstSector(view, c.cluster)) {
+      const size_t head = std::min<size_t>(bytes->size(), std::max<uint32_t>(1, entry.fileSize));
+      c.content = JudgeContent(hints.extension, std::span<const uint8_t>(*bytes).first(head));
     }
   }
   auto drop_unless_some_left = [&](auto&& keep) {
@@ -103,10 +123,13 @@ std::optional<RebuiltCluster> RebuildFirstCluster(VolumeView& view, const DirEnt
 
   // Among those left: room in one run first, then the nearest to the
   // entries beside it.
-  for (Candidate& c : candidates)
-    for (uint32_t n : hints.neighbourClusters)
-      if (params.IsClusterInVolume(n))
+  if (candidates.size() > 1) {
+    for (uint32_t n : WholeFirstClusters(hints.siblings)) {
+      if (!params.IsClusterInVolume(n)) continue;
+      for (Candidate& c : candidates)
         c.distance = std::min<uint64_t>(c.distance, n > c.cluster ? n - c.cluster : c.cluster - n);
+    }
+  }
   const auto best = std::min_element(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
     if (a.consecutive != b.consecutive) return a.consecutive;
     return a.distance < b.distance;

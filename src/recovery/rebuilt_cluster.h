@@ -10,6 +10,7 @@
 // entries beside it.
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -20,9 +21,11 @@
 namespace quorvane {
 
 struct RebuildHints {
-  std::string_view extension;             // the long name's, else the stored one
-  uint32_t parentCluster = 0;             // a directory's parent (0 for the root)
-  std::vector<uint32_t> neighbourClusters;  // first clusters of the entries beside it
+  std::string_view extension;  // the long name's, else the stored one
+  uint32_t parentCluster = 0;  // a directory's parent (0 for the root)
+  // The directory cluster holding the entry: the first clusters of the
+  // entries beside it are read from it, when it comes to closeness.
+  std::span<const uint8_t> siblings;
 };
 
 struct RebuiltCluster {
@@ -34,6 +37,10 @@ struct RebuiltCluster {
 // with high word 0 and a first cluster, on a volume of more than 65,536
 // clusters.
 bool MayHaveLostHighWord(const DirEntry& entry, const FatParams& params);
+
+// The whole first clusters of the entries of a directory cluster: live
+// entries, and deleted ones whose high word is still there.
+std::vector<uint32_t> WholeFirstClusters(std::span<const uint8_t> cluster);
 
 // The best candidate, or none when no candidate survives the evidence (every
 // one in use, say). A read that fails leaves its candidate out.

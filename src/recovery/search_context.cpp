@@ -31,19 +31,6 @@ std::optional<uint32_t> FindInCluster(std::span<const uint8_t> cluster, std::str
   return std::nullopt;
 }
 
-// The whole first clusters of the entries of a directory cluster: live
-// entries, and deleted ones whose high word is still there.
-std::vector<uint32_t> WholeFirstClusters(std::span<const uint8_t> cluster) {
-  std::vector<uint32_t> found;
-  for (size_t i = 0; i < EntriesIn(cluster); ++i) {
-    const DirEntry entry = DirEntry::Parse(EntryBytes(cluster, i));
-    if (entry.IsEnd()) break;
-    if (entry.IsLongNamePart() || entry.IsDotEntry() || entry.FirstCluster() == 0) continue;
-    if (!entry.IsDeleted() || entry.clusterHigh != 0) found.push_back(entry.FirstCluster());
-  }
-  return found;
-}
-
 // A component of a long path: the long name, else the stored 8.3 name.
 std::u16string ComponentText(const DirEntry& entry, const std::u16string& long_name) {
   return long_name.empty() ? WidenLatin1(ShortNameText(entry)) : long_name;
@@ -370,7 +357,7 @@ void SearchContext::EnterSubdirectory(const std::string& parentPath, const Place
           parent.components == 0 && parent.cluster == static_cast<uint32_t>(m_params.m_nRootCluster)
               ? 0
               : parent.cluster;
-      hints.neighbourClusters = WholeFirstClusters(cluster);
+      hints.siblings = cluster;
       if (const auto rebuilt = RebuildFirstCluster(view_, entry, hints)) found = rebuilt->cluster;
     }
     if (!found || !m_params.IsClusterInVolume(*found)) return;
@@ -412,7 +399,7 @@ void SearchContext::ConsiderFile(const std::string& path, const Place& place, bo
     const std::string extension = ExtensionOf(entry, names.longName);
     RebuildHints hints;
     hints.extension = extension;
-    hints.neighbourClusters = WholeFirstClusters(cluster);
+    hints.siblings = cluster;
     if (const auto found = RebuildFirstCluster(view_, entry, hints)) {
       first = found->cluster;
       rebuilt = found->guessed ? FileCondition::kGuessed : FileCondition::kRebuilt;

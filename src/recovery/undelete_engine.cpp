@@ -29,7 +29,7 @@ struct CUndeleteEngine::Walk {
   uint32_t firstCluster = 0;             // where the copy begins
   std::string rebuiltNote;               // for the final status when it was rebuilt
   std::string longExtension;             // of the file's long name, when the walk found one
-  std::vector<uint32_t> neighbourClusters;  // first clusters of the entries beside it
+  std::vector<uint8_t> siblings;         // the directory cluster holding the entry
 };
 
 namespace {
@@ -57,19 +57,6 @@ std::string ExtensionOfLongName(const std::u16string& long_name) {
   if (dot == std::u16string::npos) return ext;
   for (char16_t c : long_name.substr(dot + 1)) ext.push_back(c < 0x80 ? static_cast<char>(c) : '_');
   return ext;
-}
-
-// The whole first clusters of the entries of a directory cluster: live
-// entries, and deleted ones whose high word is still there.
-std::vector<uint32_t> WholeFirstClusters(std::span<const uint8_t> cluster) {
-  std::vector<uint32_t> found;
-  for (size_t i = 0; i < EntriesIn(cluster); ++i) {
-    const DirEntry entry = DirEntry::Parse(EntryBytes(cluster, i));
-    if (entry.IsEnd()) break;
-    if (entry.IsLongNamePart() || entry.IsDotEntry() || entry.FirstCluster() == 0) continue;
-    if (!entry.IsDeleted() || entry.clusterHigh != 0) found.push_back(entry.FirstCluster());
-  }
-  return found;
 }
 
 }  // namespace
@@ -186,7 +173,7 @@ int CUndeleteEngine::WalkToEntry(VolumeView& view, Walk& walk, StatusText& statu
         if (Matches(entry, pattern)) {
           match = entry;
           if (pattern.is_file && options_.rebuildClearedHighWord) {
-            walk.neighbourClusters = WholeFirstClusters(**bytes);
+            walk.siblings.assign((*bytes)->begin(), (*bytes)->end());
             if (const auto found = long_name.TakeFor(entry))
               walk.longExtension = ExtensionOfLongName(found->longName);
           }
@@ -226,7 +213,7 @@ std::string CUndeleteEngine::RebuildFirstClusterIfAsked(VolumeView& view, Walk& 
     hints.extension = !options_.longExtension.empty() ? std::string_view(options_.longExtension)
                       : !walk.longExtension.empty()   ? std::string_view(walk.longExtension)
                                                       : walk.entry.ExtBytes();
-    hints.neighbourClusters = walk.neighbourClusters;
+    hints.siblings = walk.siblings;
     rebuilt = RebuildFirstCluster(view, walk.entry, hints);
   }
   if (!rebuilt) return {};

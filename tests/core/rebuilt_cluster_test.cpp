@@ -8,6 +8,7 @@
 #include "recovery/rebuilt_cluster.h"
 #include "support/crafted_volume.h"
 #include "support/memory_volume.h"
+#include "volume/little_endian.h"
 
 namespace quorvane {
 namespace {
@@ -27,6 +28,7 @@ struct Case {
   std::function<void(CraftedVolume&)> lay;  // the volume around the entry
   CraftedEntry entry;
   RebuildHints hints;
+  std::vector<uint32_t> neighbours;  // first clusters of live entries beside it
   std::optional<uint32_t> cluster;  // none: nothing survives
   bool guessed = false;
 };
@@ -41,31 +43,31 @@ TEST(RebuiltCluster, EvidenceChoosesAmongTheClustersTheLowWordAllows) {
   const Case cases[] = {
       {"only one candidate is free", [&](CraftedVolume& v) {
          v.SetFat(kLow, 0x0FFFFFFF).SetFat(kHigh2, 0x0FFFFFFF);
-       }, photo, {"JPG", 0, {}}, kHigh1},
+       }, photo, {"JPG", 0, {}}, {}, kHigh1},
       {"the content picks one of three free ones", [&](CraftedVolume& v) {
          fill(v, kLow, "plain text");
          fill(v, kHigh1, kJpeg);
          fill(v, kHigh2, std::string("PK\x03\x04", 4));
-       }, photo, {"JPG", 0, {}}, kHigh1},
+       }, photo, {"JPG", 0, {}}, {}, kHigh1},
       {"the long name's extension decides, not the stored one", [&](CraftedVolume& v) {
          fill(v, kLow, std::string("PK\x03\x04", 4));
          fill(v, kHigh1, std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
-       }, CraftedEntry{ShortName("\xE5" "ETTER~1", "DOC"), 0x20, kLow, 3000}, {"docx", 0, {}}, kLow},
+       }, CraftedEntry{ShortName("\xE5" "ETTER~1", "DOC"), 0x20, kLow, 3000}, {"docx", 0, {}}, {}, kLow},
       {"no room for the size before the volume ends", [&](CraftedVolume& v) {
          v.SetFat(kLow, 0x0FFFFFFF).SetFat(kHigh1, 0x0FFFFFFF);
-       }, CraftedEntry{ShortName("\xE5IG", "BIN"), 0x20, kLow, 9000 * 512}, {"BIN", 0, {}}, std::nullopt},
+       }, CraftedEntry{ShortName("\xE5IG", "BIN"), 0x20, kLow, 9000 * 512}, {"BIN", 0, {}}, {}, std::nullopt},
       {"clusters in one run beat clusters with gaps", [&](CraftedVolume& v) {
          v.SetFat(kLow + 2, 0x0FFFFFFF).SetFat(kHigh2, 0x0FFFFFFF);
-       }, CraftedEntry{ShortName("\xE5" "ATA", "BIN"), 0x20, kLow, 4 * 512}, {"BIN", 0, {kLow}}, kHigh1, true},
+       }, CraftedEntry{ShortName("\xE5" "ATA", "BIN"), 0x20, kLow, 4 * 512}, {"BIN", 0, {}}, {kLow}, kHigh1, true},
       {"unknown content: the nearest to the neighbours, guessed", [](CraftedVolume&) {},
-       data, {"BIN", 0, {kHigh2 + 40}}, kHigh2, true},
+       data, {"BIN", 0, {}}, {kHigh2 + 40}, kHigh2, true},
       {"a directory proves itself with . and ..", [&](CraftedVolume& v) {
          v.DotEntries(kHigh1, 0);
          v.DotEntries(kLow, 77);  // another directory's leftovers
-       }, folder, {"", 0, {kLow}}, kHigh1},
+       }, folder, {"", 0, {}}, {kLow}, kHigh1},
       {"every candidate in use", [&](CraftedVolume& v) {
          for (uint32_t c : {kLow, kHigh1, kHigh2}) v.SetFat(c, 0x0FFFFFFF);
-       }, data, {"BIN", 0, {}}, std::nullopt},
+       }, data, {"BIN", 0, {}}, {}, std::nullopt},
   };
   for (const Case& c : cases) {
     CraftedVolume volume({.clusters = 140'000});
@@ -84,7 +86,16 @@ TEST(RebuiltCluster, EvidenceChoosesAmongTheClustersTheLowWordAllows) {
     for (int i = 0; i < 4; ++i) raw[28 + i] = static_cast<uint8_t>(c.entry.size >> (8 * i));
     const DirEntry entry = DirEntry::Parse(raw);
     ASSERT_TRUE(MayHaveLostHighWord(entry, *params)) << c.what;
-    const auto rebuilt = RebuildFirstCluster(view, entry, c.hints);
+    // The directory cluster holding it: the live neighbours, then an end.
+    std::vector<uint8_t> siblings((c.neighbours.size() + 1) * 32, 0);
+    for (size_t i = 0; i < c.neighbours.size(); ++i) {
+      std::fill_n(siblings.begin() + 32 * i, 11, 'N');
+      StoreLe16(siblings, 32 * i + 20, static_cast<uint16_t>(c.neighbours[i] >> 16));
+      StoreLe16(siblings, 32 * i + 26, static_cast<uint16_t>(c.neighbours[i]));
+    }
+    RebuildHints hints = c.hints;
+    hints.siblings = siblings;
+    const auto rebuilt = RebuildFirstCluster(view, entry, hints);
     ASSERT_EQ(rebuilt.has_value(), c.cluster.has_value()) << c.what;
     if (!rebuilt) continue;
     EXPECT_EQ(rebuilt->cluster, *c.cluster) << c.what;
