@@ -25,58 +25,19 @@ for arg in "$@"; do
 done
 runs=${BENCH_RUNS:-5}
 scratch=${BENCH_TMP:-/work/bench-tmp}
-for tool in mkfs.fat mcopy mdel python3 cmake ninja sha256sum; do
-  command -v "$tool" >/dev/null || { echo "missing tool: $tool" >&2; exit 2; }
-done
-export MTOOLS_SKIP_CHECK=1
 
-generator=$(cat <<'PY'
-import os, sys
-root = sys.argv[1]
-blob = bytes(range(256)) * 4
-for d in range(1000):
-    folder = os.path.join(root, "D%04d" % d)
-    os.makedirs(folder)
-    for f in range(100):
-        name = ("Long file name %02d.txt" % f) if f % 10 == 0 else ("F%02d.DAT" % f)
-        with open(os.path.join(folder, name), "wb") as out:
-            out.write(blob[: 40 + (d * 7 + f * 13) % 900])
-PY
-)
-image_kib=$((128 * 1024))
-mkfs_args=(-F 32 -s 1 -n QVPAGE4)
-recipe=$(printf '%s\n' "$generator" "$image_kib" "${mkfs_args[@]}" "mcopy -s; mdel D*/*" | sha256sum | cut -c1-16)
-cache=$scratch/page4-volume
-image=$cache/page4.img
-stamp=$cache/stamp
-mkdir -p "$cache"
+# shellcheck source=bench/lib.sh
+source "$here/lib.sh"
+require_tools mkfs.fat mcopy mdel python3 cmake ninja sha256sum
 
-if [[ $rebuild == 1 || ! -f $image || ! -f $stamp || $(head -n 1 "$stamp") != "$recipe" ]]; then
-  echo "== building the volume in $cache"
-  rm -f "$image" "$image.part" "$stamp"
-  # The host tree of 100,000 small files goes to memory where there is some.
-  tree=$(mktemp -d "$( [[ -d /dev/shm && -w /dev/shm ]] && echo /dev/shm || echo "${TMPDIR:-/tmp}")/page4-tree.XXXXXX")
-  trap 'rm -rf "$tree"' EXIT
-  python3 -c "$generator" "$tree/root"
-  mkfs.fat "${mkfs_args[@]}" -C "$image.part" "$image_kib" >/dev/null
-  (cd "$tree/root" && mcopy -s -i "$image.part" -- * ::/ </dev/null)
-  (cd "$tree/root" && for d in D*; do echo "::/$d/*"; done) >"$tree/delete.txt"
-  xargs -d '\n' -s 200000 -a "$tree/delete.txt" mdel -i "$image.part" </dev/null
-  mv "$image.part" "$image"
-  echo "$recipe" >"$stamp"
-  rm -rf "$tree"
-  trap - EXIT
-else
-  echo "== reusing the volume in $cache (--rebuild to make it again)"
-fi
+page4_volume "$rebuild"
+image=$P4_IMAGE
 
 build=$scratch/page4-build
 echo "== building page4_bench and quorvane-cli (Release) in $build"
-cmake -S "$here/page4" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -Wno-dev >/dev/null
-ninja -C "$build" page4_bench quorvane-cli >/dev/null
+page4_build "$here/.." "$build"
 
-runtime=$(mktemp -d "${TMPDIR:-/tmp}/page4-runtime.XXXXXX")
-chmod 700 "$runtime"
+runtime=$(page4_runtime_dir)
 trap 'rm -rf "$runtime"' EXIT
 echo "== page 4 (offscreen, page shown) against quorvane-cli search --recurse --deleted-dirs --all C:"
 QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$runtime "$build/page4_bench" "$image" "$build/quorvane-cli" "$runs"

@@ -7,44 +7,13 @@
 #include <filesystem>
 
 #include "cli/cli_reports.h"
+#include "cli/row_text.h"
 #include "volume/directory_lookup.h"
 #include "volume/mount_table.h"
 
 namespace quorvane::cli {
 
 namespace {
-
-// UTF-8 (the host's names) as UTF-16, as the directory lookup takes paths;
-// a byte that starts no valid sequence stands for itself (Latin-1). (Unused
-// on Windows, which reads no mount table.)
-[[maybe_unused]] std::u16string Utf16OfUtf8(const std::string& text) {
-  std::u16string out;
-  for (size_t i = 0; i < text.size();) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    const size_t length = byte < 0x80 ? 1 : (byte >> 5) == 6 ? 2 : (byte >> 4) == 14 ? 3 : (byte >> 3) == 30 ? 4 : 0;
-    bool valid = length != 0 && i + length <= text.size();
-    char32_t code = length == 1 ? byte : byte & (0x3F >> length);
-    for (size_t k = 1; valid && k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      valid = (next & 0xC0) == 0x80;
-      code = code << 6 | (next & 0x3F);
-    }
-    if (!valid) {
-      out.push_back(byte);
-      ++i;
-      continue;
-    }
-    if (code >= 0x10000) {
-      code -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(code));
-    }
-    i += length;
-  }
-  return out;
-}
 
 std::string ReadWriteMountPoints(const DriveTable& drives, int32_t drive) {
 #ifdef _WIN32

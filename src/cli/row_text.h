@@ -3,6 +3,7 @@
 // back: Latin-1 shown as UTF-8 on a terminal, hex and JSON for scripts.
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace quorvane::cli {
 
@@ -13,6 +14,13 @@ std::string Latin1ToUtf8(const std::string& bytes);
 // valid UTF-8 whose code points all lie at or below 0xFF, the Latin-1 bytes
 // it stands for; any other input (raw bytes, other characters) unchanged.
 std::string TypedPathToBytes(const std::string& text);
+
+// UTF-8 (the host's names, typed text) as UTF-16, as the directory lookups
+// take paths; a byte that starts no valid sequence stands for itself
+// (Latin-1). And UTF-16 (long names) as UTF-8; a lone surrogate is written
+// as its own code.
+std::u16string Utf16OfUtf8(const std::string& text);
+std::string Utf8OfUtf16(std::u16string_view text);
 
 // Two lower-case hex digits per byte, and back; none for a bad hex text.
 std::string HexOfBytes(const std::string& bytes);

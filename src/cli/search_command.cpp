@@ -1,6 +1,6 @@
 // quorvane-cli search [--recurse] [--deleted-dirs] [--all] [--name TEXT]
-// [--ext TEXT] [--deleted-dir TEXT] [--json] PATH: lists the recoverable
-// deleted files under PATH, one row a line. Plain rows come in the list's
+// [--ext TEXT] [--deleted-dir TEXT] [--nt-deleted] [--details] [--json] PATH:
+// lists the recoverable deleted files under PATH, one row a line. Plain rows come in the list's
 // order, top row (the last found) first, as the results page shows them;
 // --json rows are written as they are found, for scripts that read as the
 // search goes.
@@ -40,6 +40,29 @@ class TerminalRows final : public ResultList {
   void InsertRowAtTop(const std::string& column0, const std::string& column1) override {
     rows_.InsertRowAtTop(Latin1ToUtf8(column0), column1);
   }
+  void InsertDetailedRowAtTop(const std::string& column0, const std::string& column1,
+                              const RowDetails& details) override {
+    rows_.InsertDetailedRowAtTop(Latin1ToUtf8(column0), column1, details);
+  }
+
+ private:
+  ResultList& rows_;
+};
+
+// search --details: the long path (UTF-8), the condition and the first
+// cluster after the size, each after a TAB.
+class DetailedRows final : public ResultList {
+ public:
+  explicit DetailedRows(ResultList& rows) : rows_(rows) {}
+  void InsertRowAtTop(const std::string& column0, const std::string& column1) override {
+    rows_.InsertRowAtTop(column0, column1);
+  }
+  void InsertDetailedRowAtTop(const std::string& column0, const std::string& column1,
+                              const RowDetails& details) override {
+    rows_.InsertRowAtTop(column0, column1 + "\t" + Utf8OfUtf16(details.longPath) + "\t" +
+                                      std::string(ConditionWord(details.condition)) + "\t" +
+                                      std::to_string(details.firstCluster));
+  }
 
  private:
   ResultList& rows_;
@@ -48,22 +71,39 @@ class TerminalRows final : public ResultList {
 // search --json: one object a line, written as each row is found.
 class JsonRows final : public ResultList {
  public:
+  explicit JsonRows(bool details) : details_(details) {}
   void InsertRowAtTop(const std::string& column0, const std::string& column1) override {
-    const std::string row = JsonRow(column0, column1);
-    // Flushed at once, so that a reader has the row when it is found.
-    if (std::fwrite(row.data(), 1, row.size(), stdout) != row.size() || std::fflush(stdout) != 0)
-      failed_ = true;
+    Write(JsonRow(column0, column1));
+  }
+  // With --details: "long_path", "condition" and "first_cluster" too.
+  void InsertDetailedRowAtTop(const std::string& column0, const std::string& column1,
+                              const RowDetails& details) override {
+    std::string row = JsonRow(column0, column1);
+    if (details_) {
+      row.resize(row.size() - 2);  // "}\n"
+      row += ", \"long_path\": \"" + JsonEscaped(Utf8OfUtf16(details.longPath)) +
+             "\", \"condition\": \"" + std::string(ConditionWord(details.condition)) +
+             "\", \"first_cluster\": " + std::to_string(details.firstCluster) + "}\n";
+    }
+    Write(row);
   }
   bool failed() const { return failed_; }
 
  private:
+  void Write(const std::string& row) {
+    // Flushed at once, so that a reader has the row when it is found.
+    if (std::fwrite(row.data(), 1, row.size(), stdout) != row.size() || std::fflush(stdout) != 0)
+      failed_ = true;
+  }
+  bool details_;
   bool failed_ = false;
 };
 
 int Usage() {
   std::fprintf(stderr,
                "usage: %s [--drive L:=PATH]... search [--recurse] [--deleted-dirs] [--all]\n"
-               "       [--name TEXT] [--ext TEXT] [--deleted-dir TEXT] [--json] PATH\n",
+               "       [--name TEXT] [--ext TEXT] [--deleted-dir TEXT] [--nt-deleted] [--details]\n"
+               "       [--json] PATH\n",
                ProgramTitle().c_str());
   return 2;
 }
@@ -144,6 +184,10 @@ int RunSearchCommand(DriveTable& drives, const std::vector<std::string>& args) {
       settings.bSearchDeletedDirs = 1;
     } else if (option == "--json") {
       json = true;
+    } else if (option == "--nt-deleted") {
+      settings.bSearchNtDeleted = 1;
+    } else if (option == "--details") {
+      settings.bSearchDetails = 1;
     } else if (option == "--all") {
       settings.bSearchSkipUnrecoverable = 0;
     } else if (option == "--name") {
@@ -182,10 +226,13 @@ int RunSearchCommand(DriveTable& drives, const std::vector<std::string>& args) {
   SetStdoutBinary();  // rows are bytes, lines end in \n
   RowStore stored_rows;
   TerminalRows terminal_rows(stored_rows);
-  JsonRows json_rows;
-  ResultList& rows = json ? static_cast<ResultList&>(json_rows)
-                     : StdoutIsTerminal() ? static_cast<ResultList&>(terminal_rows)
-                                          : static_cast<ResultList&>(stored_rows);
+  JsonRows json_rows(settings.bSearchDetails != 0);
+  ResultList& plain_rows = StdoutIsTerminal() ? static_cast<ResultList&>(terminal_rows)
+                                              : static_cast<ResultList&>(stored_rows);
+  DetailedRows detailed_rows(plain_rows);
+  ResultList& rows = json                     ? static_cast<ResultList&>(json_rows)
+                     : settings.bSearchDetails ? static_cast<ResultList&>(detailed_rows)
+                                               : plain_rows;
   // The caption names the directory searched: bytes, shown as text.
   StderrStatus caption(/*only_on_terminal=*/true, /*latin1_text=*/true);
   StderrStatus status(/*only_on_terminal=*/true);

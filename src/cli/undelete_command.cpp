@@ -1,4 +1,5 @@
-// quorvane-cli undelete [-o DIR] PATH | --hex HEX: recovers one file into DIR.
+// quorvane-cli undelete [-o DIR] [--nt-deleted] [--long-names] PATH | --hex HEX:
+// recovers one file into DIR.
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -9,13 +10,17 @@
 #include "cli/host_path.h"
 #include "cli/row_text.h"
 #include "recovery/undelete_engine.h"
+#include "recovery/host_file_name.h"
+#include "volume/long_path.h"
 #include "volume/path_text.h"
 
 namespace quorvane::cli {
 
 namespace {
 int Usage() {
-  std::fprintf(stderr, "usage: %s [--drive L:=PATH]... undelete [-o DIR] PATH | --hex HEX\n",
+  std::fprintf(stderr,
+               "usage: %s [--drive L:=PATH]... undelete [-o DIR] [--nt-deleted] [--long-names]\n"
+               "       PATH | --hex HEX\n",
                ProgramTitle().c_str());
   return 2;
 }
@@ -24,9 +29,16 @@ int Usage() {
 int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args) {
   std::string output_dir = ".";
   std::optional<std::string> path;
+  std::string typed;  // the path as given, for its long names
+  UndeleteOptions options;
+  bool long_names = false;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "-o" && i + 1 < args.size()) {
       output_dir = args[++i];
+    } else if (args[i] == "--nt-deleted") {
+      options.rebuildClearedHighWord = true;
+    } else if (args[i] == "--long-names") {
+      long_names = true;
     } else if (args[i] == "--hex" && i + 1 < args.size() && !path) {
       // The path's bytes exactly, as search --json gives them in path_hex.
       path = BytesOfHex(args[++i]);
@@ -37,11 +49,26 @@ int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args)
     } else if (!path && (args[i].empty() || args[i][0] != '-' || args[i] == "-")) {
       // A listed path copied from a terminal comes back as UTF-8 text.
       path = TypedPathToBytes(args[i]);
+      typed = args[i];
     } else {
       return Usage();
     }
   }
   if (!path) return Usage();
+  // With the new options a path of long names is taken too; a listed 8.3
+  // path passes as it is.
+  if ((long_names || options.rebuildClearedHighWord) && !typed.empty()) {
+    if (const auto resolved = ResolveLongPath(drives, Utf16OfUtf8(typed))) {
+      path = resolved->storedPath;
+      const std::string long_name = Utf8OfUtf16(resolved->longName);
+      if (const size_t dot = long_name.rfind('.'); dot != std::string::npos)
+        options.longExtension = long_name.substr(dot + 1);
+      if (long_names && !long_name.empty())
+        options.hostName = HostFileNameOfUtf8(long_name);
+      else if (long_names && !resolved->restoredShortName.empty())
+        options.hostName = HostFileName(resolved->restoredShortName);
+    }
+  }
   // The output directory becomes the current directory, where the engine
   // creates the recovered file.
   std::error_code error;
@@ -60,7 +87,11 @@ int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args)
   std::atomic<int32_t> abort{0};
   if (HasDriveRoot(*path)) WarnIfMountedReadWrite(drives, DriveNumber((*path)[0]));
   CUndeleteEngine engine(drives, boxes);
+  engine.SetOptions(options);
   const int result = engine.UndeleteByPath(*path, status, progress, abort);
+  // A rebuilt cluster is never used silently: --quiet drops the status
+  // that names it, so it gets a line of its own.
+  if (Quiet() && !engine.rebuiltNote().empty()) PrintError(engine.rebuiltNote().substr(1));
   // The engine's box has said why an empty path recovers nothing, and the
   // "CreateFile () Failed !" box why a volume could not be opened; what the
   // engine leaves unsaid is said here, so that every failure ends with a reason.

@@ -30,5 +30,8 @@ inline constexpr char kOtherDrive[] = "Please select an output directory on anot
 // under the next free numbered name, and the status says so.
 inline constexpr char kNameTaken[] = " exists: writing ";
 inline constexpr char kSavedAs[] = "\nSaved as ";
+// A first cluster rebuilt from evidence is never used silently.
+inline constexpr char kRebuiltFromFormat[] = "\nFrom first cluster %d (rebuilt)";
+inline constexpr char kGuessedFromFormat[] = "\nFrom first cluster %d (guessed)";
 
 }  // namespace quorvane::texts

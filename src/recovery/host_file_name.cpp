@@ -29,4 +29,11 @@ std::string HostFileName(const std::string& latin1_name) {
   return out;
 }
 
+std::string HostFileNameOfUtf8(const std::string& utf8_name) {
+  std::string out = utf8_name;
+  for (char& c : out)
+    if (c == 0 || kForbidden.find(c) != std::string_view::npos) c = '_';
+  return out;
+}
+
 }  // namespace quorvane

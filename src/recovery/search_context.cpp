@@ -6,8 +6,10 @@
 
 #include "recovery/search_filters.h"
 #include "recovery/read_failure_boxes.h"
+#include "recovery/rebuilt_cluster.h"
 #include "volume/dir_entry.h"
 #include "volume/directory_chain.h"
+#include "volume/long_name.h"
 #include "volume/path_text.h"
 
 namespace quorvane {
@@ -28,6 +30,45 @@ std::optional<uint32_t> FindInCluster(std::span<const uint8_t> cluster, std::str
   }
   return std::nullopt;
 }
+
+// A component of a long path: the long name, else the stored 8.3 name.
+std::u16string ComponentText(const DirEntry& entry, const std::u16string& long_name) {
+  return long_name.empty() ? WidenLatin1(ShortNameText(entry)) : long_name;
+}
+
+// The extension of a long name, else the stored one.
+std::string ExtensionOf(const DirEntry& entry, const std::u16string& long_name) {
+  const size_t dot = long_name.rfind(u'.');
+  if (long_name.empty() || dot == std::u16string::npos) return std::string(entry.ExtBytes());
+  std::string ext;
+  for (char16_t c : long_name.substr(dot + 1)) ext.push_back(c < 0x80 ? static_cast<char>(c) : '_');
+  return ext;
+}
+
+// Gathers long names along a directory, live and deleted alike.
+class NameCollector {
+ public:
+  void AddPart(std::span<const uint8_t> raw) {
+    live_.AddPart(raw);
+    deleted_.AddPart(raw);
+  }
+  std::u16string LongName(const DirEntry& entry, std::span<const uint8_t> raw,
+                          std::optional<uint8_t>* first_byte = nullptr) {
+    if (!entry.IsDeleted()) {
+      deleted_.Forget();
+      return live_.TakeFor(raw).value_or(std::u16string());
+    }
+    live_.TakeFor(raw);
+    auto found = deleted_.TakeFor(entry);
+    if (!found) return {};
+    if (first_byte) *first_byte = found->firstByte;
+    return std::move(found->longName);
+  }
+
+ private:
+  LongNameCollector live_;
+  DeletedLongNameCollector deleted_;
+};
 
 DirectoryChain::Scope ScopeOf(bool inside_deleted) {
   return inside_deleted ? DirectoryChain::Scope::kFirstClusterOnly
@@ -175,12 +216,13 @@ void SearchContext::SearchDeletedFiles(std::string path) {
   for (const std::string& component : components)
     if (component.size() > 8) return;
 
-  const Place root{static_cast<uint32_t>(m_params.m_nRootCluster), false, 0};
-  const auto place = Walk(root, components, /*charged=*/false);
+  const Place root{static_cast<uint32_t>(m_params.m_nRootCluster), false, 0, {}};
+  auto place = Walk(root, components, /*charged=*/false);
   if (!place) {
     outcome_ = walkFailure_;
     return;
   }
+  if (settings_.bSearchDetails) place->longPath = LongPathOf(components);
   const bool read = ScanDirectory(path, *place);
   outcome_ = Aborted() ? SearchOutcome::kAborted
              : read    ? SearchOutcome::kScanned
@@ -253,29 +295,40 @@ bool SearchContext::ScanDirectory(const std::string& path, const Place& place) {
   DirectoryIndex index(*this, place);
   // Deleted directories: first cluster only.
   DirectoryChain chain(view_, place.cluster, ScopeOf(place.insideDeleted));
+  NameCollector long_names;
   for (bool first = true;; first = false) {
     if (!budget_.TakeScan(chain.cluster())) return true;
     const auto cluster = chain.Read();
     if (!cluster) return !first;
     for (size_t i = 0; i < EntriesIn(**cluster); ++i) {
-      const DirEntry entry = DirEntry::Parse(EntryBytes(**cluster, i));
+      const auto raw = EntryBytes(**cluster, i);
+      const DirEntry entry = DirEntry::Parse(raw);
       if (entry.IsDotEntry()) continue;
       if (entry.name[0] == ' ' || entry.IsEnd()) return true;  // the directory ends here
+      EntryNames names;
+      if (settings_.bSearchDetails || settings_.bSearchNtDeleted) {
+        if (entry.IsLongNamePart()) {
+          long_names.AddPart(raw);
+          continue;
+        }
+        names.longName = long_names.LongName(entry, raw, &names.firstByte);
+      }
       if (entry.IsDirectory()) {
-        EnterSubdirectory(path, place, entry, index);
+        EnterSubdirectory(path, place, entry, index, names, **cluster);
         continue;
       }
       if (entry.attr == kAttrLongName || entry.attr == (kAttrVolumeLabel | kAttrArchive) ||
           entry.attr == kAttrVolumeLabel)
         continue;
-      ConsiderFile(path, pathDeleted, entry);
+      ConsiderFile(path, place, pathDeleted, entry, names, **cluster);
     }
     if (chain.Advance() != DirectoryChain::Step::kNext || Aborted()) return true;
   }
 }
 
 void SearchContext::EnterSubdirectory(const std::string& parentPath, const Place& parent,
-                                      const DirEntry& entry, DirectoryIndex& index) {
+                                      const DirEntry& entry, DirectoryIndex& index,
+                                      const EntryNames& names, std::span<const uint8_t> cluster) {
   if (!settings_.bSearchRecurse || entry.fileSize != 0) return;
   const std::string_view name = entry.NameBytes();
   std::string path;
@@ -295,10 +348,23 @@ void SearchContext::EnterSubdirectory(const std::string& parentPath, const Place
   if (!components.empty()) {
     std::string target = components.front();
     target.resize(8, ' ');
-    const auto found = index.Find(target);
+    auto found = index.Find(target);
+    // A deleted directory that lost its high word: its own . and .. say
+    // which of the clusters its low word allows it began at.
+    if (settings_.bSearchNtDeleted && components.size() == 1 && MayHaveLostHighWord(entry, m_params)) {
+      RebuildHints hints;
+      hints.parentCluster =
+          parent.components == 0 && parent.cluster == static_cast<uint32_t>(m_params.m_nRootCluster)
+              ? 0
+              : parent.cluster;
+      hints.siblings = cluster;
+      if (const auto rebuilt = RebuildFirstCluster(view_, entry, hints)) found = rebuilt->cluster;
+    }
     if (!found || !m_params.IsClusterInVolume(*found)) return;
     place = Place{*found, parent.insideDeleted || HoldsDeletedMark(components.front()),
-                  parent.components + 1};
+                  parent.components + 1, {}};
+    if (settings_.bSearchDetails)
+      place->longPath = parent.longPath + u'\\' + ComponentText(entry, names.longName);
     // A name holding backslashes walks on through the directories it names.
     components.erase(components.begin());
     if (!components.empty()) place = Walk(*place, components, /*charged=*/true);
@@ -306,7 +372,9 @@ void SearchContext::EnterSubdirectory(const std::string& parentPath, const Place
   if (place) ScanDirectory(path, *place);
 }
 
-void SearchContext::ConsiderFile(const std::string& path, bool pathDeleted, const DirEntry& entry) {
+void SearchContext::ConsiderFile(const std::string& path, const Place& place, bool pathDeleted,
+                                 const DirEntry& entry, const EntryNames& names,
+                                 std::span<const uint8_t> cluster) {
   std::array<char, 12> name12;
   std::copy(entry.name.begin(), entry.name.end(), name12.begin());
   name12[8] = '.';
@@ -325,14 +393,71 @@ void SearchContext::ConsiderFile(const std::string& path, bool pathDeleted, cons
   if (settings_.bSearchDeletedDirFilter &&
       !DeletedDirFilterPasses(settings_.szSearchDeletedDirFilter, row))
     return;
+  uint32_t first = entry.FirstCluster();
+  std::optional<FileCondition> rebuilt;
+  if (settings_.bSearchNtDeleted && MayHaveLostHighWord(entry, m_params)) {
+    const std::string extension = ExtensionOf(entry, names.longName);
+    RebuildHints hints;
+    hints.extension = extension;
+    hints.siblings = cluster;
+    if (const auto found = RebuildFirstCluster(view_, entry, hints)) {
+      first = found->cluster;
+      rebuilt = found->guessed ? FileCondition::kGuessed : FileCondition::kRebuilt;
+    }
+  }
   if (settings_.bSearchSkipUnrecoverable) {
     // Only a free first cluster inside the volume can be copied back.
-    const uint32_t first = entry.FirstCluster();
     if (!m_params.IsClusterInVolume(first)) return;
     const auto value = view_.FatEntry(first);
     if (!value || *value != 0) return;
   }
-  report_.list.InsertRowAtTop(row, std::to_string(size));
+  if (!Detailed()) {
+    report_.list.InsertRowAtTop(row, std::to_string(size));
+    return;
+  }
+  RowDetails details;
+  if (settings_.bSearchDetails)
+    details.longPath = place.longPath + u'\\' + ComponentText(entry, names.longName);
+  details.condition = rebuilt.value_or(ConditionOf(view_, first, entry.fileSize));
+  details.firstCluster = first;
+  report_.list.InsertDetailedRowAtTop(row, std::to_string(size), details);
+}
+
+// The long path of the directory that `components` lead to from the root,
+// as the walk found them: each the first entry of its name with a blank
+// extension, by its long name where it has one.
+std::u16string SearchContext::LongPathOf(const std::vector<std::string>& components) {
+  std::u16string long_path = {static_cast<char16_t>(DriveLetter(m_params.m_nDrive)), u':'};
+  Place place{static_cast<uint32_t>(m_params.m_nRootCluster), false, 0, {}};
+  for (const std::string& component : components) {
+    std::string target = component.substr(0, 8);
+    target.resize(8, ' ');
+    std::u16string text = WidenLatin1(component);
+    NameCollector long_names;
+    bool found = false;
+    for (DirectoryChain chain(view_, place.cluster, ScopeOf(place.insideDeleted));
+         chain.AtCluster() && !found;) {
+      const auto bytes = chain.Read();
+      if (!bytes) break;
+      for (size_t i = 0; i < EntriesIn(**bytes) && !found; ++i) {
+        const auto raw = EntryBytes(**bytes, i);
+        const DirEntry entry = DirEntry::Parse(raw);
+        if (entry.IsLongNamePart()) {
+          long_names.AddPart(raw);
+          continue;
+        }
+        const std::u16string long_name = long_names.LongName(entry, raw);
+        if (entry.NameBytes() != target || entry.ExtBytes() != kBlankExt) continue;
+        found = true;
+        text = ComponentText(entry, long_name);
+        place.cluster = entry.FirstCluster();
+        place.insideDeleted = place.insideDeleted || entry.IsDeleted();
+      }
+      if (!found && chain.Advance() != DirectoryChain::Step::kNext) break;
+    }
+    long_path.append(1, u'\\').append(text);
+  }
+  return long_path;
 }
 
 void SearchContext::Finish() {

@@ -4,6 +4,7 @@
 // pass the filters and, as the settings allow, descends into live and deleted
 // subdirectories.
 #include <atomic>
+#include <string>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -75,6 +76,12 @@ class SearchContext {
     uint32_t cluster = 0;
     bool insideDeleted = false;
     size_t components = 0;
+    std::u16string longPath;  // kept only when the rows carry details
+  };
+  // A short entry's long name, and a deleted one's first byte as restored.
+  struct EntryNames {
+    std::u16string longName;
+    std::optional<uint8_t> firstByte;
   };
   class DirectoryIndex;
 
@@ -85,8 +92,13 @@ class SearchContext {
                             bool charged);
   bool ScanDirectory(const std::string& path, const Place& place);
   void EnterSubdirectory(const std::string& parentPath, const Place& parent, const DirEntry& entry,
-                         DirectoryIndex& index);
-  void ConsiderFile(const std::string& path, bool pathDeleted, const DirEntry& entry);
+                         DirectoryIndex& index, const EntryNames& names,
+                         std::span<const uint8_t> cluster);
+  void ConsiderFile(const std::string& path, const Place& place, bool pathDeleted,
+                    const DirEntry& entry, const EntryNames& names, std::span<const uint8_t> cluster);
+  // The rows carry details, or rebuilt first clusters, or both.
+  bool Detailed() const { return settings_.bSearchDetails || settings_.bSearchNtDeleted; }
+  std::u16string LongPathOf(const std::vector<std::string>& components);
 
   MessageBoxHost& boxes_;
   FatParams m_params;

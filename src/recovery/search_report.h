@@ -2,8 +2,10 @@
 // What the search reports through: the results list, the caption naming the
 // directory being searched, the status label and, where a front end shows
 // one, a progress bar that the search blinks once per directory.
+#include <cstdint>
 #include <string>
 
+#include "recovery/file_condition.h"
 #include "recovery/report.h"
 
 namespace quorvane {
@@ -16,6 +18,19 @@ class ResultList {
   // Inserts a row at index 0: column 0 ("File Name") holds the path bytes a
   // recovery takes, column 1 ("Size") the size in decimal digits.
   virtual void InsertRowAtTop(const std::string& column0, const std::string& column1) = 0;
+  // The same with what a search asked for details (or rebuilt clusters)
+  // knows of the file; a list that shows none of it keeps the two columns.
+  virtual void InsertDetailedRowAtTop(const std::string& column0, const std::string& column1,
+                                      const struct RowDetails& details) {
+    (void)details;
+    InsertRowAtTop(column0, column1);
+  }
+};
+
+struct RowDetails {
+  std::u16string longPath;  // each component's long name where it has one, else its 8.3 name
+  FileCondition condition = FileCondition::kIntact;
+  uint32_t firstCluster = 0;  // where a recovery of the row begins
 };
 
 struct SearchReport {

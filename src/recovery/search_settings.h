@@ -26,6 +26,11 @@ struct SearchSettings {
   FilterBuffer szSearchExtFilter{};
   int32_t bSearchDeletedDirFilter = 0;
   FilterBuffer szSearchDeletedDirFilter{};
+  // Beyond the classic rules, both off unless asked for: rebuild first
+  // clusters whose high word a delete of the NT family cleared, and give
+  // each row its long path, condition and first cluster.
+  int32_t bSearchNtDeleted = 0;
+  int32_t bSearchDetails = 0;
 };
 
 // Copies `text` into `buffer`: at most 19 characters, the rest zero.

@@ -13,6 +13,7 @@
 #include "recovery/undelete_path.h"
 #include "volume/dir_entry.h"
 #include "volume/directory_chain.h"
+#include "volume/long_name.h"
 #include "volume/path_text.h"
 #include "volume/volume_view.h"
 
@@ -25,6 +26,10 @@ struct CUndeleteEngine::Walk {
   bool carries_mark = false;
   LookupPattern file;      // the file component's pattern once found
   DirEntry entry{};        // its directory entry
+  uint32_t firstCluster = 0;             // where the copy begins
+  std::string rebuiltNote;               // for the final status when it was rebuilt
+  std::string longExtension;             // of the file's long name, when the walk found one
+  std::vector<uint8_t> siblings;         // the directory cluster holding the entry
 };
 
 namespace {
@@ -44,6 +49,16 @@ bool Matches(const DirEntry& entry, const LookupPattern& pattern) {
   return entry.name == pattern.name && entry.ext == pattern.ext;
 }
 
+// The extension of a long name (ASCII; other characters as '_'); empty
+// without a full stop.
+std::string ExtensionOfLongName(const std::u16string& long_name) {
+  const size_t dot = long_name.rfind(u'.');
+  std::string ext;
+  if (dot == std::u16string::npos) return ext;
+  for (char16_t c : long_name.substr(dot + 1)) ext.push_back(c < 0x80 ? static_cast<char>(c) : '_');
+  return ext;
+}
+
 }  // namespace
 
 CUndeleteEngine::CUndeleteEngine(DriveSource& drives, MessageBoxHost& boxes)
@@ -56,6 +71,7 @@ void CUndeleteEngine::ResetProgress(ProgressBar& progress) {
 
 int CUndeleteEngine::UndeleteByPath(std::string strPath, StatusText& pStatus,
                                     ProgressBar& pProgress, const std::atomic<int32_t>& pAbort) {
+  rebuilt_note_.clear();
   if (strPath.empty()) {
     boxes_.ShowMessageBox(t::kGiveFile, std::string(t::kAppCaption), kMbIconExclamation);
     return 0;
@@ -103,6 +119,8 @@ int CUndeleteEngine::UndeleteByPath(std::string strPath, StatusText& pStatus,
   walk.carries_mark = split.carries_deleted_mark;
   pStatus.SetText(t::kSearchingDirectories);
   if (const int result = WalkToEntry(view, walk, pStatus); result != 0) return result;
+  walk.firstCluster = walk.entry.FirstCluster();
+  walk.rebuiltNote = rebuilt_note_ = RebuildFirstClusterIfAsked(view, walk);
   return CopyClusters(view, walk, pStatus, pProgress, pAbort);
 }
 
@@ -141,6 +159,7 @@ int CUndeleteEngine::WalkToEntry(VolumeView& view, Walk& walk, StatusText& statu
 
     // The first entry along the directory's chain with the pattern's name.
     std::optional<DirEntry> match;
+    DeletedLongNameCollector long_name;  // for the extension a rebuild judges content by
     DirectoryChain chain(view, cluster,
                          inside_deleted ? DirectoryChain::Scope::kFirstClusterOnly
                                         : DirectoryChain::Scope::kWholeChain);
@@ -149,8 +168,20 @@ int CUndeleteEngine::WalkToEntry(VolumeView& view, Walk& walk, StatusText& statu
       const auto bytes = chain.Read();
       if (!bytes) return unreadable(bytes.error());
       for (size_t i = 0; i < EntriesIn(**bytes) && !match; ++i) {
-        const DirEntry entry = DirEntry::Parse(EntryBytes(**bytes, i));
-        if (Matches(entry, pattern)) match = entry;
+        const auto raw = EntryBytes(**bytes, i);
+        const DirEntry entry = DirEntry::Parse(raw);
+        if (Matches(entry, pattern)) {
+          match = entry;
+          if (pattern.is_file && options_.rebuildClearedHighWord) {
+            walk.siblings.assign((*bytes)->begin(), (*bytes)->end());
+            if (const auto found = long_name.TakeFor(entry))
+              walk.longExtension = ExtensionOfLongName(found->longName);
+          }
+        } else if (entry.IsLongNamePart()) {
+          long_name.AddPart(raw);
+        } else {
+          long_name.Forget();
+        }
       }
       if (match) break;
       if (chain.Advance() == DirectoryChain::Step::kFatUnreadable)
@@ -171,6 +202,26 @@ int CUndeleteEngine::WalkToEntry(VolumeView& view, Walk& walk, StatusText& statu
   return 1;
 }
 
+// With the option, the first cluster of an entry whose high word a delete
+// may have cleared comes from evidence. Returns the note the final status
+// carries then; without a candidate the entry's own cluster stays.
+std::string CUndeleteEngine::RebuildFirstClusterIfAsked(VolumeView& view, Walk& walk) {
+  std::optional<RebuiltCluster> rebuilt = options_.rebuiltCluster;
+  if (!rebuilt) {
+    if (!options_.rebuildClearedHighWord || !MayHaveLostHighWord(walk.entry, m_params)) return {};
+    RebuildHints hints;
+    hints.extension = !options_.longExtension.empty() ? std::string_view(options_.longExtension)
+                      : !walk.longExtension.empty()   ? std::string_view(walk.longExtension)
+                                                      : walk.entry.ExtBytes();
+    hints.siblings = walk.siblings;
+    rebuilt = RebuildFirstCluster(view, walk.entry, hints);
+  }
+  if (!rebuilt) return {};
+  walk.firstCluster = rebuilt->cluster;
+  return Format(rebuilt->guessed ? t::kGuessedFromFormat : t::kRebuiltFromFormat,
+                static_cast<int>(rebuilt->cluster), 0);
+}
+
 // Creates the output file under the name asked for, or the next numbered
 // name when that is taken. The name it was created under, or none after
 // telling why there is no file.
@@ -178,8 +229,11 @@ std::optional<std::string> CUndeleteEngine::CreateOutput(OutputFile& output,
                                                          const std::string& wanted,
                                                          VolumeView& view,
                                                          StatusText& status) {
-  std::string written_as = wanted;  // Latin-1, as the status shows it
-  for (int number = 2; !output.Create(HostFileName(written_as)); ++number) {
+  std::string written_as = wanted;  // Latin-1, as the status shows it (or the host's name)
+  auto host_name = [&](const std::string& name) {
+    return options_.hostName ? name : HostFileName(name);
+  };
+  for (int number = 2; !output.Create(host_name(written_as)); ++number) {
     if (!output.nameTaken() || number > kMaxNameNumber) {
       boxes_.ShowMessageBox(t::kErrorOpeningBox, std::nullopt, kMbOk);
       status.SetText(t::kErrorOpeningStatus);
@@ -210,14 +264,15 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
   progress.SetRange32(0, total);
   progress.SetStep(1);
   OutputFile output;
-  const std::string& wanted = walk.file.output_name;
+  const std::string wanted = options_.hostName.value_or(walk.file.output_name);
   const auto written_as = CreateOutput(output, wanted, view, status);
   if (!written_as) return 1;
   const bool renamed = *written_as != wanted;
   if (renamed) status.SetText(wanted + t::kNameTaken + *written_as);
   // A final status names the file when it is not the name asked for.
   auto final_text = [&](const char* text) {
-    return renamed ? text + std::string(t::kSavedAs) + *written_as : std::string(text);
+    return (renamed ? text + std::string(t::kSavedAs) + *written_as : std::string(text)) +
+           walk.rebuiltNote;
   };
 
   const uint32_t run_capacity = std::max<uint32_t>(1, kRunBytes / cluster_bytes);
@@ -243,7 +298,7 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
     return 1;
   };
 
-  FreeClusters free(view, walk.entry.FirstCluster());
+  FreeClusters free(view, walk.firstCluster);
   for (uint32_t k = 0; k < n; ++k) {
     switch (free.Next(abort)) {
       case FreeClusters::Found::kFree:

@@ -3,8 +3,10 @@
 // the current directory.
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "recovery/rebuilt_cluster.h"
 #include "recovery/report.h"
 #include "recovery/message_box_host.h"
 #include "volume/block_device.h"
@@ -15,6 +17,23 @@ namespace quorvane {
 
 class OutputFile;
 class VolumeView;
+
+// What a recovery may do beyond the classic rules; none of it by default.
+struct UndeleteOptions {
+  // A deleted entry whose high word may have been cleared by a delete of the
+  // NT family has its first cluster rebuilt from evidence, and the final
+  // status names the cluster used.
+  bool rebuildClearedHighWord = false;
+  // The extension of the file's long name, for judging a rebuilt cluster's
+  // content; the stored one without it.
+  std::string longExtension;
+  // The host's name for the output file (UTF-8), instead of the file
+  // component with 0xE5 made 'X'.
+  std::optional<std::string> hostName;
+  // A first cluster a search has already rebuilt for the file's row: used
+  // as it is, and named in the final status.
+  std::optional<RebuiltCluster> rebuiltCluster;
+};
 
 class CUndeleteEngine {
  public:
@@ -30,11 +49,17 @@ class CUndeleteEngine {
   int UndeleteByPath(std::string strPath, StatusText& pStatus, ProgressBar& pProgress,
                      const std::atomic<int32_t>& pAbort);
 
+  void SetOptions(UndeleteOptions options) { options_ = std::move(options); }
+  // The note the last call's final status carried about a rebuilt first
+  // cluster ("\nFrom first cluster 65636 (rebuilt)"); empty when none was.
+  const std::string& rebuiltNote() const { return rebuilt_note_; }
+
  private:
   struct Walk;
   int WalkToEntry(VolumeView& view, Walk& walk, StatusText& status);
   std::optional<std::string> CreateOutput(OutputFile& output, const std::string& wanted,
                                           VolumeView& view, StatusText& status);
+  std::string RebuildFirstClusterIfAsked(VolumeView& view, Walk& walk);
   int CopyClusters(VolumeView& view, const Walk& walk, StatusText& status, ProgressBar& progress,
                    const std::atomic<int32_t>& abort);
   void ResetProgress(ProgressBar& progress);
@@ -43,6 +68,8 @@ class CUndeleteEngine {
   DriveSource& drives_;
   MessageBoxHost& boxes_;
   FatParams m_params;
+  UndeleteOptions options_;
+  std::string rebuilt_note_;
 };
 
 }  // namespace quorvane

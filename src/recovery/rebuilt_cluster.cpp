@@ -1,0 +1,140 @@
+#include "recovery/rebuilt_cluster.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "recovery/content_signature.h"
+
+namespace quorvane {
+namespace {
+
+constexpr uint32_t kLowWordClusters = 65536;
+
+struct Candidate {
+  uint32_t cluster = 0;
+  bool consecutive = false;  // the clusters the size needs follow it, all free
+  ContentVerdict content = ContentVerdict::kUnknown;
+  bool provenDirectory = false;
+  uint64_t distance = std::numeric_limits<uint64_t>::max();
+};
+
+uint32_t ClustersFor(uint32_t size, uint32_t cluster_bytes) {
+  return std::max<uint32_t>(1, size / cluster_bytes + (size % cluster_bytes != 0 ? 1 : 0));
+}
+
+// Whether `needed` free clusters can be taken from `first` on, stepping over
+// clusters in use, before the volume ends; `consecutive` says whether they
+// follow each other. A FAT that cannot be read counts as no room.
+bool HasRoom(VolumeView& view, uint32_t first, uint32_t needed, bool& consecutive) {
+  const FatParams& params = view.params();
+  consecutive = true;
+  uint32_t taken = 0;
+  for (uint32_t c = first; taken < needed; ++c) {
+    if (!params.IsClusterInVolume(c)) return false;
+    const auto fat = view.FatEntry(c);
+    if (!fat) return false;
+    if (*fat == 0) {
+      ++taken;
+    } else {
+      if (c == first) return false;  // the first cluster itself is in use
+      consecutive = false;
+    }
+  }
+  return true;
+}
+
+// The first sector of a cluster: all the content judge and a directory's
+// "." and ".." need.
+ReadResult<SectorBuffer> FirstSector(VolumeView& view, uint32_t cluster) {
+  return view.reader().ReadSectors(view.params().m_nDrive, view.params().ClusterToSector(cluster), 1);
+}
+
+// A directory's first cluster begins with "." naming itself and ".." naming
+// its parent, both with their whole cluster numbers.
+bool ProvesDirectory(VolumeView& view, uint32_t cluster, uint32_t parent) {
+  const auto bytes = FirstSector(view, cluster);
+  if (!bytes) return false;
+  const DirEntry dot = DirEntry::Parse(EntryBytes(*bytes, 0));
+  const DirEntry dotdot = DirEntry::Parse(EntryBytes(*bytes, 1));
+  return dot.NameBytes() == ".       " && dot.FirstCluster() == cluster &&
+         dotdot.NameBytes() == "..      " && dotdot.FirstCluster() == parent;
+}
+
+}  // namespace
+
+std::vector<uint32_t> WholeFirstClusters(std::span<const uint8_t> cluster) {
+  std::vector<uint32_t> found;
+  for (size_t i = 0; i < EntriesIn(cluster); ++i) {
+    const DirEntry entry = DirEntry::Parse(EntryBytes(cluster, i));
+    if (entry.IsEnd()) break;
+    if (entry.IsLongNamePart() || entry.IsDotEntry() || entry.FirstCluster() == 0) continue;
+    if (!entry.IsDeleted() || entry.clusterHigh != 0) found.push_back(entry.FirstCluster());
+  }
+  return found;
+}
+
+bool MayHaveLostHighWord(const DirEntry& entry, const FatParams& params) {
+  return entry.IsDeleted() && entry.clusterHigh == 0 && entry.clusterLow != 0 &&
+         params.LastCluster() >= kLowWordClusters;
+}
+
+std::optional<RebuiltCluster> RebuildFirstCluster(VolumeView& view, const DirEntry& entry,
+                                                  const RebuildHints& hints) {
+  const FatParams& params = view.params();
+  const bool directory = entry.IsDirectory();
+  const uint32_t needed =
+      directory ? 1 : ClustersFor(entry.fileSize, std::max<uint32_t>(1, params.ClusterBytes()));
+  std::vector<Candidate> candidates;
+  for (uint64_t cluster = entry.clusterLow; cluster <= params.LastCluster();
+       cluster += kLowWordClusters) {
+    Candidate c;
+    c.cluster = static_cast<uint32_t>(cluster);
+    if (!params.IsClusterInVolume(c.cluster) || !HasRoom(view, c.cluster, needed, c.consecutive))
+      continue;
+    candidates.push_back(c);
+  }
+  if (candidates.empty()) return std::nullopt;
+  if (candidates.size() == 1) return RebuiltCluster{candidates.front().cluster, false};
+
+  // Content: a directory proves itself; a file's first bytes must not
+  // contradict its name, unless every candidate's do.
+  const bool judged = directory || JudgesExtension(hints.extension);
+  for (Candidate& c : candidates) {
+    if (!judged) break;
+    if (directory) {
+      c.provenDirectory = ProvesDirectory(view, c.cluster, hints.parentCluster);
+      continue;
+    }
+    if (const auto bytes = FirstSector(view, c.cluster)) {
+      const size_t head = std::min<size_t>(bytes->size(), std::max<uint32_t>(1, entry.fileSize));
+      c.content = JudgeContent(hints.extension, std::span<const uint8_t>(*bytes).first(head));
+    }
+  }
+  auto drop_unless_some_left = [&](auto&& keep) {
+    if (std::any_of(candidates.begin(), candidates.end(), keep))
+      std::erase_if(candidates, [&](const Candidate& c) { return !keep(c); });
+  };
+  if (directory) {
+    drop_unless_some_left([](const Candidate& c) { return c.provenDirectory; });
+  } else {
+    drop_unless_some_left([](const Candidate& c) { return c.content != ContentVerdict::kContradicts; });
+    drop_unless_some_left([](const Candidate& c) { return c.content == ContentVerdict::kMatches; });
+  }
+
+  // Among those left: room in one run first, then the nearest to the
+  // entries beside it.
+  if (candidates.size() > 1) {
+    for (uint32_t n : WholeFirstClusters(hints.siblings)) {
+      if (!params.IsClusterInVolume(n)) continue;
+      for (Candidate& c : candidates)
+        c.distance = std::min<uint64_t>(c.distance, n > c.cluster ? n - c.cluster : c.cluster - n);
+    }
+  }
+  const auto best = std::min_element(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
+    if (a.consecutive != b.consecutive) return a.consecutive;
+    return a.distance < b.distance;
+  });
+  return RebuiltCluster{best->cluster, candidates.size() > 1};
+}
+
+}  // namespace quorvane

@@ -1,0 +1,50 @@
+#pragma once
+// The first cluster of a file or directory deleted by a system of the
+// Windows NT family. Those systems clear the high word of the first cluster
+// when they delete on FAT32 and keep the low word, so on a volume of more
+// than 65,536 clusters the file began at h * 65536 + low for some h. The
+// candidates are judged by evidence, cheapest first: inside the volume; free
+// in the FAT with room for the clusters the size needs (taken as the copy
+// takes them); content that begins as the name says; for a directory, its
+// own "." and ".." entries; and last, closeness to the clusters of the
+// entries beside it.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "volume/dir_entry.h"
+#include "volume/read_error.h"
+#include "volume/volume_view.h"
+
+namespace quorvane {
+
+struct RebuildHints {
+  std::string_view extension;  // the long name's, else the stored one
+  uint32_t parentCluster = 0;  // a directory's parent (0 for the root)
+  // The directory cluster holding the entry: the first clusters of the
+  // entries beside it are read from it, when it comes to closeness.
+  std::span<const uint8_t> siblings;
+};
+
+struct RebuiltCluster {
+  uint32_t cluster = 0;
+  bool guessed = false;  // more than one candidate was left after the evidence
+};
+
+// Whether a delete may have cleared the entry's high word: a deleted entry
+// with high word 0 and a first cluster, on a volume of more than 65,536
+// clusters.
+bool MayHaveLostHighWord(const DirEntry& entry, const FatParams& params);
+
+// The whole first clusters of the entries of a directory cluster: live
+// entries, and deleted ones whose high word is still there.
+std::vector<uint32_t> WholeFirstClusters(std::span<const uint8_t> cluster);
+
+// The best candidate, or none when no candidate survives the evidence (every
+// one in use, say). A read that fails leaves its candidate out.
+std::optional<RebuiltCluster> RebuildFirstCluster(VolumeView& view, const DirEntry& entry,
+                                                  const RebuildHints& hints);
+
+}  // namespace quorvane

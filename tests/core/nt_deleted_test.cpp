@@ -1,0 +1,166 @@
+// Files deleted as the NT family deletes them (the high word of the first
+// cluster cleared), recovered through the command line with --nt-deleted and
+// --long-names, on real mtools volumes of more than 65,536 clusters.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "recovery/undelete_engine.h"
+#include "support/mtools_volume.h"
+#include "support/nt_deleted.h"
+#include "support/run_command.h"
+#include "support/temp_dir.h"
+#include "volume/drive_table.h"
+
+namespace quorvane {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+using testing::PatternBytes;
+using testing::ReadFileBytes;
+using testing::RunCli;
+
+std::vector<uint8_t> Zip(size_t size) {
+  std::vector<uint8_t> bytes = PatternBytes(size, 7);
+  const uint8_t header[] = {'P', 'K', 3, 4, 20, 0, 0, 0};
+  std::copy(std::begin(header), std::end(header), bytes.begin());
+  return bytes;
+}
+
+std::vector<uint8_t> Text(size_t size) {
+  const std::string line = "Dear bank, please find the figures attached.\n";
+  std::vector<uint8_t> bytes;
+  while (bytes.size() < size) bytes.insert(bytes.end(), line.begin(), line.end());
+  bytes.resize(size);
+  return bytes;
+}
+
+class NtDeleted : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // A text genuinely below cluster 65,536, then the others past it, one
+    // of them with the same low word as the text.
+    volume_.AddFile("/low notes.txt", Text(1500));
+    // The text takes clusters 3 to 5; mtools goes on after the hint.
+    volume_.SetNextFreeCluster(65536 + 3);
+    volume_.AddFile("/Letter to the bank.docx", Zip(3000));       // clusters 65540 to 65545
+    volume_.AddFile("/minutes of the meeting.txt", Text(2500));  // clusters 65546 to 65550
+    volume_.MakeDirectory("/Old letters").AddFile("/Old letters/to the council.txt", Text(700));
+    for (const char* name : {"/low notes.txt", "/Letter to the bank.docx", "/minutes of the meeting.txt"})
+      volume_.Delete(name);
+    volume_.DeleteTree("/Old letters");
+    // The three files and the directory; the file inside keeps its high word.
+    ASSERT_EQ(testing::ClearHighWordsOfDeleted(volume_.path()), 3);
+  }
+  testing::CommandResult Undelete(std::vector<std::string> options, const std::string& path) {
+    std::vector<std::string> args{"--drive", "C:=" + volume_.path(), "undelete", "-o", out_.str()};
+    args.insert(args.end(), options.begin(), options.end());
+    if (!path.empty()) args.push_back(path);
+    return RunCli(args);
+  }
+  testing::TempDir dir_;
+  testing::MtoolsVolume volume_{dir_.File("nt.img")};
+  testing::TempDir out_;
+};
+
+TEST_F(NtDeleted, RebuiltClustersRecoverEveryFileUnderItsLongNameAndSaySo) {
+  const struct { const char* path; const char* name; std::vector<uint8_t> bytes; bool rebuilt; } files[] = {
+      {"C:\\letter to the BANK.docx", "Letter to the bank.docx", Zip(3000), true},
+      {"C:\\minutes of the meeting.txt", "minutes of the meeting.txt", Text(2500), true},
+      {"C:\\low notes.txt", "low notes.txt", Text(1500), false},  // cluster 3 stays
+  };
+  for (const auto& f : files) {
+    const auto run = Undelete({"--nt-deleted", "--long-names"}, f.path);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(ReadFileBytes(out_.File(f.name)), f.bytes) << f.path;
+    if (f.rebuilt)
+      EXPECT_THAT(run.output, HasSubstr(" (rebuilt)")) << run.output;
+    else
+      EXPECT_THAT(run.output, HasSubstr("From first cluster 3 (rebuilt)")) << run.output;
+  }
+  // A listed row given by its bytes: the walk finds the long name's
+  // extension itself (DOCX: a ZIP, where the stored DOC would want OLE2).
+  std::string hex;
+  for (unsigned char c : std::string("C:\\\xE5" "ETTER~1.DOC")) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    hex += kDigits[c >> 4];
+    hex += kDigits[c & 15];
+  }
+  const auto by_hex = Undelete({"--nt-deleted", "--hex", hex}, "");
+  EXPECT_EQ(by_hex.status, 0) << by_hex.output;
+  EXPECT_EQ(ReadFileBytes(out_.File("XETTER~1.DOC")), Zip(3000));
+  // --quiet keeps the line that names the cluster.
+  const auto quiet = RunCli({"--quiet", "--drive", "C:=" + volume_.path(), "undelete", "-o", out_.str(),
+                             "--nt-deleted", "C:\\MINUTE~1.TXT"});
+  EXPECT_THAT(quiet.output, HasSubstr("From first cluster ")) << quiet.output;
+  EXPECT_EQ(ReadFileBytes(out_.File("XINUTE~1.TXT")), Text(2500));
+}
+
+TEST_F(NtDeleted, SearchRowsCarryLongPathConditionAndTheRebuiltCluster) {
+  const auto run = RunCli({"--drive", "C:=" + volume_.path(), "search", "--recurse", "--deleted-dirs",
+                           "--nt-deleted", "--details", "C:"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  const std::string E5 = "\xE5";
+  for (const std::string& line : {
+           "C:\\" + E5 + "ETTER~1.DOC\t3000\tC:\\Letter to the bank.docx\trebuilt\t65540\n",
+           "C:\\" + E5 + "INUTE~1.TXT\t2500\tC:\\minutes of the meeting.txt\trebuilt\t65546\n",
+           "C:\\" + E5 + "OWNOT~1.TXT\t1500\tC:\\low notes.txt\trebuilt\t3\n",
+       })
+    EXPECT_THAT(run.output, HasSubstr(line));
+  // The file in the deleted directory, found through the directory's own . and ..
+  EXPECT_THAT(run.output, HasSubstr("\tC:\\Old letters\\to the council.txt\tintact\t"));
+
+  // The classic search lists two columns, and misses the directory's file.
+  const auto plain = RunCli({"--drive", "C:=" + volume_.path(), "search", "--recurse", "--deleted-dirs", "C:"});
+  EXPECT_THAT(plain.output, HasSubstr("C:\\" + E5 + "ETTER~1.DOC\t3000\n"));
+  EXPECT_THAT(plain.output, Not(HasSubstr("council")));
+  EXPECT_THAT(plain.output, Not(HasSubstr("OUNCI")));
+}
+
+TEST_F(NtDeleted, TheWizardsRowHandsItsRebuiltClusterToTheEngine) {
+  // What page 4 does with a row the search rebuilt: the engine takes the
+  // row's cluster as it stands and says how it came by it.
+  struct LastStatus final : StatusText {
+    void SetText(const std::string& text) override { last = text; }
+    std::string last;
+  } status;
+  struct NoBar final : ProgressBar {
+    void SetRange32(int32_t, int32_t) override {}
+    void DeltaPos(int32_t) override {}
+    void SetStep(int32_t) override {}
+    void StepIt() override {}
+    void SetPos(int32_t) override {}
+  } bar;
+  struct Boxes final : MessageBoxHost {
+    int ShowMessageBox(const std::string& text, const std::optional<std::string>&, uint32_t) override {
+      shown.push_back(text);
+      return kIdOk;
+    }
+    std::vector<std::string> shown;
+  } boxes;
+  DriveTable drives;
+  drives.Map('C', volume_.path());
+  testing::ScopedCurrentDir cwd(out_.path());
+  CUndeleteEngine engine(drives, boxes);
+  UndeleteOptions options;
+  options.rebuiltCluster = RebuiltCluster{65540, true};
+  engine.SetOptions(options);
+  std::atomic<int32_t> abort{0};
+  EXPECT_EQ(engine.UndeleteByPath("C:\\\xE5" "ETTER~1.DOC", status, bar, abort), 0);
+  EXPECT_EQ(ReadFileBytes(out_.File("XETTER~1.DOC")), Zip(3000));
+  EXPECT_EQ(status.last, "File Undeleted !\nFrom first cluster 65540 (guessed)");
+  EXPECT_EQ(boxes.shown, std::vector<std::string>{"File Undeleted !"});
+}
+
+TEST_F(NtDeleted, WithoutTheOptionsTheLowWordIsTakenAsAlways) {
+  // The classic rules read the cleared cluster number as it stands.
+  const auto run = Undelete({}, "C:\\LETTER~1.DOC");
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(ReadFileBytes(out_.File("LETTER~1.DOC")), Zip(3000));
+  EXPECT_THAT(run.output, Not(HasSubstr("From first cluster")));
+  // A long name is no 8.3 name without the options.
+  EXPECT_NE(Undelete({}, "C:\\Letter to the bank.docx").status, 0);
+}
+
+}  // namespace
+}  // namespace quorvane

@@ -1,0 +1,129 @@
+// Rebuilding the first cluster of entries whose high word a delete cleared,
+// on a crafted volume of 140,000 clusters: each kind of evidence, alone and
+// against the others.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "recovery/rebuilt_cluster.h"
+#include "support/crafted_volume.h"
+#include "support/memory_volume.h"
+#include "volume/little_endian.h"
+
+namespace quorvane {
+namespace {
+
+using testing::CraftedEntry;
+using testing::CraftedVolume;
+using testing::ShortName;
+
+constexpr uint32_t kLow = 1000;            // the low word every entry keeps
+constexpr uint32_t kHigh1 = 65536 + kLow;  // the candidates past it
+constexpr uint32_t kHigh2 = 2 * 65536 + kLow;
+
+const std::string kJpeg("\xFF\xD8\xFF\xE0\0\x10JFIF", 10);
+
+struct Case {
+  const char* what;
+  std::function<void(CraftedVolume&)> lay;  // the volume around the entry
+  CraftedEntry entry;
+  RebuildHints hints;
+  std::vector<uint32_t> neighbours;  // first clusters of live entries beside it
+  std::optional<uint32_t> cluster;  // none: nothing survives
+  bool guessed = false;
+};
+
+TEST(RebuiltCluster, EvidenceChoosesAmongTheClustersTheLowWordAllows) {
+  auto fill = [](CraftedVolume& v, uint32_t c, const std::string& bytes) {
+    v.FillCluster(c, std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+  };
+  const CraftedEntry photo{ShortName("\xE5HOTO", "JPG"), 0x20, kLow, 3000};
+  const CraftedEntry data{ShortName("\xE5" "ATA", "BIN"), 0x20, kLow, 512};
+  const CraftedEntry folder{ShortName("\xE5OLDER"), 0x10, kLow, 0};
+  const Case cases[] = {
+      {"only one candidate is free", [&](CraftedVolume& v) {
+         v.SetFat(kLow, 0x0FFFFFFF).SetFat(kHigh2, 0x0FFFFFFF);
+       }, photo, {"JPG", 0, {}}, {}, kHigh1},
+      {"the content picks one of three free ones", [&](CraftedVolume& v) {
+         fill(v, kLow, "plain text");
+         fill(v, kHigh1, kJpeg);
+         fill(v, kHigh2, std::string("PK\x03\x04", 4));
+       }, photo, {"JPG", 0, {}}, {}, kHigh1},
+      {"the long name's extension decides, not the stored one", [&](CraftedVolume& v) {
+         fill(v, kLow, std::string("PK\x03\x04", 4));
+         fill(v, kHigh1, std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8));
+       }, CraftedEntry{ShortName("\xE5" "ETTER~1", "DOC"), 0x20, kLow, 3000}, {"docx", 0, {}}, {}, kLow},
+      {"no room for the size before the volume ends", [&](CraftedVolume& v) {
+         v.SetFat(kLow, 0x0FFFFFFF).SetFat(kHigh1, 0x0FFFFFFF);
+       }, CraftedEntry{ShortName("\xE5IG", "BIN"), 0x20, kLow, 9000 * 512}, {"BIN", 0, {}}, {}, std::nullopt},
+      {"clusters in one run beat clusters with gaps", [&](CraftedVolume& v) {
+         v.SetFat(kLow + 2, 0x0FFFFFFF).SetFat(kHigh2, 0x0FFFFFFF);
+       }, CraftedEntry{ShortName("\xE5" "ATA", "BIN"), 0x20, kLow, 4 * 512}, {"BIN", 0, {}}, {kLow}, kHigh1, true},
+      {"unknown content: the nearest to the neighbours, guessed", [](CraftedVolume&) {},
+       data, {"BIN", 0, {}}, {kHigh2 + 40}, kHigh2, true},
+      {"a directory proves itself with . and ..", [&](CraftedVolume& v) {
+         v.DotEntries(kHigh1, 0);
+         v.DotEntries(kLow, 77);  // another directory's leftovers
+       }, folder, {"", 0, {}}, {kLow}, kHigh1},
+      {"every candidate in use", [&](CraftedVolume& v) {
+         for (uint32_t c : {kLow, kHigh1, kHigh2}) v.SetFat(c, 0x0FFFFFFF);
+       }, data, {"BIN", 0, {}}, {}, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    CraftedVolume volume({.clusters = 140'000});
+    c.lay(volume);
+    testing::MemoryDriveSource drives;
+    drives.MapBytes('C', volume.bytes());
+    SectorReader reader(drives);
+    const auto params = FatParams::FromBootSector(*reader.ReadSectors(3, 0, 1), 3);
+    ASSERT_TRUE(params);
+    VolumeView view(reader, *params);
+    std::array<uint8_t, 32> raw{};
+    std::copy(c.entry.name11.begin(), c.entry.name11.end(), raw.begin());
+    raw[11] = c.entry.attr;
+    raw[26] = static_cast<uint8_t>(c.entry.first_cluster);
+    raw[27] = static_cast<uint8_t>(c.entry.first_cluster >> 8);
+    for (int i = 0; i < 4; ++i) raw[28 + i] = static_cast<uint8_t>(c.entry.size >> (8 * i));
+    const DirEntry entry = DirEntry::Parse(raw);
+    ASSERT_TRUE(MayHaveLostHighWord(entry, *params)) << c.what;
+    // The directory cluster holding it: the live neighbours, then an end.
+    std::vector<uint8_t> siblings((c.neighbours.size() + 1) * 32, 0);
+    for (size_t i = 0; i < c.neighbours.size(); ++i) {
+      std::fill_n(siblings.begin() + 32 * i, 11, 'N');
+      StoreLe16(siblings, 32 * i + 20, static_cast<uint16_t>(c.neighbours[i] >> 16));
+      StoreLe16(siblings, 32 * i + 26, static_cast<uint16_t>(c.neighbours[i]));
+    }
+    RebuildHints hints = c.hints;
+    hints.siblings = siblings;
+    const auto rebuilt = RebuildFirstCluster(view, entry, hints);
+    ASSERT_EQ(rebuilt.has_value(), c.cluster.has_value()) << c.what;
+    if (!rebuilt) continue;
+    EXPECT_EQ(rebuilt->cluster, *c.cluster) << c.what;
+    EXPECT_EQ(rebuilt->guessed, c.guessed) << c.what;
+  }
+}
+
+TEST(RebuiltCluster, OnlyDeletedEntriesWithoutAHighWordOnLargeVolumesQualify) {
+  CraftedVolume small;  // 400 clusters
+  const auto small_params = FatParams::FromBootSector(small.bytes(), 3);
+  CraftedVolume large({.clusters = 70'000});
+  const auto large_params = FatParams::FromBootSector(large.bytes(), 3);
+  ASSERT_TRUE(small_params && large_params);
+  auto entry = [](uint8_t first, uint16_t high, uint16_t low) {
+    DirEntry e{};
+    e.name.fill(' ');
+    e.ext.fill(' ');
+    e.name[0] = first;
+    e.clusterHigh = high;
+    e.clusterLow = low;
+    return e;
+  };
+  EXPECT_TRUE(MayHaveLostHighWord(entry(0xE5, 0, 5), *large_params));
+  EXPECT_FALSE(MayHaveLostHighWord(entry(0xE5, 0, 5), *small_params));
+  EXPECT_FALSE(MayHaveLostHighWord(entry(0xE5, 1, 5), *large_params));  // the high word is kept
+  EXPECT_FALSE(MayHaveLostHighWord(entry('A', 0, 5), *large_params));   // live
+  EXPECT_FALSE(MayHaveLostHighWord(entry(0xE5, 0, 0), *large_params));  // no cluster at all
+}
+
+}  // namespace
+}  // namespace quorvane
