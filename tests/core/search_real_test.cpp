@@ -105,12 +105,6 @@ TEST(SearchOnRealVolume, ListsAndReportsAsThePageShowsAndEveryRowRecoversItsFile
   }
 }
 
-}  // namespace
-}  // namespace quorvane
-
-namespace quorvane {
-namespace {
-
 TEST(SearchOnRealVolume, DeletedDirectoriesWhoseClustersLiveDirectoriesReuseLoseNoRow) {
   // Five TMP directories, made and deleted in turn in P1 to P5, share the
   // first cluster that LIVE holds now; OLD\SUB's went to LIVE\DEEP, so DEEP
