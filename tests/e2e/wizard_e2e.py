@@ -7,6 +7,7 @@ Usage: wizard_e2e.py --program build/quorvane CASE [--artifacts DIR]
 """
 import argparse
 import os
+import re
 import shutil
 import sys
 import tempfile
@@ -40,64 +41,52 @@ class Run:
     """One start of the program on fresh volumes."""
 
     def __init__(self, program, work, big=False):
-        self.work = work
         self.output = os.path.join(work, "recovered")
         os.makedirs(self.output)
-        self.small = os.path.join(work, "small.img")
-        self.originals = make_small_volume(self.small, work)
-        self.images = [self.small]
-        args = ["--drive", "C:=" + self.small]
+        small, large = os.path.join(work, "small.img"), os.path.join(work, "big.img")
+        self.originals = make_small_volume(small, work)
         if big:
-            self.big = os.path.join(work, "big.img")
-            make_big_volume(self.big, work)
-            self.images.append(self.big)
-            args += ["--drive", "D:=" + self.big]
-        self.digests = {image: image_digest(image) for image in self.images}
-        # Started in the work folder: page 1 offers it; the tests choose the
-        # output folder on page 1.
-        self.x = XSession(program, args, work)
-        self.boxes_seen = []
+            make_big_volume(large, work)
+        self.digests = {image: image_digest(image) for image in ([small, large] if big else [small])}
+        # Started in the work folder, which page 1 offers; the cases choose another.
+        drives = ["--drive", "C:=" + small] + (["--drive", "D:=" + large] if big else [])
+        self.x = XSession(program, drives, work)
 
     def close(self):
         self.x.close()
         for image, digest in self.digests.items():
             expect(image_digest(image) == digest, f"{image} changed")
 
-    # Finding windows ----------------------------------------------------------
     def sheet_on(self, page):
-        window = self.x.wait_window(f"page {page}", "^" + PAGE_TITLES[page].replace("(", r"\(")
-                                    .replace(")", r"\)") + "$")
-        return window
+        return self.x.wait_window(f"page {page}", "^" + re.escape(PAGE_TITLES[page]) + "$")
 
     def wait_page(self, sheet, page):
         wait_for(f"page {page}", lambda: sheet.name() == PAGE_TITLES[page])
 
-    def box(self, timeout=20.0):
-        """A message box: a window other than the main window titled
-        "Quorvane" (the system's caption) or "quorvane" (no caption)."""
-        box = self.x.wait_window("a message box", "^[Qq]uorvane$", exclude=[self.x.launcher],
-                                 timeout=timeout)
-        time.sleep(0.3)  # laid out and drawn
+    def box(self):
+        """A message box: a window but the main one titled "Quorvane" (the
+        system's caption) or "quorvane" (no caption), laid out and drawn."""
+        box = self.x.wait_window("a message box", "^[Qq]uorvane$", exclude=[self.x.launcher], timeout=20.0)
+        time.sleep(0.3)
         return box
 
-    def no_box(self, settle=0.8):
-        time.sleep(settle)
+    def no_box(self):
+        time.sleep(0.2)
         others = [w for w in self.x.windows("^[Qq]uorvane$") if w.id != self.x.launcher.id]
         expect(not others, "an unexpected message box is up")
 
-    def answer_box_with_key(self):
+    def answer_box(self, with_key):
         box = self.box()
-        self.x.key("Return")
+        self.x.key("Return") if with_key else self.x.click_box_ok(box)
         self.x.wait_gone("the message box", box)
 
-    def answer_box_with_mouse(self):
-        box = self.box()
-        self.x.click_box_ok(box)
-        self.x.wait_gone("the message box", box)
+    def end(self, sheet=None, button=None):
+        """Escape, or a click on the wizard's `button`: the program ends cleanly."""
+        self.x.click_sheet_button(sheet, button) if sheet else self.x.key("Escape")
+        expect(self.x.wait_exit() == 0, f"{button or 'Escape'} did not end the program cleanly")
 
-    # Pages ---------------------------------------------------------------------
     def click(self, sheet, page, control, where=(0.5, 0.5)):
-        self.x.click_page_control(sheet, PAGE_TEMPLATES[page], control, where)
+        self.x.click_control(sheet, PAGE_TEMPLATES[page], control, (SHEET_MARGIN, SHEET_MARGIN), where)
 
     def recovered(self, name):
         path = os.path.join(self.output, name)
@@ -109,13 +98,10 @@ class Run:
         expect(data == original, f"{name}: {len(data)} bytes differ from the original's "
                                  f"{len(original)}")
 
-    def new_files(self, before):
-        return sorted(set(os.listdir(self.output)) - set(before))
-
     def expect_listed_row_recovered(self, before):
         """The file of the row just undeleted: a new file named as the stored
         name with 'X' for the deleted mark, holding the original's bytes."""
-        added = wait_for("a recovered file", lambda: self.new_files(before))
+        added = wait_for("a recovered file", lambda: sorted(set(os.listdir(self.output)) - set(before)))
         expect(len(added) == 1, f"one file expected, got {added}")
         name = added[0]
         # Listed names keep the blanks that pad them on the volume.
@@ -136,7 +122,7 @@ class Run:
         return sheet
 
     def abort_copy_into(self, path, abort_button):
-        """Once `path` grows, clicks Abort; returns the size the copy stopped at."""
+        """Once `path` grows, clicks Abort; the copy stops short of the whole."""
         wait_for("the copy to start", lambda: os.path.getsize(path) > 0)
         abort_button()
 
@@ -147,7 +133,6 @@ class Run:
         wait_for("the copy to stop", settled, timeout=60)
         size = os.path.getsize(path)
         expect(0 < size < BIG_SIZE, f"Abort did not stop the copy: {size} bytes")
-        return size
 
     def recover_first_listed_row_with_mouse(self, sheet):
         """Show Files, the first row, Undelete, the box's OK: the name of the
@@ -157,7 +142,18 @@ class Run:
         before = os.listdir(self.output)
         self.first_row(sheet)
         self.click(sheet, 4, 1018)
-        self.answer_box_with_mouse()
+        self.answer_box(with_key=False)
+        return self.expect_listed_row_recovered(before)
+
+    def recover_first_listed_row_with_keys(self):
+        """Alt+S (Show Files), the first row (the list comes before Show Files
+        in tab order), Alt+U, Return on the box: the name recovered."""
+        self.x.key("alt+s")
+        time.sleep(SEARCH_TIME)
+        before = os.listdir(self.output)
+        self.x.key("Tab", "shift+Tab", "Home", "space")
+        self.x.key("alt+u")
+        self.answer_box(with_key=True)
         return self.expect_listed_row_recovered(before)
 
     def first_row(self, sheet):
@@ -170,17 +166,12 @@ class Run:
 
 def case_keyboard_both_jobs(run):
     x = run.x
-    x.key("Return")  # Start has the focus
-    sheet = run.sheet_on(1)
-    x.key("ctrl+a")
-    x.type(run.output)
-    x.key("alt+n")
-    run.wait_page(sheet, 2)
+    sheet = run.to_page_2_with_keys()
     x.type("C:\\DOCS\\REPORT.TXT")
     # Abort is disabled: its letter types nothing into the path.
     x.key("alt+a")
     x.key("alt+u")
-    run.answer_box_with_key()
+    run.answer_box(with_key=True)
     run.expect_recovered("REPORT.TXT", run.originals["EPORT.TXT"])
 
     x.key("alt+n")
@@ -190,17 +181,8 @@ def case_keyboard_both_jobs(run):
     x.key("alt+s")  # ... and deleted directories
     x.key("alt+n")
     run.wait_page(sheet, 4)
-    x.key("alt+s")  # Show Files
-    time.sleep(SEARCH_TIME)
-    before = os.listdir(run.output)
-    # To the list (before Show Files in tab order), then its first row.
-    x.key("Tab", "shift+Tab", "Home", "space")
-    x.key("alt+u")
-    run.answer_box_with_key()
-    run.expect_listed_row_recovered(before)
-    # Escape is Cancel: the wizard and the program end.
-    x.key("Escape")
-    expect(x.wait_exit() == 0, "the program did not end cleanly")
+    run.recover_first_listed_row_with_keys()
+    run.end()  # Escape is Cancel: the wizard and the program end
 
 
 def case_mouse_both_jobs(run):
@@ -215,7 +197,7 @@ def case_mouse_both_jobs(run):
     run.click(sheet, 2, 1017)
     x.type("C:\\PHOTOS\\BANNER.PNG")
     run.click(sheet, 2, 1018)
-    run.answer_box_with_mouse()
+    run.answer_box(with_key=False)
     run.expect_recovered("BANNER.PNG", run.originals["ANNER.PNG"])
 
     x.click_sheet_button(sheet, "next")
@@ -226,8 +208,7 @@ def case_mouse_both_jobs(run):
     x.click_sheet_button(sheet, "next")
     run.wait_page(sheet, 4)
     run.recover_first_listed_row_with_mouse(sheet)
-    x.click_sheet_button(sheet, "next")  # Finish
-    expect(x.wait_exit() == 0, "Finish did not end the program")
+    run.end(sheet, "next")  # Finish
 
 
 def case_about_box_and_main_window_blocked(run):
@@ -253,8 +234,7 @@ def case_about_box_and_main_window_blocked(run):
     x.key("alt+a")
     time.sleep(0.8)
     expect(not x.windows("^About Quorvane$"), "the main window took a key under the wizard")
-    x.click_sheet_button(sheet, "cancel")
-    expect(x.wait_exit() == 0, "Cancel did not end the program")
+    run.end(sheet, "cancel")
 
 
 def case_worker_box_answered_over_options_dialog(run):
@@ -290,8 +270,7 @@ def case_worker_box_answered_over_options_dialog(run):
     run.wait_page(sheet, 4)
     expect(run.recover_first_listed_row_with_mouse(sheet) == "XEPORT.TXT",
            "the name filter typed after the label's mnemonic was not applied")
-    x.click_sheet_button(sheet, "cancel")
-    expect(x.wait_exit() == 0, "Cancel did not end the program")
+    run.end(sheet, "cancel")
 
 
 def case_abort_during_a_long_copy(run):
@@ -301,16 +280,15 @@ def case_abort_during_a_long_copy(run):
     x.type("D:\\BIG.BIN")
     run.click(sheet, 2, 1018)
     run.abort_copy_into(run.recovered("BIG.BIN"), lambda: run.click(sheet, 2, 1032))
-    run.no_box(0.2)
+    run.no_box()
     # The worker has ended: Undelete runs again.
     run.click(sheet, 2, 1017)
     x.key("ctrl+a")
     x.type("C:\\NOTES.TXT")
     run.click(sheet, 2, 1018)
-    run.answer_box_with_mouse()
+    run.answer_box(with_key=False)
     run.expect_recovered("NOTES.TXT", run.originals["OTES.TXT"])
-    x.key("Escape")
-    expect(x.wait_exit() == 0, "Escape did not end the program")
+    run.end()
 
 
 def case_back_and_a_second_search(run):
@@ -332,8 +310,7 @@ def case_back_and_a_second_search(run):
     run.wait_page(sheet, 4)
     expect(run.recover_first_listed_row_with_mouse(sheet) == "XLAN.TXT",
            "the second search did not reach the deleted directory")
-    x.key("Escape")
-    expect(x.wait_exit() == 0, "Escape did not end the program")
+    run.end()
 
 
 def case_folder_choosers_with_keys(run):
@@ -351,7 +328,7 @@ def case_folder_choosers_with_keys(run):
     run.wait_page(sheet, 2)
     x.type("C:\\NOTES.TXT")
     x.key("alt+u")
-    run.answer_box_with_key()
+    run.answer_box(with_key=True)
     run.expect_recovered("NOTES.TXT", run.originals["OTES.TXT"])
     x.key("alt+n")
     run.wait_page(sheet, 3)
@@ -364,16 +341,9 @@ def case_folder_choosers_with_keys(run):
     x.wait_gone("the volume folder chooser", chooser)
     x.key("alt+n")
     run.wait_page(sheet, 4)
-    x.key("alt+s")
-    time.sleep(SEARCH_TIME)
-    before = os.listdir(run.output)
-    x.key("Tab", "shift+Tab", "Home", "space")
-    x.key("alt+u")
-    run.answer_box_with_key()
-    expect(run.expect_listed_row_recovered(before) == "XEPORT.TXT",
+    expect(run.recover_first_listed_row_with_keys() == "XEPORT.TXT",
            "the chosen folder was not the one searched")
-    x.key("Escape")
-    expect(x.wait_exit() == 0, "Escape did not end the program")
+    run.end()
 
 
 def case_exit_after_the_home_page(run):
@@ -432,8 +402,7 @@ def case_every_other_button(run):
     run.abort_copy_into(run.recovered("XIG     .BIN"), lambda: run.click(sheet, 4, 1032))
     x.click_sheet_button(sheet, "back")
     run.wait_page(sheet, 3)
-    x.click_sheet_button(sheet, "cancel")
-    expect(x.wait_exit() == 0, "Cancel did not end the program")
+    run.end(sheet, "cancel")
 
 
 CASES = {name[len("case_"):]: function for name, function in globals().items()
