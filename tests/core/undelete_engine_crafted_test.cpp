@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <numeric>
 
 #include "recovery/output_file.h"
 #include "recovery/undelete_engine.h"
@@ -44,9 +45,11 @@ class EngineOnCraftedVolume : public ::testing::Test {
   void AddDeletedFile(uint32_t first_cluster, uint32_t size, size_t index = 0) {
     volume_.SetEntry(2, index, CraftedEntry{ShortName("\xE5" "ATA", "BIN"), 0x20, first_cluster, size});
   }
-  std::vector<uint8_t> ClusterBytes(uint32_t cluster) {
-    auto span = volume_.Cluster(cluster);
-    return {span.begin(), span.end()};
+  // The clusters' bytes, one after another.
+  std::vector<uint8_t> ClusterBytes(const std::vector<uint32_t>& clusters) {
+    std::vector<uint8_t> bytes;
+    for (uint32_t c : clusters) bytes.insert(bytes.end(), volume_.Cluster(c).begin(), volume_.Cluster(c).end());
+    return bytes;
   }
   void FillClusters(uint32_t first, uint32_t count) {
     for (uint32_t c = first; c < first + count; ++c) volume_.FillCluster(c, PatternBytes(512, c));
@@ -72,11 +75,7 @@ TEST_F(EngineOnCraftedVolume, CopyStepsOverClustersInUseAndCutsTheLastCluster) {
   volume_.SetFat(10, 0x0FFFFFFF).SetFat(12, 0x10000013);  // in use (top bits ignored)
   AddDeletedFile(10, 3 * 512 + 100);
   EXPECT_EQ(Undelete("C:\\DATA.BIN"), 0);
-  std::vector<uint8_t> expected;
-  for (uint32_t c : {11u, 13u, 14u, 15u}) {
-    auto bytes = ClusterBytes(c);
-    expected.insert(expected.end(), bytes.begin(), bytes.end());
-  }
+  std::vector<uint8_t> expected = ClusterBytes({11, 13, 14, 15});
   expected.resize(3 * 512 + 100);
   EXPECT_EQ(Output(), expected);
   EXPECT_EQ(reports_.log.Count("progress: stepit"), 4u);
@@ -162,12 +161,9 @@ TEST_F(EngineOnCraftedVolume, PartialCopiesKeepTheClustersReadAndNeverReadPastTh
     if (c.bad_cluster) drives_->FailSectors('C', static_cast<uint32_t>(volume_.ClusterOffset(c.bad_cluster) / 512), 1, EIO);
     reports_.log.Clear();
     EXPECT_EQ(Undelete("C:\\DATA.BIN"), 1) << c.name;
-    std::vector<uint8_t> kept;
-    for (uint32_t k = 0; k < c.kept; ++k) {
-      const auto bytes = ClusterBytes(c.first + k);
-      kept.insert(kept.end(), bytes.begin(), bytes.end());
-    }
-    EXPECT_EQ(Output(), kept) << c.name;
+    std::vector<uint32_t> kept(c.kept);
+    std::iota(kept.begin(), kept.end(), c.first);
+    EXPECT_EQ(Output(), ClusterBytes(kept)) << c.name;
     EXPECT_THAT(reports_.log.LinesStartingWith("box: "), ElementsAreArray(c.boxes)) << c.name;
     EXPECT_EQ(reports_.status.text(), "File partly undeleted ...") << c.name;
     for (const auto& read : drives_->ReadLog('C'))
