@@ -60,7 +60,12 @@ class Run:
     def sheet_on(self, page):
         return self.x.wait_window(f"page {page}", "^" + re.escape(PAGE_TITLES[page]) + "$")
 
-    def wait_page(self, sheet, page):
+    def turn(self, sheet, page, key=None, button=None):
+        """A key, or a click on the wizard's `button`, that turns it to `page`."""
+        if key:
+            self.x.key(key)
+        else:
+            self.x.click_sheet_button(sheet, button)
         wait_for(f"page {page}", lambda: sheet.name() == PAGE_TITLES[page])
 
     def box(self):
@@ -77,16 +82,29 @@ class Run:
 
     def answer_box(self, with_key):
         box = self.box()
-        self.x.key("Return") if with_key else self.x.click_box_ok(box)
+        if with_key:
+            self.x.key("Return")
+        else:
+            self.x.click_box_ok(box)
         self.x.wait_gone("the message box", box)
 
     def end(self, sheet=None, button=None):
         """Escape, or a click on the wizard's `button`: the program ends cleanly."""
-        self.x.click_sheet_button(sheet, button) if sheet else self.x.key("Escape")
+        if sheet:
+            self.x.click_sheet_button(sheet, button)
+        else:
+            self.x.key("Escape")
         expect(self.x.wait_exit() == 0, f"{button or 'Escape'} did not end the program cleanly")
 
     def click(self, sheet, page, control, where=(0.5, 0.5)):
         self.x.click_control(sheet, PAGE_TEMPLATES[page], control, (SHEET_MARGIN, SHEET_MARGIN), where)
+
+    def type_into(self, sheet, page, edit, text, replace=False):
+        """Clicks the edit, selects what it holds with Ctrl+A when `replace`, types."""
+        self.click(sheet, page, edit)
+        if replace:
+            self.x.key("ctrl+a")
+        self.x.type(text)
 
     def recovered(self, name):
         path = os.path.join(self.output, name)
@@ -117,8 +135,7 @@ class Run:
         sheet = self.sheet_on(1)
         self.x.key("ctrl+a")
         self.x.type(self.output)
-        self.x.key("alt+n")
-        self.wait_page(sheet, 2)
+        self.turn(sheet, 2, key="alt+n")
         return sheet
 
     def abort_copy_into(self, path, abort_button):
@@ -169,18 +186,14 @@ def case_keyboard_both_jobs(run):
     sheet = run.to_page_2_with_keys()
     x.type("C:\\DOCS\\REPORT.TXT")
     # Abort is disabled: its letter types nothing into the path.
-    x.key("alt+a")
-    x.key("alt+u")
+    x.key("alt+a", "alt+u")
     run.answer_box(with_key=True)
     run.expect_recovered("REPORT.TXT", run.originals["EPORT.TXT"])
 
-    x.key("alt+n")
-    run.wait_page(sheet, 3)
+    run.turn(sheet, 3, key="alt+n")
     x.type("C:\\")
-    x.key("alt+r")  # Recursively search subdirectories
-    x.key("alt+s")  # ... and deleted directories
-    x.key("alt+n")
-    run.wait_page(sheet, 4)
+    x.key("alt+r", "alt+s")  # Recursively search subdirectories, and deleted directories
+    run.turn(sheet, 4, key="alt+n")
     run.recover_first_listed_row_with_keys()
     run.end()  # Escape is Cancel: the wizard and the program end
 
@@ -189,24 +202,17 @@ def case_mouse_both_jobs(run):
     x = run.x
     x.click_control(x.launcher, "launcher_dialog", 1025)
     sheet = run.sheet_on(1)
-    run.click(sheet, 1, 1024)
-    x.key("ctrl+a")
-    x.type(run.output)
-    x.click_sheet_button(sheet, "next")
-    run.wait_page(sheet, 2)
-    run.click(sheet, 2, 1017)
-    x.type("C:\\PHOTOS\\BANNER.PNG")
+    run.type_into(sheet, 1, 1024, run.output, replace=True)
+    run.turn(sheet, 2, button="next")
+    run.type_into(sheet, 2, 1017, "C:\\PHOTOS\\BANNER.PNG")
     run.click(sheet, 2, 1018)
     run.answer_box(with_key=False)
     run.expect_recovered("BANNER.PNG", run.originals["ANNER.PNG"])
 
-    x.click_sheet_button(sheet, "next")
-    run.wait_page(sheet, 3)
-    run.click(sheet, 3, 1024)
-    x.type("C:\\")
+    run.turn(sheet, 3, button="next")
+    run.type_into(sheet, 3, 1024, "C:\\")
     run.click(sheet, 3, 1030, where=(0.05, 0.5))  # the check box itself
-    x.click_sheet_button(sheet, "next")
-    run.wait_page(sheet, 4)
+    run.turn(sheet, 4, button="next")
     run.recover_first_listed_row_with_mouse(sheet)
     run.end(sheet, "next")  # Finish
 
@@ -240,13 +246,11 @@ def case_about_box_and_main_window_blocked(run):
 def case_worker_box_answered_over_options_dialog(run):
     x = run.x
     sheet = run.to_page_2_with_keys()
-    run.click(sheet, 2, 1017)
-    x.type("C:\\DOCS\\NOSUCH.TXT")
+    run.type_into(sheet, 2, 1017, "C:\\DOCS\\NOSUCH.TXT")
     run.click(sheet, 2, 1018)
     worker_box = run.box()
     # The worker waits on its box; the wizard stays usable meanwhile.
-    x.click_sheet_button(sheet, "next")
-    run.wait_page(sheet, 3)
+    run.turn(sheet, 3, button="next")
     # A page's own box, then the options dialog, over the wizard.
     x.click_sheet_button(sheet, "next")
     page_box = run.x.wait_window("page 3's box", "^Quorvane$",
@@ -259,15 +263,12 @@ def case_worker_box_answered_over_options_dialog(run):
     options = x.wait_window("the options dialog", "^Search Options$")
     # Nothing is waiting any more; the dialog's mnemonics work: the check
     # box, then the label that names the name edit.
-    x.key("alt+f")
-    x.key("alt+a")
+    x.key("alt+f", "alt+a")
     x.type("EPOR")
     x.key("Return")
     x.wait_gone("the options dialog", options)
-    run.click(sheet, 3, 1024)
-    x.type("C:\\DOCS")
-    x.key("Return")  # the default button: Next
-    run.wait_page(sheet, 4)
+    run.type_into(sheet, 3, 1024, "C:\\DOCS")
+    run.turn(sheet, 4, key="Return")  # the default button: Next
     expect(run.recover_first_listed_row_with_mouse(sheet) == "XEPORT.TXT",
            "the name filter typed after the label's mnemonic was not applied")
     run.end(sheet, "cancel")
@@ -276,15 +277,12 @@ def case_worker_box_answered_over_options_dialog(run):
 def case_abort_during_a_long_copy(run):
     x = run.x
     sheet = run.to_page_2_with_keys()
-    run.click(sheet, 2, 1017)
-    x.type("D:\\BIG.BIN")
+    run.type_into(sheet, 2, 1017, "D:\\BIG.BIN")
     run.click(sheet, 2, 1018)
     run.abort_copy_into(run.recovered("BIG.BIN"), lambda: run.click(sheet, 2, 1032))
     run.no_box()
     # The worker has ended: Undelete runs again.
-    run.click(sheet, 2, 1017)
-    x.key("ctrl+a")
-    x.type("C:\\NOTES.TXT")
+    run.type_into(sheet, 2, 1017, "C:\\NOTES.TXT", replace=True)
     run.click(sheet, 2, 1018)
     run.answer_box(with_key=False)
     run.expect_recovered("NOTES.TXT", run.originals["OTES.TXT"])
@@ -294,20 +292,16 @@ def case_abort_during_a_long_copy(run):
 def case_back_and_a_second_search(run):
     x = run.x
     sheet = run.to_page_2_with_keys()
-    x.key("alt+n")
-    run.wait_page(sheet, 3)
+    run.turn(sheet, 3, key="alt+n")
     x.type("C:\\ARCHIVE")
-    x.key("alt+n")
-    run.wait_page(sheet, 4)
+    run.turn(sheet, 4, key="alt+n")
     run.click(sheet, 4, 1021)
     time.sleep(SEARCH_TIME)  # ended, so Show Files is back when the page is
-    x.click_sheet_button(sheet, "back")
-    run.wait_page(sheet, 3)
+    run.turn(sheet, 3, button="back")
     # Deleted directories can be searched only with recursion on.
     run.click(sheet, 3, 1030, where=(0.05, 0.5))
     run.click(sheet, 3, 1031, where=(0.05, 0.5))
-    x.click_sheet_button(sheet, "next")
-    run.wait_page(sheet, 4)
+    run.turn(sheet, 4, button="next")
     expect(run.recover_first_listed_row_with_mouse(sheet) == "XLAN.TXT",
            "the second search did not reach the deleted directory")
     run.end()
@@ -324,14 +318,12 @@ def case_folder_choosers_with_keys(run):
     x.type(run.output)
     x.key("Return")
     x.wait_gone("the folder chooser", chooser)
-    x.key("alt+n")
-    run.wait_page(sheet, 2)
+    run.turn(sheet, 2, key="alt+n")
     x.type("C:\\NOTES.TXT")
     x.key("alt+u")
     run.answer_box(with_key=True)
     run.expect_recovered("NOTES.TXT", run.originals["OTES.TXT"])
-    x.key("alt+n")
-    run.wait_page(sheet, 3)
+    run.turn(sheet, 3, key="alt+n")
     # Page 3's Browse (after the edit in tab order): the volume's folders.
     x.key("Tab", "space")
     chooser = x.wait_window("the volume folder chooser",
@@ -339,8 +331,7 @@ def case_folder_choosers_with_keys(run):
     x.key("Right", "Down")  # C: (selected at first) opened, its first directory: DOCS
     x.key("Return")
     x.wait_gone("the volume folder chooser", chooser)
-    x.key("alt+n")
-    run.wait_page(sheet, 4)
+    run.turn(sheet, 4, key="alt+n")
     expect(run.recover_first_listed_row_with_keys() == "XEPORT.TXT",
            "the chosen folder was not the one searched")
     run.end()
@@ -367,22 +358,16 @@ def case_every_other_button(run):
     chooser = x.wait_window("the folder chooser", "^<< Select directory to place undeleted files >>$")
     x.key("Escape")
     x.wait_gone("the folder chooser", chooser)
-    run.click(sheet, 1, 1024)
-    x.key("ctrl+a")
-    x.type(run.output)
-    x.click_sheet_button(sheet, "next")
-    run.wait_page(sheet, 2)
-    x.click_sheet_button(sheet, "next")
-    run.wait_page(sheet, 3)
+    run.type_into(sheet, 1, 1024, run.output, replace=True)
+    run.turn(sheet, 2, button="next")
+    run.turn(sheet, 3, button="next")
     # Opened by a click, the chooser still has the keyboard.
     run.click(sheet, 3, 1015)
     chooser = x.wait_window("the volume folder chooser",
                             "^<< Select directory to search for undeletable files >>$")
     x.key("Down", "Return")  # from C: to D:
     x.wait_gone("the volume folder chooser", chooser)
-    run.click(sheet, 3, 1024)
-    x.key("ctrl+a")
-    x.type("D:\\")
+    run.type_into(sheet, 3, 1024, "D:\\", replace=True)
     for button in (1, 2):  # OK keeps the filter, Cancel drops nothing
         run.click(sheet, 3, 1043)
         options = x.wait_window("the options dialog", "^Search Options$")
@@ -392,16 +377,14 @@ def case_every_other_button(run):
             x.type("IG")
         x.click_control(options, "search_options_dialog", button)
         x.wait_gone("the options dialog", options)
-    x.click_sheet_button(sheet, "next")
-    run.wait_page(sheet, 4)
+    run.turn(sheet, 4, button="next")
     run.click(sheet, 4, 1021)
     time.sleep(SEARCH_TIME)
     run.first_row(sheet)
     run.click(sheet, 4, 1018)
     # The listed name, blanks and all.
     run.abort_copy_into(run.recovered("XIG     .BIN"), lambda: run.click(sheet, 4, 1032))
-    x.click_sheet_button(sheet, "back")
-    run.wait_page(sheet, 3)
+    run.turn(sheet, 3, button="back")
     run.end(sheet, "cancel")
 
 
