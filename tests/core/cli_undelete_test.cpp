@@ -19,7 +19,6 @@ namespace quorvane {
 namespace {
 
 using ::testing::HasSubstr;
-using ::testing::Not;
 using testing::CommandOptions;
 using testing::MtoolsVolume;
 using testing::PatternBytes;
@@ -182,7 +181,6 @@ TEST_F(CliUndelete, HelpVersionBadArgumentsAndTheDriveTable) {
   auto table = RunCli({"--drive", "E:=" + volume_.path(), volume_.path(), "drives"});
   EXPECT_EQ(table.status, 0);
   EXPECT_EQ(table.output, "C: " + volume_.path() + "\nE: " + volume_.path() + "\n");
-  EXPECT_THAT(table.output, Not(HasSubstr("D:")));
 }
 
 // Unmounts a mount made by a test, whatever the test's outcome.

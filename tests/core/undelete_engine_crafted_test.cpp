@@ -27,7 +27,6 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 using testing::CraftedEntry;
-using testing::CraftedGeometry;
 using testing::CraftedVolume;
 using testing::MemoryDriveSource;
 using testing::PatternBytes;
@@ -99,7 +98,9 @@ TEST_F(EngineOnCraftedVolume, AbortKeepsTheWholeClustersWrittenSoFar) {
   EXPECT_EQ(engine.UndeleteByPath("C:\\DATA.BIN", status, reports_.progress, abort_), 0);
   EXPECT_EQ(reports_.status.text(), "Undeletion Aborted !");
   EXPECT_EQ(Output().size(), 21u * 512);  // the 21st cluster was under way when it was raised
-  EXPECT_EQ(reports_.log.LinesStartingWith("progress: range").back(), "progress: range 0 0");
+  const auto ranges = reports_.log.LinesStartingWith("progress: range");
+  ASSERT_FALSE(ranges.empty());
+  EXPECT_EQ(ranges.back(), "progress: range 0 0");
   EXPECT_THAT(reports_.log.LinesStartingWith("box: "), IsEmpty());
 }
 
