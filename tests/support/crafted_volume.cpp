@@ -105,27 +105,24 @@ CraftedVolume& CraftedVolume::SetFat(uint32_t cluster, uint32_t value) {
 }
 
 CraftedVolume& CraftedVolume::Chain(std::initializer_list<uint32_t> clusters) {
-  const std::vector<uint32_t> list(clusters);
-  for (size_t i = 0; i < list.size(); ++i)
-    SetFat(list[i], i + 1 < list.size() ? list[i + 1] : kEndMark);
-  return *this;
+  return Link(clusters, kEndMark);
 }
 
 CraftedVolume& CraftedVolume::Cycle(std::initializer_list<uint32_t> clusters) {
-  const std::vector<uint32_t> list(clusters);
-  for (size_t i = 0; i < list.size(); ++i) SetFat(list[i], list[(i + 1) % list.size()]);
-  return *this;
+  return Link(clusters, *clusters.begin());
 }
 
-std::span<uint8_t> CraftedVolume::EntryBytes(uint32_t dir_cluster, size_t index) {
-  if ((index + 1) * 32 > ClusterBytes()) throw std::out_of_range("entry index past the cluster");
-  return Cluster(dir_cluster).subspan(index * 32, 32);
+CraftedVolume& CraftedVolume::Link(std::initializer_list<uint32_t> clusters, uint32_t after_last) {
+  for (auto it = clusters.begin(); it != clusters.end(); ++it)
+    SetFat(*it, it + 1 != clusters.end() ? it[1] : after_last);
+  return *this;
 }
 
 CraftedVolume& CraftedVolume::SetEntry(uint32_t dir_cluster, size_t index,
                                        const CraftedEntry& entry) {
   if (entry.name11.size() != 11) throw std::invalid_argument("name11 must be 11 bytes");
-  const std::span<uint8_t> e = EntryBytes(dir_cluster, index);
+  if ((index + 1) * 32 > ClusterBytes()) throw std::out_of_range("entry index past the cluster");
+  const std::span<uint8_t> e = Cluster(dir_cluster).subspan(index * 32, 32);
   std::fill(e.begin(), e.end(), 0);
   std::copy(entry.name11.begin(), entry.name11.end(), e.begin());
   e[11] = entry.attr;

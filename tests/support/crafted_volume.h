@@ -68,7 +68,7 @@ class CraftedVolume {
 
  private:
   uint32_t TotalSectors() const;
-  std::span<uint8_t> EntryBytes(uint32_t dir_cluster, size_t index);
+  CraftedVolume& Link(std::initializer_list<uint32_t> clusters, uint32_t after_last);
   void SetFatCopy(unsigned copy, uint32_t cluster, uint32_t value);
 
   CraftedGeometry geometry_;
