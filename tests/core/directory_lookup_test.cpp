@@ -22,6 +22,7 @@ using testing::ShortName;
 // cluster the fifth (entries 14 to 16, after "." and "..") straddles two clusters.
 std::string ManyName(int i) { return "A rather long folder " + std::to_string(i); }
 std::u16string Wide(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
 TEST(LookupOnRealVolume, ShortensLiveDirectoriesRefusesTheRestAndListsSubdirectories) {
   testing::TempDir dir;
   testing::MtoolsVolume volume(dir.File("vol.img"));
