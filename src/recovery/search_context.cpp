@@ -36,40 +36,6 @@ std::u16string ComponentText(const DirEntry& entry, const std::u16string& long_n
   return long_name.empty() ? WidenLatin1(ShortNameText(entry)) : long_name;
 }
 
-// The extension of a long name, else the stored one.
-std::string ExtensionOf(const DirEntry& entry, const std::u16string& long_name) {
-  const size_t dot = long_name.rfind(u'.');
-  if (long_name.empty() || dot == std::u16string::npos) return std::string(entry.ExtBytes());
-  std::string ext;
-  for (char16_t c : long_name.substr(dot + 1)) ext.push_back(c < 0x80 ? static_cast<char>(c) : '_');
-  return ext;
-}
-
-// Gathers long names along a directory, live and deleted alike.
-class NameCollector {
- public:
-  void AddPart(std::span<const uint8_t> raw) {
-    live_.AddPart(raw);
-    deleted_.AddPart(raw);
-  }
-  std::u16string LongName(const DirEntry& entry, std::span<const uint8_t> raw,
-                          std::optional<uint8_t>* first_byte = nullptr) {
-    if (!entry.IsDeleted()) {
-      deleted_.Forget();
-      return live_.TakeFor(raw).value_or(std::u16string());
-    }
-    live_.TakeFor(raw);
-    auto found = deleted_.TakeFor(entry);
-    if (!found) return {};
-    if (first_byte) *first_byte = found->firstByte;
-    return std::move(found->longName);
-  }
-
- private:
-  LongNameCollector live_;
-  DeletedLongNameCollector deleted_;
-};
-
 DirectoryChain::Scope ScopeOf(bool inside_deleted) {
   return inside_deleted ? DirectoryChain::Scope::kFirstClusterOnly
                         : DirectoryChain::Scope::kWholeChain;
@@ -295,7 +261,7 @@ bool SearchContext::ScanDirectory(const std::string& path, const Place& place) {
   DirectoryIndex index(*this, place);
   // Deleted directories: first cluster only.
   DirectoryChain chain(view_, place.cluster, ScopeOf(place.insideDeleted));
-  NameCollector long_names;
+  EntryNameCollector long_names;
   for (bool first = true;; first = false) {
     if (!budget_.TakeScan(chain.cluster())) return true;
     const auto cluster = chain.Read();
@@ -311,7 +277,7 @@ bool SearchContext::ScanDirectory(const std::string& path, const Place& place) {
           long_names.AddPart(raw);
           continue;
         }
-        names.longName = long_names.LongName(entry, raw, &names.firstByte);
+        names.longName = long_names.TakeFor(entry, raw, &names.firstByte);
       }
       if (entry.IsDirectory()) {
         EnterSubdirectory(path, place, entry, index, names, **cluster);
@@ -396,7 +362,8 @@ void SearchContext::ConsiderFile(const std::string& path, const Place& place, bo
   uint32_t first = entry.FirstCluster();
   std::optional<FileCondition> rebuilt;
   if (settings_.bSearchNtDeleted && MayHaveLostHighWord(entry, m_params)) {
-    const std::string extension = ExtensionOf(entry, names.longName);
+    const std::string extension =
+        names.longName.empty() ? std::string(entry.ExtBytes()) : ExtensionOfLongName(names.longName);
     RebuildHints hints;
     hints.extension = extension;
     hints.siblings = cluster;
@@ -433,7 +400,7 @@ std::u16string SearchContext::LongPathOf(const std::vector<std::string>& compone
     std::string target = component.substr(0, 8);
     target.resize(8, ' ');
     std::u16string text = WidenLatin1(component);
-    NameCollector long_names;
+    EntryNameCollector long_names;
     bool found = false;
     for (DirectoryChain chain(view_, place.cluster, ScopeOf(place.insideDeleted));
          chain.AtCluster() && !found;) {
@@ -446,7 +413,7 @@ std::u16string SearchContext::LongPathOf(const std::vector<std::string>& compone
           long_names.AddPart(raw);
           continue;
         }
-        const std::u16string long_name = long_names.LongName(entry, raw);
+        const std::u16string long_name = long_names.TakeFor(entry, raw);
         if (entry.NameBytes() != target || entry.ExtBytes() != kBlankExt) continue;
         found = true;
         text = ComponentText(entry, long_name);

@@ -49,16 +49,6 @@ bool Matches(const DirEntry& entry, const LookupPattern& pattern) {
   return entry.name == pattern.name && entry.ext == pattern.ext;
 }
 
-// The extension of a long name (ASCII; other characters as '_'); empty
-// without a full stop.
-std::string ExtensionOfLongName(const std::u16string& long_name) {
-  const size_t dot = long_name.rfind(u'.');
-  std::string ext;
-  if (dot == std::u16string::npos) return ext;
-  for (char16_t c : long_name.substr(dot + 1)) ext.push_back(c < 0x80 ? static_cast<char>(c) : '_');
-  return ext;
-}
-
 }  // namespace
 
 CUndeleteEngine::CUndeleteEngine(DriveSource& drives, MessageBoxHost& boxes)

@@ -144,6 +144,27 @@ std::optional<DeletedLongNameCollector::Found> DeletedLongNameCollector::TakeFor
   return found;
 }
 
+std::u16string EntryNameCollector::TakeFor(const DirEntry& entry, std::span<const uint8_t> raw,
+                                           std::optional<uint8_t>* first_byte) {
+  if (!entry.IsDeleted()) {
+    deleted_.Forget();
+    return live_.TakeFor(raw).value_or(std::u16string());
+  }
+  live_.TakeFor(raw);
+  auto found = deleted_.TakeFor(entry);
+  if (!found) return {};
+  if (first_byte) *first_byte = found->firstByte;
+  return std::move(found->longName);
+}
+
+std::string ExtensionOfLongName(std::u16string_view long_name) {
+  const size_t dot = long_name.rfind(u'.');
+  std::string ext;
+  if (dot == std::u16string_view::npos) return ext;
+  for (char16_t c : long_name.substr(dot + 1)) ext.push_back(c < 0x80 ? static_cast<char>(c) : '_');
+  return ext;
+}
+
 char16_t UpcaseUcs2(char16_t c) {
   if (c >= u'a' && c <= u'z') return static_cast<char16_t>(c - 0x20);
   if (c < 0xE0) return c;

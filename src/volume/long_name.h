@@ -73,6 +73,28 @@ class DeletedLongNameCollector {
   uint8_t checksum_ = 0;
 };
 
+// The long names of a directory's short entries, live and deleted alike.
+class EntryNameCollector {
+ public:
+  void AddPart(std::span<const uint8_t> raw) {
+    live_.AddPart(raw);
+    deleted_.AddPart(raw);
+  }
+  // The long name of the short entry `entry` (`raw` its bytes); empty
+  // without one. For a deleted entry, `first_byte` receives the short
+  // name's first byte as restored, if it is.
+  std::u16string TakeFor(const DirEntry& entry, std::span<const uint8_t> raw,
+                         std::optional<uint8_t>* first_byte = nullptr);
+
+ private:
+  LongNameCollector live_;
+  DeletedLongNameCollector deleted_;
+};
+
+// The extension of a long name (ASCII; other characters as '_'); empty
+// without a full stop.
+std::string ExtensionOfLongName(std::u16string_view long_name);
+
 // Upper case of a UCS-2 character for comparing names: the Latin letters of
 // ASCII, Latin-1 and Latin Extended-A, Greek and Cyrillic. Other characters
 // stay as they are.

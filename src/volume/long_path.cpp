@@ -56,8 +56,7 @@ bool Matches(std::u16string_view component, const Named& named) {
 // `wanted` accepts, with its long name.
 std::optional<Named> Find(VolumeView& view, uint32_t cluster, bool first_cluster_only,
                           std::u16string_view component, bool (*wanted)(const DirEntry&)) {
-  LongNameCollector live;
-  DeletedLongNameCollector deleted;
+  EntryNameCollector names;
   for (DirectoryChain chain(view, cluster,
                             first_cluster_only ? DirectoryChain::Scope::kFirstClusterOnly
                                                : DirectoryChain::Scope::kWholeChain);
@@ -69,21 +68,11 @@ std::optional<Named> Find(VolumeView& view, uint32_t cluster, bool first_cluster
       const DirEntry entry = DirEntry::Parse(raw);
       if (entry.IsEnd()) return std::nullopt;
       if (entry.IsLongNamePart()) {
-        live.AddPart(raw);
-        deleted.AddPart(raw);
+        names.AddPart(raw);
         continue;
       }
       Named named{entry, {}, std::nullopt};
-      if (entry.IsDeleted()) {
-        live.TakeFor(raw);
-        if (auto found = deleted.TakeFor(entry)) {
-          named.longName = std::move(found->longName);
-          named.firstByte = found->firstByte;
-        }
-      } else {
-        deleted.Forget();
-        named.longName = live.TakeFor(raw).value_or(std::u16string());
-      }
+      named.longName = names.TakeFor(entry, raw, &named.firstByte);
       if (!entry.IsDotEntry() && !entry.IsVolumeLabel() && wanted(entry) && Matches(component, named))
         return named;
     }

@@ -19,7 +19,6 @@ namespace quorvane {
 namespace {
 
 using ::testing::HasSubstr;
-using ::testing::Not;
 using testing::CommandOptions;
 using testing::MtoolsVolume;
 using testing::PatternBytes;
@@ -60,30 +59,7 @@ TEST_F(CliUndelete, RecoversIntoTheOutputDirectoryAndReportsOnStandardError) {
   EXPECT_EQ(ReadFileBytes(out_.File("REPORT (2).TXT")), PatternBytes(5000, 1));
 }
 
-TEST_F(CliUndelete, ExitStatusIsTheEngineResultAndUncaptionedBoxesCarryTheTitle) {
-  // A bare image path takes C:; a missing file fails with the engine's result.
-  auto missing = RunCli({volume_.path(), "undelete", "-o", out_.str(), "C:\\DOCS\\NONE.TXT"});
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_THAT(missing.output, HasSubstr("quorvane-cli: File not found !\n"));
-
-  auto unmapped = RunCli({volume_.path(), "undelete", "-o", out_.str(), "D:\\X.TXT"});
-  EXPECT_EQ(unmapped.status, 1);
-  EXPECT_THAT(unmapped.output,
-              HasSubstr("quorvane-cli: CreateFile () Failed ! (no image or device is mapped to this drive)\n"));
-  EXPECT_THAT(unmapped.output, HasSubstr("Error reading boot sector !\n"));
-
-  // The system's message, then the reason.
-  const std::string missing_image = dir_.File("missing.img");
-  for (const char* command : {"undelete", "search"}) {
-    auto run = RunCli({"--drive", "D:=" + missing_image, command, "D:\\X.TXT"});
-    EXPECT_EQ(run.status, 1) << command;
-    EXPECT_THAT(run.output, HasSubstr("quorvane-cli: CreateFile () Failed ! (" + missing_image +
-                                      ": No such file or directory)\n")) << command;
-  }
-
-}
-
-TEST_F(CliUndelete, HostileInputsFailWithAReasonAndNeverHang) {
+TEST_F(CliUndelete, FailuresEndWithStatus1AndAReasonAndNothingHangs) {
   // Things that are no volume, made beside the image.
   const std::string fifo = dir_.File("fifo"), socket_path = dir_.File("socket");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -100,40 +76,47 @@ TEST_F(CliUndelete, HostileInputsFailWithAReasonAndNeverHang) {
   testing::WriteFileBytes(dir_.File("cut.img"), cut);
 
   const std::string not_a_volume = ", not an image file or block device";
-  struct Case {
+  const std::string missing_image = "(" + dir_.File("missing.img") + ": No such file or directory)\n";
+  const struct {
     std::vector<std::string> args;  // after --drive C:=IMAGE
-    std::string message;
-    int status;
-  };
-  const Case cases[] = {
-      {{"undelete", ""}, "Quorvane: Please give/select a file to undelete \n", 1},
-      {{"undelete", "DOCS\\REPORT.TXT"}, "'DOCS\\REPORT.TXT' names no file: a path is a drive letter", 1},
-      {{"undelete", "C:NOSUCHDIR\\GONE.TXT"}, "'C:NOSUCHDIR\\GONE.TXT' names no file", 1},
-      {{"undelete", "C:/DOCS/REPORT.TXT"}, "'C:/DOCS/REPORT.TXT' names no file", 1},
+    std::string message;  // a box shows its caption, or the program's name when it has none
+  } cases[] = {
+      {{"undelete", "C:\\DOCS\\NONE.TXT"}, "quorvane-cli: File not found !\n"},
+      {{"undelete", "D:\\X.TXT"}, "quorvane-cli: CreateFile () Failed ! (no image or device is mapped to this drive)\n"
+                                 "Error reading boot sector !\n"},
+      // The system's message, then the reason.
+      {{"--drive", "D:=" + dir_.File("missing.img"), "undelete", "D:\\X.TXT"},
+       "quorvane-cli: CreateFile () Failed ! " + missing_image},
+      {{"--drive", "D:=" + dir_.File("missing.img"), "search", "D:\\X.TXT"},
+       "quorvane-cli: CreateFile () Failed ! " + missing_image},
+      {{"undelete", ""}, "Quorvane: Please give/select a file to undelete \n"},
+      {{"undelete", "DOCS\\REPORT.TXT"}, "'DOCS\\REPORT.TXT' names no file: a path is a drive letter"},
+      {{"undelete", "C:NOSUCHDIR\\GONE.TXT"}, "'C:NOSUCHDIR\\GONE.TXT' names no file"},
+      {{"undelete", "C:/DOCS/REPORT.TXT"}, "'C:/DOCS/REPORT.TXT' names no file"},
       {{"--drive", "A:=" + volume_.path(), "undelete", "A:\\GONE.TXT"},
-       "Quorvane: Undeletion from fat-32 partitions only\n", 1},
-      {{"--drive", "D:=" + fifo, "undelete", "D:\\GONE.TXT"}, fifo + ": a FIFO" + not_a_volume, 1},
-      {{"--drive", "D:=" + dir_.str(), "undelete", "D:\\GONE.TXT"}, ": a directory" + not_a_volume, 1},
-      {{"--drive", "D:=/dev/zero", "undelete", "D:\\GONE.TXT"}, "a character device" + not_a_volume, 1},
-      {{"--drive", "D:=" + socket_path, "undelete", "D:\\GONE.TXT"}, "a socket" + not_a_volume, 1},
-      {{"search", "C:DOCS"}, "'C:DOCS' names no directory: a path is a drive letter", 1},
-      {{"search", "C:/DOCS"}, "'C:/DOCS' names no directory: a path is a drive letter", 1},
-      {{"search", "DOCS"}, "'DOCS' names no directory", 1},
-      {{"search", "C:\\NOSUCH"}, "'C:\\NOSUCH' names no directory on C:", 1},
+       "Quorvane: Undeletion from fat-32 partitions only\n"},
+      {{"--drive", "D:=" + fifo, "undelete", "D:\\GONE.TXT"}, fifo + ": a FIFO" + not_a_volume},
+      {{"--drive", "D:=" + dir_.str(), "undelete", "D:\\GONE.TXT"}, ": a directory" + not_a_volume},
+      {{"--drive", "D:=/dev/zero", "undelete", "D:\\GONE.TXT"}, "a character device" + not_a_volume},
+      {{"--drive", "D:=" + socket_path, "undelete", "D:\\GONE.TXT"}, "a socket" + not_a_volume},
+      {{"search", "C:DOCS"}, "'C:DOCS' names no directory: a path is a drive letter"},
+      {{"search", "C:/DOCS"}, "'C:/DOCS' names no directory: a path is a drive letter"},
+      {{"search", "DOCS"}, "'DOCS' names no directory"},
+      {{"search", "C:\\NOSUCH"}, "'C:\\NOSUCH' names no directory on C:"},
       {{"--drive", "A:=" + volume_.path(), "search", "A:\\"},
-       "drive A: is never read: Undeletion from fat-32 partitions only", 1},
+       "drive A: is never read: Undeletion from fat-32 partitions only"},
       {{"search", "E:"}, "quorvane-cli: CreateFile () Failed ! (no image or device is mapped to this drive)\n"
-                         "quorvane-cli: the boot sector of E: cannot be read\n", 1},
-      {{"--drive", "D:=" + fifo, "search", "D:"}, fifo + ": a FIFO" + not_a_volume, 1},
-      {{"--drive", "D:=" + dir_.File("zeros.img"), "search", "D:"}, "D: holds no FAT32 volume", 1},
-      {{"--drive", "D:=" + dir_.File("short.img"), "search", "D:"}, "the boot sector of D: cannot be read\n", 1},
-      {{"--drive", "D:=" + dir_.File("cut.img"), "search", "D:"}, "'D:': a directory on the way cannot be read", 1},
+                         "quorvane-cli: the boot sector of E: cannot be read\n"},
+      {{"--drive", "D:=" + fifo, "search", "D:"}, fifo + ": a FIFO" + not_a_volume},
+      {{"--drive", "D:=" + dir_.File("zeros.img"), "search", "D:"}, "D: holds no FAT32 volume"},
+      {{"--drive", "D:=" + dir_.File("short.img"), "search", "D:"}, "the boot sector of D: cannot be read\n"},
+      {{"--drive", "D:=" + dir_.File("cut.img"), "search", "D:"}, "'D:': a directory on the way cannot be read"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     std::vector<std::string> args = {"--drive", "C:=" + volume_.path()};
     args.insert(args.end(), c.args.begin(), c.args.end());
     const auto run = RunCli(args, CommandOptions{out_.str()});
-    EXPECT_EQ(run.status, c.status) << c.args.back() << "\n" << run.output;
+    EXPECT_EQ(run.status, 1) << c.args.back() << "\n" << run.output;
     EXPECT_THAT(run.output, HasSubstr(c.message)) << c.args.back();
   }
   ::close(listener);
@@ -198,7 +181,6 @@ TEST_F(CliUndelete, HelpVersionBadArgumentsAndTheDriveTable) {
   auto table = RunCli({"--drive", "E:=" + volume_.path(), volume_.path(), "drives"});
   EXPECT_EQ(table.status, 0);
   EXPECT_EQ(table.output, "C: " + volume_.path() + "\nE: " + volume_.path() + "\n");
-  EXPECT_THAT(table.output, Not(HasSubstr("D:")));
 }
 
 // Unmounts a mount made by a test, whatever the test's outcome.
@@ -213,15 +195,14 @@ struct MountedImage {
 };
 
 TEST_F(CliUndelete, SearchOfAHostDirectoryReadsTheDriveMountedThere) {
-  auto unmounted = RunCli({volume_.path(), "search", dir_.str()});
-  EXPECT_EQ(unmounted.status, 1);
-  EXPECT_THAT(unmounted.output, HasSubstr("'" + dir_.str() + "' lies on no mounted volume of the drive table"));
-  auto relative = RunCli({volume_.path(), "search", "."}, CommandOptions{dir_.str()});
-  EXPECT_EQ(relative.status, 1);
-  EXPECT_THAT(relative.output, HasSubstr("'.' lies on no mounted volume of the drive table"));
-  auto missing = RunCli({volume_.path(), "search", dir_.File("none")});
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_THAT(missing.output, HasSubstr(dir_.File("none") + ": No such file or directory"));
+  for (const auto& [directory, message] :
+       {std::pair{dir_.str(), "'" + dir_.str() + "' lies on no mounted volume of the drive table"},
+        {".", "'.' lies on no mounted volume of the drive table"},
+        {dir_.File("none"), dir_.File("none") + ": No such file or directory"}}) {
+    auto run = RunCli({volume_.path(), "search", directory}, CommandOptions{dir_.str()});
+    EXPECT_EQ(run.status, 1) << directory;
+    EXPECT_THAT(run.output, HasSubstr(message)) << directory;
+  }
 
   // The file system holding the test's directory, named by its block device
   // (found without reading it): the directory maps to that drive's path, the

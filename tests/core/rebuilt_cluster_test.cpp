@@ -62,8 +62,9 @@ TEST(RebuiltCluster, EvidenceChoosesAmongTheClustersTheLowWordAllows) {
       {"unknown content: the nearest to the neighbours, guessed", [](CraftedVolume&) {},
        data, {"BIN", 0, {}}, {kHigh2 + 40}, kHigh2, true},
       {"a directory proves itself with . and ..", [&](CraftedVolume& v) {
-         v.DotEntries(kHigh1, 0);
-         v.DotEntries(kLow, 77);  // another directory's leftovers
+         // Its own . and .., and another directory's leftovers.
+         for (auto [at, parent] : {std::pair{kHigh1, 0u}, {kLow, 77u}})
+           v.SetEntry(at, 0, {ShortName("."), 0x10, at, 0}).SetEntry(at, 1, {ShortName(".."), 0x10, parent, 0});
        }, folder, {"", 0, {}}, {kLow}, kHigh1},
       {"every candidate in use", [&](CraftedVolume& v) {
          for (uint32_t c : {kLow, kHigh1, kHigh2}) v.SetFat(c, 0x0FFFFFFF);

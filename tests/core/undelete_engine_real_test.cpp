@@ -27,23 +27,19 @@ using testing::UnchangedGuard;
 
 // One volume for the whole suite: clusters of 512 bytes.
 //   /DOCS/REPORT.TXT (45 clusters, deleted)   /DOCS/KEEP.TXT (live)
-//   /DOCS/OLD/NOTES.TXT (deleted)             /EMPTY.DAT (size 0, deleted)
-//   /MAKEFILE (no extension, deleted)         /TWINS/AB.BIN then CB.BIN (both deleted)
+//   /DOCS/OLD                                 /EMPTY.DAT (size 0, deleted)
+//   /MAKEFILE (no extension, deleted)
 class EngineOnRealVolume : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     dir_ = new TempDir;
     volume_ = new MtoolsVolume(dir_->File("vol.img"));
-    volume_->MakeDirectory("/DOCS").MakeDirectory("/DOCS/OLD").MakeDirectory("/TWINS");
+    volume_->MakeDirectory("/DOCS").MakeDirectory("/DOCS/OLD");
     volume_->AddFile("/DOCS/REPORT.TXT", Report());
     volume_->AddFile("/DOCS/KEEP.TXT", PatternBytes(700, 2));
-    volume_->AddFile("/DOCS/OLD/NOTES.TXT", PatternBytes(1500, 3));
     volume_->AddFile("/EMPTY.DAT", std::string());
     volume_->AddFile("/MAKEFILE", PatternBytes(100, 4));
-    volume_->AddFile("/TWINS/AB.BIN", PatternBytes(600, 5));
-    volume_->AddFile("/TWINS/CB.BIN", PatternBytes(900, 6));
-    for (const char* path : {"/DOCS/REPORT.TXT", "/DOCS/OLD/NOTES.TXT", "/EMPTY.DAT",
-                             "/MAKEFILE", "/TWINS/AB.BIN", "/TWINS/CB.BIN"})
+    for (const char* path : {"/DOCS/REPORT.TXT", "/EMPTY.DAT", "/MAKEFILE"})
       volume_->Delete(path);
   }
   static void TearDownTestSuite() {
@@ -97,12 +93,6 @@ TEST_F(EngineOnRealVolume, RecoversTypedPathWithFullReportSequence) {
   EXPECT_THAT(reports_.log.Lines(), ElementsAreArray(expected)) << reports_.log.Dump();
 }
 
-TEST_F(EngineOnRealVolume, SearchRowFormNamesTheOutputWithX) {
-  // As a search row gives it: stored name bytes, deleted mark included.
-  EXPECT_EQ(Undelete("C:\\DOCS\\OLD     \\\xE5OTES   .TXT"), 0);
-  EXPECT_EQ(ReadFileBytes(out_.File("XOTES   .TXT")), PatternBytes(1500, 3));
-}
-
 TEST_F(EngineOnRealVolume, EmptyFileAndFileWithoutExtension) {
   EXPECT_EQ(Undelete("C:\\EMPTY.DAT"), 0);
   EXPECT_TRUE(ReadFileBytes(out_.File("EMPTY.DAT")).empty());
@@ -114,11 +104,6 @@ TEST_F(EngineOnRealVolume, EmptyFileAndFileWithoutExtension) {
   reports_.log.Clear();
   EXPECT_EQ(Undelete("C:\\MAKEFILE"), 1);
   EXPECT_EQ(reports_.log.Count("status: File not found in the directory structure..."), 1u);
-}
-
-TEST_F(EngineOnRealVolume, TwinsDifferingInLostLetterTakeTheFirstInDirectoryOrder) {
-  EXPECT_EQ(Undelete("C:\\TWINS\\CB.BIN"), 0);
-  EXPECT_EQ(ReadFileBytes(out_.File("CB.BIN")), PatternBytes(600, 5));  // AB.BIN's bytes
 }
 
 TEST_F(EngineOnRealVolume, PathsThatNameNoFileOrBreakTheNameFormat) {

@@ -17,7 +17,7 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Pair;
 
-TEST(DriveTable, NamedLettersAndBarePathsTakingTheNextFreeLetterFromC) {
+TEST(DriveTable, NamedLettersAndBarePathsTakingTheNextFreeLetterFromCAndMalformedArgumentsRefused) {
   DriveTable table;
   std::string error;
   ASSERT_TRUE(table.ParseArguments({"/img/first.img", "--drive", "f:=/dev/sdb1", "/img/second.img",
@@ -27,9 +27,7 @@ TEST(DriveTable, NamedLettersAndBarePathsTakingTheNextFreeLetterFromC) {
   EXPECT_THAT(table.entries(), ElementsAre(Pair(3, "/img/a=b"), Pair(4, "/img/first.img"),
                                            Pair(5, "/img/second.img"), Pair(6, "/dev/sdb1")));
   EXPECT_EQ(table.PathOf(7), "");
-}
 
-TEST(DriveTable, RefusesMalformedArguments) {
   std::vector<std::string> many;
   for (int i = 0; i < 25; ++i) many.push_back("/disk" + std::to_string(i) + ".img");
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {

@@ -18,26 +18,6 @@
 namespace quorvane::testing {
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
-
-TEST(SectorReader, ReadsExactlyTheRequestedSectorsInOrder) {
-  TempDir dir;
-  const std::string image = dir.File("pattern.img");
-  const std::vector<uint8_t> bytes = PatternBytes(64 * 512);
-  WriteFileBytes(image, bytes);
-  UnchangedGuard unchanged(image);
-  DriveTable drives;
-  ASSERT_TRUE(drives.Map('C', image));
-  SectorReader reader(drives);
-  for (auto [first, count] : {std::pair{0u, 1u}, {10u, 8u}, {63u, 1u}}) {
-    const auto read = reader.ReadSectors(3, first, count);
-    ASSERT_TRUE(read) << first;
-    EXPECT_EQ(*read, std::vector<uint8_t>(bytes.begin() + first * 512,
-                                          bytes.begin() + (first + count) * 512));
-  }
-}
-
 // The box each failure gives, told by the engine and by the search.
 std::vector<std::string> Told(const ReadError& error, ReadFailureTelling who) {
   RecordingReports reports;
@@ -45,43 +25,49 @@ std::vector<std::string> Told(const ReadError& error, ReadFailureTelling who) {
   return reports.log.Lines();
 }
 
-TEST(SectorReader, UnopenableDriveIsToldAsCreateFileFailedByEngineAndSearch) {
-  DriveTable drives;
-  SectorReader reader(drives);
-  const auto read = reader.ReadSectors(3, 0, 1);  // C: is not mapped
-  ASSERT_FALSE(read);
-  EXPECT_EQ(read.error().kind, ReadError::Kind::kCannotOpen);
-  for (auto who : {ReadFailureTelling::kEngine, ReadFailureTelling::kSearch})
-    EXPECT_THAT(Told(read.error(), who), ElementsAre("box: CreateFile () Failed ! | (title) | 0"));
-}
-
-TEST(SectorReader, FailedReadCarriesItsErrorNumberWhichOnlyTheEngineTells) {
+TEST(SectorReader, ReadsTheSectorsAskedForAndReturnsFailuresWhichEngineAndSearchTellApart) {
   TempDir dir;
   const std::string image = dir.File("short.img");
-  WriteFileBytes(image, PatternBytes(10 * 512 + 100));
+  const std::vector<uint8_t> bytes = PatternBytes(10 * 512 + 100);
+  WriteFileBytes(image, bytes);
   UnchangedGuard unchanged(image);
   DriveTable drives;
-  drives.Map('C', image);
-
+  ASSERT_TRUE(drives.Map('C', image));
   SectorReader reader(drives);
-  EXPECT_TRUE(reader.ReadSectors(3, 9, 1));
-  const std::string eio = "box: " + std::to_string(EIO) + " | Reading sectors ...Failed   | 0";
-  for (uint32_t sector : {10u, 20u}) {  // cut short by the end, and past it
-    const auto read = reader.ReadSectors(3, sector, 1);
-    ASSERT_FALSE(read);
-    EXPECT_EQ(read.error().kind, ReadError::Kind::kCannotRead);
-    EXPECT_EQ(read.error().number, EIO);
-    EXPECT_THAT(Told(read.error(), ReadFailureTelling::kEngine), ElementsAre(eio));
-    EXPECT_THAT(Told(read.error(), ReadFailureTelling::kSearch), IsEmpty());
+  for (auto [first, count] : {std::pair{0u, 1u}, {1u, 8u}, {9u, 1u}}) {
+    const auto read = reader.ReadSectors(3, first, count);
+    ASSERT_TRUE(read) << first;
+    EXPECT_EQ(*read, std::vector<uint8_t>(bytes.begin() + first * 512, bytes.begin() + (first + count) * 512));
   }
 
-  MemoryDriveSource quiet;  // a device that gives no number
+  MemoryDriveSource quiet;  // a device that gives no error number
   quiet.MapBytes('C', PatternBytes(8 * 512)).SetReportsReadErrors('C', false);
   SectorReader quiet_reader(quiet);
-  const auto read = quiet_reader.ReadSectors(3, 8, 1);
-  ASSERT_FALSE(read);
-  EXPECT_EQ(read.error().number, 0);
-  EXPECT_THAT(Told(read.error(), ReadFailureTelling::kEngine), IsEmpty());
+  using enum ReadError::Kind;
+  const std::string create = "box: CreateFile () Failed ! | (title) | 0";
+  const std::string eio = "box: " + std::to_string(EIO) + " | Reading sectors ...Failed   | 0";
+  const struct {
+    const char* what;
+    SectorReader& reader;
+    int32_t drive;
+    uint32_t sector;
+    ReadError::Kind kind;
+    int number;  // the platform's, of a failed read only
+    std::vector<std::string> engine_tells, search_tells;
+  } cases[] = {
+      {"drive D: not mapped", reader, 4, 0, kCannotOpen, 0, {create}, {create}},
+      {"cut short by the end", reader, 3, 10, kCannotRead, EIO, {eio}, {}},
+      {"past the end", reader, 3, 20, kCannotRead, EIO, {eio}, {}},
+      {"no error number", quiet_reader, 3, 8, kCannotRead, 0, {}, {}},
+  };
+  for (const auto& c : cases) {
+    const auto read = c.reader.ReadSectors(c.drive, c.sector, 1);
+    ASSERT_FALSE(read) << c.what;
+    EXPECT_EQ(read.error().kind, c.kind) << c.what;
+    EXPECT_EQ(read.error().number, c.number) << c.what;
+    EXPECT_EQ(Told(read.error(), ReadFailureTelling::kEngine), c.engine_tells) << c.what;
+    EXPECT_EQ(Told(read.error(), ReadFailureTelling::kSearch), c.search_tells) << c.what;
+  }
 }
 
 TEST(PosixBlockDevice, ReadsPast4GiBOfASparseImage) {

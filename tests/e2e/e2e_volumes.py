@@ -70,45 +70,30 @@ def make_big_volume(image, host_dir):
         out.write(bytes(65536))
     _mtools("mcopy", image, host, "::/BIG.BIN")
     _mtools("mdel", image, "::/BIG.BIN")
+    # The root directory lies past the FATs, well within the first 16 MiB.
     with open(image, "r+b") as volume:
-        boot = volume.read(512)
-        bytes_per_sector, = struct.unpack_from("<H", boot, 11)
-        sectors_per_cluster = boot[13]
-        reserved, = struct.unpack_from("<H", boot, 14)
-        fats = boot[16]
-        fat_sectors, = struct.unpack_from("<I", boot, 36)
-        root_cluster, = struct.unpack_from("<I", boot, 44)
-        root = (reserved + fats * fat_sectors + (root_cluster - 2) * sectors_per_cluster)
-        volume.seek(root * bytes_per_sector)
-        entries = volume.read(sectors_per_cluster * bytes_per_sector)
-        for offset in range(0, len(entries), 32):
-            if entries[offset] == 0xE5 and entries[offset + 1:offset + 11] == b"IG     BIN":
-                volume.seek(root * bytes_per_sector + offset + 28)
-                volume.write(struct.pack("<I", BIG_SIZE))
-                return
-    raise AssertionError("BIG.BIN's entry not found")
+        entry = volume.read(16 << 20).find(b"\xe5IG     BIN")
+        if entry < 0 or entry % 32:
+            raise AssertionError("BIG.BIN's entry not found")
+        volume.seek(entry + 28)
+        volume.write(struct.pack("<I", BIG_SIZE))
 
 
 def image_digest(image):
-    """A digest of the image's data regions (holes read as nothing), with its
-    size: cheap on a sparse 4 GiB image."""
+    """A digest of the image's data regions and its size: cheap on a sparse 4 GiB image."""
     digest = hashlib.sha256()
     with open(image, "rb") as volume:
-        size = os.fstat(volume.fileno()).st_size
-        position = 0
+        fd, position = volume.fileno(), 0
+        size = os.fstat(fd).st_size
         while position < size:
             try:
-                start = os.lseek(volume.fileno(), position, os.SEEK_DATA)
-            except OSError:
+                start = os.lseek(fd, position, os.SEEK_DATA)
+            except OSError:  # only a hole is left
                 break
-            end = os.lseek(volume.fileno(), start, os.SEEK_HOLE)
+            position = os.lseek(fd, start, os.SEEK_HOLE)
             volume.seek(start)
             digest.update(b"%d:" % start)
-            remaining = end - start
-            while remaining:
-                chunk = volume.read(min(remaining, 1 << 20))
-                digest.update(chunk)
-                remaining -= len(chunk)
-            position = end
+            while volume.tell() < position:
+                digest.update(volume.read(min(1 << 20, position - volume.tell())))
     digest.update(b"size:%d" % size)
     return digest.hexdigest()

@@ -1,14 +1,9 @@
-"""The real wizard in a private X server, driven the way a person drives it.
-
-Everything goes through the X server: xdotool moves the pointer, clicks and
-types through XTEST, and windows are found by their titles and geometry. No
-event is sent to a widget directly, so modality, focus and mnemonics apply as
-they do for a person.
-
-Controls are found by the identifiers of the dialog templates in res/dialogs/:
-their positions in dialog units are read from there and turned into pixels
-with the base units measured from the main window's size, as the program
-itself turns them.
+"""The real wizard in a private X server, driven the way a person drives it:
+xdotool moves the pointer, clicks and types through XTEST, and windows are
+found by title and geometry. No event goes to a widget directly, so modality,
+focus and mnemonics apply as they do for a person. Controls are found by their
+identifiers in the templates of res/dialogs/, their dialog units turned into
+pixels with base units measured back from the main window, as the program does.
 """
 import os
 import re
@@ -27,29 +22,29 @@ SHEET_BUTTON = (50, 14)
 _CONTROL = re.compile(
     r'\{\s*(\w+),\s*ControlKind::(\w+),\s*((?:"(?:[^"\\]|\\.)*"\s*)+|\w+),'
     r'\s*([^,{}]+),\s*(\d+),\s*(\d+),\s*(\d+),\s*(\d+)')
-# A template's named control identifiers: kStatus = 1028, kOk = kOkId.
+# The names of control identifiers beside each template: kStatus = 1028, kOk = kOkId.
 _ID = re.compile(r'inline constexpr int (\w+) = (\w+);')
 
 
 def read_templates():
     """{dialog file stem: {control id: (x, y, cx, cy)}} from res/dialogs/."""
-    folder = os.path.join(ROOT, "res")
-    with open(os.path.join(folder, "dialog_template.h"), encoding="latin-1") as header:
+    with open(os.path.join(ROOT, "res", "dialog_template.h"), encoding="latin-1") as header:
         common = dict(_ID.findall(header.read()))
+
+    def number(names, name):
+        while not name.isdigit():
+            name = names[name]
+        return int(name)
+
+    folder = os.path.join(ROOT, "res", "dialogs")
     templates = {}
-    for name in sorted(os.listdir(os.path.join(folder, "dialogs"))):
-        if not name.endswith(".h"):
-            continue
-        with open(os.path.join(folder, "dialogs", name), encoding="latin-1") as header:
+    for name in sorted(n for n in os.listdir(folder) if n.endswith(".h")):
+        with open(os.path.join(folder, name), encoding="latin-1") as header:
             text = header.read()
         names = dict(common, **dict(_ID.findall(text)))
-        controls = {}
-        for match in _CONTROL.finditer(text):
-            control_id = match.group(1)
-            while not control_id.isdigit():
-                control_id = names[control_id]
-            if int(control_id):
-                controls[int(control_id)] = tuple(int(match.group(i)) for i in range(5, 9))
+        controls = {number(names, m.group(1)): tuple(int(m.group(i)) for i in range(5, 9))
+                    for m in _CONTROL.finditer(text)}
+        controls.pop(0, None)  # controls without an identifier
         templates[name[:-2]] = controls
     return templates
 
@@ -92,8 +87,7 @@ class Window:
 class XSession:
     """A private X server with the program under test in it."""
 
-    def __init__(self, program, args, cwd, artifacts=None):
-        self.artifacts = artifacts
+    def __init__(self, program, args, cwd):
         self.env = dict(os.environ)
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(
@@ -136,7 +130,6 @@ class XSession:
         self.xvfb.wait(10)
         self.log.close()
 
-    # X server access ------------------------------------------------------
     def xdotool(self, *args):
         result = subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env,
                                 capture_output=True, text=True)
@@ -146,22 +139,13 @@ class XSession:
         return self.xdotool("search", "--onlyvisible", "--name", ".").split()
 
     def windows(self, title_pattern):
-        found = []
-        for wid in self.visible_ids():
-            window = Window(self, wid)
-            if re.search(title_pattern, window.name()):
-                found.append(window)
-        return found
+        return [w for w in (Window(self, wid) for wid in self.visible_ids())
+                if re.search(title_pattern, w.name())]
 
     def wait_window(self, what, title_pattern, exclude=(), timeout=15.0):
         excluded = {w.id for w in exclude}
-
-        def find():
-            for window in self.windows(title_pattern):
-                if window.id not in excluded:
-                    return window
-            return None
-        return wait_for(what, find, timeout)
+        return wait_for(what, lambda: next((w for w in self.windows(title_pattern)
+                                            if w.id not in excluded), None), timeout)
 
     def wait_gone(self, what, window, timeout=15.0):
         wait_for(what + " to close", lambda: not window.visible(), timeout)
@@ -169,14 +153,12 @@ class XSession:
     def screenshot(self, path):
         subprocess.run(["import", "-window", "root", path], env=self.env, check=True)
 
-    # Dialog units ------------------------------------------------------------
     def du_x(self, units):
         return (units * self.base_x + 2) // 4
 
     def du_y(self, units):
         return (units * self.base_y + 4) // 8
 
-    # Input ---------------------------------------------------------------------
     def click_at(self, x, y):
         self.xdotool("mousemove", "--sync", x, y)
         time.sleep(0.05)
@@ -193,9 +175,6 @@ class XSession:
         py = wy + self.du_y(origin[1] + y) + int(self.du_y(cy) * where[1])
         self.click_at(px, py)
 
-    def click_page_control(self, sheet, template, control_id, where=(0.5, 0.5)):
-        self.click_control(sheet, template, control_id, (SHEET_MARGIN, SHEET_MARGIN), where)
-
     def click_sheet_button(self, sheet, button):
         """Clicks the wizard's "back", "next" (also Finish) or "cancel"."""
         wx, wy, w, h = sheet.geometry()
@@ -207,8 +186,7 @@ class XSession:
         self.click_at(wx + left + bw // 2, wy + top + bh // 2)
 
     def click_box_ok(self, box):
-        """Clicks the OK of a message box: its one button sits at the
-        bottom right."""
+        """Clicks a message box's one button, at its bottom right."""
         x, y, w, h = box.geometry()
         self.click_at(x + w - 51, y + h - 24)
 

@@ -1,5 +1,6 @@
 // Fuzz target: the boot sector and the layout arithmetic over it, the cached
-// FAT view, the directory walk, and the folder lookup the wizard walks live directories with.
+// FAT view, the directory walk, the folder lookup the wizard walks live
+// directories with, and the command line's paths of long names.
 #include <cstdint>
 #include <string>
 
@@ -8,6 +9,7 @@
 #include "volume/directory_chain.h"
 #include "volume/directory_lookup.h"
 #include "volume/fat_params.h"
+#include "volume/long_path.h"
 #include "volume/sector_reader.h"
 #include "volume/volume_view.h"
 
@@ -46,5 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)lookup.ShortPath(path);
   (void)lookup.Subdirectories(path);
   (void)lookup.Subdirectories(u"C:");
+  // The command line's path of long names, live or deleted.
+  (void)ResolveLongPath(drives, path);
   return 0;
 }

@@ -12,9 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "recovery/message_box_host.h"
 #include "recovery/search_report.h"
 #include "support/memory_volume.h"
-#include "recovery/message_box_host.h"
+#include "volume/little_endian.h"
 
 namespace quorvane::fuzz {
 
@@ -44,8 +45,7 @@ inline FuzzInput ParseInput(const uint8_t* data, size_t size, size_t text_count)
   }
   uint64_t highest_end = 0;
   for (; at + 4 <= size; at += 4 + 512) {
-    const uint32_t sector = (data[at] | data[at + 1] << 8 | data[at + 2] << 16 |
-                             static_cast<uint32_t>(data[at + 3]) << 24) % (kMaxVolumeBytes / 512);
+    const uint32_t sector = LoadLe32({data + at, 4}, 0) % (kMaxVolumeBytes / 512);
     std::vector<uint8_t> bytes(512, 0);
     const size_t available = std::min<size_t>(512, size - at - 4);
     std::copy(data + at + 4, data + at + 4 + available, bytes.begin());
@@ -54,9 +54,8 @@ inline FuzzInput ParseInput(const uint8_t* data, size_t size, size_t text_count)
   }
   uint64_t declared = 0;
   if (auto boot = input.sectors.find(0); boot != input.sectors.end()) {
-    const auto& b = boot->second;
-    const uint32_t small = b[19] | b[20] << 8;
-    declared = 512ull * (small != 0 ? small : (b[32] | b[33] << 8 | b[34] << 16 | static_cast<uint32_t>(b[35]) << 24));
+    const uint16_t small = LoadLe16(boot->second, 19);  // else the 32-bit count
+    declared = 512ull * (small != 0 ? small : LoadLe32(boot->second, 32));
   }
   input.size = std::min(kMaxVolumeBytes, std::max(highest_end, declared));
   return input;

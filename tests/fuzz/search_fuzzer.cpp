@@ -22,6 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   settings.bSearchNameFilter = input.Flag(3);
   settings.bSearchExtFilter = input.Flag(4);
   settings.bSearchDeletedDirFilter = input.Flag(5);
+  settings.bSearchNtDeleted = input.Flag(6);
+  settings.bSearchDetails = input.Flag(7);
   SetFilterText(settings.szSearchNameFilter, input.Text(1));
   SetFilterText(settings.szSearchExtFilter, input.Text(2));
   SetFilterText(settings.szSearchDeletedDirFilter, input.Text(3));

@@ -28,9 +28,13 @@ std::filesystem::path OutputDirectory() {
   return dir;
 }
 
-void Undelete(testing::MemoryDriveSource& drives, const std::string& path, fuzz::SilentReports& ui) {
+void Undelete(testing::MemoryDriveSource& drives, const std::string& path, fuzz::SilentReports& ui,
+              bool rebuild) {
   std::atomic<int32_t> abort{0};
   CUndeleteEngine engine(drives, ui);
+  UndeleteOptions options;
+  options.rebuildClearedHighWord = rebuild;
+  engine.SetOptions(options);
   engine.UndeleteByPath(path, ui, ui, abort);
 }
 
@@ -54,16 +58,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (std::FILE* file = std::fopen(planted.c_str(), "wb")) std::fclose(file);
   }
 
-  Undelete(drives, input.Text(0), ui);
+  // Flag 2: first clusters rebuilt, and the search's rows in detail.
+  const bool rebuild = input.Flag(2);
+  Undelete(drives, input.Text(0), ui, rebuild);
 
   SearchSettings settings;
   settings.strSearchDir = input.Flag(1) ? input.Text(0) : "C:";
   settings.bSearchRecurse = settings.bSearchDeletedDirs = 1;
+  settings.bSearchNtDeleted = settings.bSearchDetails = rebuild;
   SearchReport report{ui, ui, ui, &ui};
   std::atomic<int32_t> abort{0};
   RunSearch(drives, ui, settings, report, abort);
   const std::vector<std::string> rows = ui.rows;
-  for (const std::string& row : rows) Undelete(drives, row, ui);
+  for (const std::string& row : rows) Undelete(drives, row, ui, rebuild);
 
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(OutputDirectory(), error))

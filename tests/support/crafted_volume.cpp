@@ -1,7 +1,6 @@
 #include "support/crafted_volume.h"
 
 #include <algorithm>
-#include <fstream>
 #include <stdexcept>
 
 #include "volume/little_endian.h"
@@ -12,7 +11,6 @@ namespace {
 constexpr uint32_t kSector = 512;
 constexpr uint32_t kEndMark = 0x0FFFFFFF;
 constexpr uint32_t kFsInfoSector = 1;
-constexpr uint32_t kBackupBootSector = 6;
 
 void Put(std::vector<uint8_t>& image, size_t offset, std::string_view text) {
   std::copy(text.begin(), text.end(), image.begin() + static_cast<ptrdiff_t>(offset));
@@ -44,27 +42,19 @@ CraftedVolume::CraftedVolume(const CraftedGeometry& geometry) : geometry_(geomet
   StoreLe32(b, 32, TotalSectors());
   StoreLe32(b, 36, fat_sectors_);
   StoreLe32(b, 44, geometry_.root_cluster);
-  const bool room_for_fsinfo = geometry_.reserved_sectors > kFsInfoSector;
-  const bool room_for_backup = geometry_.reserved_sectors > kBackupBootSector + 1;
-  StoreLe16(b, 48, room_for_fsinfo ? kFsInfoSector : 0xFFFF);
-  StoreLe16(b, 50, room_for_backup ? kBackupBootSector : 0);
+  StoreLe16(b, 48, kFsInfoSector);  // no backup boot sector
   b[64] = 0x80;
   b[66] = 0x29;
   StoreLe32(b, 67, 0x51A7E5u);
   Put(b, 71, "NO NAME    ");
   Put(b, 82, "FAT32   ");
   b[510] = 0x55, b[511] = 0xAA;
-
-  if (room_for_fsinfo) {
-    const size_t info = kFsInfoSector * kSector;
-    StoreLe32(b, info, 0x41615252);
-    StoreLe32(b, info + 484, 0x61417272);
-    StoreLe32(b, info + 488, 0xFFFFFFFF);  // free count unknown
-    StoreLe32(b, info + 492, 0xFFFFFFFF);  // next free unknown
-    StoreLe32(b, info + 508, 0xAA550000);
-  }
-  if (room_for_backup)
-    std::copy_n(b.begin(), 2 * kSector, b.begin() + kBackupBootSector * kSector);
+  const size_t info = kFsInfoSector * kSector;
+  StoreLe32(b, info, 0x41615252);
+  StoreLe32(b, info + 484, 0x61417272);
+  StoreLe32(b, info + 488, 0xFFFFFFFF);  // free count unknown
+  StoreLe32(b, info + 492, 0xFFFFFFFF);  // next free unknown
+  StoreLe32(b, info + 508, 0xAA550000);
 
   for (unsigned copy = 0; copy < geometry_.num_fats; ++copy) {
     SetFatCopy(copy, 0, 0x0FFFFF00u | 0xF8);
@@ -91,24 +81,14 @@ uint64_t CraftedVolume::ClusterOffset(uint32_t cluster) const {
          kSector;
 }
 
-CraftedVolume& CraftedVolume::SetBootBytes(size_t offset, std::span<const uint8_t> bytes) {
-  if (offset + bytes.size() > kSector) throw std::out_of_range("boot sector field past 512 bytes");
-  std::copy(bytes.begin(), bytes.end(), image_.begin() + static_cast<ptrdiff_t>(offset));
-  // Keep the backup boot sector equal, so that checkers see one story.
-  if (geometry_.reserved_sectors > kBackupBootSector + 1)
-    std::copy(bytes.begin(), bytes.end(),
-              image_.begin() + static_cast<ptrdiff_t>(kBackupBootSector * kSector + offset));
+CraftedVolume& CraftedVolume::SetSectorsPerCluster(uint8_t value) {
+  image_[13] = value;
   return *this;
 }
 
-CraftedVolume& CraftedVolume::SetSectorsPerCluster(uint8_t value) {
-  return SetBootBytes(13, std::span<const uint8_t>(&value, 1));
-}
-
 CraftedVolume& CraftedVolume::SetRootCluster(uint32_t value) {
-  uint8_t v[4];
-  StoreLe32(v, 0, value);
-  return SetBootBytes(44, v);
+  StoreLe32(image_, 44, value);
+  return *this;
 }
 
 void CraftedVolume::SetFatCopy(unsigned copy, uint32_t cluster, uint32_t value) {
@@ -125,34 +105,24 @@ CraftedVolume& CraftedVolume::SetFat(uint32_t cluster, uint32_t value) {
 }
 
 CraftedVolume& CraftedVolume::Chain(std::initializer_list<uint32_t> clusters) {
-  const std::vector<uint32_t> list(clusters);
-  for (size_t i = 0; i < list.size(); ++i)
-    SetFat(list[i], i + 1 < list.size() ? list[i + 1] : kEndMark);
-  return *this;
+  return Link(clusters, kEndMark);
 }
 
 CraftedVolume& CraftedVolume::Cycle(std::initializer_list<uint32_t> clusters) {
-  const std::vector<uint32_t> list(clusters);
-  for (size_t i = 0; i < list.size(); ++i) SetFat(list[i], list[(i + 1) % list.size()]);
-  return *this;
+  return Link(clusters, *clusters.begin());
 }
 
-std::span<uint8_t> CraftedVolume::EntryBytes(uint32_t dir_cluster, size_t index) {
-  if ((index + 1) * 32 > ClusterBytes()) throw std::out_of_range("entry index past the cluster");
-  return Cluster(dir_cluster).subspan(index * 32, 32);
-}
-
-CraftedVolume& CraftedVolume::SetEntryBytes(uint32_t dir_cluster, size_t index,
-                                            std::span<const uint8_t> bytes) {
-  if (bytes.size() > 32) throw std::out_of_range("a directory entry is 32 bytes");
-  std::copy(bytes.begin(), bytes.end(), EntryBytes(dir_cluster, index).begin());
+CraftedVolume& CraftedVolume::Link(std::initializer_list<uint32_t> clusters, uint32_t after_last) {
+  for (auto it = clusters.begin(); it != clusters.end(); ++it)
+    SetFat(*it, it + 1 != clusters.end() ? it[1] : after_last);
   return *this;
 }
 
 CraftedVolume& CraftedVolume::SetEntry(uint32_t dir_cluster, size_t index,
                                        const CraftedEntry& entry) {
   if (entry.name11.size() != 11) throw std::invalid_argument("name11 must be 11 bytes");
-  const std::span<uint8_t> e = EntryBytes(dir_cluster, index);
+  if ((index + 1) * 32 > ClusterBytes()) throw std::out_of_range("entry index past the cluster");
+  const std::span<uint8_t> e = Cluster(dir_cluster).subspan(index * 32, 32);
   std::fill(e.begin(), e.end(), 0);
   std::copy(entry.name11.begin(), entry.name11.end(), e.begin());
   e[11] = entry.attr;
@@ -160,11 +130,6 @@ CraftedVolume& CraftedVolume::SetEntry(uint32_t dir_cluster, size_t index,
   StoreLe16(e, 26, static_cast<uint16_t>(entry.first_cluster & 0xFFFF));
   StoreLe32(e, 28, entry.size);
   return *this;
-}
-
-CraftedVolume& CraftedVolume::DotEntries(uint32_t dir_cluster, uint32_t parent_cluster) {
-  SetEntry(dir_cluster, 0, {ShortName("."), 0x10, dir_cluster, 0});
-  return SetEntry(dir_cluster, 1, {ShortName(".."), 0x10, parent_cluster, 0});
 }
 
 std::span<uint8_t> CraftedVolume::Cluster(uint32_t cluster) {
@@ -181,13 +146,6 @@ CraftedVolume& CraftedVolume::FillCluster(uint32_t cluster, uint8_t value) {
   const std::span<uint8_t> c = Cluster(cluster);
   std::fill(c.begin(), c.end(), value);
   return *this;
-}
-
-void CraftedVolume::Save(const std::string& path) const {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(image_.data()), static_cast<std::streamsize>(image_.size()));
-  out.close();
-  if (!out) throw std::runtime_error("cannot write the image " + path);
 }
 
 }  // namespace quorvane::testing

@@ -15,7 +15,7 @@ namespace quorvane::testing {
 // only the bytes of sector 0, never this layout, so a test can lie about it.
 struct CraftedGeometry {
   uint8_t sectors_per_cluster = 1;   // clusters of 512 bytes by default
-  uint16_t reserved_sectors = 32;
+  uint16_t reserved_sectors = 32;   // at least 2: sector 1 is the FSInfo
   uint8_t num_fats = 2;
   uint32_t clusters = 400;           // data clusters: numbers 2 .. clusters + 1
   uint32_t root_cluster = 2;
@@ -35,9 +35,8 @@ struct CraftedEntry {
 
 class CraftedVolume {
  public:
-  // Lays out a formatted, empty volume: boot sector (with FSInfo and backup
-  // boot sector), both FAT copies with their two reserved entries and the
-  // root directory's cluster marked end of chain, and zeroed clusters.
+  // A formatted, empty volume: boot sector and FSInfo, the FAT copies with
+  // their two reserved entries and the root's cluster ended, zeroed clusters.
   explicit CraftedVolume(const CraftedGeometry& geometry = {});
 
   uint32_t FirstDataSector() const;
@@ -45,7 +44,7 @@ class CraftedVolume {
   uint32_t LastCluster() const { return geometry_.clusters + 1; }
   uint64_t ClusterOffset(uint32_t cluster) const;  // byte offset in the image
 
-  // Boot-sector fields (sector 0 and its backup only; the layout stays as built).
+  // Boot-sector fields (sector 0 only; the layout stays as built).
   CraftedVolume& SetSectorsPerCluster(uint8_t value);
   CraftedVolume& SetRootCluster(uint32_t value);
 
@@ -58,10 +57,6 @@ class CraftedVolume {
 
   // Directory entry `index` of directory cluster `dir_cluster`.
   CraftedVolume& SetEntry(uint32_t dir_cluster, size_t index, const CraftedEntry& entry);
-  // Raw bytes written from the entry's first byte (at most 32).
-  CraftedVolume& SetEntryBytes(uint32_t dir_cluster, size_t index, std::span<const uint8_t> bytes);
-  // A directory's "." and ".." entries at indexes 0 and 1 (parent 0 = root).
-  CraftedVolume& DotEntries(uint32_t dir_cluster, uint32_t parent_cluster);
 
   // Cluster contents: `bytes` from the cluster's first byte, or the whole
   // cluster set to `value`.
@@ -70,13 +65,10 @@ class CraftedVolume {
   std::span<uint8_t> Cluster(uint32_t cluster);
 
   const std::vector<uint8_t>& bytes() const { return image_; }
-  // Writes the image to `path` (replacing it). Throws std::runtime_error on failure.
-  void Save(const std::string& path) const;
 
  private:
   uint32_t TotalSectors() const;
-  CraftedVolume& SetBootBytes(size_t offset, std::span<const uint8_t> bytes);
-  std::span<uint8_t> EntryBytes(uint32_t dir_cluster, size_t index);
+  CraftedVolume& Link(std::initializer_list<uint32_t> clusters, uint32_t after_last);
   void SetFatCopy(unsigned copy, uint32_t cluster, uint32_t value);
 
   CraftedGeometry geometry_;

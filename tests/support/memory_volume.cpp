@@ -10,17 +10,16 @@
 
 namespace quorvane::testing {
 
+using Runs = std::map<uint32_t, std::vector<uint8_t>>;
+
 struct Fault {
-  uint64_t first_byte;
-  uint64_t end_byte;
+  uint64_t first_byte, end_byte;
   int error;
 };
 
 struct MemoryDriveSource::Drive {
-  std::shared_ptr<const std::vector<uint8_t>> bytes;
-  // A sparse volume instead of `bytes`: its size and its nonzero sectors.
-  uint64_t sparse_size = 0;
-  std::shared_ptr<const std::map<uint32_t, std::vector<uint8_t>>> sparse;
+  uint64_t size = 0;
+  std::shared_ptr<const Runs> runs;  // byte runs by their first sector; zeros between
   std::vector<Fault> faults;
   bool reports_errors = true;
   bool holds_directory = false;
@@ -36,54 +35,24 @@ class MemoryDevice final : public BlockDevice {
       : drive_(std::move(drive)), mutex_(mutex) {}
 
   int ReadAt(uint64_t offset, std::span<uint8_t> out) override {
-    const int error = Read(offset, out);
     std::lock_guard lock(mutex_);
-    return error == 0 || drive_->reports_errors ? error : kReadErrorWithoutNumber;
-  }
-
-  int Read(uint64_t offset, std::span<uint8_t> out) {
-    std::shared_ptr<const std::vector<uint8_t>> bytes;
-    std::shared_ptr<const std::map<uint32_t, std::vector<uint8_t>>> sparse;
-    uint64_t sparse_size = 0;
-    {
-      std::lock_guard lock(mutex_);
-      drive_->reads.push_back({offset, out.size()});
-      for (const Fault& f : drive_->faults)
-        if (offset < f.end_byte && offset + out.size() > f.first_byte) return f.error;
-      bytes = drive_->bytes;
-      sparse = drive_->sparse;
-      sparse_size = drive_->sparse_size;
-    }
-    if (sparse) return ReadSparse(*sparse, sparse_size, offset, out);
-    if (offset > bytes->size() || out.size() > bytes->size() - offset) {
-      // Like pread on an image file: what exists is read, then the end fails.
-      if (offset < bytes->size())
-        std::memcpy(out.data(), bytes->data() + offset, bytes->size() - offset);
-      return EIO;
-    }
-    std::memcpy(out.data(), bytes->data() + offset, out.size());
-    return 0;
-  }
-
-  static int ReadSparse(const std::map<uint32_t, std::vector<uint8_t>>& sectors, uint64_t size,
-                        uint64_t offset, std::span<uint8_t> out) {
-    const uint64_t end = std::min<uint64_t>(size, offset + out.size());
+    const Drive& d = *drive_;
+    drive_->reads.push_back({offset, out.size()});
+    const int no_number = kReadErrorWithoutNumber;
+    for (const Fault& f : d.faults)
+      if (offset < f.end_byte && offset + out.size() > f.first_byte) return d.reports_errors ? f.error : no_number;
+    const uint64_t end = std::min<uint64_t>(d.size, offset + out.size());
     if (offset < end) std::memset(out.data(), 0, static_cast<size_t>(end - offset));
-    // A sector starting before offset's own ends before it: none overlaps.
-    const uint64_t first = std::min<uint64_t>(offset / 512, UINT32_MAX);
-    for (auto it = sectors.lower_bound(static_cast<uint32_t>(first));
-         it != sectors.end() && uint64_t{it->first} * 512 < end; ++it)
-      CopySector(*it, offset, end, out);
-    return offset + out.size() <= size ? 0 : EIO;
-  }
-
-  static void CopySector(const std::pair<const uint32_t, std::vector<uint8_t>>& sector, uint64_t offset,
-                         uint64_t end, std::span<uint8_t> out) {
-    const uint64_t first = std::max<uint64_t>(uint64_t{sector.first} * 512, offset);
-    const uint64_t last = std::min<uint64_t>(uint64_t{sector.first} * 512 + sector.second.size(), end);
-    if (first < last)
-      std::memcpy(out.data() + (first - offset), sector.second.data() + (first - uint64_t{sector.first} * 512),
-                  static_cast<size_t>(last - first));
+    // The last run starting at or before `offset`, then every run starting before `end`.
+    auto it = d.runs->upper_bound(static_cast<uint32_t>(std::min<uint64_t>(offset / 512, UINT32_MAX)));
+    if (it != d.runs->begin()) --it;
+    for (; it != d.runs->end() && uint64_t{it->first} * 512 < end; ++it) {
+      const uint64_t start = uint64_t{it->first} * 512;
+      const uint64_t from = std::max(start, offset), to = std::min(start + it->second.size(), end);
+      if (from < to)
+        std::memcpy(out.data() + (from - offset), it->second.data() + (from - start), static_cast<size_t>(to - from));
+    }
+    return offset + out.size() <= d.size ? 0 : d.reports_errors ? EIO : no_number;
   }
 
   std::optional<FileIdentity> Identity() const override {
@@ -98,7 +67,8 @@ class MemoryDevice final : public BlockDevice {
   }
 
  private:
-  std::shared_ptr<MemoryDriveSource::Drive> drive_;
+  using Drive = MemoryDriveSource::Drive;
+  std::shared_ptr<Drive> drive_;
   std::mutex& mutex_;
 };
 
@@ -107,51 +77,41 @@ class MemoryDevice final : public BlockDevice {
 MemoryDriveSource::MemoryDriveSource() = default;
 MemoryDriveSource::~MemoryDriveSource() = default;
 
-MemoryDriveSource::Drive& MemoryDriveSource::Get(char letter) {
+template <class Change>
+MemoryDriveSource& MemoryDriveSource::Set(char letter, Change change) {
+  std::lock_guard lock(mutex_);
   auto& slot = drives_[DriveNumber(letter)];
   if (!slot) slot = std::make_shared<Drive>();
-  return *slot;
+  change(*slot);
+  return *this;
 }
 
 MemoryDriveSource& MemoryDriveSource::MapBytes(char letter, std::vector<uint8_t> bytes) {
-  std::lock_guard lock(mutex_);
-  Get(letter).bytes = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
-  Get(letter).sparse = nullptr;
-  return *this;
+  const uint64_t size = bytes.size();
+  Runs runs;
+  runs.emplace(0, std::move(bytes));
+  return MapSparse(letter, size, std::move(runs));
 }
 
-MemoryDriveSource& MemoryDriveSource::MapSparse(char letter, uint64_t size,
-                                                std::map<uint32_t, std::vector<uint8_t>> sectors) {
-  std::lock_guard lock(mutex_);
-  Drive& drive = Get(letter);
-  drive.sparse_size = size;
-  drive.sparse = std::make_shared<const std::map<uint32_t, std::vector<uint8_t>>>(std::move(sectors));
-  return *this;
+MemoryDriveSource& MemoryDriveSource::MapSparse(char letter, uint64_t size, Runs sectors) {
+  auto runs = std::make_shared<const Runs>(std::move(sectors));
+  return Set(letter, [&](Drive& d) { d.size = size, d.runs = std::move(runs); });
 }
 
-MemoryDriveSource& MemoryDriveSource::FailSectors(char letter, uint32_t first, uint32_t count,
-                                                  int error) {
-  std::lock_guard lock(mutex_);
-  Get(letter).faults.push_back({uint64_t{first} * 512, (uint64_t{first} + count) * 512, error});
-  return *this;
+MemoryDriveSource& MemoryDriveSource::FailSectors(char letter, uint32_t first, uint32_t count, int error) {
+  return Set(letter, [&](Drive& d) { d.faults.push_back({uint64_t{first} * 512, (uint64_t{first} + count) * 512, error}); });
 }
 
 MemoryDriveSource& MemoryDriveSource::SetReportsReadErrors(char letter, bool reports) {
-  std::lock_guard lock(mutex_);
-  Get(letter).reports_errors = reports;
-  return *this;
+  return Set(letter, [&](Drive& d) { d.reports_errors = reports; });
 }
 
 MemoryDriveSource& MemoryDriveSource::SetHoldsDirectory(char letter, bool holds) {
-  std::lock_guard lock(mutex_);
-  Get(letter).holds_directory = holds;
-  return *this;
+  return Set(letter, [&](Drive& d) { d.holds_directory = holds; });
 }
 
 MemoryDriveSource& MemoryDriveSource::SetIdentityFromPath(char letter, std::string path) {
-  std::lock_guard lock(mutex_);
-  Get(letter).identity_path = std::move(path);
-  return *this;
+  return Set(letter, [&](Drive& d) { d.identity_path = std::move(path); });
 }
 
 std::vector<ReadRecord> MemoryDriveSource::ReadLog(char letter) const {
@@ -163,7 +123,7 @@ std::vector<ReadRecord> MemoryDriveSource::ReadLog(char letter) const {
 std::unique_ptr<BlockDevice> MemoryDriveSource::OpenDrive(int32_t drive) {
   std::lock_guard lock(mutex_);
   auto it = drives_.find(drive);
-  if (it == drives_.end() || (!it->second->bytes && !it->second->sparse)) return nullptr;
+  if (it == drives_.end() || !it->second->runs) return nullptr;
   return std::make_unique<MemoryDevice>(it->second, mutex_);
 }
 

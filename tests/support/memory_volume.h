@@ -18,8 +18,9 @@ struct ReadRecord {
   uint64_t length = 0;
 };
 
-// Maps drive letters to byte vectors. Reads past the end fail with EIO, as an
-// image file's do. Safe to use from several threads.
+// Maps drive letters to volumes in memory. A read past a volume's end copies
+// what exists and fails with EIO, as pread on an image file does. Safe to use
+// from several threads.
 class MemoryDriveSource final : public DriveSource {
  public:
   MemoryDriveSource();
@@ -38,8 +39,8 @@ class MemoryDriveSource final : public DriveSource {
   MemoryDriveSource& SetReportsReadErrors(char letter, bool reports);
   // Answer of VolumeHoldsDirectory for the drive (false unless set).
   MemoryDriveSource& SetHoldsDirectory(char letter, bool holds);
-  // The drive's volume claims to be the host file at `path`, as it is when
-  // its identity is asked for (none while nothing is there).
+  // The drive's volume claims to be the host file at `path` when its
+  // identity is asked for (none while nothing is there).
   MemoryDriveSource& SetIdentityFromPath(char letter, std::string path);
   std::vector<ReadRecord> ReadLog(char letter) const;
 
@@ -49,7 +50,8 @@ class MemoryDriveSource final : public DriveSource {
   struct Drive;  // shared with the devices it opens
 
  private:
-  Drive& Get(char letter);
+  template <class Change>
+  MemoryDriveSource& Set(char letter, Change change);
 
   mutable std::mutex mutex_;
   std::map<int32_t, std::shared_ptr<Drive>> drives_;

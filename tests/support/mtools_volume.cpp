@@ -1,14 +1,16 @@
 #include "support/mtools_volume.h"
 
 #include <cstdio>
-#include <cstring>
 #include <fstream>
+#include <functional>
 #include <stdexcept>
+#include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "support/temp_dir.h"
+#include "volume/little_endian.h"
 
 namespace quorvane::testing {
 
@@ -56,39 +58,21 @@ MtoolsVolume& MtoolsVolume::DeleteTree(const std::string& volume_path) {
 
 MtoolsVolume& MtoolsVolume::SetNextFreeCluster(uint32_t cluster) {
   std::fstream image(path_, std::ios::in | std::ios::out | std::ios::binary);
-  uint8_t field[2] = {};
-  image.seekg(48);  // the FSInfo sector's number, in the boot sector
-  image.read(reinterpret_cast<char*>(field), 2);
-  const uint8_t hint[4] = {static_cast<uint8_t>(cluster), static_cast<uint8_t>(cluster >> 8),
-                           static_cast<uint8_t>(cluster >> 16), static_cast<uint8_t>(cluster >> 24)};
-  image.seekp(static_cast<std::streamoff>(field[0] | (field[1] << 8)) * 512 + 492);
-  image.write(reinterpret_cast<const char*>(hint), 4);
+  uint8_t field[4] = {};
+  image.seekg(48).read(reinterpret_cast<char*>(field), 2);  // the FSInfo sector's number
+  image.seekp(LoadLe16(field, 0) * std::streamoff{512} + 492);  // its next-free field
+  StoreLe32(field, 0, cluster);
+  image.write(reinterpret_cast<const char*>(field), 4);
   if (!image) throw std::runtime_error("cannot set the free-cluster hint of " + path_);
   return *this;
 }
 
 namespace {
 
-// FNV-1a over 64-bit words and the length; throws when the file cannot be read.
 uint64_t FileChecksum(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  uint64_t hash = 0xcbf29ce484222325ull, length = 0;
-  std::vector<char> buffer(1 << 20);
-  while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0) {
-    const size_t got = static_cast<size_t>(in.gcount());
-    std::fill(buffer.begin() + static_cast<ptrdiff_t>(got),
-              buffer.begin() + static_cast<ptrdiff_t>((got + 7) / 8 * 8), 0);
-    for (size_t i = 0; i < got; i += 8) {
-      uint64_t word;
-      std::memcpy(&word, buffer.data() + i, 8);
-      hash = (hash ^ word) * 0x100000001b3ull;
-      hash ^= hash >> 29;
-    }
-    length += got;
-  }
-  if (in.bad()) throw std::runtime_error("error reading " + path);
-  return (hash ^ length) * 0x100000001b3ull;
+  const std::vector<uint8_t> bytes = ReadFileBytes(path);
+  return std::hash<std::string_view>{}(
+      std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 }  // namespace

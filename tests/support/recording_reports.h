@@ -6,27 +6,47 @@
 //   "progress: stepit"       "progress: pos 45"
 //   "box: File Undeleted ! | Quorvane | 4160"   ("(title)" when no caption)
 // All of it is safe across threads.
-#include <cstdint>
+#include <algorithm>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "recovery/report.h"
 #include "recovery/message_box_host.h"
+#include "recovery/report.h"
 
 namespace quorvane::testing {
 
 class ReportLog {
  public:
-  void Add(std::string line);
-  std::vector<std::string> Lines() const;
+  void Add(std::string line) {
+    std::lock_guard lock(mutex_);
+    lines_.push_back(std::move(line));
+  }
+  std::vector<std::string> Lines() const {
+    std::lock_guard lock(mutex_);
+    return lines_;
+  }
   // Lines that begin with `prefix` ("status: ", "box: ", "progress: ").
-  std::vector<std::string> LinesStartingWith(const std::string& prefix) const;
-  size_t Count(const std::string& line) const;
-  void Clear();
+  std::vector<std::string> LinesStartingWith(const std::string& prefix) const {
+    std::vector<std::string> matching = Lines();
+    std::erase_if(matching, [&](const std::string& line) { return !line.starts_with(prefix); });
+    return matching;
+  }
+  size_t Count(const std::string& line) const {
+    const auto lines = Lines();
+    return static_cast<size_t>(std::count(lines.begin(), lines.end(), line));
+  }
+  void Clear() {
+    std::lock_guard lock(mutex_);
+    lines_.clear();
+  }
   // All lines, one per row, for failure messages.
-  std::string Dump() const;
+  std::string Dump() const {
+    std::string all;
+    for (const auto& line : Lines()) all += line + '\n';
+    return all;
+  }
 
  private:
   mutable std::mutex mutex_;
@@ -36,57 +56,45 @@ class ReportLog {
 class RecordingStatus final : public StatusText {
  public:
   explicit RecordingStatus(ReportLog& log) : log_(log) {}
-  void SetText(const std::string& text) override;
-  std::string text() const;  // the text last set
+  void SetText(const std::string& text) override { log_.Add("status: " + text); }
+  // The text last set.
+  std::string text() const {
+    const auto set = log_.LinesStartingWith("status: ");
+    return set.empty() ? std::string() : set.back().substr(8);
+  }
 
  private:
   ReportLog& log_;
-  mutable std::mutex mutex_;
-  std::string text_;
 };
 
-// Keeps the state a platform progress bar would: range 0..100, step 10 and
-// position 0 at first; setting the range, the position or a delta clamps the
-// position into the range; a step past the top wraps round from the bottom;
-// a step over an empty range (low == high) does nothing.
 class RecordingProgress final : public ProgressBar {
  public:
   explicit RecordingProgress(ReportLog& log) : log_(log) {}
-  void SetRange32(int32_t low, int32_t high) override;
-  void DeltaPos(int32_t delta) override;
-  void SetStep(int32_t step) override;
-  void StepIt() override;
-  void SetPos(int32_t pos) override;
-
-  int32_t pos() const;
-  int32_t high() const;
-  size_t steps() const;  // StepIt calls
+  void SetRange32(int32_t low, int32_t high) override {
+    Add("range " + std::to_string(low) + " " + std::to_string(high));
+  }
+  void DeltaPos(int32_t delta) override { Add("delta " + std::to_string(delta)); }
+  void SetStep(int32_t step) override { Add("step " + std::to_string(step)); }
+  void StepIt() override { Add("stepit"); }
+  void SetPos(int32_t pos) override { Add("pos " + std::to_string(pos)); }
 
  private:
-  void Clamp();
+  void Add(const std::string& operation) { log_.Add("progress: " + operation); }
   ReportLog& log_;
-  mutable std::mutex mutex_;
-  int32_t low_ = 0, high_ = 100, pos_ = 0, step_ = 10;
-  size_t steps_ = 0;
 };
 
-struct ShownBox {
-  std::string text;
-  std::optional<std::string> caption;
-  uint32_t style = 0;
-};
-
+// Answers every box with OK.
 class RecordingBoxes final : public MessageBoxHost {
  public:
   explicit RecordingBoxes(ReportLog& log) : log_(log) {}
   int ShowMessageBox(const std::string& text, const std::optional<std::string>& caption,
-                     uint32_t style) override;
-  std::vector<ShownBox> boxes() const;  // each answered kIdOk
+                     uint32_t style) override {
+    log_.Add("box: " + text + " | " + caption.value_or("(title)") + " | " + std::to_string(style));
+    return kIdOk;
+  }
 
  private:
   ReportLog& log_;
-  mutable std::mutex mutex_;
-  std::vector<ShownBox> boxes_;
 };
 
 // The three fakes over one log, for the usual case.

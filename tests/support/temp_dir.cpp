@@ -37,11 +37,9 @@ ScopedCurrentDir::~ScopedCurrentDir() {
 std::vector<uint8_t> ReadFileBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path.string());
-  std::vector<uint8_t> bytes;
-  char buffer[1 << 16];
-  while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
-    bytes.insert(bytes.end(), buffer, buffer + in.gcount());
-  if (in.bad()) throw std::runtime_error("error reading " + path.string());
+  std::vector<uint8_t> bytes(fs::file_size(path));
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))
+    throw std::runtime_error("error reading " + path.string());
   return bytes;
 }
 
