@@ -81,6 +81,8 @@ void CUndeletePage4::OnShowFiles() {
   if (m_worker.Running()) m_worker.Join();
   m_model->Clear();
   auto search = std::make_unique<SearchSettings>(ToSearchSettings(context_.state));
+  // As ShowButtonsFor(Run::kRunning), but Show Files, which has the focus,
+  // goes first, so that the focus moves on as it always has.
   m_showFilesButton->setEnabled(false);
   m_undeleteButton->setEnabled(false);
   m_abortButton->setEnabled(true);
