@@ -271,14 +271,18 @@ bool SearchContext::ScanDirectory(const std::string& path, const Place& place) {
       const DirEntry entry = DirEntry::Parse(raw);
       if (entry.IsDotEntry()) continue;
       if (entry.name[0] == ' ' || entry.IsEnd()) return true;  // the directory ends here
-      EntryNames names;
-      if (settings_.bSearchDetails || settings_.bSearchNtDeleted) {
+      // Long names only when the rows carry them: the classic search pays nothing.
+      static const EntryNames kNoNames;
+      std::optional<EntryNames> gathered;
+      if (Detailed()) {
         if (entry.IsLongNamePart()) {
           long_names.AddPart(raw);
           continue;
         }
-        names.longName = long_names.TakeFor(entry, raw, &names.firstByte);
+        gathered.emplace();
+        gathered->longName = long_names.TakeFor(entry, raw, &gathered->firstByte);
       }
+      const EntryNames& names = gathered ? *gathered : kNoNames;
       if (entry.IsDirectory()) {
         EnterSubdirectory(path, place, entry, index, names, **cluster);
         continue;

@@ -1,10 +1,14 @@
 #pragma once
 // One 32-byte FAT directory entry, its fields in on-disk order. Decoded from
 // the bytes by Parse, never by casting a buffer.
+#include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <span>
 #include <string_view>
+
+#include "volume/little_endian.h"
 
 namespace quorvane {
 
@@ -30,8 +34,26 @@ struct DirEntry {
   uint16_t clusterLow;          // low half of the first cluster
   uint32_t fileSize;            // size in bytes
 
-  // Decodes a 32-byte entry.
-  static DirEntry Parse(std::span<const uint8_t> entry);
+  // Decodes a 32-byte entry. Inline, so that a caller that reads a few
+  // fields of every entry of a directory pays only for those.
+  static DirEntry Parse(std::span<const uint8_t> entry) {
+    assert(entry.size() >= kDirEntrySize);
+    DirEntry e;
+    std::copy_n(entry.begin(), 8, e.name.begin());
+    std::copy_n(entry.begin() + 8, 3, e.ext.begin());
+    e.attr = entry[11];
+    e.ntCase = entry[12];
+    e.createTenths = entry[13];
+    e.createTime = LoadLe16(entry, 14);
+    e.createDate = LoadLe16(entry, 16);
+    e.accessDate = LoadLe16(entry, 18);
+    e.clusterHigh = LoadLe16(entry, 20);
+    e.writeTime = LoadLe16(entry, 22);
+    e.writeDate = LoadLe16(entry, 24);
+    e.clusterLow = LoadLe16(entry, 26);
+    e.fileSize = LoadLe32(entry, 28);
+    return e;
+  }
 
   uint32_t FirstCluster() const { return static_cast<uint32_t>(clusterHigh) * 65536u + clusterLow; }
   std::string_view NameBytes() const {

@@ -2,13 +2,38 @@
 // Why a read of a volume gave no data. The volume layer only records it; the
 // engine and the search decide what, if anything, the user is told.
 #include <cstdint>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "volume/expected.h"
 
 namespace quorvane {
 
-using SectorBuffer = std::vector<uint8_t>;
+// Makes a buffer's bytes without zeroing them: a read fills every byte of a
+// sector buffer, or the buffer goes unused. Zeroing each cluster before the
+// read wrote over it cost a search as much as all its parsing.
+template <typename T>
+struct ReadOverAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = ReadOverAllocator<U>;
+  };
+  ReadOverAllocator() = default;
+  template <typename U>
+  ReadOverAllocator(const ReadOverAllocator<U>&) noexcept {}
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+
+using SectorBuffer = std::vector<uint8_t, ReadOverAllocator<uint8_t>>;
 
 struct ReadError {
   enum class Kind {

@@ -37,7 +37,7 @@ TEST(SectorReader, ReadsTheSectorsAskedForAndReturnsFailuresWhichEngineAndSearch
   for (auto [first, count] : {std::pair{0u, 1u}, {1u, 8u}, {9u, 1u}}) {
     const auto read = reader.ReadSectors(3, first, count);
     ASSERT_TRUE(read) << first;
-    EXPECT_EQ(*read, std::vector<uint8_t>(bytes.begin() + first * 512, bytes.begin() + (first + count) * 512));
+    EXPECT_EQ(*read, SectorBuffer(bytes.begin() + first * 512, bytes.begin() + (first + count) * 512));
   }
 
   MemoryDriveSource quiet;  // a device that gives no error number
@@ -87,7 +87,7 @@ TEST(PosixBlockDevice, ReadsPast4GiBOfASparseImage) {
   SectorReader reader(drives);
   const auto sectors = reader.ReadSectors(5, static_cast<uint32_t>(kMarkerAt / 512), 2);
   ASSERT_TRUE(sectors);
-  EXPECT_EQ(*sectors, marker);
+  EXPECT_EQ(*sectors, SectorBuffer(marker.begin(), marker.end()));
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ TEST(VolumeView, CachedReadsEqualDirectReads) {
       EXPECT_EQ(**cached, *reader.ReadSectors(3, params.ClusterToSector(c), 1)) << c;
     }
   }
-  std::vector<uint8_t> run(3 * 512);
+  SectorBuffer run(3 * 512);
   ASSERT_TRUE(view.ReadClusterRun(100, 3, run));
   EXPECT_EQ(run, *reader.ReadSectors(3, params.ClusterToSector(100), 3));
 }
