@@ -52,6 +52,9 @@ class CUndeletePage4 : public CWizardPage {
 
  private:
   ResultsPageWidgets Widgets() const;
+  // The list's Long Name and Condition columns, shown only for a search
+  // that asked for them. The list must be empty.
+  void ShowDetailColumns(bool detailed);
   // The one rule for Show Files, Undelete and Abort: the first two while no
   // worker runs, Abort while one does.
   enum class Run { kNone, kRunning };
