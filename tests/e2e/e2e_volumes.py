@@ -117,7 +117,7 @@ def _docx(title):
 
 NT_DELETED = {  # long name: stored short name without its first letter
     "Letter to the bank.docx": "ETTER~1.DOC",
-    "Meeting notes.txt": "EETING~1.TXT",
+    "Meeting notes.txt": "EETIN~1.TXT",
 }
 
 
@@ -126,7 +126,8 @@ def make_nt_deleted_volume(image, host_dir):
     Windows NT family leaves it: two long-named files past cluster 65,536,
     deleted, with the high word of their first clusters cleared. The low
     word alone points into a live file, so only the rebuilt cluster gives
-    the original bytes back. Returns {long name: original bytes}."""
+    the original bytes back. Returns {long name: (original bytes, the first
+    cluster the file had before its high word was cleared)}."""
     subprocess.run(["mkfs.fat", "-F", "32", "-s", "1", "-n", "NT", "-C", image, "40960"],
                    check=True, capture_output=True)
     host = os.path.join(host_dir, "fill")
@@ -150,11 +151,13 @@ def make_nt_deleted_volume(image, host_dir):
         _mtools("mcopy", image, host, "::/" + name)
     for name in files:
         _mtools("mdel", image, "::/" + name)
-    _clear_high_words_of_deleted_root_entries(image)
-    return files
+    clusters = _clear_high_words_of_deleted_root_entries(image)
+    return {name: (data, clusters[NT_DELETED[name]]) for name, data in files.items()}
 
 
 def _clear_high_words_of_deleted_root_entries(image):
+    """Clears the high word of each deleted short entry in the root directory;
+    returns {short name without its first letter: the whole first cluster}."""
     with open(image, "r+b") as volume:
         boot = volume.read(512)
         sector_bytes, cluster_sectors, reserved, fats = struct.unpack_from("<HBHB", boot, 11)
@@ -164,14 +167,17 @@ def _clear_high_words_of_deleted_root_entries(image):
         root = (reserved + fats * fat_sectors) * sector_bytes + (root_cluster - 2) * cluster_bytes
         volume.seek(root)
         entries = volume.read(cluster_bytes)  # the root's first cluster holds them all
-        cleared = 0
+        clusters = {}
         for offset in range(0, cluster_bytes, 32):
             entry = entries[offset:offset + 32]
             if entry[0] == 0xE5 and entry[11] != 0x0F:
-                if struct.unpack_from("<H", entry, 20)[0] == 0:
+                high, low = struct.unpack_from("<H", entry, 20)[0], struct.unpack_from("<H", entry, 26)[0]
+                if high == 0:
                     raise AssertionError("a deleted file below cluster 65,536")
+                name = entry[1:8].decode().rstrip() + "." + entry[8:11].decode().rstrip()
+                clusters[name] = high << 16 | low
                 volume.seek(root + offset + 20)
                 volume.write(b"\0\0")
-                cleared += 1
-        if cleared != len(NT_DELETED):
-            raise AssertionError(f"{cleared} deleted entries, {len(NT_DELETED)} expected")
+        if sorted(clusters) != sorted(NT_DELETED.values()):
+            raise AssertionError(f"deleted entries {sorted(clusters)}")
+        return clusters

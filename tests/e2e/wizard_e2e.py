@@ -57,7 +57,7 @@ class Run:
         self.digests = {image: image_digest(image) for image in images}
         # Started in the work folder, which page 1 offers; the cases choose another.
         drives = ["--drive", "C:=" + small] + (["--drive", "D:=" + large] if big or nt else [])
-        self.x = XSession(program, drives, work)
+        self.x = XSession(program, drives, work, accessible=nt)
 
     def close(self):
         self.x.close()
@@ -396,10 +396,12 @@ def case_every_other_button(run):
 
 
 def case_nt_deleted_files_rebuilt(run):
-    """Both new options ticked, one by its mnemonic, one by a click; the
-    top row of the NT-deleted volume comes back from its rebuilt cluster.
-    Its low word alone points into a live file: only the rebuilt cluster
-    gives the original bytes."""
+    """Both new options ticked, one by its mnemonic, one by a click: the list
+    shows each file's long name and "rebuilt", and the top row comes back
+    from its rebuilt cluster, which the status names. The low word alone
+    points into a live file: only the rebuilt cluster gives the original
+    bytes. Reopened, the dialog has both boxes off again: OK gives the two
+    columns back."""
     x = run.x
     sheet = run.to_page_2_with_keys()
     run.turn(sheet, 3, key="alt+n")
@@ -413,15 +415,34 @@ def case_nt_deleted_files_rebuilt(run):
     run.turn(sheet, 4, key="alt+n")
     run.click(sheet, 4, 1021)
     time.sleep(SEARCH_TIME)
+    headers, rows = x.a11y.list_view()
+    expect(headers == ["File Name", "Size", "Long Name", "Condition"], f"columns {headers}")
+    listed = sorted((long_name, condition) for _, _, long_name, condition in rows)
+    expect(listed == [("D:\\" + name, "rebuilt") for name in sorted(NT_DELETED)],
+           f"rows {rows}")
+
     before = os.listdir(run.output)
     run.first_row(sheet)
     run.click(sheet, 4, 1018)
     run.answer_box(with_key=False)
     added = wait_for("a recovered file", lambda: sorted(set(os.listdir(run.output)) - set(before)))
-    by_short = {short: name for name, short in NT_DELETED.items()}
-    expect(len(added) == 1 and added[0][0] == "X" and added[0][1:] in by_short,
-           f"unexpected files {added}")
-    run.expect_recovered(added[0], run.nt_originals[by_short[added[0][1:]]])
+    long_name = rows[0][2][len("D:\\"):]
+    expect(added == ["X" + NT_DELETED[long_name]], f"{added} recovered for {rows[0]}")
+    data, cluster = run.nt_originals[long_name]
+    run.expect_recovered(added[0], data)
+    status = f"File Undeleted !\nFrom first cluster {cluster} (rebuilt)"
+    expect(status in x.a11y.texts("label"), f"no status {status!r}")
+
+    run.turn(sheet, 3, button="back")
+    run.click(sheet, 3, 1043)
+    options = x.wait_window("the options dialog", "^Search Options$")
+    x.key("Return")
+    x.wait_gone("the options dialog", options)
+    run.turn(sheet, 4, key="alt+n")
+    run.click(sheet, 4, 1021)
+    time.sleep(SEARCH_TIME)
+    headers, _ = x.a11y.list_view()
+    expect(headers == ["File Name", "Size"], f"columns after the options went off: {headers}")
     run.end(sheet, "cancel")
 
 
