@@ -51,7 +51,7 @@ inline constexpr ControlTemplate kControls[] = {
 
 }  // namespace search_options_dialog
 
-inline constexpr DialogTemplate kSearchOptionsDialog{153, "Search Options", 260, 231,
+inline constexpr DialogTemplate kSearchOptionsDialog{153, "Search Options", 260, 232,
                                                      search_options_dialog::kControls};
 
 }  // namespace quorvane::res
