@@ -134,20 +134,37 @@ TEST_F(Page4DetailsTest, ColumnsMatchTheCommandLineAndUndeleteUsesTheRebuiltClus
               HasSubstr("From first cluster " + std::to_string(cluster) + " (rebuilt)"));
 }
 
-TEST_F(Page4DetailsTest, WithoutTheOptionsTwoColumnsAndTheClassicCopy) {
-  Search(true, true);
-  ASSERT_EQ(page().Rows().columnCount(), 4);
+// After a detailed search: the two columns at the widths they had; the
+// rebuild alone still copies from the rebuilt cluster; without either option, the classic copy
+// from the low word alone, past keep.txt, and no word of a rebuilt cluster.
+TEST_F(Page4DetailsTest, WithoutTheDetailsTwoColumnsAndWithoutTheRebuildTheClassicCopy) {
   Search(false, false);
-  EXPECT_EQ(page().Rows().columnCount(), 2);
-  EXPECT_EQ(list()->header()->count(), 2);
-  ASSERT_EQ(page().Rows().rowCount(), 1);
-  UndeleteRow(0);
-  // From the low word alone, past keep.txt: not the document's bytes, and
-  // no word of a rebuilt cluster.
-  if (std::filesystem::exists(Recovered())) {
-    EXPECT_NE(ReadFileBytes(Recovered()), Zip(3000));
+  list()->setColumnWidth(0, 250);  // as a person may have dragged it
+  for (bool nt_deleted : {true, false}) {
+    SCOPED_TRACE(nt_deleted);
+    Search(true, true);
+    ASSERT_EQ(page().Rows().columnCount(), 4);
+    // All four in view.
+    EXPECT_LE(list()->header()->length(), list()->viewport()->width());
+    Search(nt_deleted, false);
+    EXPECT_EQ(page().Rows().columnCount(), 2);
+    EXPECT_EQ(list()->header()->count(), 2);
+    EXPECT_EQ(list()->columnWidth(0), 250);
+    EXPECT_EQ(list()->columnWidth(1), 100);
+    ASSERT_EQ(page().Rows().rowCount(), 1);
+    std::filesystem::remove(Recovered());
+    UndeleteRow(0);
+    const std::string status = TextOf(&page(), kStatus).toStdString();
+    if (nt_deleted) {
+      EXPECT_EQ(ReadFileBytes(Recovered()), Zip(3000));
+      EXPECT_THAT(status, HasSubstr(" (rebuilt)"));
+    } else {
+      if (std::filesystem::exists(Recovered())) {
+        EXPECT_NE(ReadFileBytes(Recovered()), Zip(3000));
+      }
+      EXPECT_THAT(status, ::testing::Not(HasSubstr("first cluster")));
+    }
   }
-  EXPECT_THAT(TextOf(&page(), kStatus).toStdString(), ::testing::Not(HasSubstr("first cluster")));
 }
 
 }  // namespace

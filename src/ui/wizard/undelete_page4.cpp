@@ -134,11 +134,18 @@ void CUndeletePage4::OnUndelete() {
 
 void CUndeletePage4::ShowDetailColumns(bool detailed) {
   if (detailed == m_model->detailed()) return;
+  if (detailed) m_plainWidths = {m_ctlList->columnWidth(0), m_ctlList->columnWidth(1)};
   m_model->SetDetailed(detailed);
-  // The two columns of every search keep the widths they have.
   if (detailed) {
-    m_ctlList->setColumnWidth(2, 300);
-    m_ctlList->setColumnWidth(3, 80);
+    // All four columns in view, the two names widest.
+    const int width = m_ctlList->viewport()->width();
+    const int widths[] = {width * 27 / 100, width * 13 / 100, width * 38 / 100};
+    for (int column = 0; column < 3; ++column) m_ctlList->setColumnWidth(column, widths[column]);
+    m_ctlList->setColumnWidth(3, width - widths[0] - widths[1] - widths[2]);
+  } else {
+    // The two columns as they were before the detailed search.
+    m_ctlList->setColumnWidth(0, m_plainWidths[0]);
+    m_ctlList->setColumnWidth(1, m_plainWidths[1]);
   }
 }
 

@@ -4,6 +4,7 @@
 // selected row on a worker thread. One worker runs at a time: Show Files
 // and Undelete come back only when it has ended.
 #include <QString>
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -72,6 +73,7 @@ class CUndeletePage4 : public CWizardPage {
   QPushButton* m_showFilesButton = nullptr;
   QPushButton* m_undeleteButton = nullptr;
   QPushButton* m_abortButton = nullptr;
+  std::array<int, 2> m_plainWidths{};  // the two columns' widths, kept during a detailed search
 
   std::atomic<int32_t> g_bPage4Abort{0};
   uint64_t m_runNumber = 0;  // runs started; user-interface thread only
