@@ -2,23 +2,23 @@
 
 #include <cassert>
 #include <iterator>
+#include <string_view>
 
 namespace quorvane::ui {
-
-int ResultListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
-}
-
 namespace {
 
 constexpr int kPlainColumns = 2;
 constexpr int kDetailedColumns = 4;
 
-QString Latin1(const std::string& text) {
+QString Latin1(std::string_view text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 }  // namespace
+
+int ResultListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
 
 int ResultListModel::columnCount(const QModelIndex& parent) const {
   if (parent.isValid()) return 0;
@@ -31,12 +31,11 @@ QVariant ResultListModel::data(const QModelIndex& index, int role) const {
   switch (index.column()) {
     case 0: return Latin1(row.path);
     case 1: return Latin1(row.size);
-    case 2:
-      return QString::fromUtf16(row.details.longPath.data(), static_cast<qsizetype>(row.details.longPath.size()));
-    case 3: {
-      const std::string_view word = ConditionWord(row.details.condition);
-      return QString::fromLatin1(word.data(), static_cast<qsizetype>(word.size()));
+    case 2: {
+      const std::u16string& long_path = row.details.longPath;
+      return QString::fromUtf16(long_path.data(), static_cast<qsizetype>(long_path.size()));
     }
+    case 3: return Latin1(ConditionWord(row.details.condition));
     default: return {};
   }
 }
