@@ -18,8 +18,10 @@ packages=(
 test_packages=(
   # tests: GoogleTest/GoogleMock; Qt offscreen and under X
   libgtest-dev libgmock-dev googletest xvfb xauth
-  # the wizard end to end: keys and clicks through the X server, screenshots
-  xdotool imagemagick
+  # the wizard end to end: keys and clicks through the X server, screenshots;
+  # the list's rows and the status text read back through the accessibility
+  # bus (a session bus, AT-SPI, and gdbus to query it)
+  xdotool imagemagick dbus-daemon at-spi2-core libglib2.0-bin
   # Windows check: MinGW cross compiler and Wine; it also lists clusters with
   # The Sleuth Kit and drives the check with python3
   g++-mingw-w64-x86-64-posix wine wine64 python3

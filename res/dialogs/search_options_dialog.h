@@ -16,6 +16,8 @@ inline constexpr int kOk = kOkId;
 inline constexpr int kCancel = kCancelId;
 inline constexpr int kDeletedDirLabel = 1047;
 inline constexpr int kDeletedDirNote = 1046;  // why the group is disabled
+inline constexpr int kNtDeletedCheck = 1048;   // rebuild first clusters an NT-family delete cut
+inline constexpr int kDetailsCheck = 1049;     // long names and condition as list columns
 
 inline constexpr ControlTemplate kControls[] = {
     {kNoId, ControlKind::kGroupBox, "F&ilename or substring of filename", 0, 7, 4, 190, 62},
@@ -41,11 +43,15 @@ inline constexpr ControlTemplate kControls[] = {
      style::kCenter, 47, 163, 75, 16, kDeletedDirFilter},
     {kDeletedDirNote, ControlKind::kStatic,
      "{Enabled only if [search deleted directories] is enabled}", 0, 15, 183, 175, 8},
+    {kNtDeletedCheck, ControlKind::kCheckBox,
+     "&Rebuild cluster numbers cleared by Windows NT/2000/XP and later", 0, 7, 202, 246, 10},
+    {kDetailsCheck, ControlKind::kCheckBox, "&Show long names and condition", 0, 7, 215, 246,
+     10},
 };
 
 }  // namespace search_options_dialog
 
-inline constexpr DialogTemplate kSearchOptionsDialog{153, "Search Options", 260, 204,
+inline constexpr DialogTemplate kSearchOptionsDialog{153, "Search Options", 260, 232,
                                                      search_options_dialog::kControls};
 
 }  // namespace quorvane::res

@@ -2,9 +2,11 @@
 and changed with mtools, deleted as the old systems deleted (first byte
 0xE5, chain freed, cluster words and size kept)."""
 import hashlib
+import io
 import os
 import struct
 import subprocess
+import zipfile
 
 from x_session import ROOT
 
@@ -97,3 +99,85 @@ def image_digest(image):
                 digest.update(volume.read(min(1 << 20, position - volume.tell())))
     digest.update(b"size:%d" % size)
     return digest.hexdigest()
+
+
+def _docx(title):
+    """A small ZIP-based document, as an office program writes one."""
+    buffer = io.BytesIO()
+    with zipfile.ZipFile(buffer, "w", zipfile.ZIP_DEFLATED) as document:
+        document.writestr("[Content_Types].xml",
+                          '<?xml version="1.0"?><Types xmlns="http://schemas.openxmlformats.org/'
+                          'package/2006/content-types"/>')
+        document.writestr("word/document.xml",
+                          "<w:document><w:body><w:p><w:t>%s</w:t></w:p></w:body></w:document>"
+                          % title)
+        document.writestr("word/media/noise.bin", pattern(6000, 11))  # stored past a cluster
+    return buffer.getvalue()
+
+
+NT_DELETED = {  # long name: stored short name without its first letter
+    "Letter to the bank.docx": "ETTER~1.DOC",
+    "Meeting notes.txt": "EETIN~1.TXT",
+}
+
+
+def make_nt_deleted_volume(image, host_dir):
+    """40 MiB in 512-byte clusters (about 81,000 of them), as a delete of the
+    Windows NT family leaves it: two long-named files past cluster 65,536,
+    deleted, with the high word of their first clusters cleared. The low
+    word alone points into a live file, so only the rebuilt cluster gives
+    the original bytes back. Returns {long name: (original bytes, the first
+    cluster the file had before its high word was cleared)}."""
+    subprocess.run(["mkfs.fat", "-F", "32", "-s", "1", "-n", "NT", "-C", image, "40960"],
+                   check=True, capture_output=True)
+    host = os.path.join(host_dir, "fill")
+    with open(host, "wb") as out:
+        out.write(pattern(3 << 20, 3))  # clusters 3 up to about 6,150
+    _mtools("mcopy", image, host, "::/FILL.BIN")
+    files = {
+        "Letter to the bank.docx": _docx("Dear bank"),
+        "Meeting notes.txt": b"".join(b"Item %03d: agreed.\r\n" % i for i in range(300)),
+    }
+    with open(image, "r+b") as volume:
+        boot = volume.read(512)
+        (fs_info,) = struct.unpack_from("<H", boot, 48)
+        # mtools takes the first free cluster after the FSInfo next-free hint.
+        volume.seek(fs_info * 512 + 492)
+        volume.write(struct.pack("<I", 70000))
+    for index, (name, data) in enumerate(files.items()):
+        host = os.path.join(host_dir, "nt%d" % index)
+        with open(host, "wb") as out:
+            out.write(data)
+        _mtools("mcopy", image, host, "::/" + name)
+    for name in files:
+        _mtools("mdel", image, "::/" + name)
+    clusters = _clear_high_words_of_deleted_root_entries(image)
+    return {name: (data, clusters[NT_DELETED[name]]) for name, data in files.items()}
+
+
+def _clear_high_words_of_deleted_root_entries(image):
+    """Clears the high word of each deleted short entry in the root directory;
+    returns {short name without its first letter: the whole first cluster}."""
+    with open(image, "r+b") as volume:
+        boot = volume.read(512)
+        sector_bytes, cluster_sectors, reserved, fats = struct.unpack_from("<HBHB", boot, 11)
+        fat_sectors, root_cluster = struct.unpack_from("<I", boot, 36)[0], \
+            struct.unpack_from("<I", boot, 44)[0]
+        cluster_bytes = sector_bytes * cluster_sectors
+        root = (reserved + fats * fat_sectors) * sector_bytes + (root_cluster - 2) * cluster_bytes
+        volume.seek(root)
+        entries = volume.read(cluster_bytes)  # the root's first cluster holds them all
+        clusters = {}
+        for offset in range(0, cluster_bytes, 32):
+            entry = entries[offset:offset + 32]
+            if entry[0] == 0xE5 and entry[11] != 0x0F:
+                high, low = struct.unpack_from("<H", entry, 20)[0], struct.unpack_from("<H", entry, 26)[0]
+                if high == 0:
+                    raise AssertionError("a deleted file below cluster 65,536")
+                name = entry[1:8].decode().rstrip() + "." + entry[8:11].decode().rstrip()
+                clusters[name] = high << 16 | low
+                volume.seek(root + offset + 20)
+                volume.write(b"\0\0")
+        if sorted(clusters) != sorted(NT_DELETED.values()):
+            raise AssertionError(f"deleted entries {sorted(clusters)}")
+        return clusters

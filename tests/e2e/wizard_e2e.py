@@ -16,7 +16,8 @@ import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from e2e_volumes import BIG_SIZE, image_digest, make_big_volume, make_small_volume  # noqa: E402
+from e2e_volumes import (BIG_SIZE, NT_DELETED, image_digest, make_big_volume,  # noqa: E402
+                         make_nt_deleted_volume, make_small_volume)
 from x_session import SHEET_MARGIN, TEMPLATES, Failure, XSession, wait_for  # noqa: E402
 
 PAGE_TITLES = {
@@ -40,17 +41,23 @@ def expect(condition, message):
 class Run:
     """One start of the program on fresh volumes."""
 
-    def __init__(self, program, work, big=False):
+    def __init__(self, program, work, big=False, nt=False):
         self.output = os.path.join(work, "recovered")
         os.makedirs(self.output)
         small, large = os.path.join(work, "small.img"), os.path.join(work, "big.img")
         self.originals = make_small_volume(small, work)
+        images = [small]
         if big:
             make_big_volume(large, work)
-        self.digests = {image: image_digest(image) for image in ([small, large] if big else [small])}
+            images.append(large)
+        if nt:  # drive D: as a delete of the NT family leaves it
+            large = os.path.join(work, "nt.img")
+            self.nt_originals = make_nt_deleted_volume(large, work)
+            images.append(large)
+        self.digests = {image: image_digest(image) for image in images}
         # Started in the work folder, which page 1 offers; the cases choose another.
-        drives = ["--drive", "C:=" + small] + (["--drive", "D:=" + large] if big else [])
-        self.x = XSession(program, drives, work)
+        drives = ["--drive", "C:=" + small] + (["--drive", "D:=" + large] if big or nt else [])
+        self.x = XSession(program, drives, work, accessible=nt)
 
     def close(self):
         self.x.close()
@@ -388,6 +395,57 @@ def case_every_other_button(run):
     run.end(sheet, "cancel")
 
 
+def case_nt_deleted_files_rebuilt(run):
+    """Both new options ticked, one by its mnemonic, one by a click: the list
+    shows each file's long name and "rebuilt", and the top row comes back
+    from its rebuilt cluster, which the status names. The low word alone
+    points into a live file: only the rebuilt cluster gives the original
+    bytes. Reopened, the dialog has both boxes off again: OK gives the two
+    columns back."""
+    x = run.x
+    sheet = run.to_page_2_with_keys()
+    run.turn(sheet, 3, key="alt+n")
+    x.type("D:\\")
+    run.click(sheet, 3, 1043)
+    options = x.wait_window("the options dialog", "^Search Options$")
+    x.key("alt+r")
+    x.click_control(options, "search_options_dialog", 1049, where=(0.03, 0.5))
+    x.key("Return")
+    x.wait_gone("the options dialog", options)
+    run.turn(sheet, 4, key="alt+n")
+    run.click(sheet, 4, 1021)
+    time.sleep(SEARCH_TIME)
+    headers, rows = x.a11y.list_view()
+    expect(headers == ["File Name", "Size", "Long Name", "Condition"], f"columns {headers}")
+    listed = sorted((long_name, condition) for _, _, long_name, condition in rows)
+    expect(listed == [("D:\\" + name, "rebuilt") for name in sorted(NT_DELETED)],
+           f"rows {rows}")
+
+    before = os.listdir(run.output)
+    run.first_row(sheet)
+    run.click(sheet, 4, 1018)
+    run.answer_box(with_key=False)
+    added = wait_for("a recovered file", lambda: sorted(set(os.listdir(run.output)) - set(before)))
+    long_name = rows[0][2][len("D:\\"):]
+    expect(added == ["X" + NT_DELETED[long_name]], f"{added} recovered for {rows[0]}")
+    data, cluster = run.nt_originals[long_name]
+    run.expect_recovered(added[0], data)
+    status = f"File Undeleted !\nFrom first cluster {cluster} (rebuilt)"
+    expect(status in x.a11y.texts("label"), f"no status {status!r}")
+
+    run.turn(sheet, 3, button="back")
+    run.click(sheet, 3, 1043)
+    options = x.wait_window("the options dialog", "^Search Options$")
+    x.key("Return")
+    x.wait_gone("the options dialog", options)
+    run.turn(sheet, 4, key="alt+n")
+    run.click(sheet, 4, 1021)
+    time.sleep(SEARCH_TIME)
+    headers, _ = x.a11y.list_view()
+    expect(headers == ["File Name", "Size"], f"columns after the options went off: {headers}")
+    run.end(sheet, "cancel")
+
+
 CASES = {name[len("case_"):]: function for name, function in globals().items()
          if name.startswith("case_")}
 
@@ -405,7 +463,8 @@ def main():
     run = None
     try:
         run = Run(os.path.abspath(options.program), work,
-                  big=options.case in ("abort_during_a_long_copy", "every_other_button"))
+                  big=options.case in ("abort_during_a_long_copy", "every_other_button"),
+                  nt=options.case.startswith("nt_deleted"))
         CASES[options.case](run)
         run.close()
         run = None

@@ -12,6 +12,8 @@ import subprocess
 import tempfile
 import time
 
+from accessibility import AccessibilityBus
+
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 
 # Dialog sizes in dialog units and the wizard frame's measures.
@@ -87,7 +89,9 @@ class Window:
 class XSession:
     """A private X server with the program under test in it."""
 
-    def __init__(self, program, args, cwd):
+    def __init__(self, program, args, cwd, accessible=False):
+        """With `accessible`, the program's widgets are readable through
+        `self.a11y` (an AccessibilityBus)."""
         self.env = dict(os.environ)
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(
@@ -103,6 +107,14 @@ class XSession:
         runtime = tempfile.mkdtemp(prefix="quorvane-e2e-rt.")
         os.chmod(runtime, 0o700)
         self.env["XDG_RUNTIME_DIR"] = runtime
+        self.a11y = None
+        if accessible:
+            try:
+                self.a11y = AccessibilityBus(self.env)
+            except Exception:
+                self.xvfb.terminate()
+                raise
+            self.env = self.a11y.env
         self.log = open(os.path.join(cwd, ".quorvane-e2e.log"), "w")
         self.program = subprocess.Popen([program] + args, cwd=cwd, env=self.env, stdout=self.log,
                                         stderr=subprocess.STDOUT)
@@ -126,6 +138,8 @@ class XSession:
                 self.program.wait(10)
             except subprocess.TimeoutExpired:
                 self.program.kill()
+        if self.a11y:
+            self.a11y.close()
         self.xvfb.terminate()
         self.xvfb.wait(10)
         self.log.close()

@@ -1,5 +1,6 @@
 // The search options dialog: its checks at OK in their order, its length
-// limits, Cancel leaving the settings alone, its tooltips by hit test.
+// limits, Cancel leaving the settings alone, the two boxes that start
+// unchecked at every opening, its tooltips by hit test.
 #include <gmock/gmock.h>
 
 #include <QCheckBox>
@@ -83,6 +84,37 @@ TEST_F(SearchOptionsTest, CancelLeavesTheSettingsAsTheyWere) {
   EXPECT_EQ(state_.m_strNameFilter, QStringLiteral("REP"));
   EXPECT_EQ(state_.m_bExtFilter, 0);
   EXPECT_TRUE(state_.m_strExtFilter.isEmpty());
+}
+
+TEST_F(SearchOptionsTest, RebuildAndDetailsBoxesStartUncheckedAtEveryOpening) {
+  auto box = [&](int id) { return ui::FindControl<QCheckBox>(&dialog_, id); };
+  auto tick = [&](int id) { QTest::mouseClick(box(id), Qt::LeftButton, {}, QPoint(6, 5)); };
+  struct Opening {
+    std::vector<int> ticked;
+    int button;
+    int32_t nt_after, details_after;
+  };
+  const Opening openings[] = {
+      {{kNtDeletedCheck, kDetailsCheck}, kOk, 1, 1},
+      {{}, kCancel, 1, 1},          // Cancel keeps what the last OK stored
+      {{kDetailsCheck}, kOk, 0, 1},  // OK stores what the boxes show now
+      {{}, kOk, 0, 0},
+  };
+  for (const Opening& opening : openings) {
+    SCOPED_TRACE(&opening - openings);
+    const int result = Run([&] {
+      EXPECT_FALSE(box(kNtDeletedCheck)->isChecked());
+      EXPECT_FALSE(box(kDetailsCheck)->isChecked());
+      for (int id : opening.ticked) tick(id);
+      Click(&dialog_, opening.button);
+    });
+    EXPECT_EQ(result, opening.button);
+    EXPECT_EQ(state_.m_bNtDeleted, opening.nt_after);
+    EXPECT_EQ(state_.m_bDetails, opening.details_after);
+    const SearchSettings search = ui::ToSearchSettings(state_);
+    EXPECT_EQ(search.bSearchNtDeleted, opening.nt_after);
+    EXPECT_EQ(search.bSearchDetails, opening.details_after);
+  }
 }
 
 TEST_F(SearchOptionsTest, TooltipsByHitTestAlsoOverDisabledControls) {

@@ -2,27 +2,71 @@
 
 #include <cassert>
 #include <iterator>
+#include <string_view>
 
 namespace quorvane::ui {
+namespace {
+
+constexpr int kPlainColumns = 2;
+constexpr int kDetailedColumns = 4;
+
+QString Latin1(std::string_view text) {
+  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
 
 int ResultListModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
 
-int ResultListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
+int ResultListModel::columnCount(const QModelIndex& parent) const {
+  if (parent.isValid()) return 0;
+  return detailed_ ? kDetailedColumns : kPlainColumns;
+}
 
 QVariant ResultListModel::data(const QModelIndex& index, int role) const {
   if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) return {};
   const ResultRow& row = Row(index.row());
-  const std::string& text = index.column() == 0 ? row.path : row.size;
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+  switch (index.column()) {
+    case 0: return Latin1(row.path);
+    case 1: return Latin1(row.size);
+    case 2: {
+      const std::u16string& long_path = row.details.longPath;
+      return QString::fromUtf16(long_path.data(), static_cast<qsizetype>(long_path.size()));
+    }
+    case 3: return Latin1(ConditionWord(row.details.condition));
+    default: return {};
+  }
 }
 
 QVariant ResultListModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (orientation != Qt::Horizontal) return {};
   if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignLeft | Qt::AlignVCenter);
   if (role != Qt::DisplayRole) return {};
-  return section == 0 ? QStringLiteral("File Name") : QStringLiteral("Size");
+  switch (section) {
+    case 0: return QStringLiteral("File Name");
+    case 1: return QStringLiteral("Size");
+    case 2: return QStringLiteral("Long Name");
+    case 3: return QStringLiteral("Condition");
+    default: return {};
+  }
+}
+
+void ResultListModel::SetDetailed(bool detailed) {
+  if (detailed == detailed_) return;
+  assert(rows_.empty());
+  // Columns added or removed rather than a reset, which would put the
+  // widths of the first two back to their defaults.
+  if (detailed) {
+    beginInsertColumns({}, kPlainColumns, kDetailedColumns - 1);
+    detailed_ = true;
+    endInsertColumns();
+  } else {
+    beginRemoveColumns({}, kPlainColumns, kDetailedColumns - 1);
+    detailed_ = false;
+    endRemoveColumns();
+  }
 }
 
 void ResultListModel::AddAtTop(std::vector<ResultRow> rows) {

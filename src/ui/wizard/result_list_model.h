@@ -6,13 +6,23 @@
 // bytes the search gave (Latin-1 on screen), to be handed back unchanged.
 #include <QAbstractTableModel>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "recovery/search_report.h"
 
 namespace quorvane::ui {
 
 struct ResultRow {
+  ResultRow(std::string path_bytes, std::string size_digits, RowDetails row_details = {})
+      : path(std::move(path_bytes)), size(std::move(size_digits)), details(std::move(row_details)) {}
+
   std::string path;  // column 0 ("File Name"): the path a recovery takes
   std::string size;  // column 1 ("Size"): decimal digits
+  // What a search asked for details (or rebuilt clusters) knows of the file:
+  // the long path and condition show in a detailed list, and Undelete takes
+  // a rebuilt first cluster from here.
+  RowDetails details;
 };
 
 class ResultListModel final : public QAbstractTableModel {
@@ -32,12 +42,17 @@ class ResultListModel final : public QAbstractTableModel {
   void AddAtTop(std::vector<ResultRow> rows);
   // Removes every row.
   void Clear();
+  // With details the list has two more columns after Size, "Long Name" and
+  // "Condition"; without, its two. Switched while the list is empty.
+  void SetDetailed(bool detailed);
+  bool detailed() const { return detailed_; }
 
   // The row shown at `row` (0 = top). `row` must be in range.
   const ResultRow& Row(int row) const;
 
  private:
   std::vector<ResultRow> rows_;  // oldest first; row r shows rows_[size - 1 - r]
+  bool detailed_ = false;
 };
 
 }  // namespace quorvane::ui

@@ -3,15 +3,25 @@
 namespace quorvane::ui {
 
 void QueuedResultList::InsertRowAtTop(const std::string& column0, const std::string& column1) {
+  Insert({column0, column1});
+}
+
+void QueuedResultList::InsertDetailedRowAtTop(const std::string& column0,
+                                              const std::string& column1,
+                                              const RowDetails& details) {
+  Insert({column0, column1, details});
+}
+
+void QueuedResultList::Insert(ResultRow row) {
   if (open_) {
     std::lock_guard lock(open_->mutex);
     if (!open_->taken) {
-      open_->rows.push_back({column0, column1});
+      open_->rows.push_back(std::move(row));
       return;
     }
   }
   open_ = std::make_shared<Batch>();
-  open_->rows.push_back({column0, column1});
+  open_->rows.push_back(std::move(row));
   queue_.Post([batch = open_, model = model_, pass = pass_] {
     std::vector<ResultRow> rows;
     {

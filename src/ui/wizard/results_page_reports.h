@@ -27,10 +27,14 @@ class QueuedResultList final : public ResultList {
       : queue_(queue), model_(model), pass_(pass) {}
   // Worker thread.
   void InsertRowAtTop(const std::string& column0, const std::string& column1) override;
+  void InsertDetailedRowAtTop(const std::string& column0, const std::string& column1,
+                              const RowDetails& details) override;
   // Worker thread: later rows go into a new batch.
   void EndBatch() { open_.reset(); }
 
  private:
+  void Insert(ResultRow row);
+
   struct Batch {
     std::mutex mutex;
     std::vector<ResultRow> rows;

@@ -81,6 +81,7 @@ void CUndeletePage4::OnShowFiles() {
   if (m_worker.Running()) m_worker.Join();
   m_model->Clear();
   auto search = std::make_unique<SearchSettings>(ToSearchSettings(context_.state));
+  ShowDetailColumns(search->bSearchDetails != 0);
   // As ShowButtonsFor(Run::kRunning), but Show Files, which has the focus,
   // goes first, so that the focus moves on as it always has.
   m_showFilesButton->setEnabled(false);
@@ -104,19 +105,48 @@ void CUndeletePage4::OnUndelete() {
   // The topmost selected row's path, as the bytes the search gave; empty
   // when no row is selected (the engine then says what it wants).
   std::string path;
+  UndeleteOptions options;
   int top = -1;
   for (const QModelIndex& index : m_ctlList->selectionModel()->selectedRows()) {
     if (top < 0 || index.row() < top) top = index.row();
   }
-  if (top >= 0) path = m_model->Row(top).path;
+  if (top >= 0) {
+    const ResultRow& row = m_model->Row(top);
+    path = row.path;
+    // A row whose first cluster the search rebuilt is copied from that
+    // cluster, and the final status says so; every other row as it always was.
+    const FileCondition condition = row.details.condition;
+    if (condition == FileCondition::kRebuilt || condition == FileCondition::kGuessed)
+      options.rebuiltCluster = RebuiltCluster{row.details.firstCluster,
+                                              condition == FileCondition::kGuessed};
+  }
   // Cleared here, before the start, so that an Abort or Back given before
   // the worker reaches the engine still stops it.
   g_bPage4Abort.store(0);
-  StartWorker([this, &drives = context_.drives, path = std::move(path)](ResultsPageReports& run) {
+  StartWorker([this, &drives = context_.drives, path = std::move(path),
+               options = std::move(options)](ResultsPageReports& run) {
     // UndeleteSelectedWorker: an engine of its own for this run.
     CUndeleteEngine engine(drives, run.boxes());
+    engine.SetOptions(options);
     engine.UndeleteByPath(path, run.status(), run.progress(), g_bPage4Abort);
   });
+}
+
+void CUndeletePage4::ShowDetailColumns(bool detailed) {
+  if (detailed == m_model->detailed()) return;
+  if (detailed) m_plainWidths = {m_ctlList->columnWidth(0), m_ctlList->columnWidth(1)};
+  m_model->SetDetailed(detailed);
+  if (detailed) {
+    // All four columns in view, the two names widest.
+    const int width = m_ctlList->viewport()->width();
+    const int widths[] = {width * 27 / 100, width * 13 / 100, width * 38 / 100};
+    for (int column = 0; column < 3; ++column) m_ctlList->setColumnWidth(column, widths[column]);
+    m_ctlList->setColumnWidth(3, width - widths[0] - widths[1] - widths[2]);
+  } else {
+    // The two columns as they were before the detailed search.
+    m_ctlList->setColumnWidth(0, m_plainWidths[0]);
+    m_ctlList->setColumnWidth(1, m_plainWidths[1]);
+  }
 }
 
 void CUndeletePage4::StartWorker(std::function<void(ResultsPageReports&)> body) {

@@ -4,6 +4,7 @@
 // selected row on a worker thread. One worker runs at a time: Show Files
 // and Undelete come back only when it has ended.
 #include <QString>
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -52,6 +53,9 @@ class CUndeletePage4 : public CWizardPage {
 
  private:
   ResultsPageWidgets Widgets() const;
+  // The list's Long Name and Condition columns, shown only for a search
+  // that asked for them. The list must be empty.
+  void ShowDetailColumns(bool detailed);
   // The one rule for Show Files, Undelete and Abort: the first two while no
   // worker runs, Abort while one does.
   enum class Run { kNone, kRunning };
@@ -69,6 +73,7 @@ class CUndeletePage4 : public CWizardPage {
   QPushButton* m_showFilesButton = nullptr;
   QPushButton* m_undeleteButton = nullptr;
   QPushButton* m_abortButton = nullptr;
+  std::array<int, 2> m_plainWidths{};  // the two columns' widths, kept during a detailed search
 
   std::atomic<int32_t> g_bPage4Abort{0};
   uint64_t m_runNumber = 0;  // runs started; user-interface thread only

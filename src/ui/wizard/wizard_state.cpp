@@ -24,6 +24,8 @@ SearchSettings ToSearchSettings(const WizardState& state) {
   SetFilterText(search.szSearchExtFilter, Latin1Bytes(state.m_strExtFilter));
   search.bSearchDeletedDirFilter = state.m_bDeletedDirFilter;
   SetFilterText(search.szSearchDeletedDirFilter, Latin1Bytes(state.m_strDeletedDirFilter));
+  search.bSearchNtDeleted = state.m_bNtDeleted;
+  search.bSearchDetails = state.m_bDetails;
   return search;
 }
 

@@ -22,6 +22,11 @@ struct WizardState {
   int32_t m_bSearchDeletedDirs = 0;
   int32_t m_bRecurse = 0;
   QString m_strSearchDir;  // short (8.3) form, no trailing backslash
+  // Beyond the classic rules, set by the options dialog and off again at
+  // each of its openings: rebuild first clusters whose high word a delete
+  // of the NT family cleared; list each file's long path and condition.
+  int32_t m_bNtDeleted = 0;
+  int32_t m_bDetails = 0;
 };
 
 // The settings a search reads, texts as their Latin-1 bytes. The filter
