@@ -119,8 +119,11 @@ class XSession:
         self.program = subprocess.Popen([program] + args, cwd=cwd, env=self.env, stdout=self.log,
                                         stderr=subprocess.STDOUT)
         try:
-            # A first start reads fonts and plugins: on a loaded machine it takes a while.
-            self.launcher = self.wait_window("main window", r"^Quorvane$", timeout=40.0)
+            # A first start reads fonts and plugins: on a loaded machine it takes a
+            # while. With the accessibility bridge, a first start on a machine may
+            # also wait out D-Bus calls to a registry still starting (25 s each).
+            self.launcher = self.wait_window("main window", r"^Quorvane$",
+                                             timeout=90.0 if accessible else 40.0)
         except Failure:
             self.close()
             raise
