@@ -102,7 +102,7 @@ class SearchContext::DirectoryIndex {
   }
 
   SearchContext& search_;
-  Place place_;
+  const Place& place_;  // the scan that made the index outlives it
   bool built_ = false;
   std::vector<std::pair<uint64_t, uint32_t>> first_;  // sorted by name
 };
