@@ -116,7 +116,7 @@ TEST_F(Page4DetailsTest, ColumnsMatchTheCommandLineAndUndeleteUsesTheRebuiltClus
   std::string listed;
   for (int row = 0; row < model.rowCount(); ++row) {
     listed += model.Row(row).size + '\t' + long_names[row] + '\t' + conditions[row] + '\t' +
-              std::to_string(model.Row(row).details.firstCluster) + '\n';
+              std::to_string(model.Row(row).Details().firstCluster) + '\n';
   }
   std::string from_cli;
   std::istringstream lines(cli.output);
@@ -125,7 +125,7 @@ TEST_F(Page4DetailsTest, ColumnsMatchTheCommandLineAndUndeleteUsesTheRebuiltClus
   ASSERT_EQ(model.rowCount(), 1);
   EXPECT_EQ(long_names[0], "C:\\Letter to the bank.docx");
   EXPECT_EQ(conditions[0], "rebuilt");
-  const uint32_t cluster = model.Row(0).details.firstCluster;
+  const uint32_t cluster = model.Row(0).Details().firstCluster;
   EXPECT_GT(cluster, 65536u);
 
   UndeleteRow(0);

@@ -32,10 +32,10 @@ QVariant ResultListModel::data(const QModelIndex& index, int role) const {
     case 0: return Latin1(row.path);
     case 1: return Latin1(row.size);
     case 2: {
-      const std::u16string& long_path = row.details.longPath;
+      const std::u16string& long_path = row.Details().longPath;
       return QString::fromUtf16(long_path.data(), static_cast<qsizetype>(long_path.size()));
     }
-    case 3: return Latin1(ConditionWord(row.details.condition));
+    case 3: return Latin1(ConditionWord(row.Details().condition));
     default: return {};
   }
 }

@@ -5,6 +5,7 @@
 // cost the same for 100,000 rows as for 10. Each row keeps its path as the
 // bytes the search gave (Latin-1 on screen), to be handed back unchanged.
 #include <QAbstractTableModel>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -14,15 +15,21 @@
 namespace quorvane::ui {
 
 struct ResultRow {
-  ResultRow(std::string path_bytes, std::string size_digits, RowDetails row_details = {})
+  ResultRow(std::string path_bytes, std::string size_digits,
+            std::shared_ptr<const RowDetails> row_details = nullptr)
       : path(std::move(path_bytes)), size(std::move(size_digits)), details(std::move(row_details)) {}
 
   std::string path;  // column 0 ("File Name"): the path a recovery takes
   std::string size;  // column 1 ("Size"): decimal digits
   // What a search asked for details (or rebuilt clusters) knows of the file:
   // the long path and condition show in a detailed list, and Undelete takes
-  // a rebuilt first cluster from here.
-  RowDetails details;
+  // a rebuilt first cluster from here. Kept apart, so that the rows of a
+  // classic search stay as small as they were.
+  std::shared_ptr<const RowDetails> details;
+  const RowDetails& Details() const {
+    static const RowDetails kNone;
+    return details ? *details : kNone;
+  }
 };
 
 class ResultListModel final : public QAbstractTableModel {

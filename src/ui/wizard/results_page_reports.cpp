@@ -9,7 +9,7 @@ void QueuedResultList::InsertRowAtTop(const std::string& column0, const std::str
 void QueuedResultList::InsertDetailedRowAtTop(const std::string& column0,
                                               const std::string& column1,
                                               const RowDetails& details) {
-  Insert({column0, column1, details});
+  Insert({column0, column1, std::make_shared<const RowDetails>(details)});
 }
 
 void QueuedResultList::Insert(ResultRow row) {

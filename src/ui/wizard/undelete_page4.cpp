@@ -115,9 +115,9 @@ void CUndeletePage4::OnUndelete() {
     path = row.path;
     // A row whose first cluster the search rebuilt is copied from that
     // cluster, and the final status says so; every other row as it always was.
-    const FileCondition condition = row.details.condition;
+    const FileCondition condition = row.Details().condition;
     if (condition == FileCondition::kRebuilt || condition == FileCondition::kGuessed)
-      options.rebuiltCluster = RebuiltCluster{row.details.firstCluster,
+      options.rebuiltCluster = RebuiltCluster{row.Details().firstCluster,
                                               condition == FileCondition::kGuessed};
   }
   // Cleared here, before the start, so that an Abort or Back given before
