@@ -3,25 +3,30 @@
 namespace quorvane::ui {
 
 void QueuedResultList::InsertRowAtTop(const std::string& column0, const std::string& column1) {
-  Insert({column0, column1});
+  Insert(column0, column1, nullptr);
 }
 
 void QueuedResultList::InsertDetailedRowAtTop(const std::string& column0,
                                               const std::string& column1,
                                               const RowDetails& details) {
-  Insert({column0, column1, std::make_shared<const RowDetails>(details)});
+  Insert(column0, column1, std::make_shared<const RowDetails>(details));
 }
 
-void QueuedResultList::Insert(ResultRow row) {
+void QueuedResultList::Insert(const std::string& column0, const std::string& column1,
+                              std::shared_ptr<const RowDetails> details) {
   if (open_) {
     std::lock_guard lock(open_->mutex);
     if (!open_->taken) {
-      open_->rows.push_back(std::move(row));
+      open_->rows.emplace_back(column0, column1, std::move(details));
       return;
     }
   }
   open_ = std::make_shared<Batch>();
-  open_->rows.push_back(std::move(row));
+  open_->rows.emplace_back(column0, column1, std::move(details));
+  PostBatch();
+}
+
+void QueuedResultList::PostBatch() {
   queue_.Post([batch = open_, model = model_, pass = pass_] {
     std::vector<ResultRow> rows;
     {

@@ -33,7 +33,9 @@ class QueuedResultList final : public ResultList {
   void EndBatch() { open_.reset(); }
 
  private:
-  void Insert(ResultRow row);
+  void Insert(const std::string& column0, const std::string& column1,
+              std::shared_ptr<const RowDetails> details);
+  void PostBatch();  // posts the open batch
 
   struct Batch {
     std::mutex mutex;
