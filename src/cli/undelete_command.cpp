@@ -11,6 +11,7 @@
 #include "cli/row_text.h"
 #include "recovery/undelete_engine.h"
 #include "recovery/host_file_name.h"
+#include "volume/long_name.h"
 #include "volume/long_path.h"
 #include "volume/path_text.h"
 
@@ -61,8 +62,7 @@ int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args)
     if (const auto resolved = ResolveLongPath(drives, Utf16OfUtf8(typed))) {
       path = resolved->storedPath;
       const std::string long_name = Utf8OfUtf16(resolved->longName);
-      if (const size_t dot = long_name.rfind('.'); dot != std::string::npos)
-        options.longExtension = long_name.substr(dot + 1);
+      options.longExtension = ExtensionOfLongName(resolved->longName);
       if (long_names && !long_name.empty())
         options.hostName = HostFileNameOfUtf8(long_name);
       else if (long_names && !resolved->restoredShortName.empty())

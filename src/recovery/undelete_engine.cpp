@@ -27,7 +27,6 @@ struct CUndeleteEngine::Walk {
   LookupPattern file;      // the file component's pattern once found
   DirEntry entry{};        // its directory entry
   uint32_t firstCluster = 0;             // where the copy begins
-  std::string rebuiltNote;               // for the final status when it was rebuilt
   std::string longExtension;             // of the file's long name, when the walk found one
   std::vector<uint8_t> siblings;         // the directory cluster holding the entry
 };
@@ -110,7 +109,7 @@ int CUndeleteEngine::UndeleteByPath(std::string strPath, StatusText& pStatus,
   pStatus.SetText(t::kSearchingDirectories);
   if (const int result = WalkToEntry(view, walk, pStatus); result != 0) return result;
   walk.firstCluster = walk.entry.FirstCluster();
-  walk.rebuiltNote = rebuilt_note_ = RebuildFirstClusterIfAsked(view, walk);
+  rebuilt_note_ = RebuildFirstClusterIfAsked(view, walk);
   return CopyClusters(view, walk, pStatus, pProgress, pAbort);
 }
 
@@ -262,7 +261,7 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
   // A final status names the file when it is not the name asked for.
   auto final_text = [&](const char* text) {
     return (renamed ? text + std::string(t::kSavedAs) + *written_as : std::string(text)) +
-           walk.rebuiltNote;
+           rebuilt_note_;
   };
 
   const uint32_t run_capacity = std::max<uint32_t>(1, kRunBytes / cluster_bytes);
