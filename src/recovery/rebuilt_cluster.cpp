@@ -46,7 +46,7 @@ bool HasRoom(VolumeView& view, uint32_t first, uint32_t needed, bool& consecutiv
 // The first sector of a cluster: all the content judge and a directory's
 // "." and ".." need.
 ReadResult<SectorBuffer> FirstSector(VolumeView& view, uint32_t cluster) {
-  return view.reader().ReadSectors(view.params().m_nDrive, view.params().ClusterToSector(cluster), 1);
+  return view.ReadSectorNearby(view.params().ClusterToSector(cluster));
 }
 
 // A directory's first cluster begins with "." naming itself and ".." naming

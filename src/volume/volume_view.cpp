@@ -15,6 +15,7 @@ void VolumeView::ResetIfDriveChanged() {
   clusters_.clear();
   cluster_index_.clear();
   cached_bytes_ = 0;
+  nearby_.clear();
 }
 
 const SectorBuffer* VolumeView::FatChunk(uint32_t chunk_index) {
@@ -75,6 +76,28 @@ ReadResult<std::shared_ptr<const SectorBuffer>> VolumeView::ReadCluster(uint32_t
     clusters_.pop_back();
   }
   return std::shared_ptr<const SectorBuffer>(clusters_.front().second);
+}
+
+ReadResult<SectorBuffer> VolumeView::ReadSectorNearby(uint32_t sector) {
+  ResetIfDriveChanged();
+  const uint32_t first = sector - sector % kNearbyBlockSectors;
+  auto held = std::find_if(nearby_.begin(), nearby_.end(),
+                           [&](const NearbyBlock& block) { return block.first == first; });
+  if (held == nearby_.end() && sector < params_.m_nTotalSectors) {
+    const uint32_t count = std::min(kNearbyBlockSectors, params_.m_nTotalSectors - first);
+    auto bytes = reader_.ReadSectors(params_.m_nDrive, first, count);
+    if (bytes) {
+      if (nearby_.size() >= kNearbyBlocksKept) nearby_.erase(nearby_.begin());
+      nearby_.push_back(NearbyBlock{first, std::move(*bytes)});
+      held = nearby_.end() - 1;
+    }
+  } else if (held != nearby_.end()) {
+    std::rotate(held, held + 1, nearby_.end());
+    held = nearby_.end() - 1;
+  }
+  if (held == nearby_.end()) return reader_.ReadSectors(params_.m_nDrive, sector, 1);
+  const auto at = held->bytes.begin() + static_cast<ptrdiff_t>(sector - first) * kSectorSize;
+  return SectorBuffer(at, at + kSectorSize);
 }
 
 ReadStatus VolumeView::ReadClusterRun(uint32_t first, uint32_t count, std::span<uint8_t> out) {

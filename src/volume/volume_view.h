@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <unordered_map>
+#include <vector>
 
 #include "volume/fat_params.h"
 #include "volume/sector_reader.h"
@@ -30,12 +31,21 @@ class VolumeView {
   // request, past the cache.
   ReadStatus ReadClusterRun(uint32_t first, uint32_t count, std::span<uint8_t> out);
 
+  // One sector, read as part of the aligned block of sectors around it,
+  // which is kept for the requests that follow: the first sectors of
+  // clusters close to each other cost one read. A block that cannot be read
+  // whole falls back to the one sector, so a failure is exactly its own.
+  ReadResult<SectorBuffer> ReadSectorNearby(uint32_t sector);
+
   SectorReader& reader() { return reader_; }
   const FatParams& params() const { return params_; }
 
  private:
   static constexpr uint32_t kFatChunkSectors = 256;  // 128 KiB, 32768 entries
   static constexpr size_t kFatChunksKept = 32;
+
+  static constexpr uint32_t kNearbyBlockSectors = 64;  // 32 KiB
+  static constexpr size_t kNearbyBlocksKept = 16;
 
   struct Chunk {
     SectorBuffer bytes;
@@ -50,6 +60,12 @@ class VolumeView {
   int32_t drive_ = 0;
   uint64_t clock_ = 0;
   std::unordered_map<uint32_t, Chunk> fat_chunks_;
+
+  struct NearbyBlock {
+    uint32_t first = 0;
+    SectorBuffer bytes;
+  };
+  std::vector<NearbyBlock> nearby_;  // the most recently used last
 
   size_t cluster_cache_bytes_;
   size_t cached_bytes_ = 0;
