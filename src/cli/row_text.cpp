@@ -119,28 +119,32 @@ std::u16string Utf16OfUtf8(const std::string& text) {
 }
 
 std::string Utf8OfUtf16(std::u16string_view text) {
-  std::string out;
+  // At most three bytes a UTF-16 unit (a pair of them makes four).
+  std::string out(text.size() * 3, '\0');
+  char* to = out.data();
+  auto put = [&](char32_t byte) { *to++ = static_cast<char>(byte); };
   for (size_t i = 0; i < text.size(); ++i) {
     char32_t code = text[i];
     if (code >= 0xD800 && code < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
         text[i + 1] < 0xE000)
       code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00);
     if (code < 0x80) {
-      out.push_back(static_cast<char>(code));
+      put(code);
     } else if (code < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (code >> 6)));
-      out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+      put(0xC0 | (code >> 6));
+      put(0x80 | (code & 0x3F));
     } else if (code < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (code >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+      put(0xE0 | (code >> 12));
+      put(0x80 | ((code >> 6) & 0x3F));
+      put(0x80 | (code & 0x3F));
     } else {
-      out.push_back(static_cast<char>(0xF0 | (code >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+      put(0xF0 | (code >> 18));
+      put(0x80 | ((code >> 12) & 0x3F));
+      put(0x80 | ((code >> 6) & 0x3F));
+      put(0x80 | (code & 0x3F));
     }
   }
+  out.resize(static_cast<size_t>(to - out.data()));
   return out;
 }
 

@@ -14,6 +14,8 @@ struct Named {
   Format format;
 };
 
+// No extension here is longer than four characters: each packs into one
+// number.
 constexpr std::array kFormats = {
     Named{"JPG", Format::kJpeg},   Named{"JPEG", Format::kJpeg},  Named{"JPE", Format::kJpeg},
     Named{"PNG", Format::kPng},    Named{"GIF", Format::kGif},    Named{"BMP", Format::kBmp},
@@ -32,14 +34,29 @@ constexpr std::array kFormats = {
     Named{"PY", Format::kText},    Named{"BAT", Format::kText},   Named{"SH", Format::kText},
 };
 
+// An extension of up to four characters and its length as one number, for
+// a quick look-up.
+constexpr uint64_t Packed(std::string_view extension) {
+  uint64_t packed = extension.size();
+  for (const char c : extension) packed = packed << 8 | static_cast<uint8_t>(c);
+  return packed;
+}
+
+constexpr auto kPackedFormats = [] {
+  std::array<uint64_t, kFormats.size()> packed{};
+  for (size_t i = 0; i < kFormats.size(); ++i) packed[i] = Packed(kFormats[i].extension);
+  return packed;
+}();
+
 Format FormatOf(std::string_view extension) {
-  std::string upper(extension);
-  for (char& c : upper)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  while (!upper.empty() && upper.back() == ' ') upper.pop_back();
-  const auto it = std::find_if(kFormats.begin(), kFormats.end(),
-                               [&](const Named& n) { return n.extension == upper; });
-  return it == kFormats.end() ? Format::kNone : it->format;
+  while (!extension.empty() && extension.back() == ' ') extension.remove_suffix(1);
+  if (extension.empty() || extension.size() > 4) return Format::kNone;
+  uint64_t key = extension.size();
+  for (const char c : extension)
+    key = key << 8 | static_cast<uint8_t>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  for (size_t i = 0; i < kPackedFormats.size(); ++i)
+    if (kPackedFormats[i] == key) return kFormats[i].format;
+  return Format::kNone;
 }
 
 bool BeginsWith(std::span<const uint8_t> head, std::string_view magic, size_t at = 0) {

@@ -26,11 +26,11 @@ uint32_t ClustersFor(uint32_t size, uint32_t cluster_bytes) {
 // clusters in use, before the volume ends; `consecutive` says whether they
 // follow each other. A FAT that cannot be read counts as no room.
 bool HasRoom(VolumeView& view, uint32_t first, uint32_t needed, bool& consecutive) {
-  const FatParams& params = view.params();
+  const uint32_t last = view.params().LastCluster();
   consecutive = true;
   uint32_t taken = 0;
   for (uint32_t c = first; taken < needed; ++c) {
-    if (!params.IsClusterInVolume(c)) return false;
+    if (c < kFirstDataCluster || c > last) return false;
     const auto fat = view.FatEntry(c);
     if (!fat) return false;
     if (*fat == 0) {
@@ -45,7 +45,7 @@ bool HasRoom(VolumeView& view, uint32_t first, uint32_t needed, bool& consecutiv
 
 // The first sector of a cluster: all the content judge and a directory's
 // "." and ".." need.
-ReadResult<SectorBuffer> FirstSector(VolumeView& view, uint32_t cluster) {
+ReadResult<std::span<const uint8_t>> FirstSector(VolumeView& view, uint32_t cluster) {
   return view.ReadSectorNearby(view.params().ClusterToSector(cluster));
 }
 
@@ -71,6 +71,14 @@ std::vector<uint32_t> WholeFirstClusters(std::span<const uint8_t> cluster) {
     if (!entry.IsDeleted() || entry.clusterHigh != 0) found.push_back(entry.FirstCluster());
   }
   return found;
+}
+
+const std::vector<uint32_t>& NeighbourClusters::Of(std::span<const uint8_t> cluster) {
+  if (!std::equal(cluster.begin(), cluster.end(), bytes_.begin(), bytes_.end())) {
+    bytes_.assign(cluster.begin(), cluster.end());
+    clusters_ = WholeFirstClusters(cluster);
+  }
+  return clusters_;
 }
 
 bool MayHaveLostHighWord(const DirEntry& entry, const FatParams& params) {
@@ -107,7 +115,7 @@ std::optional<RebuiltCluster> RebuildFirstCluster(VolumeView& view, const DirEnt
     }
     if (const auto bytes = FirstSector(view, c.cluster)) {
       const size_t head = std::min<size_t>(bytes->size(), std::max<uint32_t>(1, entry.fileSize));
-      c.content = JudgeContent(hints.extension, std::span<const uint8_t>(*bytes).first(head));
+      c.content = JudgeContent(hints.extension, bytes->first(head));
     }
   }
   auto drop_unless_some_left = [&](auto&& keep) {
@@ -124,7 +132,11 @@ std::optional<RebuiltCluster> RebuildFirstCluster(VolumeView& view, const DirEnt
   // Among those left: room in one run first, then the nearest to the
   // entries beside it.
   if (candidates.size() > 1) {
-    for (uint32_t n : WholeFirstClusters(hints.siblings)) {
+    std::vector<uint32_t> read_here;
+    const std::vector<uint32_t>& neighbours =
+        hints.neighbours ? hints.neighbours->Of(hints.siblings)
+                         : (read_here = WholeFirstClusters(hints.siblings));
+    for (uint32_t n : neighbours) {
       if (!params.IsClusterInVolume(n)) continue;
       for (Candidate& c : candidates)
         c.distance = std::min<uint64_t>(c.distance, n > c.cluster ? n - c.cluster : c.cluster - n);

@@ -20,12 +20,27 @@
 
 namespace quorvane {
 
+// The whole first clusters of a directory cluster's entries (see
+// WholeFirstClusters), kept for the next entry of the same cluster: a
+// directory's deleted entries are judged one after another.
+class NeighbourClusters {
+ public:
+  const std::vector<uint32_t>& Of(std::span<const uint8_t> cluster);
+
+ private:
+  std::vector<uint8_t> bytes_;  // the cluster they were read from
+  std::vector<uint32_t> clusters_;
+};
+
 struct RebuildHints {
   std::string_view extension;  // the long name's, else the stored one
   uint32_t parentCluster = 0;  // a directory's parent (0 for the root)
   // The directory cluster holding the entry: the first clusters of the
   // entries beside it are read from it, when it comes to closeness.
   std::span<const uint8_t> siblings;
+  // Where the siblings' clusters may be kept between calls; none reads
+  // them afresh.
+  NeighbourClusters* neighbours = nullptr;
 };
 
 struct RebuiltCluster {

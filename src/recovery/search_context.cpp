@@ -328,6 +328,7 @@ void SearchContext::EnterSubdirectory(const std::string& parentPath, const Place
               ? 0
               : parent.cluster;
       hints.siblings = cluster;
+      hints.neighbours = &neighbours_;
       if (const auto rebuilt = RebuildFirstCluster(view_, entry, hints)) found = rebuilt->cluster;
     }
     if (!found || !m_params.IsClusterInVolume(*found)) return;
@@ -371,6 +372,7 @@ void SearchContext::ConsiderFile(const std::string& path, const Place& place, bo
     RebuildHints hints;
     hints.extension = extension;
     hints.siblings = cluster;
+    hints.neighbours = &neighbours_;
     if (const auto found = RebuildFirstCluster(view_, entry, hints)) {
       first = found->cluster;
       rebuilt = found->guessed ? FileCondition::kGuessed : FileCondition::kRebuilt;

@@ -16,6 +16,7 @@
 #include "recovery/search_report.h"
 #include "recovery/search_settings.h"
 #include "recovery/message_box_host.h"
+#include "recovery/rebuilt_cluster.h"
 #include "volume/block_device.h"
 #include "volume/dir_entry.h"
 #include "volume/fat_params.h"
@@ -104,6 +105,7 @@ class SearchContext {
   FatParams m_params;
   SectorReader reader_;
   VolumeView view_;
+  NeighbourClusters neighbours_;  // of the directory cluster last judged
   SearchSettings& settings_;
   SearchReport& report_;
   bool lit_ = false;  // the bar is full; every run starts with it empty

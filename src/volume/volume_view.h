@@ -35,7 +35,8 @@ class VolumeView {
   // which is kept for the requests that follow: the first sectors of
   // clusters close to each other cost one read. A block that cannot be read
   // whole falls back to the one sector, so a failure is exactly its own.
-  ReadResult<SectorBuffer> ReadSectorNearby(uint32_t sector);
+  // The bytes stay valid until the next call.
+  ReadResult<std::span<const uint8_t>> ReadSectorNearby(uint32_t sector);
 
   SectorReader& reader() { return reader_; }
   const FatParams& params() const { return params_; }
@@ -66,6 +67,8 @@ class VolumeView {
     SectorBuffer bytes;
   };
   std::vector<NearbyBlock> nearby_;  // the most recently used last
+  SectorBuffer alone_;               // a sector read by itself
+  ReadResult<std::span<const uint8_t>> ReadAlone(uint32_t sector);
 
   size_t cluster_cache_bytes_;
   size_t cached_bytes_ = 0;

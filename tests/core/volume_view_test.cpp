@@ -1,6 +1,9 @@
 // The cached view gives the bytes direct reads give.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+
 #include "support/crafted_volume.h"
 #include "support/memory_volume.h"
 #include "support/recording_reports.h"
@@ -39,6 +42,31 @@ TEST(VolumeView, CachedReadsEqualDirectReads) {
   SectorBuffer run(3 * 512);
   ASSERT_TRUE(view.ReadClusterRun(100, 3, run));
   EXPECT_EQ(run, *reader.ReadSectors(3, params.ClusterToSector(100), 3));
+}
+
+TEST(VolumeView, NearbySectorsAreTheirOwnBytesAndFailures) {
+  CraftedVolume volume({.sectors_per_cluster = 1, .clusters = 300});
+  for (uint32_t c = 2; c <= volume.LastCluster(); ++c) volume.FillCluster(c, PatternBytes(512, c));
+  MemoryDriveSource drives;
+  drives.MapBytes('C', volume.bytes());
+  SectorReader reader(drives);
+  const FatParams params = *FatParams::FromBootSector(*reader.ReadSectors(3, 0, 1), 3);
+  const uint32_t last = params.m_nTotalSectors - 1;
+  const uint32_t bad = params.ClusterToSector(100);
+  drives.FailSectors('C', bad, 1, EIO);
+  VolumeView view(reader, params, /*cluster_cache_bytes=*/4 * 512);
+
+  // The last sector sits in a block cut short by the volume's end; the
+  // sectors beside the bad one sit in a block that cannot be read whole.
+  for (uint32_t sector : {last, bad - 1, bad + 1, last - 1, bad - 1, params.ClusterToSector(2)}) {
+    const auto nearby = view.ReadSectorNearby(sector);
+    ASSERT_TRUE(nearby) << sector;
+    const SectorBuffer direct = *reader.ReadSectors(3, sector, 1);
+    EXPECT_TRUE(std::equal(nearby->begin(), nearby->end(), direct.begin(), direct.end())) << sector;
+  }
+  EXPECT_FALSE(view.ReadSectorNearby(bad));
+  // Just past the end, in the block that holds the last sector.
+  EXPECT_FALSE(view.ReadSectorNearby(static_cast<uint32_t>(volume.bytes().size() / 512)));
 }
 
 }  // namespace
