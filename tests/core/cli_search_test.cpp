@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -158,7 +159,8 @@ TEST(CliSearch, RowsComeInTheOrderFoundAndReachAReaderWhileTheSearchRuns) {
   output += reader.ReadToEnd();
   EXPECT_EQ(reader.Wait(), 130);
   const std::string interrupted = "quorvane-cli: the search was interrupted\n";
-  ASSERT_TRUE(output.ends_with(interrupted)) << output.substr(output.size() - std::min<size_t>(output.size(), 200));
+  ASSERT_TRUE(output.ends_with(interrupted)) 
+      << output.substr(output.size() - std::min<size_t>(output.size(), 200));
   const std::string written = output.substr(0, output.size() - interrupted.size());
   EXPECT_LT(written.size(), all.output.size());
   EXPECT_TRUE(all.output.starts_with(written));

@@ -107,6 +107,18 @@ CommandResult RunCli(const std::vector<std::string>& args, const CommandOptions&
   return RunCommand(argv, options);
 }
 
+CommandResult RunCliWithMountTable(const std::string& mountinfo,
+                                   const std::vector<std::string>& args,
+                                   const CommandOptions& options) {
+  std::vector<std::string> argv{
+      "unshare", "-m", "--propagation", "private", "sh", "-c",
+      "mount -t tmpfs tmpfs /proc && mkdir /proc/self && printf %s \"$0\" >/proc/self/mountinfo "
+      "&& exec \"$@\"",
+      mountinfo, QUORVANE_CLI_PATH};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return RunCommand(argv, options);
+}
+
 RunningCli::RunningCli(const std::vector<std::string>& args, int pipe_bytes) {
   int out[2];
   if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");

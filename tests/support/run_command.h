@@ -27,6 +27,15 @@ void RunCommandOrThrow(const std::vector<std::string>& argv);
 // Runs the quorvane-cli built with these tests.
 CommandResult RunCli(const std::vector<std::string>& args, const CommandOptions& options = {});
 
+// Runs the quorvane-cli built with these tests with `mountinfo` as this
+// machine's mount table: in a mount namespace of its own, whose /proc holds
+// just that text as /proc/self/mountinfo. Mounts made by the kernel's vfat
+// driver, which a test machine may lack, are so given as data. Needs root
+// (unshare -m); the status is 127 with a reason when it cannot be done.
+CommandResult RunCliWithMountTable(const std::string& mountinfo,
+                                   const std::vector<std::string>& args,
+                                   const CommandOptions& options = {});
+
 // The quorvane-cli built with these tests, left running while the test reads
 // what it writes: standard output and error go into one pipe that holds at
 // most `pipe_bytes` (rounded up to a page), so that the program waits in a
