@@ -127,6 +127,12 @@ TEST(CliSearch, RowsComeInTheOrderFoundAndReachAReaderWhileTheSearchRuns) {
   const auto plain = RunCli({volume.path(), "search", "--recurse", "C:\\DOCS"});
   EXPECT_EQ(plain.status, 0);
   EXPECT_EQ(plain.output, rows);
+  testing::CommandOptions into_file;  // written in large blocks: the same rows
+  into_file.stdout_path = dir.File("rows.txt");
+  testing::WriteFileBytes(into_file.stdout_path, std::vector<uint8_t>{});
+  EXPECT_EQ(RunCli({volume.path(), "search", "--recurse", "C:\\DOCS"}, into_file).status, 0);
+  const auto in_file = testing::ReadFileBytes(into_file.stdout_path);
+  EXPECT_EQ(std::string(in_file.begin(), in_file.end()), rows);
   testing::CommandOptions terminal;
   terminal.terminal = true;
   for (const auto& options : {testing::CommandOptions{}, terminal}) {
