@@ -293,6 +293,11 @@ TEST_F(CliUndelete, UndeleteOfAHostPathRecoversTheFileFromTheDriveMountedThere) 
   if (RunCliWithMountTable(mount_table("ro"), {"--version"}).status != 0)
     GTEST_SKIP() << "no mount namespace here (unshare -m)";
 
+  // The search lists the file the host path below names, through the same mapping.
+  auto listed = RunCliWithMountTable(mount_table("ro"), {volume_.path(), "search", card + "/DOCS"});
+  EXPECT_EQ(listed.status, 0) << listed.output;
+  EXPECT_EQ(listed.output, "C:\\DOCS\\\xE5" "EPORT  .TXT\t5000\n");
+
   const struct {
     std::vector<std::string> args;  // after undelete -o OUT
     std::string written;            // the recovered file's name
