@@ -41,31 +41,65 @@ bool IsHostPath(const std::string& path) {
   return !path.empty() && std::filesystem::is_directory(path, error);
 }
 
-std::optional<std::string> DriveDirectoryOfHostPath(DriveTable& drives, const std::string& path,
-                                                    std::string& why) {
+namespace {
+
+// The drive path of the host directory `directory`, in stored 8.3 names.
+// The reasons in `why` name `shown`, the path as given, and for a file
+// `file_name` follows the directory's drive path.
+std::optional<std::string> DriveDirectoryNamed(DriveTable& drives, const std::string& directory,
+                                               const std::string& shown,
+                                               const std::string* file_name, std::string& why) {
 #ifdef _WIN32
   (void)drives;
-  why = "'" + path + "' is no drive path (C:\\DOCS)";
+  (void)directory;
+  why = "'" + shown + "' is no drive path (" + (file_name ? "C:\\DOCS\\REPORT.TXT" : "C:\\DOCS") + ")";
   return std::nullopt;
 #else
   char resolved[PATH_MAX];
-  if (!::realpath(path.c_str(), resolved)) {
-    why = path + ": " + std::strerror(errno);
+  if (!::realpath(directory.c_str(), resolved)) {
+    why = directory + ": " + std::strerror(errno);
     return std::nullopt;
   }
   const auto drive_path = MountedVolumes::OfThisMachine(drives).DrivePathOf(resolved);
   if (!drive_path) {
-    why = "'" + path + "' lies on no mounted volume of the drive table; give a drive path (C:\\DOCS)";
+    why = "'" + shown + "' lies on no mounted volume of the drive table; give a drive path (" +
+          (file_name ? "C:\\DOCS\\REPORT.TXT" : "C:\\DOCS") + ")";
     return std::nullopt;
   }
   auto short_path = DirectoryLookup(drives).ShortPath(Utf16OfUtf8(*drive_path));
   if (!short_path) {
     const std::string failure = drives.OpenFailure(DriveNumber((*drive_path)[0]));
-    why = "'" + path + "' (" + *drive_path + ") " +
-          (failure.empty() ? "names no directory on its volume" : "cannot be read (" + failure + ")");
+    why = "'" + shown + "' (" + *drive_path + (file_name ? "\\" + *file_name : "") + ") " +
+          (!failure.empty() ? "cannot be read (" + failure + ")"
+           : file_name      ? "lies in no directory on its volume"
+                            : "names no directory on its volume");
   }
   return short_path;
 #endif
+}
+
+}  // namespace
+
+std::optional<std::string> DriveDirectoryOfHostPath(DriveTable& drives, const std::string& path,
+                                                    std::string& why) {
+  return DriveDirectoryNamed(drives, path, path, nullptr, why);
+}
+
+bool IsHostFilePath(const std::string& path) {
+  if (path.starts_with('/')) return true;
+  const size_t slash = path.rfind('/');
+  return slash != std::string::npos && IsHostPath(path.substr(0, slash + 1));
+}
+
+std::optional<HostFileOnDrive> DriveFileOfHostPath(DriveTable& drives, const std::string& path,
+                                                   std::string& why) {
+  const size_t slash = path.rfind('/');
+  // "/X.TXT" lies in the root directory; "X.TXT" alone in the current one.
+  const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  auto drive_directory = DriveDirectoryNamed(drives, directory, path, &name, why);
+  if (!drive_directory) return std::nullopt;
+  return HostFileOnDrive{std::move(*drive_directory), std::move(name)};
 }
 
 void WarnIfMountedReadWrite(const DriveTable& drives, int32_t drive) {

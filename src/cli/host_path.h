@@ -1,7 +1,8 @@
 #pragma once
-// Host directories on the command line: a directory under the mount point of
-// a drive's volume ("/media/alice/CARD/DCIM") stands for that drive's
-// directory, and reading a volume that is mounted read-write is warned of.
+// Host paths on the command line: a directory under the mount point of a
+// drive's volume ("/media/alice/CARD/DCIM") stands for that drive's
+// directory, a deleted file's name in it for that file, and reading a volume
+// that is mounted read-write is warned of.
 #include <optional>
 #include <string>
 
@@ -18,6 +19,26 @@ bool IsHostPath(const std::string& path);
 // names no live directory there.
 std::optional<std::string> DriveDirectoryOfHostPath(DriveTable& drives, const std::string& path,
                                                     std::string& why);
+
+// Whether the file path `path` is given as a host path: an absolute one, or
+// a relative one with a slash whose directory is a host directory
+// ("CARD/DCIM/?MG_0001.JPG"). "REPORT.TXT" alone stays a drive path
+// without its drive.
+bool IsHostFilePath(const std::string& path);
+
+// A file named by a host path under a drive's mounted volume: its
+// directory as DriveDirectoryOfHostPath maps it (stored 8.3 bytes, "C:" for
+// the root), and the last component as given. A deleted file is no host
+// file: the name is the one a search listed or a person typed, an 8.3 name
+// or a long name.
+struct HostFileOnDrive {
+  std::string driveDirectory;
+  std::string name;
+};
+
+// None with the reason in `why` as for a directory.
+std::optional<HostFileOnDrive> DriveFileOfHostPath(DriveTable& drives, const std::string& path,
+                                                   std::string& why);
 
 // One line on standard error when `drive`'s volume is mounted read-write.
 void WarnIfMountedReadWrite(const DriveTable& drives, int32_t drive);

@@ -1,9 +1,9 @@
 // quorvane-cli search [--recurse] [--deleted-dirs] [--all] [--name TEXT]
 // [--ext TEXT] [--deleted-dir TEXT] [--nt-deleted] [--details] [--json] PATH:
-// lists the recoverable deleted files under PATH, one row a line. Plain rows come in the list's
-// order, top row (the last found) first, as the results page shows them;
-// --json rows are written as they are found, for scripts that read as the
-// search goes.
+// lists the recoverable deleted files under PATH, one row a line. Every form
+// writes each row as it is found, in the order found (the reverse of the
+// results page, whose top row is the last found), so that a reader has the
+// rows while the search goes on.
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -14,7 +14,6 @@
 #include "cli/cli_reports.h"
 #include "cli/commands.h"
 #include "cli/host_path.h"
-#include "cli/row_store.h"
 #include "cli/row_text.h"
 #include "recovery/search_context.h"
 
@@ -23,7 +22,7 @@ namespace quorvane::cli {
 namespace {
 
 // Ctrl-C stops the search as the page's Abort does; the rows found so far
-// are still printed.
+// have been printed already.
 std::atomic<int32_t> g_abort{0};
 static_assert(std::atomic<int32_t>::is_always_lock_free);
 
@@ -31,6 +30,45 @@ extern "C" void OnInterrupt(int) {
   g_abort.store(1);
   std::signal(SIGINT, SIG_DFL);  // a second Ctrl-C ends the program
 }
+
+// Standard output as the rows' one writer. Each row is flushed at once, so
+// that a reader (a pipe into head, a script, a terminal) has it when it is
+// found; into a file on a disk, where no reader waits, the rows go in large
+// writes: a write per row would cost more than the search itself. A failed
+// write (a full disk) stops the search, whose rows could no longer all be
+// given, and is remembered for the exit status.
+class RowWriter {
+ public:
+  RowWriter() : per_row_(!StdoutIsDiskFile()) {
+    if (!per_row_) std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
+  }
+  void Write(const std::string& row) {
+    if (failed_) return;
+    if (std::fwrite(row.data(), 1, row.size(), stdout) != row.size() ||
+        (per_row_ && std::fflush(stdout) != 0)) {
+      failed_ = true;
+      g_abort.store(1);
+    }
+  }
+  // Whether every row reached standard output.
+  bool Finish() { return std::fflush(stdout) == 0 && !failed_; }
+
+ private:
+  bool per_row_;
+  bool failed_ = false;
+};
+
+// Plain rows: column 0, a TAB, column 1.
+class PlainRows final : public ResultList {
+ public:
+  explicit PlainRows(RowWriter& out) : out_(out) {}
+  void InsertRowAtTop(const std::string& column0, const std::string& column1) override {
+    out_.Write(column0 + "\t" + column1 + "\n");
+  }
+
+ private:
+  RowWriter& out_;
+};
 
 // On a terminal a row's bytes are shown as text (Latin-1 in UTF-8); a pipe
 // gets them raw, so that a row passes unchanged to undelete.
@@ -68,12 +106,12 @@ class DetailedRows final : public ResultList {
   ResultList& rows_;
 };
 
-// search --json: one object a line, written as each row is found.
+// search --json: one object a line.
 class JsonRows final : public ResultList {
  public:
-  explicit JsonRows(bool details) : details_(details) {}
+  JsonRows(RowWriter& out, bool details) : out_(out), details_(details) {}
   void InsertRowAtTop(const std::string& column0, const std::string& column1) override {
-    Write(JsonRow(column0, column1));
+    out_.Write(JsonRow(column0, column1));
   }
   // With --details: "long_path", "condition" and "first_cluster" too.
   void InsertDetailedRowAtTop(const std::string& column0, const std::string& column1,
@@ -85,18 +123,12 @@ class JsonRows final : public ResultList {
              "\", \"condition\": \"" + std::string(ConditionWord(details.condition)) +
              "\", \"first_cluster\": " + std::to_string(details.firstCluster) + "}\n";
     }
-    Write(row);
+    out_.Write(row);
   }
-  bool failed() const { return failed_; }
 
  private:
-  void Write(const std::string& row) {
-    // Flushed at once, so that a reader has the row when it is found.
-    if (std::fwrite(row.data(), 1, row.size(), stdout) != row.size() || std::fflush(stdout) != 0)
-      failed_ = true;
-  }
+  RowWriter& out_;
   bool details_;
-  bool failed_ = false;
 };
 
 int Usage() {
@@ -224,11 +256,12 @@ int RunSearchCommand(DriveTable& drives, const std::vector<std::string>& args) {
   settings.strSearchDir = *path;
 
   SetStdoutBinary();  // rows are bytes, lines end in \n
-  RowStore stored_rows;
-  TerminalRows terminal_rows(stored_rows);
-  JsonRows json_rows(settings.bSearchDetails != 0);
+  RowWriter out;
+  PlainRows printed_rows(out);
+  TerminalRows terminal_rows(printed_rows);
+  JsonRows json_rows(out, settings.bSearchDetails != 0);
   ResultList& plain_rows = StdoutIsTerminal() ? static_cast<ResultList&>(terminal_rows)
-                                              : static_cast<ResultList&>(stored_rows);
+                                              : static_cast<ResultList&>(printed_rows);
   DetailedRows detailed_rows(plain_rows);
   ResultList& rows = json                     ? static_cast<ResultList&>(json_rows)
                      : settings.bSearchDetails ? static_cast<ResultList&>(detailed_rows)
@@ -246,7 +279,7 @@ int RunSearchCommand(DriveTable& drives, const std::vector<std::string>& args) {
   std::signal(SIGINT, OnInterrupt);
   const SearchOutcome outcome = RunSearch(drives, boxes, settings, report, g_abort);
   std::signal(SIGINT, SIG_DFL);
-  if (json ? json_rows.failed() || std::fflush(stdout) != 0 : !stored_rows.Print(stdout)) {
+  if (!out.Finish()) {
     PrintError("the rows found could not all be written");
     return 1;
   }

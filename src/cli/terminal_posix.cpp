@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "cli/terminal.h"
@@ -12,6 +13,11 @@ bool StderrIsTerminal() {
 bool StdoutIsTerminal() {
   static const bool terminal = ::isatty(1) != 0;
   return terminal;
+}
+
+bool StdoutIsDiskFile() {
+  struct stat st {};
+  return ::fstat(1, &st) == 0 && S_ISREG(st.st_mode);
 }
 
 void SetStdoutBinary() {}  // POSIX streams never translate

@@ -1,5 +1,7 @@
 // quorvane-cli undelete [-o DIR] [--nt-deleted] [--long-names] PATH | --hex HEX:
-// recovers one file into DIR.
+// recovers one file into DIR. PATH is a drive path (C:\DOCS\REPORT.TXT) or
+// a host path to the deleted file's name in a directory under the mount
+// point of a drive's volume (/media/alice/CARD/DCIM/?MG_0001.JPG).
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -56,6 +58,21 @@ int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args)
     }
   }
   if (!path) return Usage();
+  if (!typed.empty() && IsHostFilePath(typed)) {
+    // The host directory stands for its drive's directory, as for search;
+    // the file's name, which the host no longer shows, follows it as given.
+    std::string why;
+    const auto file = DriveFileOfHostPath(drives, typed, why);
+    if (!file) {
+      PrintError(why);
+      return 1;
+    }
+    // The directory's stored bytes, then the name as a drive path takes it:
+    // a listed name copied from a terminal comes back to its bytes, and the
+    // long-name lookup below reads the whole path as text.
+    path = file->driveDirectory + "\\" + TypedPathToBytes(file->name);
+    typed = Latin1ToUtf8(file->driveDirectory) + "\\" + file->name;
+  }
   // With the new options a path of long names is taken too; a listed 8.3
   // path passes as it is.
   if ((long_names || options.rebuildClearedHighWord) && !typed.empty()) {

@@ -4,6 +4,7 @@
 
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -19,11 +20,13 @@ namespace quorvane {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 using testing::CommandOptions;
 using testing::MtoolsVolume;
 using testing::PatternBytes;
 using testing::ReadFileBytes;
 using testing::RunCli;
+using testing::RunCliWithMountTable;
 using testing::TempDir;
 using testing::UnchangedGuard;
 
@@ -32,7 +35,8 @@ class CliUndelete : public ::testing::Test {
   void SetUp() override {
     volume_.MakeDirectory("/DOCS");
     volume_.AddFile("/DOCS/REPORT.TXT", PatternBytes(5000, 1)).AddFile("/GONE.TXT", PatternBytes(10, 2));
-    volume_.Delete("/DOCS/REPORT.TXT").Delete("/GONE.TXT");
+    volume_.MakeDirectory("/My Photos").AddFile("/My Photos/Holiday picture.jpeg", PatternBytes(3000, 3));
+    volume_.Delete("/DOCS/REPORT.TXT").Delete("/GONE.TXT").Delete("/My Photos/Holiday picture.jpeg");
     unchanged_ = std::make_unique<UnchangedGuard>(volume_.path());
   }
   TempDir dir_;
@@ -244,6 +248,100 @@ TEST_F(CliUndelete, SearchOfAHostDirectoryReadsTheDriveMountedThere) {
   EXPECT_THAT(warned.output, HasSubstr("quorvane-cli: warning: C: is mounted read-write on " + dir_.File("copy") +
                                        ": writes by the running system can overwrite deleted files; "
                                        "unmount it or mount it read-only first\n"));
+}
+
+// A read-only loop device over an image, detached whatever the test's outcome.
+struct LoopDevice {
+  explicit LoopDevice(const std::string& image) {
+    auto attached = testing::RunCommand({"losetup", "-r", "-f", "--show", image});
+    if (attached.status == 0 && attached.output.starts_with("/dev/"))
+      device = attached.output.substr(0, attached.output.find('\n'));
+  }
+  ~LoopDevice() {
+    if (!device.empty()) testing::RunCommand({"losetup", "-d", device});
+  }
+  std::string device;
+};
+
+TEST_F(CliUndelete, UndeleteOfAHostPathRecoversTheFileFromTheDriveMountedThere) {
+  // The test's directory lies on no drive's volume: refused with a reason,
+  // never looked for on some drive.
+  std::filesystem::create_directory(dir_.File("sub"));
+  for (const auto& path : {dir_.File("GONE.TXT"), std::string("sub/GONE.TXT")}) {
+    auto run = RunCli({volume_.path(), "undelete", "-o", out_.str(), path}, CommandOptions{dir_.str()});
+    EXPECT_EQ(run.status, 1) << path;
+    EXPECT_EQ(run.output, "quorvane-cli: '" + path + "' lies on no mounted volume of the drive table; "
+                          "give a drive path (C:\\DOCS\\REPORT.TXT)\n") << path;
+  }
+
+  // The image mounted on `card` through a loop device, as the kernel's mount
+  // table would show it; the host directories under `card` stand for the
+  // volume's live directories, as a mount shows them.
+  if (::geteuid() != 0) GTEST_SKIP() << "a loop device and a mount namespace need root";
+  LoopDevice loop(volume_.path());
+  if (loop.device.empty()) GTEST_SKIP() << "no loop device";
+  struct stat st {};
+  ASSERT_EQ(::stat(loop.device.c_str(), &st), 0);
+  for (const char* directory : {"card", "card/DOCS", "card/My Photos", "card/EXTRA", "elsewhere"})
+    std::filesystem::create_directory(dir_.File(directory));
+  const std::string card = std::filesystem::canonical(dir_.File("card")).string();
+  const auto mount_table = [&](const char* mode) {
+    return "21 1 8:1 / / rw,relatime - ext4 /dev/sda1 rw\n"
+           "90 21 " + std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev)) +
+           " / " + card + " " + mode + ",relatime - vfat " + loop.device + " " + mode + ",fmask=0022\n";
+  };
+  if (RunCliWithMountTable(mount_table("ro"), {"--version"}).status != 0)
+    GTEST_SKIP() << "no mount namespace here (unshare -m)";
+
+  // The search lists the file the host path below names, through the same mapping.
+  auto listed = RunCliWithMountTable(mount_table("ro"), {volume_.path(), "search", card + "/DOCS"});
+  EXPECT_EQ(listed.status, 0) << listed.output;
+  EXPECT_EQ(listed.output, "C:\\DOCS\\\xE5" "EPORT  .TXT\t5000\n");
+
+  const struct {
+    std::vector<std::string> args;  // after undelete -o OUT
+    std::string written;            // the recovered file's name
+    std::vector<uint8_t> bytes;
+  } recovered[] = {
+      {{card + "/DOCS/?EPORT.TXT"}, "?EPORT.TXT", PatternBytes(5000, 1)},
+      {{card + "/DOCS/REPORT.TXT"}, "REPORT.TXT", PatternBytes(5000, 1)},
+      {{card + "/DOCS/\xC3\xA5" "EPORT  .TXT"}, "XEPORT  .TXT", PatternBytes(5000, 1)},  // as a terminal lists it
+      {{card + "/DOCS/\xE5" "EPORT  .TXT"}, "XEPORT  .TXT", PatternBytes(5000, 1)},      // as a pipe gets it
+      {{"card/DOCS/REPORT.TXT"}, "REPORT.TXT", PatternBytes(5000, 1)},  // relative to the current directory
+      {{card + "/GONE.TXT"}, "GONE.TXT", PatternBytes(10, 2)},          // in the root directory
+      {{"--long-names", card + "/My Photos/holiday PICTURE.jpeg"}, "Holiday picture.jpeg", PatternBytes(3000, 3)},
+  };
+  for (const auto& [args, written, bytes] : recovered) {
+    TempDir out;
+    std::vector<std::string> command = {volume_.path(), "undelete", "-o", out.str()};
+    command.insert(command.end(), args.begin(), args.end());
+    auto run = RunCliWithMountTable(mount_table("ro"), command, CommandOptions{dir_.str()});
+    EXPECT_EQ(run.status, 0) << args.back() << "\n" << run.output;
+    EXPECT_THAT(run.output, Not(HasSubstr("warning"))) << args.back();
+    EXPECT_EQ(ReadFileBytes(out.File(written)), bytes) << args.back();
+  }
+
+  const std::pair<std::string, std::string> refused[] = {
+      {dir_.File("elsewhere") + "/GONE.TXT",
+       "quorvane-cli: '" + dir_.File("elsewhere") + "/GONE.TXT' lies on no mounted volume of the drive table"},
+      {card + "/NODIR/GONE.TXT", "quorvane-cli: " + card + "/NODIR/: No such file or directory\n"},
+      {card + "/EXTRA/GONE.TXT", "(C:\\EXTRA\\GONE.TXT) lies in no directory on its volume\n"},
+      {card + "/DOCS/NONE.TXT", "quorvane-cli: File not found !\n"},
+  };
+  for (const auto& [path, message] : refused) {
+    auto run = RunCliWithMountTable(mount_table("ro"), {volume_.path(), "undelete", "-o", out_.str(), path});
+    EXPECT_EQ(run.status, 1) << path;
+    EXPECT_THAT(run.output, HasSubstr(message)) << path;
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(out_.path()));
+
+  // Mounted read-write: recovered all the same, with the warning first.
+  auto warned = RunCliWithMountTable(mount_table("rw"),
+                                     {volume_.path(), "undelete", "-o", out_.str(), card + "/GONE.TXT"});
+  EXPECT_EQ(warned.status, 0) << warned.output;
+  EXPECT_TRUE(warned.output.starts_with("quorvane-cli: warning: C: is mounted read-write on " + card + ": "))
+      << warned.output;
+  EXPECT_EQ(ReadFileBytes(out_.File("GONE.TXT")), PatternBytes(10, 2));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
 #include <stdexcept>
@@ -58,7 +59,10 @@ CommandResult RunCommand(const std::vector<std::string>& argv, const CommandOpti
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  if (options.stdout_path.empty())
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  else
+    posix_spawn_file_actions_addopen(&actions, 1, options.stdout_path.c_str(), O_WRONLY, 0);
   if (options.stdout_only)
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   else
@@ -101,6 +105,91 @@ CommandResult RunCli(const std::vector<std::string>& args, const CommandOptions&
   std::vector<std::string> argv{QUORVANE_CLI_PATH};
   argv.insert(argv.end(), args.begin(), args.end());
   return RunCommand(argv, options);
+}
+
+CommandResult RunCliWithMountTable(const std::string& mountinfo,
+                                   const std::vector<std::string>& args,
+                                   const CommandOptions& options) {
+  std::vector<std::string> argv{
+      "unshare", "-m", "--propagation", "private", "sh", "-c",
+      "mount -t tmpfs tmpfs /proc && mkdir /proc/self && printf %s \"$0\" >/proc/self/mountinfo "
+      "&& exec \"$@\"",
+      mountinfo, QUORVANE_CLI_PATH};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return RunCommand(argv, options);
+}
+
+RunningCli::RunningCli(const std::vector<std::string>& args, int pipe_bytes) {
+  int out[2];
+  if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  pipe_bytes_ = ::fcntl(out[0], F_SETPIPE_SZ, pipe_bytes);
+  if (pipe_bytes_ < 0) throw std::runtime_error("the pipe's size cannot be set");
+  std::vector<std::string> argv{QUORVANE_CLI_PATH};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::vector<char*> argp;
+  for (auto& s : argv) argp.push_back(s.data());
+  argp.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 2);
+  // Whatever the test runner ignores, the program starts as a shell starts it.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGINT);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+  pid_t pid = 0;
+  const int spawn_error =
+      ::posix_spawn(&pid, argp[0], &actions, &attributes, argp.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  ::close(out[1]);
+  if (spawn_error != 0) {
+    ::close(out[0]);
+    throw std::runtime_error(std::string("cannot start quorvane-cli: ") + std::strerror(spawn_error));
+  }
+  pid_ = pid;
+  output_ = out[0];
+}
+
+RunningCli::~RunningCli() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    Wait();
+  }
+  if (output_ >= 0) ::close(output_);
+}
+
+std::string RunningCli::ReadSome() {
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(output_, buffer, sizeof buffer);
+    if (n >= 0) return std::string(buffer, static_cast<size_t>(n));
+    if (errno != EINTR) return {};
+  }
+}
+
+std::string RunningCli::ReadToEnd() {
+  std::string all;
+  for (std::string some; !(some = ReadSome()).empty();) all += some;
+  return all;
+}
+
+void RunningCli::Signal(int signal) { ::kill(pid_, signal); }
+
+int RunningCli::Wait() {
+  if (pid_ < 0) return status_;
+  int status = 0;
+  while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+  }
+  pid_ = -1;
+  status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return status_;
 }
 
 }  // namespace quorvane::testing

@@ -86,11 +86,20 @@ class Page4Test : public WizardFixture {
              !Enabled(kAbort);
     });
   }
-  // The list as quorvane-cli search prints it: top row first.
+  // The list's rows, top row (the last found) first.
   std::string ListedRows() {
     std::string rows;
     const ui::ResultListModel& model = page().Rows();
     for (int i = 0; i < model.rowCount(); ++i)
+      rows += model.Row(i).path + '\t' + model.Row(i).size + '\n';
+    return rows;
+  }
+  // The list read from its bottom row up, as quorvane-cli search prints the
+  // rows: in the order found.
+  std::string RowsAsFound() {
+    std::string rows;
+    const ui::ResultListModel& model = page().Rows();
+    for (int i = model.rowCount() - 1; i >= 0; --i)
       rows += model.Row(i).path + '\t' + model.Row(i).size + '\n';
     return rows;
   }
@@ -158,7 +167,7 @@ TEST_F(Page4Test, ShowFilesListsWhatTheCommandLineSearchListsInTheSameOrder) {
     args.push_back(state.m_strSearchDir.toStdString());
     const CommandResult cli = RunCli(args);
     ASSERT_EQ(cli.status, 0) << cli.output;
-    EXPECT_EQ(ListedRows(), cli.output);
+    EXPECT_EQ(RowsAsFound(), cli.output);
     EXPECT_GT(page().Rows().rowCount(), 0);
     EXPECT_EQ(TextOf(&page(), kCaption), kDone);
     EXPECT_EQ(ProgressOf(&page(), kProgress).high, 0);
