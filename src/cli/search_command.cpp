@@ -40,7 +40,10 @@ extern "C" void OnInterrupt(int) {
 class RowWriter {
  public:
   RowWriter() : per_row_(!StdoutIsDiskFile()) {
-    if (!per_row_) std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
+    // glibc gives a buffer of its own the size of a disk block, whatever
+    // size is asked for; this one is as large as asked.
+    static char buffer[1 << 16];
+    if (!per_row_) std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
   }
   void Write(const std::string& row) {
     if (failed_) return;
@@ -97,9 +100,12 @@ class DetailedRows final : public ResultList {
   }
   void InsertDetailedRowAtTop(const std::string& column0, const std::string& column1,
                               const RowDetails& details) override {
-    rows_.InsertRowAtTop(column0, column1 + "\t" + Utf8OfUtf16(details.longPath) + "\t" +
-                                      std::string(ConditionWord(details.condition)) + "\t" +
-                                      std::to_string(details.firstCluster));
+    std::string columns;
+    columns.reserve(column1.size() + details.longPath.size() * 2 + 24);
+    columns.append(column1).append(1, '\t').append(Utf8OfUtf16(details.longPath)).append(1, '\t');
+    columns.append(ConditionWord(details.condition)).append(1, '\t');
+    columns.append(std::to_string(details.firstCluster));
+    rows_.InsertRowAtTop(column0, columns);
   }
 
  private:
