@@ -76,19 +76,4 @@ void WarnIfMountedReadWrite(const DriveTable& drives, int32_t drive) {
              "mount it read-only first");
 }
 
-std::string MountNote(const DriveTable& drives, int32_t drive) {
-#ifdef _WIN32
-  (void)drives;
-  (void)drive;
-  return {};
-#else
-  std::string note;
-  for (const MountEntry& mount : MountedVolumes::OfThisMachine(drives).MountsOf(drive))
-    note.append(note.empty() ? " (mounted on " : "; ")
-        .append(mount.mountPoint)
-        .append(mount.readWrite ? ", read-write" : ", read-only");
-  return note.empty() ? note : note + ")";
-#endif
-}
-
 }  // namespace quorvane::cli

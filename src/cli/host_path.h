@@ -22,8 +22,4 @@ std::optional<std::string> DriveDirectoryOfHostPath(DriveTable& drives, const st
 // One line on standard error when `drive`'s volume is mounted read-write.
 void WarnIfMountedReadWrite(const DriveTable& drives, int32_t drive);
 
-// The mount points of `drive`'s volume for the drive table: " (mounted on
-// /media/alice/CARD, read-write)", or empty.
-std::string MountNote(const DriveTable& drives, int32_t drive);
-
 }  // namespace quorvane::cli
