@@ -15,17 +15,27 @@ namespace quorvane::cli {
 
 namespace {
 
-std::string ReadWriteMountPoints(const DriveTable& drives, int32_t drive) {
+// The mount points of `drive`'s volume that the running system may write
+// through: read-write ones, and those only UDisks2 reports (seen from here,
+// nothing tells how they are mounted; UDisks2 mounts read-write unless told
+// otherwise), the latter marked `perhaps`.
+struct WritableMounts {
+  std::string readWrite;
+  std::string perhaps;
+};
+
+WritableMounts WritableMountPoints(const DriveTable& drives, int32_t drive) {
+  WritableMounts points;
 #ifdef _WIN32
   (void)drives;
   (void)drive;
-  return {};
 #else
-  std::string points;
-  for (const MountEntry& mount : MountedVolumes::OfThisMachine(drives).MountsOf(drive))
-    if (mount.readWrite) points.append(points.empty() ? "" : ", ").append(mount.mountPoint);
-  return points;
+  for (const MountEntry& mount : MountedVolumes::OfThisMachine(drives).MountsOf(drive)) {
+    std::string& list = mount.accessKnown ? points.readWrite : points.perhaps;
+    if (mount.readWrite || !mount.accessKnown) list.append(list.empty() ? "" : ", ").append(mount.mountPoint);
+  }
 #endif
+  return points;
 }
 
 }  // namespace
@@ -69,10 +79,13 @@ std::optional<std::string> DriveDirectoryOfHostPath(DriveTable& drives, const st
 }
 
 void WarnIfMountedReadWrite(const DriveTable& drives, int32_t drive) {
-  const std::string points = ReadWriteMountPoints(drives, drive);
-  if (points.empty()) return;
-  PrintError(std::string("warning: ") + DriveLetter(drive) + ": is mounted read-write on " +
-             points + ": writes by the running system can overwrite deleted files; unmount it or "
+  const WritableMounts points = WritableMountPoints(drives, drive);
+  const std::string how = !points.readWrite.empty() ? "mounted read-write on " + points.readWrite
+                          : !points.perhaps.empty() ? "mounted on " + points.perhaps + ", perhaps read-write"
+                                                    : std::string();
+  if (how.empty()) return;
+  PrintError(std::string("warning: ") + DriveLetter(drive) + ": is " + how +
+             ": writes by the running system can overwrite deleted files; unmount it or "
              "mount it read-only first");
 }
 

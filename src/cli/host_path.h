@@ -19,7 +19,8 @@ bool IsHostPath(const std::string& path);
 std::optional<std::string> DriveDirectoryOfHostPath(DriveTable& drives, const std::string& path,
                                                     std::string& why);
 
-// One line on standard error when `drive`'s volume is mounted read-write.
+// One line on standard error when `drive`'s volume is mounted read-write,
+// or mounted where this process cannot see how (only UDisks2 reports it).
 void WarnIfMountedReadWrite(const DriveTable& drives, int32_t drive);
 
 }  // namespace quorvane::cli
