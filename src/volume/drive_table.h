@@ -20,6 +20,10 @@ struct VolumeFacts {
   std::string label;                     // the file system's label, empty when it has none
   uint64_t size = 0;                     // bytes
   std::vector<std::string> mountPoints;  // where UDisks2 says the volume is mounted
+  // The device's number (dev_t) as UDisks2 gives it, 0 when unknown: the
+  // volume is known by it in the mount table even where this process
+  // cannot see its device node.
+  uint64_t deviceNumber = 0;
 };
 
 class DriveTable final : public DriveSource {

@@ -68,6 +68,11 @@ std::vector<MountEntry> ReportedMounts(const DriveTable& drives,
 MountedVolumes MountedVolumes::OfThisMachine(const DriveTable& drives) {
   std::map<int32_t, uint64_t> devices;
   for (const auto& [drive, path] : drives.entries()) {
+    // The number UDisks2 gives is that of the device it opens for the drive.
+    if (const VolumeFacts* facts = drives.FactsOf(drive); facts && facts->deviceNumber) {
+      devices[drive] = facts->deviceNumber;
+      continue;
+    }
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) continue;
     if (S_ISBLK(st.st_mode)) {

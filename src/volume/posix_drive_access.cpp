@@ -33,8 +33,15 @@ bool DriveTable::VolumeHoldsDirectory(int32_t drive, const std::string& director
   const std::string path = PathOf(drive);
   if (path.empty()) return false;
   // A device UDisks2 opened is known by its descriptor once it has been
-  // opened, even where this process cannot see its node.
+  // opened, and before that by the number UDisks2 gives, even where this
+  // process cannot see its node.
   if (const auto opened = OpenedIdentity(drive)) return VolumeHoldsPath(*opened, directory);
+  if (const VolumeFacts* facts = FactsOf(drive); facts && facts->deviceNumber) {
+    FileIdentity device;
+    device.isBlockDevice = true;
+    device.blockDevice = facts->deviceNumber;
+    return VolumeHoldsPath(device, directory);
+  }
   return VolumeHoldsPath(path, directory);
 }
 

@@ -20,6 +20,7 @@ namespace quorvane {
 struct UdisksBlock {
   std::string objectPath;  // /org/freedesktop/UDisks2/block_devices/sdb1
   std::string device;      // Block.Device: /dev/sdb1
+  uint64_t deviceNumber = 0;  // Block.DeviceNumber: the device's dev_t, 0 when not given
   std::string idType;      // Block.IdType: "vfat"
   std::string idVersion;   // Block.IdVersion: "FAT32"
   std::string idLabel;     // Block.IdLabel, empty when the volume has none

@@ -25,7 +25,8 @@ bool DriveTable::DiscoverThrough(std::shared_ptr<UdisksClient> udisks, std::stri
     if (letter > 'Z') break;
     Map(letter, block.device);
     const int32_t drive = DriveNumber(letter);
-    facts_[drive] = VolumeFacts{std::move(block.idLabel), block.size, std::move(block.mountPoints)};
+    facts_[drive] =
+        VolumeFacts{std::move(block.idLabel), block.size, std::move(block.mountPoints), block.deviceNumber};
     udisks_objects_[drive] = std::move(block.objectPath);
   }
   udisks_ = std::move(udisks);

@@ -178,6 +178,8 @@ int ReadProperty(sd_bus_message* m, std::string_view interface, UdisksBlock& blo
     if (property == "IdLabel") return ReadVariant(m, "s", [&] { return ReadText(m, block.idLabel); });
     if (property == "Size")
       return ReadVariant(m, "t", [&] { return sd_bus_message_read(m, "t", &block.size); });
+    if (property == "DeviceNumber")
+      return ReadVariant(m, "t", [&] { return sd_bus_message_read(m, "t", &block.deviceNumber); });
     if (property == "HintIgnore") {
       return ReadVariant(m, "b", [&] {
         int value = 0;

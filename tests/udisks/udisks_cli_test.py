@@ -141,6 +141,35 @@ def case_recovery(case):
                          b", perhaps read-write: writes by the running system can overwrite deleted "
                          b"files; unmount it or mount it read-only first\n", "the search's messages")
 
+    # Mounted where this process sees the mount (a tmpfs stands for the
+    # volume's file system; the stand-in gives its device number): the
+    # kernel's table tells how, and an output directory there is refused.
+    mounted = os.path.join(case.work, "mounted")
+    os.mkdir(mounted)
+    if os.geteuid() != 0 or subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "quorvane-test",
+                                            mounted]).returncode != 0:
+        print("the mounted volume was skipped: mounting needs root")
+        return
+    try:
+        os.mkdir(os.path.join(mounted, "DOCS"))
+        block = case.fat32("sdc1", label="E2E", mount_points=[mounted],
+                           device_number=os.stat(mounted).st_dev)
+        with PrivateSystemBus([block]) as bus:
+            status, table, _ = case.run(["drives"], bus)
+            expect_equal((status, table), (0, b'C: /dev/sdc1 "E2E" 40.0 MiB (mounted on ' + mounted.encode() +
+                                              b", read-write)\n"), "the table of the mounted volume")
+            status, rows, messages = case.run(["search", os.path.join(mounted, "DOCS")], bus)
+            expect_equal((status, rows), (0, docs_by_hand), "the search of the mounted volume's DOCS")
+            expect_equal(messages, b"quorvane-cli: warning: C: is mounted read-write on " + mounted.encode() +
+                         b": writes by the running system can overwrite deleted files; unmount it or "
+                         b"mount it read-only first\n", "the search's messages")
+            status, _, messages = case.run(["undelete", "-o", mounted, "C:\\DOCS\\REPORT.TXT"], bus)
+            expect(status == 1 and b"Please select an output directory on another drive !" in messages,
+                   f"undelete into the volume read: {status}, {messages!r}")
+            expect_equal(os.listdir(mounted), ["DOCS"], "what the mounted volume holds")
+    finally:
+        subprocess.run(["umount", mounted], check=False)
+
 
 def case_refusal(case):
     """An open the daemon refuses, or a descriptor that could write, reads

@@ -10,8 +10,11 @@ Quorvane asks of UDisks2, over real FAT32 images instead of block devices:
 Usage: udisks_standin.py SETUP.json, where SETUP holds
   "blocks": [{"name": "sdb2", "image": PATH or null, "id_type": "vfat",
               "id_version": "FAT32", "label": "", "size": BYTES,
-              "hint_ignore": false, "mount_points": [PATH, ...]}, ...]
-            in the order GetManagedObjects gives them;
+              "hint_ignore": false, "mount_points": [PATH, ...],
+              "device_number": DEV_T}, ...]
+            in the order GetManagedObjects gives them; a block's device
+            number is by default one of the range Linux keeps for local
+            use (major 250), which no device of the machine has;
   "open":   "device" (OpenDevice and OpenForBackup), "backup-only" (no
             OpenDevice, as before UDisks 2.7.3), "read-write" (a descriptor
             that could write, which no client may take), or an error name
@@ -48,13 +51,14 @@ class Daemon:
         with open(self.setup["calls"], "a") as calls:
             calls.write(json.dumps(call) + "\n")
 
-    def properties(self, block):
+    def properties(self, block, position):
         image = block.get("image")
         size = block.get("size", os.path.getsize(image) if image else 0)
         interfaces = {
             BLOCK: dbus.Dictionary({
                 "Device": byte_string("/dev/" + block["name"]),
                 "PreferredDevice": byte_string("/dev/" + block["name"]),
+                "DeviceNumber": dbus.UInt64(block.get("device_number", os.makedev(250, position))),
                 "Size": dbus.UInt64(size),
                 "IdUsage": "filesystem" if block.get("id_type") else "",
                 "IdType": block.get("id_type", ""),
@@ -81,8 +85,8 @@ class Daemon:
             {"org.freedesktop.UDisks2.Drive": dbus.Dictionary(
                 {"Model": "Stand-In Card", "Size": dbus.UInt64(1 << 30)}, signature="sv")},
             signature="sa{sv}")
-        for block in self.setup["blocks"]:
-            objects[MANAGER + "/block_devices/" + block["name"]] = self.properties(block)
+        for position, block in enumerate(self.setup["blocks"]):
+            objects[MANAGER + "/block_devices/" + block["name"]] = self.properties(block, position)
         return objects
 
 
