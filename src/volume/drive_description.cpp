@@ -30,6 +30,18 @@ std::string SizeText(uint64_t bytes) {
   return std::to_string(whole) + "." + std::to_string(tenths) + " " + kUnits[unit];
 }
 
+namespace {
+
+// The label as one line: it comes from the volume, and a control character
+// in it (a newline) would make a line that reads as another drive.
+std::string LabelText(std::string label) {
+  for (char& c : label)
+    if (static_cast<unsigned char>(c) < 0x20 || c == '\x7F') c = '?';
+  return label;
+}
+
+}  // namespace
+
 std::string DescribeDrives(const DriveTable& drives) {
 #ifndef _WIN32
   const MountedVolumes mounted = MountedVolumes::OfThisMachine(drives);
@@ -38,7 +50,7 @@ std::string DescribeDrives(const DriveTable& drives) {
   for (const auto& [drive, path] : drives.entries()) {
     table.append(1, DriveLetter(drive)).append(": ").append(path);
     if (const VolumeFacts* facts = drives.FactsOf(drive)) {
-      if (!facts->label.empty()) table.append(" \"").append(facts->label).append("\"");
+      if (!facts->label.empty()) table.append(" \"").append(LabelText(facts->label)).append("\"");
       table.append(" ").append(SizeText(facts->size));
     }
 #ifndef _WIN32
