@@ -32,7 +32,8 @@ WritableMounts WritableMountPoints(const DriveTable& drives, int32_t drive) {
 #else
   for (const MountEntry& mount : MountedVolumes::OfThisMachine(drives).MountsOf(drive)) {
     std::string& list = mount.accessKnown ? points.readWrite : points.perhaps;
-    if (mount.readWrite || !mount.accessKnown) list.append(list.empty() ? "" : ", ").append(mount.mountPoint);
+    if (mount.readWrite || !mount.accessKnown)
+      list.append(list.empty() ? "" : ", ").append(mount.mountPoint);
   }
 #endif
   return points;
@@ -80,10 +81,13 @@ std::optional<std::string> DriveDirectoryOfHostPath(DriveTable& drives, const st
 
 void WarnIfMountedReadWrite(const DriveTable& drives, int32_t drive) {
   const WritableMounts points = WritableMountPoints(drives, drive);
-  const std::string how = !points.readWrite.empty() ? "mounted read-write on " + points.readWrite
-                          : !points.perhaps.empty() ? "mounted on " + points.perhaps + ", perhaps read-write"
-                                                    : std::string();
-  if (how.empty()) return;
+  std::string how;
+  if (!points.readWrite.empty())
+    how = "mounted read-write on " + points.readWrite;
+  else if (!points.perhaps.empty())
+    how = "mounted on " + points.perhaps + ", perhaps read-write";
+  else
+    return;
   PrintError(std::string("warning: ") + DriveLetter(drive) + ": is " + how +
              ": writes by the running system can overwrite deleted files; unmount it or "
              "mount it read-only first");

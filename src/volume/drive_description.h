@@ -6,9 +6,9 @@
 //
 // "C: PATH" first, as scripts read it; then, for a volume UDisks2 reported,
 // its label in quotes (left out when it has none; a control character in it
-// shown as '?') and its size; then where
-// the volume is mounted, if anywhere, each mount point with its access
-// ("read-write" or "read-only"; none when only UDisks2 reports the mount).
+// shows as '?') and its size; then where the volume is mounted, if anywhere,
+// each mount point with its access ("read-write" or "read-only"; none when
+// only UDisks2 reports the mount).
 #include <cstdint>
 #include <string>
 

@@ -47,7 +47,8 @@ class MountedVolumes {
   MountedVolumes(std::vector<MountEntry> mounts, std::map<int32_t, uint64_t> volumeDevices);
 
   // The mount table of this machine for the volumes of `drives`: a block
-  // device by its own number, an image file by the loop device whose
+  // device by its own number (a UDisks2 drive's as UDisks2 gives it, which
+  // needs no device node here), an image file by the loop device whose
   // backing file it is; and the mount points UDisks2 reported for a drive
   // (VolumeFacts) that the mount table does not show. Linux only: Windows
   // names its volumes by letter.
