@@ -45,7 +45,6 @@ def byte_string(text):
 class Daemon:
     def __init__(self, setup):
         self.setup = setup
-        self.blocks = {}
 
     def note(self, **call):
         with open(self.setup["calls"], "a") as calls:
@@ -57,15 +56,14 @@ class Daemon:
         interfaces = {
             BLOCK: dbus.Dictionary({
                 "Device": byte_string("/dev/" + block["name"]),
+                # Properties the client has no use for, of the same types.
                 "PreferredDevice": byte_string("/dev/" + block["name"]),
                 "DeviceNumber": dbus.UInt64(block.get("device_number", os.makedev(250, position))),
                 "Size": dbus.UInt64(size),
-                "IdUsage": "filesystem" if block.get("id_type") else "",
                 "IdType": block.get("id_type", ""),
                 "IdVersion": block.get("id_version", ""),
                 "IdLabel": block.get("label", ""),
                 "HintIgnore": dbus.Boolean(block.get("hint_ignore", False)),
-                "ReadOnly": dbus.Boolean(False),
             }, signature="sv"),
             "org.freedesktop.UDisks2.Partition": dbus.Dictionary({
                 "Number": dbus.UInt32(1), "Type": "0x0c"}, signature="sv"),
