@@ -136,7 +136,7 @@ dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\.\//, "", $6); print $6 }' | sort 
 same_files "the .deb" "$work/deb.list"
 depends=$(dpkg-deb -f "$deb" Depends)
 depends_on=$(tr ',' '\n' <<<"$depends" | awk '{ print $1 }')
-for library in libc6 libstdc++6 libblkid1 libqt6core6 libqt6gui6 libqt6widgets6; do
+for library in libc6 libstdc++6 libblkid1 libsystemd0 libqt6core6 libqt6gui6 libqt6widgets6; do
   grep -qxF "$library" <<<"$depends_on" || fail "the .deb does not depend on $library (Depends: $depends)"
 done
 say ".deb: $(basename "$deb"), $(stat -c %s "$deb") bytes; Depends: $depends"

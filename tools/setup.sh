@@ -11,6 +11,8 @@ set -euo pipefail
 packages=(
   # build: compiler, CMake and Ninja, libblkid, Qt
   g++ cmake ninja-build pkg-config libblkid-dev qt6-base-dev libxkbcommon-dev
+  # build: sd-bus from libsystemd, to find and open drives through UDisks2
+  libsystemd-dev
   # run: a font for the wizard (without one every glyph is an empty box);
   # the demo volume is made with mkfs.fat and mtools
   fonts-dejavu-core dosfstools mtools
@@ -22,6 +24,9 @@ test_packages=(
   # the list's rows and the status text read back through the accessibility
   # bus (a session bus, AT-SPI, and gdbus to query it)
   xdotool imagemagick dbus-daemon at-spi2-core libglib2.0-bin
+  # the UDisks2 stand-in of tests/udisks, on a private dbus-daemon: D-Bus
+  # for Python, and GLib's main loop for it
+  python3-dbus python3-gi
   # Windows check: MinGW cross compiler and Wine; it also lists clusters with
   # The Sleuth Kit and drives the check with python3
   g++-mingw-w64-x86-64-posix wine wine64 python3

@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "cli/commands.h"
-#include "cli/host_path.h"
+#include "volume/drive_description.h"
 
 namespace quorvane::cli {
 
@@ -11,10 +11,12 @@ int RunDrivesCommand(DriveTable& drives, const std::vector<std::string>& args) {
     std::fprintf(stderr, "%s: drives takes no arguments\n", ProgramTitle().c_str());
     return 2;
   }
-  // One line a drive: "C: PATH", then where its volume is mounted, if anywhere.
-  std::string table;
-  for (const auto& [drive, path] : drives.entries())
-    table.append(1, DriveLetter(drive)).append(": ").append(path).append(MountNote(drives, drive)).append("\n");
+  // Where the table came from, when it was looked for: on standard error,
+  // so that scripts read the table alone.
+  if (!drives.DiscoveryNote().empty())
+    std::fprintf(stderr, "%s: %s\n", ProgramTitle().c_str(), drives.DiscoveryNote().c_str());
+  // One line a drive: "C: PATH", its label and size, where it is mounted.
+  const std::string table = DescribeDrives(drives);
   std::fwrite(table.data(), 1, table.size(), stdout);
   return std::fflush(stdout) == 0 ? 0 : 1;
 }

@@ -15,17 +15,28 @@ namespace quorvane::cli {
 
 namespace {
 
-std::string ReadWriteMountPoints(const DriveTable& drives, int32_t drive) {
+// The mount points of `drive`'s volume that the running system may write
+// through: read-write ones, and those only UDisks2 reports (seen from here,
+// nothing tells how they are mounted; UDisks2 mounts read-write unless told
+// otherwise), the latter marked `perhaps`.
+struct WritableMounts {
+  std::string readWrite;
+  std::string perhaps;
+};
+
+WritableMounts WritableMountPoints(const DriveTable& drives, int32_t drive) {
+  WritableMounts points;
 #ifdef _WIN32
   (void)drives;
   (void)drive;
-  return {};
 #else
-  std::string points;
-  for (const MountEntry& mount : MountedVolumes::OfThisMachine(drives).MountsOf(drive))
-    if (mount.readWrite) points.append(points.empty() ? "" : ", ").append(mount.mountPoint);
-  return points;
+  for (const MountEntry& mount : MountedVolumes::OfThisMachine(drives).MountsOf(drive)) {
+    std::string& list = mount.accessKnown ? points.readWrite : points.perhaps;
+    if (mount.readWrite || !mount.accessKnown)
+      list.append(list.empty() ? "" : ", ").append(mount.mountPoint);
+  }
 #endif
+  return points;
 }
 
 }  // namespace
@@ -103,26 +114,17 @@ std::optional<HostFileOnDrive> DriveFileOfHostPath(DriveTable& drives, const std
 }
 
 void WarnIfMountedReadWrite(const DriveTable& drives, int32_t drive) {
-  const std::string points = ReadWriteMountPoints(drives, drive);
-  if (points.empty()) return;
-  PrintError(std::string("warning: ") + DriveLetter(drive) + ": is mounted read-write on " +
-             points + ": writes by the running system can overwrite deleted files; unmount it or "
+  const WritableMounts points = WritableMountPoints(drives, drive);
+  std::string how;
+  if (!points.readWrite.empty())
+    how = "mounted read-write on " + points.readWrite;
+  else if (!points.perhaps.empty())
+    how = "mounted on " + points.perhaps + ", perhaps read-write";
+  else
+    return;
+  PrintError(std::string("warning: ") + DriveLetter(drive) + ": is " + how +
+             ": writes by the running system can overwrite deleted files; unmount it or "
              "mount it read-only first");
-}
-
-std::string MountNote(const DriveTable& drives, int32_t drive) {
-#ifdef _WIN32
-  (void)drives;
-  (void)drive;
-  return {};
-#else
-  std::string note;
-  for (const MountEntry& mount : MountedVolumes::OfThisMachine(drives).MountsOf(drive))
-    note.append(note.empty() ? " (mounted on " : "; ")
-        .append(mount.mountPoint)
-        .append(mount.readWrite ? ", read-write" : ", read-only");
-  return note.empty() ? note : note + ")";
-#endif
 }
 
 }  // namespace quorvane::cli

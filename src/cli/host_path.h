@@ -40,11 +40,8 @@ struct HostFileOnDrive {
 std::optional<HostFileOnDrive> DriveFileOfHostPath(DriveTable& drives, const std::string& path,
                                                    std::string& why);
 
-// One line on standard error when `drive`'s volume is mounted read-write.
+// One line on standard error when `drive`'s volume is mounted read-write,
+// or mounted where this process cannot see how (only UDisks2 reports it).
 void WarnIfMountedReadWrite(const DriveTable& drives, int32_t drive);
-
-// The mount points of `drive`'s volume for the drive table: " (mounted on
-// /media/alice/CARD, read-write)", or empty.
-std::string MountNote(const DriveTable& drives, int32_t drive);
 
 }  // namespace quorvane::cli

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "ui/launcher_dlg.h"
+#include "volume/drive_description.h"
 
 namespace quorvane::ui {
 
@@ -16,7 +17,9 @@ int CRecoverApp::Run(const std::vector<std::string>& args) {
       return 2;
     }
   }
-  std::fputs(drives_.Describe().c_str(), stdout);
+  if (!drives_.DiscoveryNote().empty())
+    std::fprintf(stderr, "quorvane: %s\n", drives_.DiscoveryNote().c_str());
+  std::fputs(DescribeDrives(drives_).c_str(), stdout);
   std::fflush(stdout);
 
   CLauncherDlg launcher(drives_);

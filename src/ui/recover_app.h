@@ -1,7 +1,7 @@
 #pragma once
 // The application: reads the drive table from the program's arguments (or
-// finds the machine's FAT32 partitions), prints it, runs the main window
-// modally and ends when it returns.
+// finds the machine's FAT32 volumes, through UDisks2 or libblkid), prints
+// it, runs the main window modally and ends when it returns.
 #include <string>
 #include <vector>
 

@@ -1,6 +1,9 @@
-// Finding FAT32 volumes on this machine with libblkid's low-level probe.
+// Finding FAT32 volumes on this machine: through UDisks2 where it answers,
+// else with libblkid's low-level probe.
 #include <algorithm>
 #include <blkid/blkid.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -8,6 +11,7 @@
 #include <vector>
 
 #include "volume/drive_table.h"
+#include "volume/udisks_client.h"
 
 namespace quorvane {
 
@@ -48,6 +52,19 @@ std::vector<std::string> BlockDevices() {
 }  // namespace
 
 void DriveTable::Discover() {
+  std::string why;
+  if (DiscoverThrough(SystemBusUdisksClient(), why)) {
+    discovery_note_ = "drives from UDisks2 on the system bus; volumes are opened through it";
+    return;
+  }
+  discovery_note_ = "drives from libblkid (UDisks2 did not answer: " + why + ")";
+  // libblkid reads the devices itself: without UDisks2 an ordinary user
+  // finds only those that user may read (usually the disk group's).
+  if (::geteuid() != 0) discovery_note_ += "; only devices this user may read are found";
+  DiscoverWithBlkid();
+}
+
+void DriveTable::DiscoverWithBlkid() {
   for (const std::string& device : BlockDevices())
     if (ProbesAsFat32(device) && !MapNext(device)) break;
 }

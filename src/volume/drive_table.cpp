@@ -1,8 +1,6 @@
 #include "volume/drive_table.h"
 
 #include <filesystem>
-#include <sstream>
-
 
 namespace quorvane {
 
@@ -23,7 +21,10 @@ bool DriveTable::Map(char letter, const std::string& path) {
   std::error_code error;
   const auto absolute = two_separators ? std::filesystem::path(path)
                                        : std::filesystem::absolute(path, error);
-  paths_[DriveNumber(letter)] = error ? path : absolute.string();
+  const int32_t drive = DriveNumber(letter);
+  paths_[drive] = error ? path : absolute.string();
+  facts_.erase(drive);
+  udisks_objects_.erase(drive);
   return true;
 }
 
@@ -95,11 +96,21 @@ void DriveTable::NoteOpenResult(int32_t drive, const std::string& why) {
     failures_[drive] = why;
 }
 
-std::string DriveTable::Describe() const {
-  std::ostringstream out;
-  for (const auto& [drive, path] : paths_)
-    out << DriveLetter(drive) << ": " << path << '\n';
-  return out.str();
+const VolumeFacts* DriveTable::FactsOf(int32_t drive) const {
+  auto it = facts_.find(drive);
+  return it == facts_.end() ? nullptr : &it->second;
+}
+
+void DriveTable::NoteOpenedIdentity(int32_t drive, const std::optional<FileIdentity>& identity) {
+  if (!identity) return;
+  std::lock_guard lock(failures_mutex_);
+  opened_[drive] = *identity;
+}
+
+std::optional<FileIdentity> DriveTable::OpenedIdentity(int32_t drive) const {
+  std::lock_guard lock(failures_mutex_);
+  auto it = opened_.find(drive);
+  return it == opened_.end() ? std::nullopt : std::optional(it->second);
 }
 
 }  // namespace quorvane

@@ -22,6 +22,10 @@ struct MountEntry {
   std::string root;         // the directory of that file system mounted here, "/" for all of it
   std::string mountPoint;   // where it is mounted, escapes decoded
   bool readWrite = false;   // both the mount and its file system are read-write
+  // False for a mount that only UDisks2 reports (this process's mount table
+  // does not show it, as in another mount namespace): readWrite is then false
+  // but nothing is known of it.
+  bool accessKnown = true;
 };
 
 // Device numbers as the kernel writes them, "major:minor", packed as
@@ -43,8 +47,11 @@ class MountedVolumes {
   MountedVolumes(std::vector<MountEntry> mounts, std::map<int32_t, uint64_t> volumeDevices);
 
   // The mount table of this machine for the volumes of `drives`: a block
-  // device by its own number, an image file by the loop device whose
-  // backing file it is. Linux only: Windows names its volumes by letter.
+  // device by its own number (a UDisks2 drive's as UDisks2 gives it, which
+  // needs no device node here), an image file by the loop device whose
+  // backing file it is; and the mount points UDisks2 reported for a drive
+  // (VolumeFacts) that the mount table does not show. Linux only: Windows
+  // names its volumes by letter.
   static MountedVolumes OfThisMachine(const DriveTable& drives);
 
   // The drive path that the absolute, resolved host path `path` names:

@@ -36,11 +36,17 @@ std::optional<FileIdentity> IdentityOfDescriptor(int fd) {
   return IdentityOf(st);
 }
 
+std::optional<FileIdentity> IdentityOfPath(const std::string& path) {
+  struct stat st{};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return IdentityOf(st);
+}
+
 std::unique_ptr<PosixBlockDevice> PosixBlockDevice::Open(const std::string& path, std::string* why) {
   // Read-only, always: the volume is never written. O_NONBLOCK lets the open
   // of a FIFO return at once instead of waiting for a writer.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd) {
     const int error = errno;
     struct stat st{};
     // A socket cannot be opened at all; name it rather than its errno.
@@ -50,28 +56,39 @@ std::unique_ptr<PosixBlockDevice> PosixBlockDevice::Open(const std::string& path
       Explain(why, std::strerror(error));
     return nullptr;
   }
-  struct stat st{};
-  if (::fstat(fd, &st) != 0) {
+  return Adopt(std::move(fd), why);
+}
+
+std::unique_ptr<PosixBlockDevice> PosixBlockDevice::Adopt(UniqueFd fd, std::string* why) {
+  const int flags = ::fcntl(fd.get(), F_GETFL);
+  if (flags < 0) {
     Explain(why, std::strerror(errno));
-    ::close(fd);
+    return nullptr;
+  }
+  // A descriptor that could write is refused, though nothing would write
+  // through it: the volume is only ever reached read-only.
+  if ((flags & O_ACCMODE) != O_RDONLY) {
+    Explain(why, "opened for writing, not read-only");
+    return nullptr;
+  }
+  struct stat st{};
+  if (::fstat(fd.get(), &st) != 0) {
+    Explain(why, std::strerror(errno));
     return nullptr;
   }
   if (!S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode)) {
     Explain(why, std::string(KindOf(st.st_mode)) + ", not an image file or block device");
-    ::close(fd);
     return nullptr;
   }
   // Reads of files and disks never block; the flag is dropped all the same.
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  return std::unique_ptr<PosixBlockDevice>(new PosixBlockDevice(fd, IdentityOf(st)));
+  if (flags & O_NONBLOCK) ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+  return std::unique_ptr<PosixBlockDevice>(new PosixBlockDevice(std::move(fd), IdentityOf(st)));
 }
-
-PosixBlockDevice::~PosixBlockDevice() { ::close(fd_); }
 
 int PosixBlockDevice::ReadAt(uint64_t offset, std::span<uint8_t> out) {
   size_t done = 0;
   while (done < out.size()) {
-    const ssize_t got = ::pread(fd_, out.data() + done, out.size() - done,
+    const ssize_t got = ::pread(fd_.get(), out.data() + done, out.size() - done,
                                 static_cast<off_t>(offset + done));
     if (got < 0) {
       if (errno == EINTR) continue;

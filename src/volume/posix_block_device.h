@@ -4,6 +4,7 @@
 #include <string>
 
 #include "volume/block_device.h"
+#include "volume/unique_fd.h"
 
 namespace quorvane {
 
@@ -13,7 +14,10 @@ class PosixBlockDevice final : public BlockDevice {
   // regular file nor a block device; `why` (when given) then says which.
   // The open never blocks: a FIFO is refused, not waited on.
   static std::unique_ptr<PosixBlockDevice> Open(const std::string& path, std::string* why = nullptr);
-  ~PosixBlockDevice() override;
+  // Takes over `fd`, opened elsewhere (UDisks2 opens devices for a user who
+  // may not). The same checks as Open: it must be open for reading only,
+  // and an image file or block device; otherwise nullptr, `fd` closed.
+  static std::unique_ptr<PosixBlockDevice> Adopt(UniqueFd fd, std::string* why = nullptr);
   PosixBlockDevice(const PosixBlockDevice&) = delete;
   PosixBlockDevice& operator=(const PosixBlockDevice&) = delete;
 
@@ -21,12 +25,15 @@ class PosixBlockDevice final : public BlockDevice {
   std::optional<FileIdentity> Identity() const override { return identity_; }
 
  private:
-  PosixBlockDevice(int fd, const FileIdentity& identity) : fd_(fd), identity_(identity) {}
-  int fd_;
+  PosixBlockDevice(UniqueFd fd, const FileIdentity& identity)
+      : fd_(std::move(fd)), identity_(identity) {}
+  UniqueFd fd_;
   FileIdentity identity_;
 };
 
 // The identity of an open file descriptor, or none when fstat fails.
 std::optional<FileIdentity> IdentityOfDescriptor(int fd);
+// The identity of the file at `path`, or none when stat fails.
+std::optional<FileIdentity> IdentityOfPath(const std::string& path);
 
 }  // namespace quorvane

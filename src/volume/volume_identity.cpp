@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include "volume/posix_block_device.h"
+
 namespace quorvane {
 
 namespace {
@@ -24,27 +26,30 @@ dev_t WholeDisk(dev_t dev) {
   return dev;
 }
 
-bool LoopBackedBy(dev_t dev, const struct stat& image) {
+bool LoopBackedBy(dev_t dev, const FileIdentity& image) {
   std::ifstream backing(SysBlockDir(dev) + "/loop/backing_file");
   std::string file;
   if (!backing || !std::getline(backing, file)) return false;
   struct stat st{};
-  return ::stat(file.c_str(), &st) == 0 && st.st_dev == image.st_dev && st.st_ino == image.st_ino;
+  return ::stat(file.c_str(), &st) == 0 && st.st_dev == image.device && st.st_ino == image.inode;
 }
 
 }  // namespace
 
-bool VolumeHoldsPath(const std::string& volume_path, const std::string& directory) {
-  struct stat volume{}, dir{};
-  if (::stat(volume_path.c_str(), &volume) != 0 || ::stat(directory.c_str(), &dir) != 0)
-    return false;
-  if (S_ISBLK(volume.st_mode)) {
+bool VolumeHoldsPath(const FileIdentity& volume, const std::string& directory) {
+  struct stat dir{};
+  if (::stat(directory.c_str(), &dir) != 0) return false;
+  if (volume.isBlockDevice) {
     // Either the directory is on this very device, or this device is the
     // whole disk of the directory's partition.
-    return dir.st_dev == volume.st_rdev || WholeDisk(dir.st_dev) == volume.st_rdev;
+    return dir.st_dev == volume.blockDevice || WholeDisk(dir.st_dev) == volume.blockDevice;
   }
-  if (S_ISREG(volume.st_mode)) return LoopBackedBy(dir.st_dev, volume);
-  return false;
+  return LoopBackedBy(dir.st_dev, volume);
+}
+
+bool VolumeHoldsPath(const std::string& volume_path, const std::string& directory) {
+  const auto volume = IdentityOfPath(volume_path);
+  return volume && VolumeHoldsPath(*volume, directory);
 }
 
 }  // namespace quorvane

@@ -15,9 +15,11 @@ import time
 import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "udisks"))
 
 from e2e_volumes import (BIG_SIZE, NT_DELETED, image_digest, make_big_volume,  # noqa: E402
                          make_nt_deleted_volume, make_small_volume)
+from udisks_bus import PrivateSystemBus  # noqa: E402
 from x_session import SHEET_MARGIN, TEMPLATES, Failure, XSession, wait_for  # noqa: E402
 
 PAGE_TITLES = {
@@ -41,7 +43,11 @@ def expect(condition, message):
 class Run:
     """One start of the program on fresh volumes."""
 
-    def __init__(self, program, work, big=False, nt=False):
+    def __init__(self, program, work, big=False, nt=False, udisks=False):
+        """With `udisks`, the small volume is UDisks2's /dev/sdc1 on a bus of
+        the run's own, and the program is started with no drive arguments."""
+        self.work = work
+        self.bus = None
         self.output = os.path.join(work, "recovered")
         os.makedirs(self.output)
         small, large = os.path.join(work, "small.img"), os.path.join(work, "big.img")
@@ -57,10 +63,21 @@ class Run:
         self.digests = {image: image_digest(image) for image in images}
         # Started in the work folder, which page 1 offers; the cases choose another.
         drives = ["--drive", "C:=" + small] + (["--drive", "D:=" + large] if big or nt else [])
-        self.x = XSession(program, drives, work, accessible=nt)
+        if udisks:
+            drives = []
+            self.bus = PrivateSystemBus([dict(name="sdc1", image=small, id_type="vfat",
+                                              id_version="FAT32", label="E2E")])
+        try:
+            self.x = XSession(program, drives, work, accessible=nt, env=self.bus and self.bus.env)
+        except Exception:
+            if self.bus:
+                self.bus.close()
+            raise
 
     def close(self):
         self.x.close()
+        if self.bus:
+            self.bus.close()
         for image, digest in self.digests.items():
             expect(image_digest(image) == digest, f"{image} changed")
 
@@ -446,6 +463,24 @@ def case_nt_deleted_files_rebuilt(run):
     run.end(sheet, "cancel")
 
 
+def case_udisks_drive_without_arguments(run):
+    """Started with no drive arguments, the wizard's drive C: is the volume
+    UDisks2 reports; it is opened through the daemon, read-only, and a
+    deleted file comes back from it."""
+    with open(os.path.join(run.work, ".quorvane-e2e.log")) as log:
+        printed = log.read()
+    expect('C: /dev/sdc1 "E2E" 40.0 MiB\n' in printed, f"the drive table printed: {printed!r}")
+    sheet = run.to_page_2_with_keys()
+    run.type_into(sheet, 2, 1017, "C:\\DOCS\\REPORT.TXT")
+    run.click(sheet, 2, 1018)
+    run.answer_box(with_key=False)
+    run.expect_recovered("REPORT.TXT", run.originals["EPORT.TXT"])
+    opens = [call for call in run.bus.calls() if call["method"] == "OpenDevice"]
+    expect(opens and all(call["mode"] == "r" and call["interactive"] for call in opens),
+           f"the volume was not opened read-only through UDisks2: {run.bus.calls()}")
+    run.end()
+
+
 CASES = {name[len("case_"):]: function for name, function in globals().items()
          if name.startswith("case_")}
 
@@ -464,7 +499,7 @@ def main():
     try:
         run = Run(os.path.abspath(options.program), work,
                   big=options.case in ("abort_during_a_long_copy", "every_other_button"),
-                  nt=options.case.startswith("nt_deleted"))
+                  nt=options.case.startswith("nt_deleted"), udisks=options.case.startswith("udisks"))
         CASES[options.case](run)
         run.close()
         run = None
@@ -482,6 +517,8 @@ def main():
                 except Exception:
                     pass
             run.x.close()
+            if run.bus:
+                run.bus.close()
             with open(os.path.join(work, ".quorvane-e2e.log")) as log:
                 sys.stdout.write(log.read())
         print(f"{options.case}: FAILED")

@@ -89,10 +89,11 @@ class Window:
 class XSession:
     """A private X server with the program under test in it."""
 
-    def __init__(self, program, args, cwd, accessible=False):
+    def __init__(self, program, args, cwd, accessible=False, env=None):
         """With `accessible`, the program's widgets are readable through
-        `self.a11y` (an AccessibilityBus)."""
-        self.env = dict(os.environ)
+        `self.a11y` (an AccessibilityBus). `env` is the program's
+        environment (default: this one's)."""
+        self.env = dict(env or os.environ)
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1280x1024x24", "-nolisten",

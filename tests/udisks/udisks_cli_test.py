@@ -1,0 +1,217 @@
+#!/usr/bin/env python3
+"""quorvane-cli with no drive arguments against UDisks2: the real program on
+a private bus with the UDisks2 stand-in, over real FAT32 images made with
+mkfs.fat and mtools. Each case starts its own buses and checks what the
+program prints and its exit status.
+
+Usage: udisks_cli_test.py --cli build/quorvane-cli CASE|list
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import traceback
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+sys.path.insert(0, os.path.join(os.path.dirname(HERE), "e2e"))
+
+from e2e_volumes import image_digest, make_small_volume  # noqa: E402
+from udisks_bus import PrivateSystemBus, TestFailure  # noqa: E402
+
+FROM_UDISKS = b"quorvane-cli: drives from UDisks2 on the system bus; volumes are opened through it\n"
+FROM_BLKID = b"quorvane-cli: drives from libblkid (UDisks2 did not answer: "
+
+
+def expect(condition, message):
+    if not condition:
+        raise TestFailure(message)
+
+
+def expect_equal(got, wanted, what):
+    expect(got == wanted, f"{what}:\n  got    {got!r}\n  wanted {wanted!r}")
+
+
+class Case:
+    def __init__(self, cli, work):
+        self.cli = cli
+        self.work = work
+        self.image = os.path.join(work, "card.img")
+        self.originals = make_small_volume(self.image, work)
+        self.digest = image_digest(self.image)
+
+    def run(self, args, bus=None, env=None):
+        """quorvane-cli ARGS with `bus` as the system bus: (status, stdout, stderr)."""
+        done = subprocess.run([self.cli] + args, env=env or (bus.env if bus else None),
+                              capture_output=True, timeout=60)
+        return done.returncode, done.stdout, done.stderr
+
+    def fat32(self, name, **more):
+        return dict(name=name, image=self.image, id_type="vfat", id_version="FAT32", **more)
+
+    def close(self):
+        expect(image_digest(self.image) == self.digest, "the volume changed")
+
+
+def case_discovery(case):
+    """Which of the daemon's block devices become drives, in which order,
+    with what; and when its table is not used."""
+    blocks = [
+        case.fat32("sdb10", label="CARD", mount_points=["/media/alice/CARD"]),
+        dict(name="sdb"),  # the whole disk: no file system
+        dict(name="sdb1", image=case.image, id_type="ext4", id_version="1.0"),
+        dict(name="sdb3", image=case.image, id_type="vfat", id_version="FAT16"),
+        case.fat32("sdb4", hint_ignore=True),
+        case.fat32("sdb2", size=7 * 1024 ** 3 + 512 * 1024 ** 2),
+        case.fat32("mmcblk0p1", label="PHONE\nZ: /"),  # a label is the volume's to choose
+    ]
+    with PrivateSystemBus(blocks) as bus:
+        status, table, note = case.run(["drives"], bus)
+        expect_equal(status, 0, "drives' status")
+        expect_equal(note, FROM_UDISKS, "drives' note")
+        expect_equal(table, b'C: /dev/mmcblk0p1 "PHONE?Z: /" 40.0 MiB\n'
+                            b"D: /dev/sdb2 7.5 GiB\n"
+                            b'E: /dev/sdb10 "CARD" 40.0 MiB (mounted on /media/alice/CARD)\n',
+                     "the drive table")
+        expect_equal([call["method"] for call in bus.calls()], ["GetManagedObjects"],
+                     "calls made to list the drives")
+        # Drive arguments win: the daemon is not asked.
+        for args, letter in ((["--drive", "D:=" + case.image], b"D"), ([case.image], b"C")):
+            status, table, note = case.run(args + ["drives"], bus)
+            expect_equal((status, table, note), (0, letter + b": " + case.image.encode() + b"\n", b""),
+                         f"drives with {args}")
+        expect_equal(len(bus.calls()), 1, "calls made with drive arguments")
+
+    # No UDisks2 on the bus, no bus, a daemon that never answers: libblkid
+    # makes the table, and the note says why.
+    with PrivateSystemBus() as bare, PrivateSystemBus(blocks, silent=True) as silent:
+        for what, env, reason in (
+                ("no daemon", bare.env, b"org.freedesktop.UDisks2"),
+                ("no bus", dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS="unix:path=" + case.work + "/none"),
+                 b"no system bus"),
+                ("a silent daemon", silent.env, b" time")):
+            started = time.monotonic()
+            status, _, note = case.run(["drives"], env=env)
+            expect_equal(status, 0, f"drives' status with {what}")
+            expect(note.startswith(FROM_BLKID) and reason in note, f"note with {what}: {note!r}")
+            expect(time.monotonic() - started < 15, f"{what}: the program waited too long")
+
+
+def case_recovery(case):
+    """A UDisks2 drive is read as the same volume mapped by hand: the same
+    rows, the original bytes; through OpenForBackup where the daemon has no
+    OpenDevice; a host path under its mount point names its directory."""
+    card = os.path.join(case.work, "card")
+    os.makedirs(os.path.join(card, "DOCS"))
+    out = os.path.join(case.work, "out")
+    os.mkdir(out)
+    search = ["search", "--recurse", "--deleted-dirs", "C:\\"]
+    _, by_hand, _ = case.run(["--drive", "C:=" + case.image] + search)
+    _, docs_by_hand, _ = case.run(["--drive", "C:=" + case.image, "search", "C:\\DOCS"])
+    expect(b"\\\xe5OTES   .TXT\t" in by_hand, f"rows by hand: {by_hand!r}")
+
+    for opening, method in (("device", "OpenDevice"), ("backup-only", "OpenForBackup")):
+        with PrivateSystemBus([case.fat32("sdc1", label="E2E", mount_points=[card])],
+                              opening=opening) as bus:
+            status, rows, _ = case.run(search, bus)
+            expect_equal((status, rows), (0, by_hand), f"the search through {method}")
+            status, _, messages = case.run(["undelete", "-o", out, "C:\\DOCS\\REPORT.TXT"], bus)
+            expect_equal(status, 0, f"undelete through {method}: {messages!r}")
+            recovered = os.path.join(out, "REPORT.TXT")
+            with open(recovered, "rb") as data:
+                expect(data.read() == case.originals["EPORT.TXT"], f"REPORT.TXT through {method}")
+            os.remove(recovered)
+            opens = [call for call in bus.calls() if call["method"] != "GetManagedObjects"]
+            expect(opens, f"no {method}")
+            for call in opens:
+                expect_equal(call, dict(method=method, path="/org/freedesktop/UDisks2/block_devices/sdc1",
+                                        mode="r" if method == "OpenDevice" else None,
+                                        options={"auth.no_user_interaction": False}, interactive=True),
+                             "the open call")
+
+            # The directory under the mount point UDisks2 reports is that
+            # drive's directory; where this process cannot see the mount,
+            # it may be read-write, and is warned of.
+            status, rows, messages = case.run(["search", os.path.join(card, "DOCS")], bus)
+            expect_equal((status, rows), (0, docs_by_hand), "the search of the mount point's DOCS")
+            expect_equal(messages, b"quorvane-cli: warning: C: is mounted on " + card.encode() +
+                         b", perhaps read-write: writes by the running system can overwrite deleted "
+                         b"files; unmount it or mount it read-only first\n", "the search's messages")
+
+    # Mounted where this process sees the mount (a tmpfs stands for the
+    # volume's file system; the stand-in gives its device number): the
+    # kernel's table tells how, and an output directory there is refused.
+    mounted = os.path.join(case.work, "mounted")
+    os.mkdir(mounted)
+    if os.geteuid() != 0 or subprocess.run(["mount", "-t", "tmpfs", "-o", "size=1m", "quorvane-test",
+                                            mounted]).returncode != 0:
+        print("the mounted volume was skipped: mounting needs root")
+        return
+    try:
+        os.mkdir(os.path.join(mounted, "DOCS"))
+        block = case.fat32("sdc1", label="E2E", mount_points=[mounted],
+                           device_number=os.stat(mounted).st_dev)
+        with PrivateSystemBus([block]) as bus:
+            status, table, _ = case.run(["drives"], bus)
+            expect_equal((status, table), (0, b'C: /dev/sdc1 "E2E" 40.0 MiB (mounted on ' + mounted.encode() +
+                                              b", read-write)\n"), "the table of the mounted volume")
+            status, rows, messages = case.run(["search", os.path.join(mounted, "DOCS")], bus)
+            expect_equal((status, rows), (0, docs_by_hand), "the search of the mounted volume's DOCS")
+            expect_equal(messages, b"quorvane-cli: warning: C: is mounted read-write on " + mounted.encode() +
+                         b": writes by the running system can overwrite deleted files; unmount it or "
+                         b"mount it read-only first\n", "the search's messages")
+            status, _, messages = case.run(["undelete", "-o", mounted, "C:\\DOCS\\REPORT.TXT"], bus)
+            expect(status == 1 and b"Please select an output directory on another drive !" in messages,
+                   f"undelete into the volume read: {status}, {messages!r}")
+            expect_equal(os.listdir(mounted), ["DOCS"], "what the mounted volume holds")
+    finally:
+        subprocess.run(["umount", mounted], check=False)
+
+
+def case_refusal(case):
+    """An open the daemon refuses, or a descriptor that could write, reads
+    nothing: exit status 1 and the reason."""
+    for opening, reason in (
+            ("org.freedesktop.UDisks2.Error.NotAuthorizedDismissed", b"Not authorized to perform operation"),
+            ("read-write", b"opened for writing, not read-only")):
+        with PrivateSystemBus([case.fat32("sdc1")], opening=opening) as bus:
+            failure = b"quorvane-cli: CreateFile () Failed ! (/dev/sdc1 (through UDisks2): " + reason + b")\n"
+            for args in (["undelete", "-o", case.work, "C:\\NOTES.TXT"], ["search", "C:\\"]):
+                status, rows, messages = case.run(args, bus)
+                expect_equal((status, rows), (1, b""), f"{args[0]} when the open gives {opening}")
+                expect(failure in messages, f"{args[0]}'s messages: {messages!r}")
+    expect(not os.path.exists(os.path.join(case.work, "NOTES.TXT")), "a file was written")
+
+
+CASES = {name[len("case_"):]: function for name, function in globals().items()
+         if name.startswith("case_")}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--cli", required=True)
+    parser.add_argument("case", choices=sorted(CASES) + ["list"])
+    options = parser.parse_args()
+    if options.case == "list":
+        print("\n".join(sorted(CASES)))
+        return 0
+    work = tempfile.mkdtemp(prefix="quorvane-udisks-test.")
+    try:
+        case = Case(os.path.abspath(options.cli), work)
+        CASES[options.case](case)
+        case.close()
+        print(f"{options.case}: passed")
+        return 0
+    except Exception:
+        traceback.print_exc()
+        print(f"{options.case}: FAILED")
+        return 1
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
