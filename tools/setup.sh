@@ -22,13 +22,15 @@ test_packages=(
   libgtest-dev libgmock-dev googletest xvfb xauth
   # the wizard end to end: keys and clicks through the X server, screenshots;
   # the list's rows and the status text read back through the accessibility
-  # bus (a session bus, AT-SPI, and gdbus to query it)
+  # bus (a session bus, AT-SPI, and gdbus to query it); ImageMagick also
+  # draws the real pictures of the rebuilt-cluster tests
   xdotool imagemagick dbus-daemon at-spi2-core libglib2.0-bin
   # the UDisks2 stand-in of tests/udisks, on a private dbus-daemon: D-Bus
   # for Python, and GLib's main loop for it
   python3-dbus python3-gi
   # Windows check: MinGW cross compiler and Wine; it also lists clusters with
-  # The Sleuth Kit and drives the check with python3
+  # The Sleuth Kit and drives the check with python3, which also writes the
+  # rebuilt-cluster tests' DOCX
   g++-mingw-w64-x86-64-posix wine wine64 python3
   # fuzz targets: clang with libFuzzer
   clang-14 libclang-rt-14-dev

@@ -13,7 +13,7 @@ enum class FileCondition {
   kShort,        // the volume ends before the size is reached
   kOverwritten,  // the first cluster is in use again (or lies outside the volume)
   kRebuilt,      // the first cluster came from evidence
-  kGuessed,      // rebuilt, with more than one candidate left
+  kGuessed,      // rebuilt, but the evidence does not single the cluster out
 };
 
 std::string_view ConditionWord(FileCondition condition);

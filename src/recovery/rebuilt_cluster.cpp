@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
+#include <string>
 
 #include "recovery/content_signature.h"
+#include "volume/long_name.h"
 
 namespace quorvane {
 namespace {
@@ -60,6 +63,50 @@ bool ProvesDirectory(VolumeView& view, uint32_t cluster, uint32_t parent) {
          dotdot.NameBytes() == "..      " && dotdot.FirstCluster() == parent;
 }
 
+// Whether two parsed entries are one entry: the same name, attribute, size,
+// times and cluster words.
+bool SameEntry(const DirEntry& a, const DirEntry& b) {
+  return a.name == b.name && a.ext == b.ext && a.attr == b.attr && a.fileSize == b.fileSize &&
+         a.createTenths == b.createTenths && a.createTime == b.createTime &&
+         a.createDate == b.createDate && a.writeTime == b.writeTime && a.writeDate == b.writeDate &&
+         a.clusterHigh == b.clusterHigh && a.clusterLow == b.clusterLow;
+}
+
+// Whether another deleted file beside `entry` may have begun at `cluster`:
+// one that lost its high word too and kept the same low word has the same
+// candidates, and only first bytes that contradict its own name (its long
+// name's extension where it has one) rule it out.
+bool AnotherMayHaveBegunAt(VolumeView& view, const DirEntry& entry, std::span<const uint8_t> siblings,
+                           uint32_t cluster) {
+  std::optional<ReadResult<SectorBuffer>> head;
+  DeletedLongNameCollector long_names;
+  for (size_t i = 0; i < EntriesIn(siblings); ++i) {
+    const auto raw = EntryBytes(siblings, i);
+    const DirEntry other = DirEntry::Parse(raw);
+    if (other.IsEnd()) break;
+    if (other.IsLongNamePart()) {
+      long_names.AddPart(raw);
+      continue;
+    }
+    if (!other.IsDeleted()) {
+      long_names.Forget();
+      continue;
+    }
+    const auto long_name = long_names.TakeFor(other);
+    if (other.IsDirectory() || other.IsVolumeLabel() || other.fileSize == 0 || other.clusterHigh != 0 ||
+        other.clusterLow != entry.clusterLow || SameEntry(other, entry))
+      continue;
+    if (!head) head = FirstSector(view, cluster);
+    if (!*head) return true;  // nothing read, nothing ruled out
+    const std::string extension =
+        long_name ? ExtensionOfLongName(long_name->longName) : std::string(other.ExtBytes());
+    const size_t n = std::min<size_t>((*head)->size(), other.fileSize);
+    if (JudgeContent(extension, std::span<const uint8_t>(**head).first(n)) != ContentVerdict::kContradicts)
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::vector<uint32_t> WholeFirstClusters(std::span<const uint8_t> cluster) {
@@ -102,7 +149,7 @@ std::optional<RebuiltCluster> RebuildFirstCluster(VolumeView& view, const DirEnt
     candidates.push_back(c);
   }
   if (candidates.empty()) return std::nullopt;
-  if (candidates.size() == 1) return RebuiltCluster{candidates.front().cluster, false};
+  if (directory && candidates.size() == 1) return RebuiltCluster{candidates.front().cluster, false};
 
   // Content: a directory proves itself; a file's first bytes must not
   // contradict its name, unless every candidate's do.
@@ -146,7 +193,13 @@ std::optional<RebuiltCluster> RebuildFirstCluster(VolumeView& view, const DirEnt
     if (a.consecutive != b.consecutive) return a.consecutive;
     return a.distance < b.distance;
   });
-  return RebuiltCluster{best->cluster, candidates.size() > 1};
+  // One file left is still a guess when its first bytes contradict its name
+  // or another deleted file beside it may have begun there.
+  bool guessed = candidates.size() > 1;
+  if (!directory && !guessed)
+    guessed = best->content == ContentVerdict::kContradicts ||
+              AnotherMayHaveBegunAt(view, entry, hints.siblings, best->cluster);
+  return RebuiltCluster{best->cluster, guessed};
 }
 
 }  // namespace quorvane

@@ -7,7 +7,10 @@
 // in the FAT with room for the clusters the size needs (taken as the copy
 // takes them); content that begins as the name says; for a directory, its
 // own "." and ".." entries; and last, closeness to the clusters of the
-// entries beside it.
+// entries beside it. A file's cluster is a guess when more than one
+// candidate is left, when the one left does not begin as the name says, or
+// when another deleted file beside it kept the same low word and its name
+// does not rule that cluster out.
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -36,7 +39,8 @@ struct RebuildHints {
   std::string_view extension;  // the long name's, else the stored one
   uint32_t parentCluster = 0;  // a directory's parent (0 for the root)
   // The directory cluster holding the entry: the first clusters of the
-  // entries beside it are read from it, when it comes to closeness.
+  // entries beside it are read from it, when it comes to closeness, and the
+  // deleted files that share its low word.
   std::span<const uint8_t> siblings;
   // Where the siblings' clusters may be kept between calls; none reads
   // them afresh.
@@ -45,7 +49,9 @@ struct RebuildHints {
 
 struct RebuiltCluster {
   uint32_t cluster = 0;
-  bool guessed = false;  // more than one candidate was left after the evidence
+  // More than one candidate was left after the evidence, or the one left
+  // does not begin as the name says or may be another deleted file's.
+  bool guessed = false;
 };
 
 // Whether a delete may have cleared the entry's high word: a deleted entry

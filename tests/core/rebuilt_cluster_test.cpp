@@ -43,7 +43,12 @@ TEST(RebuiltCluster, EvidenceChoosesAmongTheClustersTheLowWordAllows) {
   const Case cases[] = {
       {"only one candidate is free", [&](CraftedVolume& v) {
          v.SetFat(kLow, 0x0FFFFFFF).SetFat(kHigh2, 0x0FFFFFFF);
+         fill(v, kHigh1, kJpeg);
        }, photo, {"JPG", 0, {}}, {}, kHigh1},
+      {"the only free one does not begin as the name says", [&](CraftedVolume& v) {
+         v.SetFat(kLow, 0x0FFFFFFF).SetFat(kHigh2, 0x0FFFFFFF);
+         fill(v, kHigh1, "plain text");
+       }, photo, {"JPG", 0, {}}, {}, kHigh1, true},
       {"the content picks one of three free ones", [&](CraftedVolume& v) {
          fill(v, kLow, "plain text");
          fill(v, kHigh1, kJpeg);

@@ -17,9 +17,9 @@ namespace quorvane::testing {
 // mtools reads a volume as FAT32 only from 65525 clusters on; below that it
 // takes the same boot sector for FAT16 and finds no root directory. 33 MiB
 // is the smallest size that holds them in 512-byte clusters.
-MtoolsVolume::MtoolsVolume(std::string image_path) : path_(std::move(image_path)) {
+MtoolsVolume::MtoolsVolume(std::string image_path, uint32_t mib) : path_(std::move(image_path)) {
   std::remove(path_.c_str());
-  RunCommandOrThrow({"mkfs.fat", "-F", "32", "-s", "1", "-C", path_, std::to_string(33 * 1024)});
+  RunCommandOrThrow({"mkfs.fat", "-F", "32", "-s", "1", "-C", path_, std::to_string(mib * 1024)});
 }
 
 MtoolsVolume& MtoolsVolume::Run(const std::string& tool, const std::string& volume_path,
@@ -65,6 +65,30 @@ MtoolsVolume& MtoolsVolume::SetNextFreeCluster(uint32_t cluster) {
   image.write(reinterpret_cast<const char*>(field), 4);
   if (!image) throw std::runtime_error("cannot set the free-cluster hint of " + path_);
   return *this;
+}
+
+MtoolsVolume& MtoolsVolume::ReserveEntries(const std::string& directory, int entries) {
+  TempDir scratch;
+  std::vector<std::string> argv{"mcopy", "-i", path_};
+  for (int i = 0; i < entries; ++i) {
+    argv.push_back(scratch.File("SLOT" + std::to_string(1000 + i)));
+    WriteFileBytes(argv.back(), {});
+  }
+  const std::string target = "::" + (directory.starts_with('/') ? directory : "/" + directory);
+  argv.push_back(target + "/");
+  RunCommandOrThrow(argv);
+  RunCommandOrThrow({"mdel", "-i", path_, target + "/SLOT1*"});
+  return *this;
+}
+
+uint32_t MtoolsVolume::FirstCluster(const std::string& volume_path) {
+  const std::string target = "::" + (volume_path.starts_with('/') ? volume_path : "/" + volume_path);
+  const CommandResult run = RunCommand({"mshowfat", "-i", path_, target});
+  // "::/Site plan.png <65541-65547>"
+  const size_t open = run.output.find('<');
+  if (run.status != 0 || open == std::string::npos)
+    throw std::runtime_error("mshowfat " + target + ": " + run.output);
+  return static_cast<uint32_t>(std::stoul(run.output.substr(open + 1)));
 }
 
 namespace {

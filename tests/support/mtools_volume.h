@@ -11,8 +11,9 @@ namespace quorvane::testing {
 
 class MtoolsVolume {
  public:
-  // Creates a new image at `image_path`: FAT32, 512-byte clusters.
-  explicit MtoolsVolume(std::string image_path);
+  // Creates a new image at `image_path`: FAT32, 512-byte clusters, `mib`
+  // MiB (33 MiB holds just over 65,536 clusters, 70 MiB over 131,072).
+  explicit MtoolsVolume(std::string image_path, uint32_t mib = 33);
 
   const std::string& path() const { return path_; }
 
@@ -25,10 +26,17 @@ class MtoolsVolume {
   // kept, the chain freed in both FATs.
   MtoolsVolume& Delete(const std::string& volume_path);
   MtoolsVolume& DeleteTree(const std::string& volume_path);
-  // Sets the FSInfo sector's next-free hint, where mtools starts looking for
-  // a free cluster: the next directory or file made takes `cluster` if it is
-  // free, as a system reuses clusters freed by a deletion.
+  // Sets the FSInfo sector's next-free hint, which mtools takes for the last
+  // cluster it allocated: the next directory or file made takes the first
+  // free cluster after `cluster`, as a system reuses clusters freed by a
+  // deletion.
   MtoolsVolume& SetNextFreeCluster(uint32_t cluster);
+  // Makes room for `entries` more short entries in a directory (creating and
+  // deleting empty files, whose slots mtools reuses), so that the entries
+  // made later take no cluster a test places a file at.
+  MtoolsVolume& ReserveEntries(const std::string& directory, int entries);
+  // The first cluster of a live file, as mshowfat lists its chain.
+  uint32_t FirstCluster(const std::string& volume_path);
 
  private:
   MtoolsVolume& Run(const std::string& tool, const std::string& volume_path,
