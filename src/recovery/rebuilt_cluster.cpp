@@ -78,7 +78,7 @@ bool SameEntry(const DirEntry& a, const DirEntry& b) {
 // name's extension where it has one) rule it out.
 bool AnotherMayHaveBegunAt(VolumeView& view, const DirEntry& entry, std::span<const uint8_t> siblings,
                            uint32_t cluster) {
-  std::optional<ReadResult<SectorBuffer>> head;
+  std::optional<ReadResult<std::span<const uint8_t>>> head;  // valid while nothing else is read
   DeletedLongNameCollector long_names;
   for (size_t i = 0; i < EntriesIn(siblings); ++i) {
     const auto raw = EntryBytes(siblings, i);
@@ -101,7 +101,7 @@ bool AnotherMayHaveBegunAt(VolumeView& view, const DirEntry& entry, std::span<co
     const std::string extension =
         long_name ? ExtensionOfLongName(long_name->longName) : std::string(other.ExtBytes());
     const size_t n = std::min<size_t>((*head)->size(), other.fileSize);
-    if (JudgeContent(extension, std::span<const uint8_t>(**head).first(n)) != ContentVerdict::kContradicts)
+    if (JudgeContent(extension, (*head)->first(n)) != ContentVerdict::kContradicts)
       return true;
   }
   return false;
