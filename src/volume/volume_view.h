@@ -31,9 +31,12 @@ class VolumeView {
   // request, past the cache.
   ReadStatus ReadClusterRun(uint32_t first, uint32_t count, std::span<uint8_t> out);
 
-  // One sector, read as part of the aligned block of sectors around it,
-  // which is kept for the requests that follow: the first sectors of
-  // clusters close to each other cost one read. A block that cannot be read
+  // One sector, read as part of the aligned page of sectors around it,
+  // which is kept for the requests that follow: a sector asked for again
+  // (a candidate judged twice, a small cluster's neighbour) costs no read.
+  // Larger blocks were tried: each read then copies more than the calls it
+  // saves cost, and reaches into parts of an image no search needs. A block
+  // that cannot be read
   // whole falls back to the one sector, so a failure is exactly its own.
   // The bytes stay valid until the next call.
   ReadResult<std::span<const uint8_t>> ReadSectorNearby(uint32_t sector);
@@ -45,7 +48,7 @@ class VolumeView {
   static constexpr uint32_t kFatChunkSectors = 256;  // 128 KiB, 32768 entries
   static constexpr size_t kFatChunksKept = 32;
 
-  static constexpr uint32_t kNearbyBlockSectors = 64;  // 32 KiB
+  static constexpr uint32_t kNearbyBlockSectors = 8;  // 4 KiB, a page of the cache
   static constexpr size_t kNearbyBlocksKept = 16;
 
   struct Chunk {
