@@ -100,6 +100,34 @@ def case_discovery(case):
             expect(time.monotonic() - started < 15, f"{what}: the program waited too long")
 
 
+def case_blkid_loop_device(case):
+    """Without UDisks2, as root: the image attached as a read-only loop
+    device is found by libblkid and read as the image mapped by hand."""
+    if os.geteuid() != 0 or not shutil.which("losetup"):
+        print("blkid_loop_device: skipped (needs root and losetup)")
+        return
+    attached = subprocess.run(["losetup", "--find", "--show", "--read-only", case.image],
+                              capture_output=True, text=True)
+    if attached.returncode != 0:
+        print(f"blkid_loop_device: skipped (no loop device: {attached.stderr.strip()})")
+        return
+    device = attached.stdout.strip()
+    try:
+        with PrivateSystemBus() as bare:
+            status, table, note = case.run(["drives"], bare)
+            expect(status == 0 and note.startswith(FROM_BLKID), f"drives: {status} {note!r}")
+            # Other FAT32 devices of the machine may come first.
+            line = next((row for row in table.split(b"\n") if row[3:] == device.encode()), None)
+            expect(line is not None, f"{device} is not in the table:\n{table.decode()}")
+            letter = line[:2].decode()
+            search = ["search", "--recurse", "--deleted-dirs", letter + "\\"]
+            status, rows, _ = case.run(search, bare)
+            _, by_hand, _ = case.run(["--drive", letter + "=" + case.image] + search)
+            expect_equal((status, rows), (0, by_hand), f"the search of {device}")
+    finally:
+        subprocess.run(["losetup", "-d", device], capture_output=True)
+
+
 def case_recovery(case):
     """A UDisks2 drive is read as the same volume mapped by hand: the same
     rows, the original bytes; through OpenForBackup where the daemon has no
