@@ -32,12 +32,13 @@ std::string SizeText(uint64_t bytes) {
 
 namespace {
 
-// The label as one line: it comes from the volume, and a control character
-// in it (a newline) would make a line that reads as another drive.
-std::string LabelText(std::string label) {
-  for (char& c : label)
+// A label or mount point as part of one line: both come from the volume (a
+// desktop names the mount point after the label), and a control character
+// in them (a newline) would make a line that reads as another drive.
+std::string OneLine(std::string text) {
+  for (char& c : text)
     if (static_cast<unsigned char>(c) < 0x20 || c == '\x7F') c = '?';
-  return label;
+  return text;
 }
 
 }  // namespace
@@ -50,13 +51,13 @@ std::string DescribeDrives(const DriveTable& drives) {
   for (const auto& [drive, path] : drives.entries()) {
     table.append(1, DriveLetter(drive)).append(": ").append(path);
     if (const VolumeFacts* facts = drives.FactsOf(drive)) {
-      if (!facts->label.empty()) table.append(" \"").append(LabelText(facts->label)).append("\"");
+      if (!facts->label.empty()) table.append(" \"").append(OneLine(facts->label)).append("\"");
       table.append(" ").append(SizeText(facts->size));
     }
 #ifndef _WIN32
     std::string mounts;
     for (const MountEntry& mount : mounted.MountsOf(drive)) {
-      mounts.append(mounts.empty() ? " (mounted on " : "; ").append(mount.mountPoint);
+      mounts.append(mounts.empty() ? " (mounted on " : "; ").append(OneLine(mount.mountPoint));
       if (mount.accessKnown) mounts.append(mount.readWrite ? ", read-write" : ", read-only");
     }
     if (!mounts.empty()) table.append(mounts).append(")");

@@ -66,13 +66,14 @@ def case_discovery(case):
         dict(name="sdb3", image=case.image, id_type="vfat", id_version="FAT16"),
         case.fat32("sdb4", hint_ignore=True),
         case.fat32("sdb2", size=7 * 1024 ** 3 + 512 * 1024 ** 2),
-        case.fat32("mmcblk0p1", label="PHONE\nZ: /"),  # a label is the volume's to choose
+        # A label is the volume's to choose, and a desktop names the mount point after it.
+        case.fat32("mmcblk0p1", label="PHONE\nZ: /", mount_points=["/media/alice/PHONE\nZ: /"]),
     ]
     with PrivateSystemBus(blocks) as bus:
         status, table, note = case.run(["drives"], bus)
         expect_equal(status, 0, "drives' status")
         expect_equal(note, FROM_UDISKS, "drives' note")
-        expect_equal(table, b'C: /dev/mmcblk0p1 "PHONE?Z: /" 40.0 MiB\n'
+        expect_equal(table, b'C: /dev/mmcblk0p1 "PHONE?Z: /" 40.0 MiB (mounted on /media/alice/PHONE?Z: /)\n'
                             b"D: /dev/sdb2 7.5 GiB\n"
                             b'E: /dev/sdb10 "CARD" 40.0 MiB (mounted on /media/alice/CARD)\n',
                      "the drive table")
