@@ -45,6 +45,11 @@ class RowWriter {
     static char buffer[1 << 16];
     if (!per_row_) std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
   }
+  // Two columns and a line end, put together in a line kept from row to row.
+  void WriteColumns(const std::string& column0, const std::string& column1) {
+    line_.assign(column0).append(1, '\t').append(column1).append(1, '\n');
+    Write(line_);
+  }
   void Write(const std::string& row) {
     if (failed_) return;
     if (std::fwrite(row.data(), 1, row.size(), stdout) != row.size() ||
@@ -59,6 +64,7 @@ class RowWriter {
  private:
   bool per_row_;
   bool failed_ = false;
+  std::string line_;
 };
 
 // Plain rows: column 0, a TAB, column 1.
@@ -66,7 +72,7 @@ class PlainRows final : public ResultList {
  public:
   explicit PlainRows(RowWriter& out) : out_(out) {}
   void InsertRowAtTop(const std::string& column0, const std::string& column1) override {
-    out_.Write(column0 + "\t" + column1 + "\n");
+    out_.WriteColumns(column0, column1);
   }
 
  private:
@@ -100,16 +106,15 @@ class DetailedRows final : public ResultList {
   }
   void InsertDetailedRowAtTop(const std::string& column0, const std::string& column1,
                               const RowDetails& details) override {
-    std::string columns;
-    columns.reserve(column1.size() + details.longPath.size() * 2 + 24);
-    columns.append(column1).append(1, '\t').append(Utf8OfUtf16(details.longPath)).append(1, '\t');
-    columns.append(ConditionWord(details.condition)).append(1, '\t');
-    columns.append(std::to_string(details.firstCluster));
-    rows_.InsertRowAtTop(column0, columns);
+    columns_.assign(column1).append(1, '\t').append(Utf8OfUtf16(details.longPath)).append(1, '\t');
+    columns_.append(ConditionWord(details.condition)).append(1, '\t');
+    columns_.append(std::to_string(details.firstCluster));
+    rows_.InsertRowAtTop(column0, columns_);
   }
 
  private:
   ResultList& rows_;
+  std::string columns_;  // kept from row to row
 };
 
 // search --json: one object a line.
