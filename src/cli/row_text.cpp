@@ -118,19 +118,22 @@ std::u16string Utf16OfUtf8(const std::string& text) {
   return out;
 }
 
-std::string Utf8OfUtf16(std::u16string_view text) {
+void AppendUtf8OfUtf16(std::string& out, std::u16string_view text) {
   // At most three bytes a UTF-16 unit (a pair of them makes four).
-  std::string out(text.size() * 3, '\0');
-  char* to = out.data();
+  const size_t start = out.size();
+  out.resize(start + text.size() * 3);
+  char* to = out.data() + start;
   auto put = [&](char32_t byte) { *to++ = static_cast<char>(byte); };
   for (size_t i = 0; i < text.size(); ++i) {
     char32_t code = text[i];
+    if (code < 0x80) {  // most names are ASCII
+      put(code);
+      continue;
+    }
     if (code >= 0xD800 && code < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
         text[i + 1] < 0xE000)
       code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00);
-    if (code < 0x80) {
-      put(code);
-    } else if (code < 0x800) {
+    if (code < 0x800) {
       put(0xC0 | (code >> 6));
       put(0x80 | (code & 0x3F));
     } else if (code < 0x10000) {
@@ -145,6 +148,11 @@ std::string Utf8OfUtf16(std::u16string_view text) {
     }
   }
   out.resize(static_cast<size_t>(to - out.data()));
+}
+
+std::string Utf8OfUtf16(std::u16string_view text) {
+  std::string out;
+  AppendUtf8OfUtf16(out, text);
   return out;
 }
 

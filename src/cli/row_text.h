@@ -21,6 +21,7 @@ std::string TypedPathToBytes(const std::string& text);
 // as its own code.
 std::u16string Utf16OfUtf8(const std::string& text);
 std::string Utf8OfUtf16(std::u16string_view text);
+void AppendUtf8OfUtf16(std::string& out, std::u16string_view text);  // to the end of `out`
 
 // Two lower-case hex digits per byte, and back; none for a bad hex text.
 std::string HexOfBytes(const std::string& bytes);

@@ -5,6 +5,7 @@
 // results page, whose top row is the last found), so that a reader has the
 // rows while the search goes on.
 #include <atomic>
+#include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <optional>
@@ -106,15 +107,30 @@ class DetailedRows final : public ResultList {
   }
   void InsertDetailedRowAtTop(const std::string& column0, const std::string& column1,
                               const RowDetails& details) override {
-    columns_.assign(column1).append(1, '\t').append(Utf8OfUtf16(details.longPath)).append(1, '\t');
-    columns_.append(ConditionWord(details.condition)).append(1, '\t');
-    columns_.append(std::to_string(details.firstCluster));
+    columns_.assign(column1).append(1, '\t');
+    // Rows come directory by directory: the directory's part of the long
+    // path is converted once.
+    const std::u16string_view path = details.longPath;
+    const size_t cut = path.rfind(u'\\') + 1;  // 0 when there is none
+    if (path.substr(0, cut) != directory_) {
+      directory_.assign(path.substr(0, cut));
+      directoryUtf8_.clear();
+      AppendUtf8OfUtf16(directoryUtf8_, directory_);
+    }
+    columns_.append(directoryUtf8_);
+    AppendUtf8OfUtf16(columns_, path.substr(cut));
+    columns_.append(1, '\t').append(ConditionWord(details.condition)).append(1, '\t');
+    char number[16];
+    const auto end = std::to_chars(number, number + sizeof number, details.firstCluster).ptr;
+    columns_.append(number, end);
     rows_.InsertRowAtTop(column0, columns_);
   }
 
  private:
   ResultList& rows_;
   std::string columns_;  // kept from row to row
+  std::u16string directory_;  // the last row's long path up to its last backslash
+  std::string directoryUtf8_;  // the same in UTF-8
 };
 
 // search --json: one object a line.

@@ -7,7 +7,7 @@
 namespace quorvane {
 namespace {
 
-enum class Format { kJpeg, kPng, kGif, kBmp, kPdf, kZip, kOle2, kWav, kAvi, kIsoMedia, kMp3, kText, kNone };
+enum class Format : uint8_t { kJpeg, kPng, kGif, kBmp, kPdf, kZip, kOle2, kWav, kAvi, kIsoMedia, kMp3, kText, kNone };
 
 struct Named {
   std::string_view extension;
@@ -103,12 +103,21 @@ bool Matches(Format format, std::span<const uint8_t> head) {
 
 }  // namespace
 
-bool JudgesExtension(std::string_view extension) { return FormatOf(extension) != Format::kNone; }
+ContentJudge::ContentJudge(std::string_view extension)
+    : format_(static_cast<uint8_t>(FormatOf(extension))) {}
 
-ContentVerdict JudgeContent(std::string_view extension, std::span<const uint8_t> head) {
-  const Format format = FormatOf(extension);
+bool ContentJudge::Judges() const { return static_cast<Format>(format_) != Format::kNone; }
+
+ContentVerdict ContentJudge::operator()(std::span<const uint8_t> head) const {
+  const auto format = static_cast<Format>(format_);
   if (format == Format::kNone) return ContentVerdict::kUnknown;
   return Matches(format, head) ? ContentVerdict::kMatches : ContentVerdict::kContradicts;
+}
+
+bool JudgesExtension(std::string_view extension) { return ContentJudge(extension).Judges(); }
+
+ContentVerdict JudgeContent(std::string_view extension, std::span<const uint8_t> head) {
+  return ContentJudge(extension)(head);
 }
 
 }  // namespace quorvane

@@ -22,4 +22,16 @@ ContentVerdict JudgeContent(std::string_view extension, std::span<const uint8_t>
 // Whether JudgeContent judges files with `extension` at all.
 bool JudgesExtension(std::string_view extension);
 
+// JudgeContent for one extension, looked up once for the many clusters a
+// file may have begun at.
+class ContentJudge {
+ public:
+  explicit ContentJudge(std::string_view extension);
+  bool Judges() const;
+  ContentVerdict operator()(std::span<const uint8_t> head) const;
+
+ private:
+  uint8_t format_;
+};
+
 }  // namespace quorvane

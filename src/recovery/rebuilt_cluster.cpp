@@ -1,6 +1,7 @@
 #include "recovery/rebuilt_cluster.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <string>
@@ -49,7 +50,7 @@ bool HasRoom(VolumeView& view, uint32_t first, uint32_t needed, bool& consecutiv
 // The first sector of a cluster: all the content judge and a directory's
 // "." and ".." need.
 ReadResult<std::span<const uint8_t>> FirstSector(VolumeView& view, uint32_t cluster) {
-  return view.ReadSectorNearby(view.params().ClusterToSector(cluster));
+  return view.ReadOneSector(view.params().ClusterToSector(cluster));
 }
 
 // A directory's first cluster begins with "." naming itself and ".." naming
@@ -121,7 +122,8 @@ std::vector<uint32_t> WholeFirstClusters(std::span<const uint8_t> cluster) {
 }
 
 const std::vector<uint32_t>& NeighbourClusters::Of(std::span<const uint8_t> cluster) {
-  if (!std::equal(cluster.begin(), cluster.end(), bytes_.begin(), bytes_.end())) {
+  if (cluster.size() != bytes_.size() ||
+      (!cluster.empty() && std::memcmp(cluster.data(), bytes_.data(), cluster.size()) != 0)) {
     bytes_.assign(cluster.begin(), cluster.end());
     clusters_ = WholeFirstClusters(cluster);
   }
@@ -136,16 +138,15 @@ bool MayHaveLostHighWord(const DirEntry& entry, const FatParams& params) {
 std::optional<RebuiltCluster> RebuildFirstCluster(VolumeView& view, const DirEntry& entry,
                                                   const RebuildHints& hints) {
   const FatParams& params = view.params();
+  const uint32_t last = params.LastCluster();
   const bool directory = entry.IsDirectory();
   const uint32_t needed =
       directory ? 1 : ClustersFor(entry.fileSize, std::max<uint32_t>(1, params.ClusterBytes()));
   std::vector<Candidate> candidates;
-  for (uint64_t cluster = entry.clusterLow; cluster <= params.LastCluster();
-       cluster += kLowWordClusters) {
+  for (uint64_t cluster = entry.clusterLow; cluster <= last; cluster += kLowWordClusters) {
     Candidate c;
     c.cluster = static_cast<uint32_t>(cluster);
-    if (!params.IsClusterInVolume(c.cluster) || !HasRoom(view, c.cluster, needed, c.consecutive))
-      continue;
+    if (!HasRoom(view, c.cluster, needed, c.consecutive)) continue;
     candidates.push_back(c);
   }
   if (candidates.empty()) return std::nullopt;
@@ -153,7 +154,8 @@ std::optional<RebuiltCluster> RebuildFirstCluster(VolumeView& view, const DirEnt
 
   // Content: a directory proves itself; a file's first bytes must not
   // contradict its name, unless every candidate's do.
-  const bool judged = directory || JudgesExtension(hints.extension);
+  const ContentJudge judge(hints.extension);
+  const bool judged = directory || judge.Judges();
   for (Candidate& c : candidates) {
     if (!judged) break;
     if (directory) {
@@ -162,7 +164,7 @@ std::optional<RebuiltCluster> RebuildFirstCluster(VolumeView& view, const DirEnt
     }
     if (const auto bytes = FirstSector(view, c.cluster)) {
       const size_t head = std::min<size_t>(bytes->size(), std::max<uint32_t>(1, entry.fileSize));
-      c.content = JudgeContent(hints.extension, bytes->first(head));
+      c.content = judge(bytes->first(head));
     }
   }
   auto drop_unless_some_left = [&](auto&& keep) {
@@ -184,7 +186,7 @@ std::optional<RebuiltCluster> RebuildFirstCluster(VolumeView& view, const DirEnt
         hints.neighbours ? hints.neighbours->Of(hints.siblings)
                          : (read_here = WholeFirstClusters(hints.siblings));
     for (uint32_t n : neighbours) {
-      if (!params.IsClusterInVolume(n)) continue;
+      if (n < kFirstDataCluster || n > last) continue;  // outside the volume
       for (Candidate& c : candidates)
         c.distance = std::min<uint64_t>(c.distance, n > c.cluster ? n - c.cluster : c.cluster - n);
     }

@@ -36,6 +36,23 @@ std::u16string ComponentText(const DirEntry& entry, const std::u16string& long_n
   return long_name.empty() ? WidenLatin1(ShortNameText(entry)) : long_name;
 }
 
+// Appends ComponentText(entry, long_name) to `path`.
+void AppendComponentText(std::u16string& path, const DirEntry& entry, const std::u16string& long_name) {
+  if (!long_name.empty()) {
+    path.append(long_name);
+    return;
+  }
+  auto append_trimmed = [&](std::string_view field) {
+    field = field.substr(0, field.find_last_not_of(' ') + 1);
+    for (const char c : field) path.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+    return !field.empty();
+  };
+  append_trimmed(entry.NameBytes());
+  const size_t dot = path.size();
+  path.push_back(u'.');
+  if (!append_trimmed(entry.ExtBytes())) path.resize(dot);
+}
+
 DirectoryChain::Scope ScopeOf(bool inside_deleted) {
   return inside_deleted ? DirectoryChain::Scope::kFirstClusterOnly
                         : DirectoryChain::Scope::kWholeChain;
@@ -358,9 +375,8 @@ void SearchContext::ConsiderFile(const std::string& path, const Place& place, bo
   if (settings_.bSearchNameFilter && !NameFilterPasses(settings_.szSearchNameFilter, name)) return;
   if (settings_.bSearchExtFilter && !ExtFilterPasses(settings_.szSearchExtFilter, entry.ExtBytes()))
     return;
-  std::string row;
-  row.reserve(path.size() + 13);
-  row.append(path).append(1, '\\').append(name);
+  std::string& row = row_;  // kept from row to row, as are the details
+  row.assign(path).append(1, '\\').append(name);
   if (settings_.bSearchDeletedDirFilter &&
       !DeletedDirFilterPasses(settings_.szSearchDeletedDirFilter, row))
     return;
@@ -388,9 +404,12 @@ void SearchContext::ConsiderFile(const std::string& path, const Place& place, bo
     report_.list.InsertRowAtTop(row, std::to_string(size));
     return;
   }
-  RowDetails details;
-  if (settings_.bSearchDetails)
-    details.longPath = place.longPath + u'\\' + ComponentText(entry, names.longName);
+  RowDetails& details = details_;
+  details.longPath.clear();
+  if (settings_.bSearchDetails) {
+    details.longPath.assign(place.longPath).append(1, u'\\');
+    AppendComponentText(details.longPath, entry, names.longName);
+  }
   details.condition = rebuilt.value_or(ConditionOf(view_, first, entry.fileSize));
   details.firstCluster = first;
   report_.list.InsertDetailedRowAtTop(row, std::to_string(size), details);

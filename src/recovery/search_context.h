@@ -106,6 +106,8 @@ class SearchContext {
   SectorReader reader_;
   VolumeView view_;
   NeighbourClusters neighbours_;  // of the directory cluster last judged
+  std::string row_;               // the row being listed, and its details:
+  RowDetails details_;            // kept from row to row
   SearchSettings& settings_;
   SearchReport& report_;
   bool lit_ = false;  // the bar is full; every run starts with it empty

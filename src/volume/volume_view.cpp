@@ -15,7 +15,7 @@ void VolumeView::ResetIfDriveChanged() {
   clusters_.clear();
   cluster_index_.clear();
   cached_bytes_ = 0;
-  nearby_.clear();
+  for (KeptSector& kept : kept_) kept.read = false;
 }
 
 const SectorBuffer* VolumeView::FatChunk(uint32_t chunk_index) {
@@ -78,38 +78,18 @@ ReadResult<std::shared_ptr<const SectorBuffer>> VolumeView::ReadCluster(uint32_t
   return std::shared_ptr<const SectorBuffer>(clusters_.front().second);
 }
 
-ReadResult<std::span<const uint8_t>> VolumeView::ReadSectorNearby(uint32_t sector) {
+ReadResult<std::span<const uint8_t>> VolumeView::ReadOneSector(uint32_t sector) {
   ResetIfDriveChanged();
-  // Past the volume's end there is no block; the read fails or not as the
-  // device says.
-  if (sector >= params_.m_nTotalSectors) return ReadAlone(sector);
-  const uint32_t first = sector - sector % kNearbyBlockSectors;
-  auto held = std::find_if(nearby_.begin(), nearby_.end(),
-                           [&](const NearbyBlock& block) { return block.first == first; });
-  if (held != nearby_.end()) {
-    std::rotate(held, held + 1, nearby_.end());
-  } else {
-    const uint32_t count = std::min(kNearbyBlockSectors, params_.m_nTotalSectors - first);
-    // The least recently used block's storage is read into again.
-    NearbyBlock block;
-    if (nearby_.size() >= kNearbyBlocksKept) {
-      block = std::move(nearby_.front());
-      nearby_.erase(nearby_.begin());
-    }
-    block.first = first;
-    block.bytes.resize(static_cast<size_t>(count) * kSectorSize);
-    if (!reader_.ReadInto(params_.m_nDrive, first, count, block.bytes)) return ReadAlone(sector);
-    nearby_.push_back(std::move(block));
-  }
-  return std::span<const uint8_t>(nearby_.back().bytes)
-      .subspan(static_cast<size_t>(sector - first) * kSectorSize, kSectorSize);
-}
-
-ReadResult<std::span<const uint8_t>> VolumeView::ReadAlone(uint32_t sector) {
-  alone_.resize(kSectorSize);
-  if (auto done = reader_.ReadInto(params_.m_nDrive, sector, 1, alone_); !done)
+  for (const KeptSector& kept : kept_)
+    if (kept.read && kept.sector == sector) return std::span<const uint8_t>(kept.bytes);
+  KeptSector& slot = kept_[nextKept_];
+  slot.read = false;
+  if (auto done = reader_.ReadInto(params_.m_nDrive, sector, 1, slot.bytes); !done)
     return Fail(done.error());
-  return std::span<const uint8_t>(alone_);
+  slot.sector = sector;
+  slot.read = true;
+  nextKept_ = (nextKept_ + 1) % kept_.size();
+  return std::span<const uint8_t>(slot.bytes);
 }
 
 ReadStatus VolumeView::ReadClusterRun(uint32_t first, uint32_t count, std::span<uint8_t> out) {

@@ -2,6 +2,7 @@
 // A per-operation cached view of a volume's FAT and directory clusters. The
 // volume is only read, so within one operation a sector never changes and a
 // cached copy is the same view the volume gives.
+#include <array>
 #include <cstdint>
 #include <list>
 #include <memory>
@@ -31,15 +32,13 @@ class VolumeView {
   // request, past the cache.
   ReadStatus ReadClusterRun(uint32_t first, uint32_t count, std::span<uint8_t> out);
 
-  // One sector, read as part of the aligned page of sectors around it,
-  // which is kept for the requests that follow: a sector asked for again
-  // (a candidate judged twice, a small cluster's neighbour) costs no read.
-  // Larger blocks were tried: each read then copies more than the calls it
-  // saves cost, and reaches into parts of an image no search needs. A block
-  // that cannot be read
-  // whole falls back to the one sector, so a failure is exactly its own.
-  // The bytes stay valid until the next call.
-  ReadResult<std::span<const uint8_t>> ReadSectorNearby(uint32_t sector);
+  // One sector, read by itself. The last few read are kept: a sector asked
+  // for again (a candidate judged twice) costs no read. Sectors asked for
+  // one at a time lie far apart (the first sectors of candidate clusters),
+  // so reading more around each was tried and costs more than it saves: a
+  // read from the page cache costs about as much per extra page copied as
+  // per call. The bytes stay valid until the next call.
+  ReadResult<std::span<const uint8_t>> ReadOneSector(uint32_t sector);
 
   SectorReader& reader() { return reader_; }
   const FatParams& params() const { return params_; }
@@ -48,8 +47,7 @@ class VolumeView {
   static constexpr uint32_t kFatChunkSectors = 256;  // 128 KiB, 32768 entries
   static constexpr size_t kFatChunksKept = 32;
 
-  static constexpr uint32_t kNearbyBlockSectors = 8;  // 4 KiB, a page of the cache
-  static constexpr size_t kNearbyBlocksKept = 16;
+  static constexpr size_t kSectorsKept = 8;
 
   struct Chunk {
     SectorBuffer bytes;
@@ -65,13 +63,13 @@ class VolumeView {
   uint64_t clock_ = 0;
   std::unordered_map<uint32_t, Chunk> fat_chunks_;
 
-  struct NearbyBlock {
-    uint32_t first = 0;
-    SectorBuffer bytes;
+  struct KeptSector {
+    uint32_t sector = 0;
+    bool read = false;  // holds the sector's bytes
+    std::array<uint8_t, kSectorSize> bytes{};
   };
-  std::vector<NearbyBlock> nearby_;  // the most recently used last
-  SectorBuffer alone_;               // a sector read by itself
-  ReadResult<std::span<const uint8_t>> ReadAlone(uint32_t sector);
+  std::array<KeptSector, kSectorsKept> kept_{};
+  size_t nextKept_ = 0;  // the slot the next read fills, round the ring
 
   size_t cluster_cache_bytes_;
   size_t cached_bytes_ = 0;
