@@ -7,6 +7,7 @@
 #include <atomic>
 #include <charconv>
 #include <csignal>
+#include <cstring>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -112,7 +113,8 @@ class DetailedRows final : public ResultList {
     // path is converted once.
     const std::u16string_view path = details.longPath;
     const size_t cut = path.rfind(u'\\') + 1;  // 0 when there is none
-    if (path.substr(0, cut) != directory_) {
+    if (cut != directory_.size() ||
+        std::memcmp(path.data(), directory_.data(), cut * sizeof(char16_t)) != 0) {
       directory_.assign(path.substr(0, cut));
       directoryUtf8_.clear();
       AppendUtf8OfUtf16(directoryUtf8_, directory_);

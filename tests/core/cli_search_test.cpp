@@ -212,5 +212,37 @@ TEST(CliSearch, JsonRowsComeAsFoundAndAnyNameBytePassesBackThroughHex) {
   }
 }
 
+
+TEST(CliSearch, DetailedRowsGiveLongPathsInUtf8DirectoryAfterDirectory) {
+  // Long names past ASCII (Latin-1 and CJK), in directories whose rows come
+  // one after another and alternate with a deeper one's: each row's long
+  // path is its own.
+  testing::TempDir dir;
+  testing::MtoolsVolume volume(dir.File("utf8.img"));
+  volume.MakeDirectory("/Caf\xC3\xA9")
+      .AddFile("/Caf\xC3\xA9/R\xC3\xA9sum\xC3\xA9 2024.txt", "first")
+      .MakeDirectory("/Caf\xC3\xA9/Fotos \xC3\xBC")
+      .AddFile("/Caf\xC3\xA9/Fotos \xC3\xBC/\xE6\x97\xA5\xE8\xA8\x98.txt", "second")
+      .AddFile("/Caf\xC3\xA9/na\xC3\xAFve notes.txt", "third")
+      .AddFile("/plain notes.txt", "fourth");
+  for (const char* name : {"/Caf\xC3\xA9/R\xC3\xA9sum\xC3\xA9 2024.txt",
+                           "/Caf\xC3\xA9/Fotos \xC3\xBC/\xE6\x97\xA5\xE8\xA8\x98.txt",
+                           "/Caf\xC3\xA9/na\xC3\xAFve notes.txt", "/plain notes.txt"})
+    volume.Delete(name);
+  const auto run = RunCli({"--drive", "C:=" + volume.path(), "search", "--recurse", "--details", "C:"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  std::vector<std::string> long_paths;
+  std::istringstream in(run.output);
+  for (std::string line; std::getline(in, line);) {
+    const auto columns = line.find('\t', line.find('\t') + 1);
+    long_paths.push_back(line.substr(columns + 1, line.find('\t', columns + 1) - columns - 1));
+  }
+  EXPECT_THAT(long_paths, ::testing::UnorderedElementsAre(
+                              "C:\\Caf\xC3\xA9\\R\xC3\xA9sum\xC3\xA9 2024.txt",
+                              "C:\\Caf\xC3\xA9\\Fotos \xC3\xBC\\\xE6\x97\xA5\xE8\xA8\x98.txt",
+                              "C:\\Caf\xC3\xA9\\na\xC3\xAFve notes.txt", "C:\\plain notes.txt"))
+      << run.output;
+}
+
 }  // namespace
 }  // namespace quorvane
