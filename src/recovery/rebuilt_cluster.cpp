@@ -35,7 +35,7 @@ bool HasRoom(VolumeView& view, uint32_t first, uint32_t needed, bool& consecutiv
   uint32_t taken = 0;
   for (uint32_t c = first; taken < needed; ++c) {
     if (c < kFirstDataCluster || c > last) return false;
-    const auto fat = view.FatEntry(c);
+    const auto fat = view.FatEntryAlone(c);
     if (!fat) return false;
     if (*fat == 0) {
       ++taken;

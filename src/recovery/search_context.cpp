@@ -397,7 +397,8 @@ void SearchContext::ConsiderFile(const std::string& path, const Place& place, bo
   if (settings_.bSearchSkipUnrecoverable) {
     // Only a free first cluster inside the volume can be copied back.
     if (!m_params.IsClusterInVolume(first)) return;
-    const auto value = view_.FatEntry(first);
+    // A rebuilt cluster lies anywhere: its own FAT sector, not a chunk.
+    const auto value = rebuilt ? view_.FatEntryAlone(first) : view_.FatEntry(first);
     if (!value || *value != 0) return;
   }
   if (!Detailed()) {

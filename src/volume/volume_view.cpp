@@ -12,6 +12,8 @@ void VolumeView::ResetIfDriveChanged() {
   if (drive_ == params_.m_nDrive) return;
   drive_ = params_.m_nDrive;
   fat_chunks_.clear();
+  fat_sectors_.clear();
+  fat_sector_index_.clear();
   clusters_.clear();
   cluster_index_.clear();
   cached_bytes_ = 0;
@@ -54,6 +56,36 @@ ReadResult<uint32_t> VolumeView::FatEntry(uint32_t cluster) {
   // The chunk could not be read whole (or lies past the FAT): read the one
   // sector, so that the failure returned is exactly this sector's.
   return params_.ReadFatEntry(reader_, cluster);
+}
+
+ReadResult<uint32_t> VolumeView::FatEntryAlone(uint32_t cluster) {
+  ResetIfDriveChanged();
+  const uint32_t fat_sector = cluster >> 7;
+  const size_t offset = FatParams::FatOffsetOf(cluster);
+  if (const auto chunk = fat_chunks_.find(fat_sector / kFatChunkSectors); chunk != fat_chunks_.end()) {
+    const size_t at = (fat_sector % kFatChunkSectors) * kSectorSize + offset;
+    if (at + 4 <= chunk->second.bytes.size()) return FatParams::FatEntryAt(chunk->second.bytes, at);
+  }
+  const uint32_t sector = params_.FatSectorOf(cluster);
+  if (const auto kept = fat_sector_index_.find(sector); kept != fat_sector_index_.end()) {
+    fat_sectors_.splice(fat_sectors_.begin(), fat_sectors_, kept->second);
+    return FatParams::FatEntryAt(kept->second->bytes, offset);
+  }
+  FatSectors::iterator slot;
+  if (fat_sectors_.size() >= kFatSectorsKept) {  // the least recently used is read into again
+    slot = std::prev(fat_sectors_.end());
+    fat_sector_index_.erase(slot->sector);
+    fat_sectors_.splice(fat_sectors_.begin(), fat_sectors_, slot);
+  } else {
+    slot = fat_sectors_.emplace(fat_sectors_.begin());
+  }
+  if (auto done = reader_.ReadInto(params_.m_nDrive, sector, 1, slot->bytes); !done) {
+    fat_sectors_.erase(slot);
+    return Fail(done.error());
+  }
+  slot->sector = sector;
+  fat_sector_index_[sector] = slot;
+  return FatParams::FatEntryAt(slot->bytes, offset);
 }
 
 ReadResult<std::shared_ptr<const SectorBuffer>> VolumeView::ReadCluster(uint32_t cluster) {

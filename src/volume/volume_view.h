@@ -24,6 +24,14 @@ class VolumeView {
   // read. FAT sectors are read in chunks and kept in a small cache.
   ReadResult<uint32_t> FatEntry(uint32_t cluster);
 
+  // The same, read with the FAT sector that holds it rather than a chunk:
+  // for entries far apart, such as the clusters a file that lost the high
+  // word of its first cluster may have begun at (65,536 clusters apart, a
+  // chunk each), where a chunk would be read for one entry. The sectors
+  // read are kept (the last kFatSectorsKept), and a chunk already held
+  // serves without a read.
+  ReadResult<uint32_t> FatEntryAlone(uint32_t cluster);
+
   // The whole cluster, read with one request. The buffer stays valid for as
   // long as the caller holds it.
   ReadResult<std::shared_ptr<const SectorBuffer>> ReadCluster(uint32_t cluster);
@@ -48,6 +56,8 @@ class VolumeView {
   static constexpr size_t kFatChunksKept = 32;
 
   static constexpr size_t kSectorsKept = 8;
+  // 2 MiB: a sector for each of 4096 far-apart places in the FAT.
+  static constexpr size_t kFatSectorsKept = 4096;
 
   struct Chunk {
     SectorBuffer bytes;
@@ -62,6 +72,13 @@ class VolumeView {
   int32_t drive_ = 0;
   uint64_t clock_ = 0;
   std::unordered_map<uint32_t, Chunk> fat_chunks_;
+  struct FatSector {
+    uint32_t sector = 0;
+    std::array<uint8_t, kSectorSize> bytes{};
+  };
+  using FatSectors = std::list<FatSector>;  // the most recently used first
+  FatSectors fat_sectors_;
+  std::unordered_map<uint32_t, FatSectors::iterator> fat_sector_index_;
 
   struct KeptSector {
     uint32_t sector = 0;

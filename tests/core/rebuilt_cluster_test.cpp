@@ -131,5 +131,42 @@ TEST(RebuiltCluster, OnlyDeletedEntriesWithoutAHighWordOnLargeVolumesQualify) {
   EXPECT_FALSE(MayHaveLostHighWord(entry(0xE5, 0, 0), *large_params));  // no cluster at all
 }
 
+TEST(RebuiltCluster, OnAVolumeOfManyBandsTheFatIsReadASectorPerCandidate) {
+  // 128 free candidates, 65,536 clusters apart, each in a FAT chunk of its
+  // own: a FAT sector each is what the evidence needs, where chunks of
+  // 128 KiB were read once (16 MiB for one file, on every file). The
+  // boot sector of a crafted volume, grown to 8,388,608 clusters of zeros.
+  CraftedVolume crafted({.clusters = 70'000});
+  std::vector<uint8_t> boot(crafted.bytes().begin(), crafted.bytes().begin() + 512);
+  constexpr uint32_t kClusters = 128 * 65536;
+  const uint32_t fat_sectors = (kClusters + 2) / 128 + 1;
+  const uint32_t reserved = LoadLe16(boot, 14);
+  StoreLe32(boot, 36, fat_sectors);
+  StoreLe32(boot, 32, reserved + 2 * fat_sectors + kClusters);
+  testing::MemoryDriveSource drives;
+  drives.MapSparse('C', (uint64_t{reserved} + 2 * fat_sectors + kClusters) * 512, {{0, boot}});
+  SectorReader reader(drives);
+  const auto params = FatParams::FromBootSector(*reader.ReadSectors(3, 0, 1), 3);
+  ASSERT_TRUE(params);
+  ASSERT_EQ(params->LastCluster(), kClusters + 1);
+  VolumeView view(reader, *params);
+
+  DirEntry entry{};
+  entry.name.fill(' ');
+  entry.ext = {'J', 'P', 'G'};
+  entry.name[0] = 0xE5;
+  entry.clusterLow = kLow;
+  entry.fileSize = 3000;
+  const size_t reads_before = drives.ReadLog('C').size();
+  const auto rebuilt = RebuildFirstCluster(view, entry, {"JPG", 0, {}});
+  ASSERT_TRUE(rebuilt);
+  EXPECT_TRUE(rebuilt->guessed);  // zeros everywhere: no candidate begins as a JPEG
+  uint64_t bytes = 0;
+  const auto log = drives.ReadLog('C');
+  for (size_t i = reads_before; i < log.size(); ++i) bytes += log[i].length;
+  // A FAT sector and a first sector for each of the 128 candidates.
+  EXPECT_LE(bytes, 2u * 128 * 512) << log.size() - reads_before << " reads";
+}
+
 }  // namespace
 }  // namespace quorvane

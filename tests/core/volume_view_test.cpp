@@ -39,6 +39,24 @@ TEST(VolumeView, CachedReadsEqualDirectReads) {
       EXPECT_EQ(**cached, *reader.ReadSectors(3, params.ClusterToSector(c), 1)) << c;
     }
   }
+  // Entries read a FAT sector at a time give the same values, from the
+  // sectors kept or from a chunk already held; a sector that fails is not
+  // kept.
+  VolumeView apart(reader, params);
+  const uint32_t bad = 20'000;
+  drives.FailSectors('C', params.FatSectorOf(bad), 1, EIO);
+  for (int pass = 0; pass < 2; ++pass) {
+    for (uint32_t c : {2u, 127u, 128u, 32767u, 32768u, 40'001u, 5u, 300u})
+      EXPECT_EQ(*apart.FatEntryAlone(c), *params.ReadFatEntry(reader, c)) << c;
+    const auto failed = apart.FatEntryAlone(bad);
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(failed.error().number, EIO);
+  }
+  ASSERT_TRUE(apart.FatEntry(33'000));  // its chunk, from 32768 on
+  const size_t reads = drives.ReadLog('C').size();
+  EXPECT_EQ(*apart.FatEntryAlone(33'001), *params.ReadFatEntry(reader, 33'001));
+  EXPECT_EQ(drives.ReadLog('C').size(), reads + 1);  // only the direct read
+
   SectorBuffer run(3 * 512);
   ASSERT_TRUE(view.ReadClusterRun(100, 3, run));
   EXPECT_EQ(run, *reader.ReadSectors(3, params.ClusterToSector(100), 3));
