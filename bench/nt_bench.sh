@@ -230,7 +230,7 @@ CPP
   rm_ns=$(median "${reads[@]}")
   echo
   printf '%-44s %12s %12s\n' "preads" "$(wc -l <"$work/plain.trace")" "$(wc -l <"$work/detailed.trace")"
-  printf '%-44s %12s\n' "single-sector reads of candidates" "$(wc -l <"$work/candidates.txt")"
+  printf '%-44s %12s\n' "single-sector reads (candidates, FAT sectors)" "$(wc -l <"$work/candidates.txt")"
   printf '%-44s %12s %12s %8s\n' "those reads alone by pread, s, median" "" "$(secs "$rm_ns")" \
     "$(awk -v a="$rm_ns" -v b="$pm" 'BEGIN { printf "%.2f", a / b }')"
   echo "(the last ratio is to the plain search's median wall time)"
