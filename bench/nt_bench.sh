@@ -194,10 +194,11 @@ printf '%-44s %12s %12s\n' "rows" "$(wc -l <"$work/plain.txt")" "$(wc -l <"$work
 printf '%-44s %12s %12s\n' "peak RSS MiB (nt+details), max" "" "$(mib "$(maximum "${detailed_rss[@]}")")"
 echo "targets: ratio at most 2; peak RSS under 64 MiB"
 
-# What the candidates' content costs by itself: the single sectors the
+# What judging the candidates costs in reads alone: the single sectors the
 # detailed search reads beyond the plain one (the first sector of each
-# candidate cluster, as strace sees them), read again by a bare pread loop
-# compiled here, beside the plain search's whole run.
+# candidate cluster and the FAT sectors of far candidates, as strace sees
+# them), read again by a bare pread loop compiled here, beside the plain
+# search's whole run.
 if command -v strace >/dev/null && command -v g++ >/dev/null; then
   strace -o "$work/plain.trace" -e trace=pread64 "$cli" --drive "C:=$S_IMAGE" search --recurse \
     --deleted-dirs C: >/dev/null
