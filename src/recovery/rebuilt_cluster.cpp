@@ -112,6 +112,7 @@ bool AnotherMayHaveBegunAt(VolumeView& view, const DirEntry& entry, std::span<co
 
 std::vector<uint32_t> WholeFirstClusters(std::span<const uint8_t> cluster) {
   std::vector<uint32_t> found;
+  found.reserve(EntriesIn(cluster));
   for (size_t i = 0; i < EntriesIn(cluster); ++i) {
     const DirEntry entry = DirEntry::Parse(EntryBytes(cluster, i));
     if (entry.IsEnd()) break;
@@ -143,6 +144,7 @@ std::optional<RebuiltCluster> RebuildFirstCluster(VolumeView& view, const DirEnt
   const uint32_t needed =
       directory ? 1 : ClustersFor(entry.fileSize, std::max<uint32_t>(1, params.ClusterBytes()));
   std::vector<Candidate> candidates;
+  candidates.reserve(std::min<uint32_t>(64, last / kLowWordClusters + 1));
   for (uint64_t cluster = entry.clusterLow; cluster <= last; cluster += kLowWordClusters) {
     Candidate c;
     c.cluster = static_cast<uint32_t>(cluster);
