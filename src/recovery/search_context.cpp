@@ -31,12 +31,8 @@ std::optional<uint32_t> FindInCluster(std::span<const uint8_t> cluster, std::str
   return std::nullopt;
 }
 
-// A component of a long path: the long name, else the stored 8.3 name.
-std::u16string ComponentText(const DirEntry& entry, const std::u16string& long_name) {
-  return long_name.empty() ? WidenLatin1(ShortNameText(entry)) : long_name;
-}
-
-// Appends ComponentText(entry, long_name) to `path`.
+// Appends a component of a long path to `path`: the long name, else the
+// stored 8.3 name.
 void AppendComponentText(std::u16string& path, const DirEntry& entry, const std::u16string& long_name) {
   if (!long_name.empty()) {
     path.append(long_name);
@@ -51,6 +47,12 @@ void AppendComponentText(std::u16string& path, const DirEntry& entry, const std:
   const size_t dot = path.size();
   path.push_back(u'.');
   if (!append_trimmed(entry.ExtBytes())) path.resize(dot);
+}
+
+std::u16string ComponentText(const DirEntry& entry, const std::u16string& long_name) {
+  std::u16string text;
+  AppendComponentText(text, entry, long_name);
+  return text;
 }
 
 DirectoryChain::Scope ScopeOf(bool inside_deleted) {
