@@ -25,6 +25,15 @@ std::string CommandLine(const std::vector<std::string>& argv) {
   return line;
 }
 
+// The pointers posix_spawn takes: each string's, then a null. Valid while
+// `strings` is.
+std::vector<char*> NullTerminated(std::vector<std::string>& strings) {
+  std::vector<char*> pointers;
+  for (auto& s : strings) pointers.push_back(s.data());
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
 }  // namespace
 
 CommandResult RunCommand(const std::vector<std::string>& argv, const CommandOptions& options) {
@@ -48,13 +57,9 @@ CommandResult RunCommand(const std::vector<std::string>& argv, const CommandOpti
   for (char** e = environ; *e; ++e)
     if (std::strncmp(*e, "MTOOLS_SKIP_CHECK=", 18) != 0) env_strings.emplace_back(*e);
   env_strings.emplace_back("MTOOLS_SKIP_CHECK=1");
-  std::vector<char*> envp;
-  for (auto& s : env_strings) envp.push_back(s.data());
-  envp.push_back(nullptr);
+  std::vector<char*> envp = NullTerminated(env_strings);
   std::vector<std::string> args = argv;
-  std::vector<char*> argp;
-  for (auto& s : args) argp.push_back(s.data());
-  argp.push_back(nullptr);
+  std::vector<char*> argp = NullTerminated(args);
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -126,9 +131,7 @@ RunningCli::RunningCli(const std::vector<std::string>& args, int pipe_bytes) {
   if (pipe_bytes_ < 0) throw std::runtime_error("the pipe's size cannot be set");
   std::vector<std::string> argv{QUORVANE_CLI_PATH};
   argv.insert(argv.end(), args.begin(), args.end());
-  std::vector<char*> argp;
-  for (auto& s : argv) argp.push_back(s.data());
-  argp.push_back(nullptr);
+  std::vector<char*> argp = NullTerminated(argv);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
