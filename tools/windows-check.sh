@@ -46,7 +46,7 @@ cli="$build/quorvane-cli.exe"
 # runs no others): compile it for 32-bit Windows and see that it calls the
 # device. Wine here runs 64-bit programs only, so it is not run.
 x86_64-w64-mingw32-g++-posix -m32 -std=c++20 -O2 -Wall -Wextra -Werror -DWIN32_LEAN_AND_MEAN \
-  -DNOMINMAX -I"$root/src" -c "$root/src/volume/win32/vwin32_device.cpp" -o "$work/vwin32_device.o" ||
+  -DNOMINMAX -I"$root/src" -c "$root/src/volume/host/win32/vwin32_device.cpp" -o "$work/vwin32_device.o" ||
   fail "the device route does not compile for 32-bit Windows"
 x86_64-w64-mingw32-nm "$work/vwin32_device.o" | grep -q DeviceIoControl ||
   fail "the 32-bit device route never calls DeviceIoControl"

@@ -18,7 +18,7 @@
 
 #include "ui/find_control.h"
 #include "ui/launcher_dlg.h"
-#include "volume/drive_table.h"
+#include "volume/host/drive_table.h"
 
 using namespace quorvane;
 using namespace quorvane::ui;

@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "cli/commands.h"
-#include "volume/drive_description.h"
+#include "volume/host/drive_description.h"
 
 namespace quorvane::cli {
 

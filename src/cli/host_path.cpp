@@ -8,8 +8,8 @@
 
 #include "cli/cli_reports.h"
 #include "cli/row_text.h"
-#include "volume/directory_lookup.h"
-#include "volume/mount_table.h"
+#include "volume/format/directory_lookup.h"
+#include "volume/host/mount_table.h"
 
 namespace quorvane::cli {
 

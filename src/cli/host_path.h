@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "volume/drive_table.h"
+#include "volume/host/drive_table.h"
 
 namespace quorvane::cli {
 

@@ -13,8 +13,8 @@
 #include "cli/row_text.h"
 #include "recovery/undelete_engine.h"
 #include "recovery/host_file_name.h"
-#include "volume/long_name.h"
-#include "volume/long_path.h"
+#include "volume/format/long_name.h"
+#include "volume/format/long_path.h"
 #include "volume/path_text.h"
 
 namespace quorvane::cli {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "volume/read_error.h"
-#include "volume/volume_view.h"
+#include "volume/format/volume_view.h"
 
 namespace quorvane {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "volume/volume_view.h"
+#include "volume/format/volume_view.h"
 
 namespace quorvane {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "volume/read_error.h"
-#include "volume/volume_view.h"
+#include "volume/format/volume_view.h"
 
 namespace quorvane {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "volume/block_device.h"
+#include "volume/host/block_device.h"
 
 namespace quorvane {
 

@@ -3,7 +3,7 @@
 #include <unistd.h>
 
 #include "recovery/new_file.h"
-#include "volume/posix_block_device.h"
+#include "volume/host/posix_block_device.h"
 
 namespace quorvane {
 

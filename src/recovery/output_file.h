@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "volume/block_device.h"
+#include "volume/host/block_device.h"
 
 namespace quorvane {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "recovery/content_signature.h"
-#include "volume/long_name.h"
+#include "volume/format/long_name.h"
 
 namespace quorvane {
 namespace {

@@ -17,9 +17,9 @@
 #include <string_view>
 #include <vector>
 
-#include "volume/dir_entry.h"
+#include "volume/format/dir_entry.h"
 #include "volume/read_error.h"
-#include "volume/volume_view.h"
+#include "volume/format/volume_view.h"
 
 namespace quorvane {
 

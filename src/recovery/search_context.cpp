@@ -7,9 +7,9 @@
 #include "recovery/search_filters.h"
 #include "recovery/read_failure_boxes.h"
 #include "recovery/rebuilt_cluster.h"
-#include "volume/dir_entry.h"
-#include "volume/directory_chain.h"
-#include "volume/long_name.h"
+#include "volume/format/dir_entry.h"
+#include "volume/format/directory_chain.h"
+#include "volume/format/long_name.h"
 #include "volume/path_text.h"
 
 namespace quorvane {

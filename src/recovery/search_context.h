@@ -17,11 +17,11 @@
 #include "recovery/search_settings.h"
 #include "recovery/message_box_host.h"
 #include "recovery/rebuilt_cluster.h"
-#include "volume/block_device.h"
-#include "volume/dir_entry.h"
-#include "volume/fat_params.h"
-#include "volume/sector_reader.h"
-#include "volume/volume_view.h"
+#include "volume/host/block_device.h"
+#include "volume/format/dir_entry.h"
+#include "volume/format/fat_params.h"
+#include "volume/host/sector_reader.h"
+#include "volume/format/volume_view.h"
 
 namespace quorvane {
 

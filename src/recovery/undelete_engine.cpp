@@ -11,11 +11,11 @@
 #include "recovery/output_file.h"
 #include "recovery/read_failure_boxes.h"
 #include "recovery/undelete_path.h"
-#include "volume/dir_entry.h"
-#include "volume/directory_chain.h"
-#include "volume/long_name.h"
+#include "volume/format/dir_entry.h"
+#include "volume/format/directory_chain.h"
+#include "volume/format/long_name.h"
 #include "volume/path_text.h"
-#include "volume/volume_view.h"
+#include "volume/format/volume_view.h"
 
 namespace quorvane {
 

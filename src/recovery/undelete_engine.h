@@ -9,8 +9,8 @@
 #include "recovery/rebuilt_cluster.h"
 #include "recovery/report.h"
 #include "recovery/message_box_host.h"
-#include "volume/block_device.h"
-#include "volume/fat_params.h"
+#include "volume/host/block_device.h"
+#include "volume/format/fat_params.h"
 #include "volume/read_error.h"
 
 namespace quorvane {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "volume/dir_entry.h"
+#include "volume/format/dir_entry.h"
 #include "volume/path_text.h"
 
 namespace quorvane {

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "ui/launcher_dlg.h"
-#include "volume/drive_description.h"
+#include "volume/host/drive_description.h"
 
 namespace quorvane::ui {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "volume/drive_table.h"
+#include "volume/host/drive_table.h"
 
 namespace quorvane::ui {
 

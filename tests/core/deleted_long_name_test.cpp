@@ -9,11 +9,11 @@
 #include "support/crafted_volume.h"
 #include "support/mtools_volume.h"
 #include "support/temp_dir.h"
-#include "volume/dir_entry.h"
-#include "volume/directory_chain.h"
-#include "volume/drive_table.h"
+#include "volume/format/dir_entry.h"
+#include "volume/format/directory_chain.h"
+#include "volume/host/drive_table.h"
 #include "volume/little_endian.h"
-#include "volume/long_name.h"
+#include "volume/format/long_name.h"
 
 namespace quorvane {
 namespace {

@@ -8,9 +8,9 @@
 #include "support/memory_volume.h"
 #include "support/mtools_volume.h"
 #include "support/temp_dir.h"
-#include "volume/dir_entry.h"
-#include "volume/directory_lookup.h"
-#include "volume/drive_table.h"
+#include "volume/format/dir_entry.h"
+#include "volume/format/directory_lookup.h"
+#include "volume/host/drive_table.h"
 
 namespace quorvane {
 namespace {

@@ -9,7 +9,7 @@
 #include "support/nt_deleted.h"
 #include "support/run_command.h"
 #include "support/temp_dir.h"
-#include "volume/drive_table.h"
+#include "volume/host/drive_table.h"
 
 namespace quorvane {
 namespace {

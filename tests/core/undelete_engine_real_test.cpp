@@ -10,7 +10,7 @@
 #include "support/mtools_volume.h"
 #include "support/recording_reports.h"
 #include "support/temp_dir.h"
-#include "volume/drive_table.h"
+#include "volume/host/drive_table.h"
 
 namespace quorvane {
 namespace {

@@ -7,8 +7,8 @@
 
 #include <optional>
 
-#include "volume/drive_table.h"
-#include "volume/mount_table.h"
+#include "volume/host/drive_table.h"
+#include "volume/host/mount_table.h"
 
 namespace quorvane {
 namespace {

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "support/crafted_volume.h"
-#include "volume/boot_sector.h"
-#include "volume/dir_entry.h"
-#include "volume/fat_params.h"
+#include "volume/format/boot_sector.h"
+#include "volume/format/dir_entry.h"
+#include "volume/format/fat_params.h"
 #include "volume/little_endian.h"
 
 namespace quorvane::testing {

@@ -6,7 +6,7 @@
 
 #include "support/mtools_volume.h"
 #include "support/temp_dir.h"
-#include "volume/volume_identity.h"
+#include "volume/host/volume_identity.h"
 
 namespace quorvane::testing {
 namespace {

@@ -12,8 +12,8 @@
 #include "recovery/read_failure_boxes.h"
 #include "support/recording_reports.h"
 #include "support/temp_dir.h"
-#include "volume/drive_table.h"
-#include "volume/sector_reader.h"
+#include "volume/host/drive_table.h"
+#include "volume/host/sector_reader.h"
 
 namespace quorvane::testing {
 namespace {

@@ -8,9 +8,9 @@
 #include "support/memory_volume.h"
 #include "support/recording_reports.h"
 #include "support/temp_dir.h"
-#include "volume/fat_params.h"
+#include "volume/format/fat_params.h"
 #include "volume/little_endian.h"
-#include "volume/volume_view.h"
+#include "volume/format/volume_view.h"
 
 namespace quorvane::testing {
 namespace {

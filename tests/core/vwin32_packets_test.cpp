@@ -1,5 +1,5 @@
 // The VWIN32 register block and disk-I/O packet of one read, byte for byte.
-#include "volume/win32/vwin32_packets.h"
+#include "volume/host/win32/vwin32_packets.h"
 
 #include <gtest/gtest.h>
 

@@ -5,13 +5,13 @@
 #include <string>
 
 #include "fuzz_input.h"
-#include "volume/dir_entry.h"
-#include "volume/directory_chain.h"
-#include "volume/directory_lookup.h"
-#include "volume/fat_params.h"
-#include "volume/long_path.h"
-#include "volume/sector_reader.h"
-#include "volume/volume_view.h"
+#include "volume/format/dir_entry.h"
+#include "volume/format/directory_chain.h"
+#include "volume/format/directory_lookup.h"
+#include "volume/format/fat_params.h"
+#include "volume/format/long_path.h"
+#include "volume/host/sector_reader.h"
+#include "volume/format/volume_view.h"
 
 using namespace quorvane;
 

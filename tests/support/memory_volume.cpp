@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "volume/drive_table.h"
+#include "volume/host/drive_table.h"
 
 namespace quorvane::testing {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "volume/drive_table.h"
-#include "volume/fat_params.h"
+#include "volume/host/drive_table.h"
+#include "volume/format/fat_params.h"
 
 namespace quorvane::testing {
 

@@ -10,7 +10,7 @@
 #include "res/dialogs/launcher_dialog.h"
 #include "ui/about_dlg.h"
 #include "ui_test_support.h"
-#include "volume/drive_table.h"
+#include "volume/host/drive_table.h"
 
 namespace quorvane::testing {
 namespace {

@@ -8,7 +8,7 @@
 
 #include "res/dialogs/output_dir_page.h"
 #include "ui_test_support.h"
-#include "volume/drive_table.h"
+#include "volume/host/drive_table.h"
 
 namespace quorvane::testing {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "res/dialogs/search_setup_page.h"
 #include "ui_test_support.h"
-#include "volume/drive_table.h"
+#include "volume/host/drive_table.h"
 
 namespace quorvane::testing {
 namespace {

@@ -12,9 +12,9 @@
 #include "ui/wizard/volume_folder_chooser.h"
 #include "ui/wizard/wizard_sheet.h"
 #include "ui/wizard/wizard_state.h"
-#include "volume/directory_lookup.h"
-#include "volume/drive_table.h"
-#include "volume/mount_table.h"
+#include "volume/format/directory_lookup.h"
+#include "volume/host/drive_table.h"
+#include "volume/host/mount_table.h"
 
 namespace quorvane::ui {
 namespace {

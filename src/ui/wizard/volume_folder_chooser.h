@@ -7,7 +7,7 @@
 #include <QDialog>
 #include <QString>
 
-#include "volume/directory_lookup.h"
+#include "volume/format/directory_lookup.h"
 
 class QTreeWidget;
 class QTreeWidgetItem;

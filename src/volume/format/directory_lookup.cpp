@@ -1,0 +1,130 @@
+#include "volume/format/directory_lookup.h"
+
+#include "volume/format/dir_entry.h"
+#include "volume/format/directory_chain.h"
+#include "volume/format/fat_params.h"
+#include "volume/format/long_name.h"
+#include "volume/path_text.h"
+#include "volume/host/sector_reader.h"
+#include "volume/format/volume_view.h"
+
+namespace quorvane {
+
+namespace {
+
+// One operation on one drive: the volume stays open and its FAT and
+// directory clusters are cached while the object lives.
+class VolumeSession {
+ public:
+  // A volume that cannot be read holds no directory: the caller says so in
+  // its own words.
+  VolumeSession(DriveSource& drives, int32_t drive) : reader_(drives), view_(reader_, params_) {
+    const auto boot = reader_.ReadSectors(drive, 0, 1);
+    if (!boot) return;
+    auto params = FatParams::FromBootSector(*boot, drive);
+    if (!params) return;
+    params_ = *params;
+    usable_ = true;
+  }
+
+  bool usable() const { return usable_; }
+  uint32_t root() const { return static_cast<uint32_t>(params_.m_nRootCluster); }
+
+  // The live subdirectories of the directory whose first cluster is
+  // `cluster`, following its chain. A chain that leaves the volume, comes
+  // back to a cluster already read or cannot be read ends the directory
+  // there. None when the first cluster itself cannot be read.
+  std::optional<std::vector<DirectoryName>> List(uint32_t cluster) {
+    std::vector<DirectoryName> found;
+    LongNameCollector long_name;
+    bool first = true;
+    for (DirectoryChain chain(view_, cluster); chain.AtCluster();) {
+      const auto bytes = chain.Read();
+      if (!bytes) break;
+      first = false;
+      for (size_t i = 0; i < EntriesIn(**bytes); ++i) {
+        const auto raw = EntryBytes(**bytes, i);
+        const DirEntry entry = DirEntry::Parse(raw);
+        if (entry.IsEnd()) return found;  // the directory ends here
+        if (entry.IsLongNamePart()) {
+          long_name.AddPart(raw);
+          continue;
+        }
+        std::optional<std::u16string> name = long_name.TakeFor(raw);
+        const bool live_directory = !entry.IsDeleted() && !entry.IsDotEntry() &&
+                                    entry.IsDirectory() && !entry.IsVolumeLabel();
+        if (!live_directory) continue;
+        found.push_back({ShortNameText(entry),
+                         name ? std::move(*name) : ShortNameShownInLowerCase(entry),
+                         entry.FirstCluster()});
+      }
+      if (chain.Advance() != DirectoryChain::Step::kNext) break;
+    }
+    if (first) return std::nullopt;
+    return found;
+  }
+
+  // Walks `components` from the root directory. Returns the first cluster
+  // of the directory reached and appends each component's stored short name
+  // to `short_path`, or none when a component names no live directory.
+  std::optional<uint32_t> Walk(const std::vector<std::u16string>& components,
+                               std::string& short_path) {
+    uint32_t cluster = root();
+    for (const std::u16string& component : components) {
+      const auto names = List(cluster);
+      if (!names) return std::nullopt;
+      const DirectoryName* match = nullptr;
+      for (const DirectoryName& name : *names) {
+        if (NamesEqualIgnoringCase(component, WidenLatin1(name.shortName)) ||
+            (!name.longName.empty() && NamesEqualIgnoringCase(component, name.longName))) {
+          match = &name;
+          break;
+        }
+      }
+      // A directory that points outside the volume cannot be entered.
+      if (!match || !params_.IsClusterInVolume(match->firstCluster)) return std::nullopt;
+      short_path.append(1, '\\').append(match->shortName);
+      cluster = match->firstCluster;
+    }
+    return cluster;
+  }
+
+ private:
+  SectorReader reader_;
+  FatParams params_;
+  VolumeView view_;
+  bool usable_ = false;
+};
+
+}  // namespace
+
+std::optional<std::string> DirectoryLookup::ShortPath(std::u16string_view path) {
+  const auto parsed = ParseDrivePath(path);
+  if (!parsed) return std::nullopt;
+  VolumeSession session(drives_, parsed->drive);
+  if (!session.usable()) return std::nullopt;
+  std::string short_path{DriveLetter(parsed->drive), ':'};
+  if (!session.Walk(parsed->components, short_path)) return std::nullopt;
+  return short_path;
+}
+
+std::optional<std::vector<DirectoryName>> DirectoryLookup::Subdirectories(std::u16string_view path) {
+  const auto parsed = ParseDrivePath(path);
+  if (!parsed) return std::nullopt;
+  VolumeSession session(drives_, parsed->drive);
+  if (!session.usable()) return std::nullopt;
+  std::string short_path;
+  const auto cluster = session.Walk(parsed->components, short_path);
+  if (!cluster) return std::nullopt;
+  return session.List(*cluster);
+}
+
+std::vector<int32_t> DirectoryLookup::Fat32Drives() {
+  std::vector<int32_t> drives;
+  for (int32_t drive = 1; drive <= 26; ++drive) {
+    if (VolumeSession(drives_, drive).usable()) drives.push_back(drive);
+  }
+  return drives;
+}
+
+}  // namespace quorvane

@@ -1,0 +1,37 @@
+#include "volume/host/natural_order.h"
+
+namespace quorvane {
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The run of digits at `at`, without its leading zeros; `at` moves past it.
+std::string_view DigitRun(std::string_view text, size_t& at) {
+  while (at < text.size() && text[at] == '0' && at + 1 < text.size() && IsDigit(text[at + 1])) ++at;
+  const size_t start = at;
+  while (at < text.size() && IsDigit(text[at])) ++at;
+  return text.substr(start, at - start);
+}
+
+}  // namespace
+
+bool NaturalLess(std::string_view a, std::string_view b) {
+  size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (IsDigit(a[i]) && IsDigit(b[j])) {
+      const std::string_view x = DigitRun(a, i), y = DigitRun(b, j);
+      // Without leading zeros, the longer run is the larger number.
+      if (x.size() != y.size()) return x.size() < y.size();
+      if (x != y) return x < y;
+      continue;
+    }
+    if (a[i] != b[j]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
+    ++i;
+    ++j;
+  }
+  if ((i < a.size()) != (j < b.size())) return j < b.size();
+  return a < b;
+}
+
+}  // namespace quorvane

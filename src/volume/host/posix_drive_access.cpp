@@ -1,0 +1,48 @@
+// How the drive table reaches its volumes on POSIX systems: a drive that
+// UDisks2 reported is opened read-only by the daemon (polkit may ask the
+// user first); any other mapped image file or block device is opened
+// read-only here.
+#include "volume/host/drive_table.h"
+#include "volume/host/posix_block_device.h"
+#include "volume/host/udisks_client.h"
+#include "volume/host/volume_identity.h"
+
+namespace quorvane {
+
+std::unique_ptr<BlockDevice> DriveTable::OpenDrive(int32_t drive) {
+  const std::string path = PathOf(drive);
+  if (path.empty()) {
+    NoteOpenResult(drive, "no image or device is mapped to this drive");
+    return nullptr;
+  }
+  std::string why;
+  const auto object = udisks_objects_.find(drive);
+  if (object == udisks_objects_.end() || !udisks_) {
+    auto device = PosixBlockDevice::Open(path, &why);
+    NoteOpenResult(drive, device ? std::string() : path + ": " + why);
+    return device;
+  }
+  UniqueFd fd = udisks_->OpenReadOnly(object->second, why);
+  auto device = fd ? PosixBlockDevice::Adopt(std::move(fd), &why) : nullptr;
+  NoteOpenResult(drive, device ? std::string() : path + " (through UDisks2): " + why);
+  if (device) NoteOpenedIdentity(drive, device->Identity());
+  return device;
+}
+
+bool DriveTable::VolumeHoldsDirectory(int32_t drive, const std::string& directory) {
+  const std::string path = PathOf(drive);
+  if (path.empty()) return false;
+  // A device UDisks2 opened is known by its descriptor once it has been
+  // opened, and before that by the number UDisks2 gives, even where this
+  // process cannot see its node.
+  if (const auto opened = OpenedIdentity(drive)) return VolumeHoldsPath(*opened, directory);
+  if (const VolumeFacts* facts = FactsOf(drive); facts && facts->deviceNumber) {
+    FileIdentity device;
+    device.isBlockDevice = true;
+    device.blockDevice = facts->deviceNumber;
+    return VolumeHoldsPath(device, directory);
+  }
+  return VolumeHoldsPath(path, directory);
+}
+
+}  // namespace quorvane
