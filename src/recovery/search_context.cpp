@@ -170,7 +170,7 @@ void SearchContext::SearchDeletedFiles(std::string path) {
   auto volume = OpenedVolume::Open(drives_, drive, 4u << 20);
   if (!volume) {
     if (volume.error().kind == VolumeOpenError::Kind::kNotFat) {
-      outcome_ = SearchOutcome::kNotFat32;
+      outcome_ = SearchOutcome::kNotFat;
       return;
     }
     // Once open, the volume stays open for the run: only this first read

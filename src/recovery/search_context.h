@@ -44,7 +44,7 @@ enum class SearchOutcome {
   kBadPath,              // no drive letter, colon and backslash first
   kDriveA,               // drive A: is never read
   kVolumeUnreadable,     // the boot sector could not be read
-  kNotFat32,             // the boot sector describes no FAT32 volume
+  kNotFat,               // the boot sector describes no FAT12, FAT16, FAT32 or exFAT volume
   kNotFound,             // a component names no directory
   kDirectoryUnreadable,  // a directory on the way could not be read
   kAborted,
