@@ -7,42 +7,11 @@
 
 #include "recovery/search_context.h"
 #include "recovery/search_filters.h"
-#include "volume/format/directory_walk.h"
-#include "volume/format/exfat_entry_set.h"
+#include "volume/format/exfat_directory.h"
 #include "volume/format/exfat_names.h"
 #include "volume/path_text.h"
 
 namespace quorvane {
-
-namespace {
-
-// Hands every entry set of a directory to `take`, which returns true when
-// the walk may stop. How the walk ended.
-template <typename Take, typename Gate>
-WalkEnd ForEachSet(VolumeView& view, const DirectoryExtent& extent, Take&& take, Gate&& gate) {
-  ExFatEntrySetReader sets;
-  bool stop = false;
-  const WalkEnd end = WalkDirectory(view, extent, gate, [&](const WalkedEntry& at) {
-    sets.Add(at.raw);
-    while (!stop) {
-      const auto item = sets.Next();
-      if (!item) break;
-      if (const auto* set = std::get_if<ExFatFileSet>(&*item)) stop = take(*set);
-    }
-    return stop || sets.AtEnd() ? Visit::kStop : Visit::kGoOn;
-  });
-  if (!stop) {
-    sets.Finish();
-    while (!stop) {
-      const auto item = sets.Next();
-      if (!item) break;
-      if (const auto* set = std::get_if<ExFatFileSet>(&*item)) stop = take(*set);
-    }
-  }
-  return end;
-}
-
-}  // namespace
 
 SearchContext::Place SearchContext::ExFatChild(const Place& parent, const ExFatFileSet& set) const {
   Place child;
@@ -50,10 +19,9 @@ SearchContext::Place SearchContext::ExFatChild(const Place& parent, const ExFatF
   child.insideDeleted = parent.insideDeleted || set.deleted;
   child.components = parent.components + 1;
   if (settings_.bSearchDetails) child.longPath = parent.longPath + u'\\' + set.name;
-  child.contiguous = set.noFatChain;
-  const uint64_t cluster_bytes = std::max<uint32_t>(1, m_params.ClusterBytes());
-  child.clusters = static_cast<uint32_t>(std::min<uint64_t>(
-      (set.size + cluster_bytes - 1) / cluster_bytes, UINT32_MAX));
+  const DirectoryExtent extent = ExFatDirectoryExtent(m_params, set, child.insideDeleted);
+  child.contiguous = extent.contiguous;
+  child.clusters = extent.clusters;
   return child;
 }
 
@@ -86,7 +54,7 @@ std::optional<SearchContext::Place> SearchContext::WalkExFat(Place from,
       return std::nullopt;
     }
     std::optional<Place> found;
-    const WalkEnd end = ForEachSet(
+    const WalkEnd end = ForEachExFatSet(
         *view_, ExtentOf(place),
         [&](const ExFatFileSet& set) {
           if (!set.isDirectory || !ExFatNameMatches(component, set.name, volume_->Upcase())) return false;
@@ -119,7 +87,7 @@ bool SearchContext::ScanExFatDirectory(const std::string& path, const Place& pla
   } close{openDirectories_};
 
   bool begun = false;
-  const WalkEnd end = ForEachSet(
+  const WalkEnd end = ForEachExFatSet(
       *view_, ExtentOf(place),
       [&](const ExFatFileSet& set) {
         if (set.isDirectory)

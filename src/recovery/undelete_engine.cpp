@@ -14,7 +14,7 @@
 #include "recovery/undelete_path.h"
 #include "volume/format/dir_entry.h"
 #include "volume/format/directory_walk.h"
-#include "volume/format/exfat_entry_set.h"
+#include "volume/format/exfat_directory.h"
 #include "volume/format/exfat_names.h"
 #include "volume/format/opened_volume.h"
 #include "volume/format/long_name.h"
@@ -213,25 +213,11 @@ int CUndeleteEngine::WalkToExFatEntry(OpenedVolume& volume, Walk& walk, StatusTe
   for (size_t index = 0; index < walk.components.size(); ++index) {
     const bool last = index + 1 == walk.components.size();
     std::optional<ExFatFileSet> match;
-    ExFatEntrySetReader sets;
-    auto take = [&] {
-      while (!match) {
-        const auto item = sets.Next();
-        if (!item) return;
-        const auto* set = std::get_if<ExFatFileSet>(&*item);
-        if (!set || set->isDirectory == last || (last && !set->deleted && !inside_deleted)) continue;
-        if (ExFatNameMatches(walk.components[index], set->name, volume.Upcase())) match = *set;
-      }
-    };
-    const WalkEnd end = WalkDirectory(volume.view(), extent, [&](const WalkedEntry& at) {
-      sets.Add(at.raw);
-      take();
-      return match || sets.AtEnd() ? Visit::kStop : Visit::kGoOn;
+    const WalkEnd end = ForEachExFatSet(volume.view(), extent, [&](const ExFatFileSet& set) {
+      if (set.isDirectory == last || (last && !set.deleted && !inside_deleted)) return false;
+      if (ExFatNameMatches(walk.components[index], set.name, volume.Upcase())) match = set;
+      return match.has_value();
     });
-    if (!match) {
-      sets.Finish();
-      take();
-    }
     if (!match && end.kind == WalkEnd::Kind::kUnreadable) {
       TellReadFailure(end.error);
       boxes_.ShowMessageBox(t::kErrorReadingDir, std::nullopt, kMbOk);
@@ -251,13 +237,7 @@ int CUndeleteEngine::WalkToExFatEntry(OpenedVolume& volume, Walk& walk, StatusTe
     }
     if (!volume.params().IsClusterInVolume(match->firstCluster)) return NotFound(status);
     inside_deleted = inside_deleted || match->deleted;
-    const uint64_t cluster_bytes = std::max<uint32_t>(1, volume.params().ClusterBytes());
-    extent = {match->firstCluster,
-              inside_deleted && !match->noFatChain ? DirectoryScope::kFirstClusterOnly
-                                                   : DirectoryScope::kWholeChain,
-              match->noFatChain,
-              static_cast<uint32_t>(std::min<uint64_t>((match->size + cluster_bytes - 1) / cluster_bytes,
-                                                       UINT32_MAX))};
+    extent = ExFatDirectoryExtent(volume.params(), *match, inside_deleted);
   }
   return NotFound(status);
 }
