@@ -9,9 +9,9 @@ namespace quorvane {
 
 namespace {
 
-// Cluster counts below these are FAT12 and FAT16 volumes.
+// A volume with a fixed root region and fewer clusters than this is FAT12;
+// with more, FAT16 (whose 16-bit entries then bound its last cluster).
 constexpr uint32_t kFat12Clusters = 4085;
-constexpr uint32_t kFat16Clusters = 65525;
 
 }  // namespace
 
