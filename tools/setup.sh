@@ -40,8 +40,8 @@ test_packages=(
   # install and .deb check: man pages from scdoc, the desktop entry and
   # AppStream validators, man to render the pages, dpkg-shlibdeps for CPack
   scdoc desktop-file-utils appstream man-db dpkg-dev
-  # benchmarks
-  sleuthkit time
+  # benchmarks; valgrind for the instruction counts of bench/compare.sh --callgrind
+  sleuthkit time valgrind
 )
 
 case ${1:-} in
