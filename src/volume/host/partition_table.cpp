@@ -206,7 +206,7 @@ std::optional<PartitionTable> ReadGptAt(BlockDevice& disk, uint64_t disk_size, u
   const auto header = ReadGptHeader(disk, disk_size, sector_size, lba);
   if (!header) return std::nullopt;
   std::vector<uint8_t> entries(size_t{header->count} * header->entrySize);
-  if (!ReadInside(disk, disk_size, header->entriesLba * sector_size, entries) ||
+  if ((!entries.empty() && !ReadInside(disk, disk_size, header->entriesLba * sector_size, entries)) ||
       Crc32(entries) != header->entriesCrc)
     return std::nullopt;
   PartitionTable table;
