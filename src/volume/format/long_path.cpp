@@ -1,12 +1,12 @@
 #include "volume/format/long_path.h"
 
 #include "volume/format/dir_entry.h"
-#include "volume/format/directory_chain.h"
-#include "volume/format/fat_params.h"
+#include "volume/format/directory_walk.h"
+#include "volume/format/exfat_directory.h"
+#include "volume/format/exfat_names.h"
 #include "volume/format/long_name.h"
+#include "volume/format/opened_volume.h"
 #include "volume/path_text.h"
-#include "volume/host/sector_reader.h"
-#include "volume/format/volume_view.h"
 
 namespace quorvane {
 namespace {
@@ -57,28 +57,54 @@ bool Matches(std::u16string_view component, const Named& named) {
 std::optional<Named> Find(VolumeView& view, uint32_t cluster, bool first_cluster_only,
                           std::u16string_view component, bool (*wanted)(const DirEntry&)) {
   EntryNameCollector names;
-  for (DirectoryChain chain(view, cluster,
-                            first_cluster_only ? DirectoryChain::Scope::kFirstClusterOnly
-                                               : DirectoryChain::Scope::kWholeChain);
-       chain.AtCluster();) {
-    const auto bytes = chain.Read();
-    if (!bytes) return std::nullopt;
-    for (size_t i = 0; i < EntriesIn(**bytes); ++i) {
-      const auto raw = EntryBytes(**bytes, i);
-      const DirEntry entry = DirEntry::Parse(raw);
-      if (entry.IsEnd()) return std::nullopt;
-      if (entry.IsLongNamePart()) {
-        names.AddPart(raw);
-        continue;
-      }
-      Named named{entry, {}, std::nullopt};
-      named.longName = names.TakeFor(entry, raw, &named.firstByte);
-      if (!entry.IsDotEntry() && !entry.IsVolumeLabel() && wanted(entry) && Matches(component, named))
-        return named;
+  std::optional<Named> found;
+  // A directory that cannot be read names nothing.
+  WalkDirectory(view,
+                {cluster, first_cluster_only ? DirectoryScope::kFirstClusterOnly
+                                             : DirectoryScope::kWholeChain},
+                [&](const WalkedEntry& at) {
+                  const DirEntry entry = DirEntry::Parse(at.raw);
+                  if (entry.IsEnd()) return Visit::kStop;
+                  if (entry.IsLongNamePart()) {
+                    names.AddPart(at.raw);
+                    return Visit::kGoOn;
+                  }
+                  Named named{entry, {}, std::nullopt};
+                  named.longName = names.TakeFor(entry, at.raw, &named.firstByte);
+                  if (entry.IsDotEntry() || entry.IsVolumeLabel() || !wanted(entry) ||
+                      !Matches(component, named))
+                    return Visit::kGoOn;
+                  found = std::move(named);
+                  return Visit::kStop;
+                });
+  return found;
+}
+
+// exFAT's stored names are its long names: each component names a
+// directory set (live or deleted), the last a deleted file's set.
+bool ResolveOnExFat(OpenedVolume& volume, const std::vector<std::u16string>& components,
+                    ResolvedFile& resolved) {
+  DirectoryExtent extent{volume.RootCluster()};
+  bool inside_deleted = false;
+  for (size_t i = 0; i < components.size(); ++i) {
+    const bool file = i + 1 == components.size();
+    std::optional<ExFatFileSet> named;
+    ForEachExFatSet(volume.view(), extent, [&](const ExFatFileSet& set) {
+      if (set.isDirectory == file || (file && !set.deleted && !inside_deleted)) return false;
+      if (ExFatNamesEqual(components[i], set.name, volume.Upcase())) named = set;
+      return named.has_value();
+    });
+    if (!named) return false;
+    resolved.storedPath.append(1, '\\').append(named->nameUtf8);
+    if (file) {
+      resolved.longName = named->name;
+      return true;
     }
-    if (chain.Advance() != DirectoryChain::Step::kNext) return std::nullopt;
+    if (!volume.params().IsClusterInVolume(named->firstCluster)) return false;
+    inside_deleted = inside_deleted || named->deleted;
+    extent = ExFatDirectoryExtent(volume.params(), *named, inside_deleted);
   }
-  return std::nullopt;
+  return false;
 }
 
 }  // namespace
@@ -86,16 +112,18 @@ std::optional<Named> Find(VolumeView& view, uint32_t cluster, bool first_cluster
 std::optional<ResolvedFile> ResolveLongPath(DriveSource& drives, std::u16string_view path) {
   const auto parsed = ParseDrivePath(path);
   if (!parsed || parsed->components.empty()) return std::nullopt;
-  SectorReader reader(drives);
-  const auto boot = reader.ReadSectors(parsed->drive, 0, 1);
-  if (!boot) return std::nullopt;
-  const auto params = FatParams::FromBootSector(*boot, parsed->drive);
-  if (!params) return std::nullopt;
-  VolumeView view(reader, *params);
+  auto volume = OpenedVolume::Open(drives, parsed->drive);
+  if (!volume) return std::nullopt;
+  const FatParams* params = &(*volume)->params();
+  VolumeView& view = (*volume)->view();
 
   ResolvedFile resolved;
   resolved.storedPath = {DriveLetter(parsed->drive), ':'};
-  uint32_t cluster = static_cast<uint32_t>(params->m_nRootCluster);
+  if ((*volume)->IsExFat()) {
+    if (!ResolveOnExFat(**volume, parsed->components, resolved)) return std::nullopt;
+    return resolved;
+  }
+  uint32_t cluster = (*volume)->RootCluster();
   bool inside_deleted = false;
   for (size_t i = 0; i < parsed->components.size(); ++i) {
     const bool file = i + 1 == parsed->components.size();
@@ -113,7 +141,7 @@ std::optional<ResolvedFile> ResolveLongPath(DriveSource& drives, std::u16string_
       }
       return resolved;
     }
-    cluster = named->entry.FirstCluster();
+    cluster = params->FirstClusterOf(named->entry);
     inside_deleted = inside_deleted || named->entry.IsDeleted();
     if (!params->IsClusterInVolume(cluster)) return std::nullopt;
   }
