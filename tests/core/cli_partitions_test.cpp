@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/mtools_volume.h"
@@ -53,9 +54,10 @@ class CliPartitions : public ::testing::Test {
  protected:
   void SetUp() override {
     first_ = std::make_unique<MtoolsVolume>(card_.Format(1, 32, 1, "FIRST"));
-    card_.Format(5, 16, 2, "SIXTEEN");
+    fifth_ = std::make_unique<MtoolsVolume>(card_.Format(5, 16, 2, "SIXTEEN"));
     sixth_ = std::make_unique<MtoolsVolume>(card_.Format(6, 32, 1, "SIXTH"));
     AddDeletedFiles(*first_, 10);
+    AddDeletedFiles(*fifth_, 15);
     AddDeletedFiles(*sixth_, 20);
     // An ext4 file system, which this machine's kernel can mount.
     testing::RunCommandOrThrow({"mkfs.ext4", "-q", "-F", "-E", "offset=" + std::to_string(card_.At(2).offset()),
@@ -73,7 +75,7 @@ class CliPartitions : public ::testing::Test {
                          "label: dos\nstart=2048, size=69632, type=c\nstart=71680, size=8192, type=83\n"
                          "start=79872, type=5\nstart=81920, size=16384, type=6\n"
                          "start=100352, size=69632, type=83\nstart=172032, size=8192, type=b\n"};
-  std::unique_ptr<MtoolsVolume> first_, sixth_;
+  std::unique_ptr<MtoolsVolume> first_, fifth_, sixth_;
   std::unique_ptr<UnchangedGuard> unchanged_;
 };
 
@@ -116,7 +118,7 @@ TEST_F(CliPartitions, EachFatPartitionIsADriveInTableOrderFromTheLettersItIsGive
 }
 
 TEST_F(CliPartitions, APartitionIsReadAsTheSamePartitionCopiedOutWithDd) {
-  for (const auto& [number, letter] : {std::pair{1u, "C:"}, {6u, "E:"}}) {
+  for (const auto& [number, letter, seed] : {std::tuple{1u, "C:", 10u}, {5u, "D:", 15u}, {6u, "E:", 20u}}) {
     const std::string copy = dir_.File("partition" + std::to_string(number) + ".img");
     card_.Extract(number, copy);
     const std::vector<std::vector<std::string>> searches = {
@@ -133,7 +135,7 @@ TEST_F(CliPartitions, APartitionIsReadAsTheSamePartitionCopiedOutWithDd) {
     TempDir out;
     const auto undelete = RunCli({card_.path(), "undelete", "-o", out.str(), std::string(letter) + "\\DOCS\\REPORT.TXT"});
     EXPECT_EQ(undelete.status, 0) << undelete.output;
-    EXPECT_EQ(ReadFileBytes(out.File("REPORT.TXT")), PatternBytes(5000, number == 1 ? 10 : 20)) << letter;
+    EXPECT_EQ(ReadFileBytes(out.File("REPORT.TXT")), PatternBytes(5000, seed)) << letter;
   }
 }
 
@@ -172,9 +174,15 @@ TEST(CliPartitionTables, GptPartitionsAndImagesWithoutAFatPartitionOrATable) {
   TempDir dir;
   PartitionedImage gpt(dir.File("gpt.img"), 64,
                        std::string("label: gpt\nsize=34MiB, type=") + kBasicData + "\nsize=4MiB, type=" + kLinuxData +
-                           "\nsize=4MiB, type=" + kLinuxData + "\n");
+                           "\nsize=4MiB, type=" + kLinuxData + "\nsize=8MiB, type=" + kBasicData + "\n");
   MtoolsVolume first = gpt.Format(1, 32, 1, "GPT ONE");
   gpt.Format(3, 12, 8, "");
+  // mkfs.exfat writes no volume into a file at an offset: one of the
+  // partition's size, copied in.
+  testing::RunCommandOrThrow({"truncate", "-s", std::to_string(gpt.At(4).bytes()), dir.File("exfat.img")});
+  testing::RunCommandOrThrow({"mkfs.exfat", "-L", "EXF", dir.File("exfat.img")});
+  testing::RunCommandOrThrow({"dd", "if=" + dir.File("exfat.img"), "of=" + gpt.path(), "bs=512",
+                              "seek=" + std::to_string(gpt.At(4).start), "conv=notrunc", "status=none"});
   AddDeletedFiles(first, 30);
   PartitionedImage linux_only(dir.File("linux.img"), 8, "label: dos\nsize=4MiB, type=83\n");
   testing::RunCommandOrThrow({"truncate", "-s", "8M", dir.File("zeros.img")});
@@ -185,7 +193,8 @@ TEST(CliPartitionTables, GptPartitionsAndImagesWithoutAFatPartitionOrATable) {
     std::string table;
   } cases[] = {
       {gpt.path(), "C: " + gpt.path() + " \"GPT ONE\" FAT32 34.0 MiB partition 1 at 1048576\nD: " + gpt.path() +
-                       " FAT12 4.0 MiB partition 3 at " + std::to_string(gpt.At(3).offset()) + "\n"},
+                       " FAT12 4.0 MiB partition 3 at " + std::to_string(gpt.At(3).offset()) + "\nE: " + gpt.path() +
+                       " exFAT 8.0 MiB partition 4 at " + std::to_string(gpt.At(4).offset()) + "\n"},
       {linux_only.path(), "C: " + linux_only.path() + " 8.0 MiB - no FAT or exFAT partition in its MBR partition table\n"},
       {dir.File("zeros.img"), "C: " + dir.File("zeros.img") + " 8.0 MiB - no FAT or exFAT volume\n"},
       {dir.File("none.img"), "C: " + dir.File("none.img") + " - cannot be opened: No such file or directory\n"},
@@ -196,7 +205,8 @@ TEST(CliPartitionTables, GptPartitionsAndImagesWithoutAFatPartitionOrATable) {
     EXPECT_EQ(run.output, c.table) << c.path;
   }
   // A drive without a FAT volume, or without an image, is still a drive: its commands say why.
-  EXPECT_THAT(RunCli({linux_only.path(), "search", "C:"}).output, HasSubstr("C: holds no FAT32 volume"));
+  EXPECT_THAT(RunCli({linux_only.path(), "search", "C:"}).output,
+              HasSubstr("C: holds no FAT12, FAT16, FAT32 or exFAT volume"));
   EXPECT_THAT(RunCli({dir.File("none.img"), "search", "C:"}).output,
               HasSubstr("CreateFile () Failed ! (" + dir.File("none.img") + ": No such file or directory)"));
 

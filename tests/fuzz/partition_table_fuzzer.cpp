@@ -40,6 +40,10 @@ class BoundedDisk final : public BlockDevice {
   uint64_t first_, end_;
 };
 
+uint64_t LoadLe64(std::span<const uint8_t> bytes, size_t offset) {
+  return uint64_t{LoadLe32(bytes, offset)} | uint64_t{LoadLe32(bytes, offset + 4)} << 32;
+}
+
 // Makes the CRC32s of the GPT headers and entry arrays in `disk` right
 // again, so that mutated entries and header fields reach the code past the
 // checks instead of ending at them.
