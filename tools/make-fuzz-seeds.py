@@ -22,6 +22,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import time
 import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -278,6 +279,72 @@ def partition_disks(work):
     return disks
 
 
+def exfat_directories(work):
+    """Directories of a real exFAT volume (512-byte clusters) written and
+    partly deleted through exfat-fuse, each as its clusters' bytes in order:
+    sets run across clusters, live and deleted, names past ASCII. Needs
+    root, a loop device and FUSE; none without them."""
+    if os.geteuid() != 0:
+        print("exfat_entry_set_fuzzer: no seeds made (needs root for a loop device)")
+        return {}
+    img = os.path.join(work, "exfat.img")
+    with open(img, "wb") as f:
+        f.truncate(16 << 20)
+    subprocess.run(["mkfs.exfat", "-c", "512", "-L", "Seeds", img], check=True, capture_output=True)
+    loop = subprocess.run(["losetup", "-f", "--show", img], check=True, capture_output=True,
+                          text=True).stdout.strip()
+    mnt = os.path.join(work, "mnt")
+    os.makedirs(mnt)
+    try:
+        subprocess.run(["mount.exfat-fuse", loop, mnt], check=True, capture_output=True)
+        try:
+            for name, size in (("keep.bin", 3000), ("gone.bin", 5000)):
+                with open(os.path.join(mnt, name), "wb") as f:
+                    f.write(b"k" * size)
+            for r in range(4):
+                for name in ("frag1.bin", "frag2.bin"):
+                    with open(os.path.join(mnt, name), "ab") as f:
+                        f.write(b"f" * 1500)
+            os.makedirs(os.path.join(mnt, "Café", "Old"))
+            for name in ("日記.txt", "A long name that needs five name entries, which is past seventy units.txt",
+                         "emoji \U0001F600.txt", "Old/a.txt"):
+                with open(os.path.join(mnt, "Café", name), "wb") as f:
+                    f.write(b"n" * 700)
+            for name in ("gone.bin", "frag2.bin", "Café/Old/a.txt"):
+                os.remove(os.path.join(mnt, name))
+            os.rmdir(os.path.join(mnt, "Café", "Old"))
+            os.sync()
+        finally:
+            subprocess.run(["umount", mnt], check=True)
+    finally:
+        subprocess.run(["losetup", "-d", loop], check=True)
+        while subprocess.run(["losetup", "-j", img], capture_output=True, text=True).stdout:
+            time.sleep(0.05)
+    with open(img, "rb") as f:
+        image = f.read()
+    fat, _, heap, _, root = struct.unpack_from("<5I", image, 80)
+
+    def cluster(c):
+        return image[(heap + c - 2) * 512:(heap + c - 1) * 512]
+
+    def chain(c):
+        out = []
+        while 2 <= c < 0xFFFFFFF7 and len(out) < 64:
+            out.append(c)
+            c = struct.unpack_from("<I", image, fat * 512 + c * 4)[0]
+        return out
+
+    dirs = {"root": b"".join(cluster(c) for c in chain(root))}
+    # Café: the one directory with a File entry of attribute 0x10 named so.
+    at = dirs["root"].find("Café".encode("utf-16-le")) - 2
+    stream = dirs["root"][at - 32:at]
+    first, length = struct.unpack_from("<IQ", stream, 20)
+    count = (length + 511) // 512
+    clusters = range(first, first + count) if stream[1] & 2 else chain(first)
+    dirs["cafe"] = b"".join(cluster(c) for c in clusters)
+    return dirs
+
+
 def main():
     wanted = set(sys.argv[1:])
     if "partition_table_fuzzer" in wanted or not wanted:
@@ -292,6 +359,15 @@ def main():
             return 0
     with tempfile.TemporaryDirectory() as work:
         vols = volumes(work)
+        exfat_dirs = exfat_directories(work)
+    directory = os.path.join(SEEDS, "exfat_entry_set_fuzzer")
+    os.makedirs(directory, exist_ok=True)
+    # The first byte: 16 entries to a cluster (512 bytes), taken after each
+    # entry; or at cluster boundaries (0x80).
+    for name, entries in (exfat_dirs.items() if not wanted or "exfat_entry_set_fuzzer" in wanted else ()):
+        for i, first in enumerate((0x04, 0x84)):
+            with open(os.path.join(directory, "%s-%d" % (name, i)), "wb") as f:
+                f.write(bytes([first]) + entries)
     row = b"C:\\DOCS    \\" + E5 + b"EPORT  .TXT"
     headers = {
         "boot_layout_fuzzer": [(0, [b"C:\\DOCS\\OLD"]), (0, [b"c:\\docs"])],
