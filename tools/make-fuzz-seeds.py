@@ -33,8 +33,8 @@ def seed(flags, texts, image):
     return bytes([flags]) + b"".join(t + b"\0" for t in texts) + records(image)
 
 
-def mtools(image_path, *commands):
-    subprocess.run(["mkfs.fat", "-F", "32", "-s", "1", "-C", image_path, str(33 * 1024)],
+def mtools(image_path, *commands, fat=32, mib=33):
+    subprocess.run(["mkfs.fat", "-F", str(fat), "-s", "1", "-C", image_path, str(mib * 1024)],
                    check=True, capture_output=True)
     return mtools_more(image_path, *commands)
 
@@ -101,12 +101,16 @@ def volumes(work):
     with open(text, "wb") as f:
         f.write(b"Quorvane fuzz seed: a few bytes of a recovered file.\n" * 20)
     img = os.path.join(work, "real.img")
-    vols["real"] = mtools(
-        img, ("mmd", "::/DOCS"), ("mmd", "::/DOCS/OLD"), ("mmd", "::/GONE"), ("mmd", "::/GONE/SUB"),
-        ("mcopy", text, "::/DOCS/REPORT.TXT"), ("mcopy", text, "::/DOCS/Long file name.txt"),
-        ("mcopy", text, "::/DOCS/OLD/NOTES.TXT"), ("mcopy", text, "::/GONE/SUB/DEEP.TXT"),
-        ("mcopy", text, "::/MAKEFILE"), ("mdel", "::/DOCS/REPORT.TXT"), ("mdel", "::/DOCS/Long file name.txt"),
-        ("mdel", "::/DOCS/OLD/NOTES.TXT"), ("mdel", "::/MAKEFILE"), ("mdeltree", "::/GONE"))
+    real = (("mmd", "::/DOCS"), ("mmd", "::/DOCS/OLD"), ("mmd", "::/GONE"), ("mmd", "::/GONE/SUB"),
+            ("mcopy", text, "::/DOCS/REPORT.TXT"), ("mcopy", text, "::/DOCS/Long file name.txt"),
+            ("mcopy", text, "::/DOCS/OLD/NOTES.TXT"), ("mcopy", text, "::/GONE/SUB/DEEP.TXT"),
+            ("mcopy", text, "::/MAKEFILE"), ("mdel", "::/DOCS/REPORT.TXT"),
+            ("mdel", "::/DOCS/Long file name.txt"), ("mdel", "::/DOCS/OLD/NOTES.TXT"), ("mdel", "::/MAKEFILE"),
+            ("mdeltree", "::/GONE"))
+    vols["real"] = mtools(img, *real)
+    # The same on FAT12 and FAT16: a fixed root region, 12- and 16-bit entries.
+    vols["fat12"] = mtools(os.path.join(work, "fat12.img"), *real, fat=12, mib=2)
+    vols["fat16"] = mtools(os.path.join(work, "fat16.img"), *real, fat=16, mib=16)
 
     # Deleted directories whose first clusters a live directory holds now.
     reuse = os.path.join(work, "reuse.img")

@@ -203,8 +203,8 @@ int ExplainOutcome(SearchOutcome outcome, const std::string& path) {
       // Why the volume could not be opened, if so, follows "CreateFile () Failed !".
       why = "the boot sector of " + drive + " cannot be read";
       break;
-    case SearchOutcome::kNotFat32:
-      why = drive + " holds no FAT32 volume";
+    case SearchOutcome::kNotFat:
+      why = drive + " holds no FAT12, FAT16, FAT32 or exFAT volume";
       break;
     case SearchOutcome::kNotFound:
       why = "'" + path + "' names no directory on " + drive;

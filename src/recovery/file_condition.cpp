@@ -25,9 +25,9 @@ FileCondition ConditionOf(VolumeView& view, uint32_t first_cluster, uint32_t siz
   uint32_t taken = 0;
   for (uint32_t c = first_cluster; taken < needed; ++c) {
     if (!params.IsClusterInVolume(c)) return FileCondition::kShort;
-    const auto fat = view.FatEntry(c);
-    if (!fat) return FileCondition::kShort;
-    if (*fat == 0) {
+    const auto free = view.ClusterFree(c);
+    if (!free) return FileCondition::kShort;
+    if (*free) {
       ++taken;
     } else if (c == first_cluster) {
       return FileCondition::kOverwritten;

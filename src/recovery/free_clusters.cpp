@@ -8,24 +8,24 @@ FreeClusters::Found FreeClusters::Next(const std::atomic<int32_t>& abort) {
   for (;; ++cluster_) {
     if (abort.load() != 0) return Found::kAborted;
     if (!view_.params().IsClusterInVolume(cluster_)) return Found::kVolumeEnds;
-    const auto fat = view_.FatEntry(cluster_);
-    if (!fat) {
-      error_ = fat.error();
+    const auto free = view_.ClusterFree(cluster_);
+    if (!free) {
+      error_ = free.error();
       return Found::kFatUnreadable;
     }
-    if (*fat == 0) return Found::kFree;
+    if (*free) return Found::kFree;
   }
 }
 
 uint32_t FreeClusters::FreeRunLength(uint32_t limit, std::optional<ReadError>& unread) {
   uint32_t count = 1;
   while (count < limit && view_.params().IsClusterInVolume(cluster_ + count)) {
-    const auto fat = view_.FatEntry(cluster_ + count);
-    if (!fat) {
-      unread = fat.error();
+    const auto free = view_.ClusterFree(cluster_ + count);
+    if (!free) {
+      unread = free.error();
       break;
     }
-    if (*fat != 0) break;
+    if (!*free) break;
     ++count;
   }
   return count;

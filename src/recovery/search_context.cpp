@@ -8,7 +8,7 @@
 #include "recovery/read_failure_boxes.h"
 #include "recovery/rebuilt_cluster.h"
 #include "volume/format/dir_entry.h"
-#include "volume/format/directory_chain.h"
+#include "volume/format/directory_walk.h"
 #include "volume/format/long_name.h"
 #include "volume/path_text.h"
 
@@ -19,16 +19,6 @@ constexpr std::string_view kBlankExt = "   ";
 
 bool HoldsDeletedMark(std::string_view bytes) {
   return bytes.find(static_cast<char>(kDeletedMark)) != std::string_view::npos;
-}
-
-// The first entry of `cluster` whose stored name and extension are `name`
-// and three blanks, whatever its attribute or deleted mark.
-std::optional<uint32_t> FindInCluster(std::span<const uint8_t> cluster, std::string_view name) {
-  for (size_t i = 0; i < EntriesIn(cluster); ++i) {
-    const DirEntry entry = DirEntry::Parse(EntryBytes(cluster, i));
-    if (entry.NameBytes() == name && entry.ExtBytes() == kBlankExt) return entry.FirstCluster();
-  }
-  return std::nullopt;
 }
 
 // Appends a component of a long path to `path`: the long name, else the
@@ -55,9 +45,8 @@ std::u16string ComponentText(const DirEntry& entry, const std::u16string& long_n
   return text;
 }
 
-DirectoryChain::Scope ScopeOf(bool inside_deleted) {
-  return inside_deleted ? DirectoryChain::Scope::kFirstClusterOnly
-                        : DirectoryChain::Scope::kWholeChain;
+DirectoryExtent ExtentOf(uint32_t cluster, bool inside_deleted) {
+  return {cluster, inside_deleted ? DirectoryScope::kFirstClusterOnly : DirectoryScope::kWholeChain};
 }
 
 }  // namespace
@@ -93,19 +82,17 @@ class SearchContext::DirectoryIndex {
 
   void Build() {
     built_ = true;
-    for (DirectoryChain chain(search_.view_, place_.cluster, ScopeOf(place_.insideDeleted));
-         chain.AtCluster();) {
-      if (!search_.budget_.TakeLookup(chain.cluster())) break;
-      const auto cluster = chain.Read();
-      if (!cluster) break;
-      for (size_t i = 0; i < EntriesIn(**cluster); ++i) {
-        const DirEntry entry = DirEntry::Parse(EntryBytes(**cluster, i));
-        if (entry.ExtBytes() != kBlankExt) continue;
-        if (search_.indexedNames_ + first_.size() >= kMaxIndexedNames) return Finish();
-        first_.emplace_back(Key(entry.NameBytes().data()), entry.FirstCluster());
-      }
-      if (chain.Advance() != DirectoryChain::Step::kNext) break;
-    }
+    // A cluster that cannot be read ends the index where it is.
+    WalkDirectory(
+        *search_.view_, ExtentOf(place_.cluster, place_.insideDeleted),
+        [&](uint32_t cluster) { return search_.budget_.TakeLookup(cluster); },
+        [&](const WalkedEntry& at) {
+          const DirEntry entry = DirEntry::Parse(at.raw);
+          if (entry.ExtBytes() != kBlankExt) return Visit::kGoOn;
+          if (search_.indexedNames_ + first_.size() >= kMaxIndexedNames) return Visit::kStop;
+          first_.emplace_back(Key(entry.NameBytes().data()), search_.m_params.FirstClusterOf(entry));
+          return Visit::kGoOn;
+        });
     Finish();
   }
 
@@ -129,10 +116,7 @@ class SearchContext::DirectoryIndex {
 SearchContext::SearchContext(DriveSource& drives, MessageBoxHost& boxes, SearchSettings& settings,
                              SearchReport& report, const std::atomic<int32_t>& abort)
     : boxes_(boxes),
-      reader_(drives),
-      // Each directory is scanned once; the cache serves the rare walks that
-      // read a parent directory again.
-      view_(reader_, m_params, 4u << 20),
+      drives_(drives),
       settings_(settings),
       report_(report),
       abort_(abort) {}
@@ -181,18 +165,23 @@ void SearchContext::SearchDeletedFiles(std::string path) {
   if (upper[0] == 'A') return;
   // Without a readable FAT32 boot sector there is nothing to walk. The volume
   // is only read, so the values read here hold for every directory of the run.
-  outcome_ = SearchOutcome::kVolumeUnreadable;
-  const auto boot = reader_.ReadSectors(drive, 0, 1);
-  if (!boot) {
+  // Each directory is scanned once; the view's cache serves the rare walks
+  // that read a parent directory again.
+  auto volume = OpenedVolume::Open(drives_, drive, 4u << 20);
+  if (!volume) {
+    if (volume.error().kind == VolumeOpenError::Kind::kNotFat) {
+      outcome_ = SearchOutcome::kNotFat;
+      return;
+    }
     // Once open, the volume stays open for the run: only this first read
     // can find it unopenable, which is all the search ever tells.
-    TellReadFailure(boxes_, boot.error(), ReadFailureTelling::kSearch);
+    outcome_ = SearchOutcome::kVolumeUnreadable;
+    TellReadFailure(boxes_, volume.error().read, ReadFailureTelling::kSearch);
     return;
   }
-  outcome_ = SearchOutcome::kNotFat32;
-  const auto params = FatParams::FromBootSector(*boot, drive);
-  if (!params) return;
-  m_params = *params;
+  volume_ = std::move(*volume);
+  view_ = &volume_->view();
+  m_params = volume_->params();
   // A directory deeper than the search goes, or one named by a component that
   // no recovery accepts (over 8 characters), lists nothing: its rows could
   // not be undeleted.
@@ -232,23 +221,26 @@ std::optional<SearchContext::Place> SearchContext::Walk(Place from,
     if (Aborted()) return fail(SearchOutcome::kAborted);
     std::string target = component.substr(0, 8);
     target.resize(8, ' ');
-    DirectoryChain chain(view_, place.cluster, ScopeOf(place.insideDeleted));
     std::optional<uint32_t> found;
-    for (;;) {
-      if (Aborted()) return fail(SearchOutcome::kAborted);
-      if (charged && !budget_.TakeLookup(chain.cluster())) return fail(SearchOutcome::kNotFound);
-      const auto cluster = chain.Read();
-      if (!cluster) return fail(SearchOutcome::kDirectoryUnreadable);
-      found = FindInCluster(**cluster, target);
-      if (found) break;
-      switch (chain.Advance()) {
-        case DirectoryChain::Step::kNext:
-          continue;
-        case DirectoryChain::Step::kFatUnreadable:
-          return fail(SearchOutcome::kDirectoryUnreadable);
-        case DirectoryChain::Step::kEnd:
-          return fail(SearchOutcome::kNotFound);
-      }
+    // The first entry named so, whatever its attribute or deleted mark.
+    SearchOutcome stopped = SearchOutcome::kNotFound;
+    const WalkEnd end = WalkDirectory(
+        *view_, ExtentOf(place.cluster, place.insideDeleted),
+        [&](uint32_t cluster) {
+          if (Aborted()) stopped = SearchOutcome::kAborted;
+          else if (charged && !budget_.TakeLookup(cluster)) stopped = SearchOutcome::kNotFound;
+          else return true;
+          return false;
+        },
+        [&](const WalkedEntry& at) {
+          const DirEntry entry = DirEntry::Parse(at.raw);
+          if (entry.NameBytes() != target || entry.ExtBytes() != kBlankExt) return Visit::kGoOn;
+          found = m_params.FirstClusterOf(entry);
+          return Visit::kStop;
+        });
+    if (!found) {
+      if (end.kind == WalkEnd::Kind::kUnreadable) return fail(SearchOutcome::kDirectoryUnreadable);
+      return fail(end.kind == WalkEnd::Kind::kStopped ? stopped : SearchOutcome::kNotFound);
     }
     // An entry pointing outside the volume leads nowhere.
     if (!m_params.IsClusterInVolume(*found)) return fail(SearchOutcome::kNotFound);
@@ -279,40 +271,43 @@ bool SearchContext::ScanDirectory(const std::string& path, const Place& place) {
   const bool pathDeleted = HoldsDeletedMark(path);
   DirectoryIndex index(*this, place);
   // Deleted directories: first cluster only.
-  DirectoryChain chain(view_, place.cluster, ScopeOf(place.insideDeleted));
   EntryNameCollector long_names;
-  for (bool first = true;; first = false) {
-    if (!budget_.TakeScan(chain.cluster())) return true;
-    const auto cluster = chain.Read();
-    if (!cluster) return !first;
-    for (size_t i = 0; i < EntriesIn(**cluster); ++i) {
-      const auto raw = EntryBytes(**cluster, i);
-      const DirEntry entry = DirEntry::Parse(raw);
-      if (entry.IsDotEntry()) continue;
-      if (entry.name[0] == ' ' || entry.IsEnd()) return true;  // the directory ends here
-      // Long names only when the rows carry them: the classic search pays nothing.
-      static const EntryNames kNoNames;
-      std::optional<EntryNames> gathered;
-      if (Detailed()) {
-        if (entry.IsLongNamePart()) {
-          long_names.AddPart(raw);
-          continue;
+  bool begun = false;
+  const WalkEnd end = WalkDirectory(
+      *view_, ExtentOf(place.cluster, place.insideDeleted),
+      [&](uint32_t cluster) {
+        if (begun && Aborted()) return false;
+        begun = true;
+        return budget_.TakeScan(cluster);
+      },
+      [&](const WalkedEntry& at) {
+        const DirEntry entry = DirEntry::Parse(at.raw);
+        if (entry.IsDotEntry()) return Visit::kGoOn;
+        if (entry.name[0] == ' ' || entry.IsEnd()) return Visit::kStop;  // the directory ends here
+        // Long names only when the rows carry them: the classic search pays nothing.
+        static const EntryNames kNoNames;
+        std::optional<EntryNames> gathered;
+        if (Detailed()) {
+          if (entry.IsLongNamePart()) {
+            long_names.AddPart(at.raw);
+            return Visit::kGoOn;
+          }
+          gathered.emplace();
+          gathered->longName = long_names.TakeFor(entry, at.raw, &gathered->firstByte);
         }
-        gathered.emplace();
-        gathered->longName = long_names.TakeFor(entry, raw, &gathered->firstByte);
-      }
-      const EntryNames& names = gathered ? *gathered : kNoNames;
-      if (entry.IsDirectory()) {
-        EnterSubdirectory(path, place, entry, index, names, **cluster);
-        continue;
-      }
-      if (entry.attr == kAttrLongName || entry.attr == (kAttrVolumeLabel | kAttrArchive) ||
-          entry.attr == kAttrVolumeLabel)
-        continue;
-      ConsiderFile(path, place, pathDeleted, entry, names, **cluster);
-    }
-    if (chain.Advance() != DirectoryChain::Step::kNext || Aborted()) return true;
-  }
+        const EntryNames& names = gathered ? *gathered : kNoNames;
+        if (entry.IsDirectory()) {
+          EnterSubdirectory(path, place, entry, index, names, at.cluster);
+          return Visit::kGoOn;
+        }
+        if (entry.attr == kAttrLongName || entry.attr == (kAttrVolumeLabel | kAttrArchive) ||
+            entry.attr == kAttrVolumeLabel)
+          return Visit::kGoOn;
+        ConsiderFile(path, place, pathDeleted, entry, names, at.cluster);
+        return Visit::kGoOn;
+      });
+  // Only a directory whose first cluster could not be read went unread.
+  return !(end.kind == WalkEnd::Kind::kUnreadable && end.atFirstCluster);
 }
 
 void SearchContext::EnterSubdirectory(const std::string& parentPath, const Place& parent,
@@ -348,7 +343,7 @@ void SearchContext::EnterSubdirectory(const std::string& parentPath, const Place
               : parent.cluster;
       hints.siblings = cluster;
       hints.neighbours = &neighbours_;
-      if (const auto rebuilt = RebuildFirstCluster(view_, entry, hints)) found = rebuilt->cluster;
+      if (const auto rebuilt = RebuildFirstCluster(*view_, entry, hints)) found = rebuilt->cluster;
     }
     if (!found || !m_params.IsClusterInVolume(*found)) return;
     place = Place{*found, parent.insideDeleted || HoldsDeletedMark(components.front()),
@@ -382,7 +377,7 @@ void SearchContext::ConsiderFile(const std::string& path, const Place& place, bo
   if (settings_.bSearchDeletedDirFilter &&
       !DeletedDirFilterPasses(settings_.szSearchDeletedDirFilter, row))
     return;
-  uint32_t first = entry.FirstCluster();
+  uint32_t first = m_params.FirstClusterOf(entry);
   std::optional<FileCondition> rebuilt;
   if (settings_.bSearchNtDeleted && MayHaveLostHighWord(entry, m_params)) {
     const std::string extension =
@@ -391,7 +386,7 @@ void SearchContext::ConsiderFile(const std::string& path, const Place& place, bo
     hints.extension = extension;
     hints.siblings = cluster;
     hints.neighbours = &neighbours_;
-    if (const auto found = RebuildFirstCluster(view_, entry, hints)) {
+    if (const auto found = RebuildFirstCluster(*view_, entry, hints)) {
       first = found->cluster;
       rebuilt = found->guessed ? FileCondition::kGuessed : FileCondition::kRebuilt;
     }
@@ -400,8 +395,12 @@ void SearchContext::ConsiderFile(const std::string& path, const Place& place, bo
     // Only a free first cluster inside the volume can be copied back.
     if (!m_params.IsClusterInVolume(first)) return;
     // A rebuilt cluster lies anywhere: its own FAT sector, not a chunk.
-    const auto value = rebuilt ? view_.FatEntryAlone(first) : view_.FatEntry(first);
-    if (!value || *value != 0) return;
+    if (rebuilt) {
+      const auto value = view_->FatEntryAlone(first);
+      if (!value || *value != 0) return;
+    } else if (const auto free = view_->ClusterFree(first); !free || !*free) {
+      return;
+    }
   }
   if (!Detailed()) {
     report_.list.InsertRowAtTop(row, std::to_string(size));
@@ -413,7 +412,7 @@ void SearchContext::ConsiderFile(const std::string& path, const Place& place, bo
     details.longPath.assign(place.longPath).append(1, u'\\');
     AppendComponentText(details.longPath, entry, names.longName);
   }
-  details.condition = rebuilt.value_or(ConditionOf(view_, first, entry.fileSize));
+  details.condition = rebuilt.value_or(ConditionOf(*view_, first, entry.fileSize));
   details.firstCluster = first;
   report_.list.InsertDetailedRowAtTop(row, std::to_string(size), details);
 }
@@ -429,27 +428,20 @@ std::u16string SearchContext::LongPathOf(const std::vector<std::string>& compone
     target.resize(8, ' ');
     std::u16string text = WidenLatin1(component);
     EntryNameCollector long_names;
-    bool found = false;
-    for (DirectoryChain chain(view_, place.cluster, ScopeOf(place.insideDeleted));
-         chain.AtCluster() && !found;) {
-      const auto bytes = chain.Read();
-      if (!bytes) break;
-      for (size_t i = 0; i < EntriesIn(**bytes) && !found; ++i) {
-        const auto raw = EntryBytes(**bytes, i);
-        const DirEntry entry = DirEntry::Parse(raw);
-        if (entry.IsLongNamePart()) {
-          long_names.AddPart(raw);
-          continue;
-        }
-        const std::u16string long_name = long_names.TakeFor(entry, raw);
-        if (entry.NameBytes() != target || entry.ExtBytes() != kBlankExt) continue;
-        found = true;
-        text = ComponentText(entry, long_name);
-        place.cluster = entry.FirstCluster();
-        place.insideDeleted = place.insideDeleted || entry.IsDeleted();
+    // A directory that cannot be read keeps the component as given.
+    WalkDirectory(*view_, ExtentOf(place.cluster, place.insideDeleted), [&](const WalkedEntry& at) {
+      const DirEntry entry = DirEntry::Parse(at.raw);
+      if (entry.IsLongNamePart()) {
+        long_names.AddPart(at.raw);
+        return Visit::kGoOn;
       }
-      if (!found && chain.Advance() != DirectoryChain::Step::kNext) break;
-    }
+      const std::u16string long_name = long_names.TakeFor(entry, at.raw);
+      if (entry.NameBytes() != target || entry.ExtBytes() != kBlankExt) return Visit::kGoOn;
+      text = ComponentText(entry, long_name);
+      place.cluster = m_params.FirstClusterOf(entry);
+      place.insideDeleted = place.insideDeleted || entry.IsDeleted();
+      return Visit::kStop;
+    });
     long_path.append(1, u'\\').append(text);
   }
   return long_path;

@@ -21,6 +21,7 @@
 #include "volume/format/dir_entry.h"
 #include "volume/format/fat_params.h"
 #include "volume/host/sector_reader.h"
+#include "volume/format/opened_volume.h"
 #include "volume/format/volume_view.h"
 
 namespace quorvane {
@@ -43,7 +44,7 @@ enum class SearchOutcome {
   kBadPath,              // no drive letter, colon and backslash first
   kDriveA,               // drive A: is never read
   kVolumeUnreadable,     // the boot sector could not be read
-  kNotFat32,             // the boot sector describes no FAT32 volume
+  kNotFat,               // the boot sector describes no FAT12, FAT16, FAT32 or exFAT volume
   kNotFound,             // a component names no directory
   kDirectoryUnreadable,  // a directory on the way could not be read
   kAborted,
@@ -102,9 +103,11 @@ class SearchContext {
   std::u16string LongPathOf(const std::vector<std::string>& components);
 
   MessageBoxHost& boxes_;
+  DriveSource& drives_;
   FatParams m_params;
-  SectorReader reader_;
-  VolumeView view_;
+  std::unique_ptr<OpenedVolume> volume_;  // opened once for the run
+  VolumeView* view_ = nullptr;            // the volume's
+
   NeighbourClusters neighbours_;  // of the directory cluster last judged
   std::string row_;               // the row being listed, and its details:
   RowDetails details_;            // kept from row to row

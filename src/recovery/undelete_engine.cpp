@@ -12,7 +12,8 @@
 #include "recovery/read_failure_boxes.h"
 #include "recovery/undelete_path.h"
 #include "volume/format/dir_entry.h"
-#include "volume/format/directory_chain.h"
+#include "volume/format/directory_walk.h"
+#include "volume/format/opened_volume.h"
 #include "volume/format/long_name.h"
 #include "volume/path_text.h"
 #include "volume/format/volume_view.h"
@@ -88,27 +89,25 @@ int CUndeleteEngine::UndeleteByPath(std::string strPath, StatusText& pStatus,
 
   ResetProgress(pProgress);
   pStatus.SetText(t::kExtractingBootSector);
-  SectorReader reader(drives_);
-  const auto boot = reader.ReadSectors(m_params.m_nDrive, 0, 1);
-  if (!boot) {
-    TellReadFailure(boot.error());
+  auto volume = OpenedVolume::Open(drives_, m_params.m_nDrive);
+  if (!volume) {
+    if (volume.error().kind == VolumeOpenError::Kind::kNotFat) {
+      boxes_.ShowMessageBox(t::kFat32Only, std::string(t::kAppCaption), kMbIconInformation);
+      return 1;
+    }
+    TellReadFailure(volume.error().read);
     pStatus.SetText(t::kErrorBootSector);
     return 1;
   }
-  const auto params = FatParams::FromBootSector(*boot, m_params.m_nDrive);
-  if (!params) {
-    boxes_.ShowMessageBox(t::kFat32Only, std::string(t::kAppCaption), kMbIconInformation);
-    return 1;
-  }
-  m_params = *params;
-  VolumeView view(reader, m_params);
+  m_params = (*volume)->params();
+  VolumeView& view = (*volume)->view();
 
   Walk walk;
   walk.components.assign(split.pieces.begin() + 1, split.pieces.end());
   walk.carries_mark = split.carries_deleted_mark;
   pStatus.SetText(t::kSearchingDirectories);
   if (const int result = WalkToEntry(view, walk, pStatus); result != 0) return result;
-  walk.firstCluster = walk.entry.FirstCluster();
+  walk.firstCluster = m_params.FirstClusterOf(walk.entry);
   rebuilt_note_ = RebuildFirstClusterIfAsked(view, walk);
   return CopyClusters(view, walk, pStatus, pProgress, pAbort);
 }
@@ -131,7 +130,7 @@ int CUndeleteEngine::WalkToEntry(VolumeView& view, Walk& walk, StatusText& statu
     return 1;
   };
 
-  uint32_t cluster = static_cast<uint32_t>(m_params.m_nRootCluster);
+  uint32_t cluster = static_cast<uint32_t>(m_params.m_nRootCluster);  // the root directory's
   bool inside_deleted = false;
   for (size_t index = 0; index < walk.components.size(); ++index) {
     LookupPattern pattern;
@@ -149,35 +148,29 @@ int CUndeleteEngine::WalkToEntry(VolumeView& view, Walk& walk, StatusText& statu
     // The first entry along the directory's chain with the pattern's name.
     std::optional<DirEntry> match;
     DeletedLongNameCollector long_name;  // for the extension a rebuild judges content by
-    DirectoryChain chain(view, cluster,
-                         inside_deleted ? DirectoryChain::Scope::kFirstClusterOnly
-                                        : DirectoryChain::Scope::kWholeChain);
-    while (!match) {
-      if (!chain.AtCluster()) return not_found();
-      const auto bytes = chain.Read();
-      if (!bytes) return unreadable(bytes.error());
-      for (size_t i = 0; i < EntriesIn(**bytes) && !match; ++i) {
-        const auto raw = EntryBytes(**bytes, i);
-        const DirEntry entry = DirEntry::Parse(raw);
-        if (Matches(entry, pattern)) {
-          match = entry;
-          if (pattern.is_file && options_.rebuildClearedHighWord) {
-            walk.siblings.assign((*bytes)->begin(), (*bytes)->end());
-            if (const auto found = long_name.TakeFor(entry))
-              walk.longExtension = ExtensionOfLongName(found->longName);
-          }
-        } else if (entry.IsLongNamePart()) {
-          long_name.AddPart(raw);
-        } else {
-          long_name.Forget();
+    const DirectoryExtent extent{
+        cluster, inside_deleted ? DirectoryScope::kFirstClusterOnly : DirectoryScope::kWholeChain};
+    const WalkEnd end = WalkDirectory(view, extent, [&](const WalkedEntry& at) {
+      const DirEntry entry = DirEntry::Parse(at.raw);
+      if (Matches(entry, pattern)) {
+        match = entry;
+        if (pattern.is_file && options_.rebuildClearedHighWord) {
+          walk.siblings.assign(at.cluster.begin(), at.cluster.end());
+          if (const auto found = long_name.TakeFor(entry))
+            walk.longExtension = ExtensionOfLongName(found->longName);
         }
+        return Visit::kStop;
       }
-      if (match) break;
-      if (chain.Advance() == DirectoryChain::Step::kFatUnreadable)
-        return unreadable(chain.fatError());
-    }
+      if (entry.IsLongNamePart())
+        long_name.AddPart(at.raw);
+      else
+        long_name.Forget();
+      return Visit::kGoOn;
+    });
+    if (end.kind == WalkEnd::Kind::kUnreadable) return unreadable(end.error);
+    if (!match) return not_found();
 
-    cluster = match->FirstCluster();
+    cluster = m_params.FirstClusterOf(*match);
     if (std::find(pattern.name.begin(), pattern.name.end(), kDeletedMark) != pattern.name.end())
       inside_deleted = true;
     if (pattern.is_file) {

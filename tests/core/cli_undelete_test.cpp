@@ -112,7 +112,7 @@ TEST_F(CliUndelete, FailuresEndWithStatus1AndAReasonAndNothingHangs) {
       {{"search", "E:"}, "quorvane-cli: CreateFile () Failed ! (no image or device is mapped to this drive)\n"
                          "quorvane-cli: the boot sector of E: cannot be read\n"},
       {{"--drive", "D:=" + fifo, "search", "D:"}, fifo + ": a FIFO" + not_a_volume},
-      {{"--drive", "D:=" + dir_.File("zeros.img"), "search", "D:"}, "D: holds no FAT32 volume"},
+      {{"--drive", "D:=" + dir_.File("zeros.img"), "search", "D:"}, "D: holds no FAT12, FAT16, FAT32 or exFAT volume"},
       {{"--drive", "D:=" + dir_.File("short.img"), "search", "D:"}, "the boot sector of D: cannot be read\n"},
       {{"--drive", "D:=" + dir_.File("cut.img"), "search", "D:"}, "'D:': a directory on the way cannot be read"},
   };

@@ -6,12 +6,10 @@
 
 #include "fuzz_input.h"
 #include "volume/format/dir_entry.h"
-#include "volume/format/directory_chain.h"
 #include "volume/format/directory_lookup.h"
-#include "volume/format/fat_params.h"
+#include "volume/format/directory_walk.h"
 #include "volume/format/long_path.h"
-#include "volume/host/sector_reader.h"
-#include "volume/format/volume_view.h"
+#include "volume/format/opened_volume.h"
 
 using namespace quorvane;
 
@@ -20,22 +18,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   testing::MemoryDriveSource drives;
   fuzz::MapVolume(input, drives);
 
-  SectorReader reader(drives);
-  const auto boot = reader.ReadSectors(3, 0, 1);
-  const auto checked = FatParams::FromBootSector(boot ? std::span<const uint8_t>(*boot) : std::span<const uint8_t>(), 3);
-  if (checked) {
-    const FatParams params = *checked;
-    VolumeView view(reader, params);
-    // The root directory's whole chain, as every walk takes it.
-    for (DirectoryChain chain(view, static_cast<uint32_t>(params.m_nRootCluster)); chain.AtCluster();) {
-      if (const auto bytes = chain.Read()) (void)DirEntry::Parse(EntryBytes(**bytes, 0));
-      if (chain.Advance() != DirectoryChain::Step::kNext) break;
-    }
+  // The volume as every job opens it, whatever family its boot sector
+  // describes, and its root directory's whole walk.
+  if (auto volume = OpenedVolume::Open(drives, 3)) {
+    const FatParams& params = (*volume)->params();
+    VolumeView& view = (*volume)->view();
+    WalkDirectory(view, {(*volume)->RootCluster()}, [](const WalkedEntry& at) {
+      (void)DirEntry::Parse(at.raw);
+      return Visit::kGoOn;
+    });
     const uint32_t last = params.LastCluster();
     // The clusters at the edges of the volume and a few the input names.
     for (uint32_t cluster : {2u, 3u, last - 1, last, last + 1, params.FatSectorOf(last) * 128u}) {
       if (!params.IsClusterInVolume(cluster)) continue;
       (void)params.ClusterToSector(cluster);
+      (void)view.ClusterFree(cluster);
       if (const auto next = view.FatEntry(cluster); next && params.IsClusterInVolume(*next))
         (void)view.ReadCluster(*next);
     }

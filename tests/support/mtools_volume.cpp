@@ -17,9 +17,11 @@ namespace quorvane::testing {
 // mtools reads a volume as FAT32 only from 65525 clusters on; below that it
 // takes the same boot sector for FAT16 and finds no root directory. 33 MiB
 // is the smallest size that holds them in 512-byte clusters.
-MtoolsVolume::MtoolsVolume(std::string image_path, uint32_t mib) : path_(std::move(image_path)) {
+MtoolsVolume::MtoolsVolume(std::string image_path, uint32_t mib, int fat_bits)
+    : path_(std::move(image_path)) {
   std::remove(path_.c_str());
-  RunCommandOrThrow({"mkfs.fat", "-F", "32", "-s", "1", "-C", path_, std::to_string(mib * 1024)});
+  RunCommandOrThrow({"mkfs.fat", "-F", std::to_string(fat_bits), "-s", "1", "-C", path_,
+                     std::to_string(mib * 1024)});
 }
 
 MtoolsVolume& MtoolsVolume::Run(const std::string& tool, const std::string& volume_path,

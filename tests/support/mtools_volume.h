@@ -13,7 +13,10 @@ class MtoolsVolume {
  public:
   // Creates a new image at `image_path`: FAT32, 512-byte clusters, `mib`
   // MiB (33 MiB holds just over 65,536 clusters, 70 MiB over 131,072).
-  explicit MtoolsVolume(std::string image_path, uint32_t mib = 33);
+  explicit MtoolsVolume(std::string image_path, uint32_t mib = 33) : MtoolsVolume(image_path, mib, 32) {}
+  // The same of FAT12 or FAT16 (`fat_bits` 12 or 16; 32 as above); 512-byte
+  // clusters still. FAT12 holds fewer than 4,085 of them: 2 MiB at most.
+  MtoolsVolume(std::string image_path, uint32_t mib, int fat_bits);
 
   const std::string& path() const { return path_; }
 

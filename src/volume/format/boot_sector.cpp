@@ -16,7 +16,9 @@ std::optional<BootSector> BootSector::Parse(std::span<const uint8_t> sector) {
   b.numFats = sector[kNumFatsAt];
   const uint16_t small_total = LoadLe16(sector, kTotalSectors16At);
   b.totalSectors = small_total != 0 ? small_total : LoadLe32(sector, kTotalSectors32At);
-  b.fatSize = LoadLe32(sector, kFatSize32At);
+  b.rootEntries = LoadLe16(sector, kRootEntriesAt);
+  b.fatSize16 = LoadLe16(sector, kFatSize16At);
+  b.fatSize = b.fatSize16 != 0 ? b.fatSize16 : LoadLe32(sector, kFatSize32At);
   b.rootCluster = LoadLe32(sector, kRootClusterAt);
   std::copy_n(sector.begin() + kFileSystemTypeAt, b.fileSystemType.size(), b.fileSystemType.begin());
   b.signature = LoadLe16(sector, kSignatureAt);

@@ -1,5 +1,5 @@
 #pragma once
-// The boot sector of a FAT32 volume: the fields this system reads, decoded
+// The boot sector of a FAT12, FAT16 or FAT32 volume: the fields this system reads, decoded
 // from sector 0 through the little-endian helpers.
 #include <array>
 #include <cstdint>
@@ -14,7 +14,9 @@ struct BootSector {
   static constexpr size_t kSectorsPerClusterAt = 13; // u8
   static constexpr size_t kReservedSectorsAt = 14;   // u16: the first FAT begins here
   static constexpr size_t kNumFatsAt = 16;           // u8
+  static constexpr size_t kRootEntriesAt = 17;       // u16: FAT12/16 fixed root region, 0 on FAT32
   static constexpr size_t kTotalSectors16At = 19;    // u16: 0 when the volume is larger
+  static constexpr size_t kFatSize16At = 22;         // u16: sectors per FAT on FAT12/16, 0 on FAT32
   static constexpr size_t kTotalSectors32At = 32;    // u32
   static constexpr size_t kFatSize32At = 36;         // u32: sectors per FAT copy
   static constexpr size_t kRootClusterAt = 44;       // u32
@@ -27,7 +29,9 @@ struct BootSector {
   uint16_t reservedSectors = 0;
   uint8_t numFats = 0;
   uint32_t totalSectors = 0;  // the 16-bit count, or the 32-bit one when it is 0
-  uint32_t fatSize = 0;
+  uint16_t rootEntries = 0;
+  uint16_t fatSize16 = 0;
+  uint32_t fatSize = 0;       // the 16-bit size, or the 32-bit one when it is 0
   uint32_t rootCluster = 0;
   std::array<uint8_t, 8> fileSystemType{};
   uint16_t signature = 0;

@@ -13,15 +13,18 @@
 
 namespace quorvane {
 
-// A FAT directory holds at most 65,536 entries of 32 bytes.
+// A FAT directory holds at most 65,536 entries of 32 bytes; an exFAT one
+// at most 256 MiB.
 inline constexpr uint32_t kMaxDirectoryBytes = 65536 * 32;
+inline constexpr uint32_t kMaxExFatDirectoryBytes = 256u << 20;
 
 class ChainGuard {
  public:
   explicit ChainGuard(const FatParams& params)
       : params_(params),
         max_clusters_(std::max<uint32_t>(
-            1, kMaxDirectoryBytes / std::max<uint32_t>(1, params.ClusterBytes()))) {}
+            1, (params.m_family == VolumeFamily::kExFat ? kMaxExFatDirectoryBytes : kMaxDirectoryBytes) /
+                   std::max<uint32_t>(1, params.ClusterBytes()))) {}
 
   // True when the walk may go on to `cluster`; records it as visited.
   bool Enter(uint32_t cluster) {

@@ -1,8 +1,8 @@
 #include "volume/format/directory_lookup.h"
 
 #include "volume/format/dir_entry.h"
-#include "volume/format/directory_chain.h"
-#include "volume/format/fat_params.h"
+#include "volume/format/directory_walk.h"
+#include "volume/format/opened_volume.h"
 #include "volume/format/long_name.h"
 #include "volume/path_text.h"
 #include "volume/host/sector_reader.h"
@@ -18,17 +18,12 @@ class VolumeSession {
  public:
   // A volume that cannot be read holds no directory: the caller says so in
   // its own words.
-  VolumeSession(DriveSource& drives, int32_t drive) : reader_(drives), view_(reader_, params_) {
-    const auto boot = reader_.ReadSectors(drive, 0, 1);
-    if (!boot) return;
-    auto params = FatParams::FromBootSector(*boot, drive);
-    if (!params) return;
-    params_ = *params;
-    usable_ = true;
+  VolumeSession(DriveSource& drives, int32_t drive) {
+    if (auto opened = OpenedVolume::Open(drives, drive)) volume_ = std::move(*opened);
   }
 
-  bool usable() const { return usable_; }
-  uint32_t root() const { return static_cast<uint32_t>(params_.m_nRootCluster); }
+  bool usable() const { return volume_ != nullptr; }
+  uint32_t root() const { return volume_->RootCluster(); }
 
   // The live subdirectories of the directory whose first cluster is
   // `cluster`, following its chain. A chain that leaves the volume, comes
@@ -37,30 +32,24 @@ class VolumeSession {
   std::optional<std::vector<DirectoryName>> List(uint32_t cluster) {
     std::vector<DirectoryName> found;
     LongNameCollector long_name;
-    bool first = true;
-    for (DirectoryChain chain(view_, cluster); chain.AtCluster();) {
-      const auto bytes = chain.Read();
-      if (!bytes) break;
-      first = false;
-      for (size_t i = 0; i < EntriesIn(**bytes); ++i) {
-        const auto raw = EntryBytes(**bytes, i);
-        const DirEntry entry = DirEntry::Parse(raw);
-        if (entry.IsEnd()) return found;  // the directory ends here
-        if (entry.IsLongNamePart()) {
-          long_name.AddPart(raw);
-          continue;
-        }
-        std::optional<std::u16string> name = long_name.TakeFor(raw);
-        const bool live_directory = !entry.IsDeleted() && !entry.IsDotEntry() &&
-                                    entry.IsDirectory() && !entry.IsVolumeLabel();
-        if (!live_directory) continue;
+    const FatParams& params = volume_->params();
+    const WalkEnd end = WalkDirectory(volume_->view(), {cluster}, [&](const WalkedEntry& at) {
+      const DirEntry entry = DirEntry::Parse(at.raw);
+      if (entry.IsEnd()) return Visit::kStop;  // the directory ends here
+      if (entry.IsLongNamePart()) {
+        long_name.AddPart(at.raw);
+        return Visit::kGoOn;
+      }
+      std::optional<std::u16string> name = long_name.TakeFor(at.raw);
+      const bool live_directory = !entry.IsDeleted() && !entry.IsDotEntry() &&
+                                  entry.IsDirectory() && !entry.IsVolumeLabel();
+      if (live_directory)
         found.push_back({ShortNameText(entry),
                          name ? std::move(*name) : ShortNameShownInLowerCase(entry),
-                         entry.FirstCluster()});
-      }
-      if (chain.Advance() != DirectoryChain::Step::kNext) break;
-    }
-    if (first) return std::nullopt;
+                         params.FirstClusterOf(entry)});
+      return Visit::kGoOn;
+    });
+    if (end.kind == WalkEnd::Kind::kUnreadable && end.atFirstCluster) return std::nullopt;
     return found;
   }
 
@@ -82,7 +71,7 @@ class VolumeSession {
         }
       }
       // A directory that points outside the volume cannot be entered.
-      if (!match || !params_.IsClusterInVolume(match->firstCluster)) return std::nullopt;
+      if (!match || !volume_->params().IsClusterInVolume(match->firstCluster)) return std::nullopt;
       short_path.append(1, '\\').append(match->shortName);
       cluster = match->firstCluster;
     }
@@ -90,10 +79,7 @@ class VolumeSession {
   }
 
  private:
-  SectorReader reader_;
-  FatParams params_;
-  VolumeView view_;
-  bool usable_ = false;
+  std::unique_ptr<OpenedVolume> volume_;
 };
 
 }  // namespace

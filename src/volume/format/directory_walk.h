@@ -22,17 +22,6 @@
 
 namespace quorvane {
 
-// Where a directory lies: its first cluster and how its clusters follow.
-struct DirectoryExtent {
-  uint32_t first = 0;
-  // FAT chain (every FAT directory and most exFAT ones), or the first
-  // cluster only (inside a deleted directory).
-  DirectoryChain::Scope scope = DirectoryChain::Scope::kWholeChain;
-  // exFAT's NoFatChain: `clusters` consecutive clusters from `first`, no FAT read.
-  bool contiguous = false;
-  uint32_t clusters = 0;
-};
-
 // One entry as the walk hands it over.
 struct WalkedEntry {
   std::span<const uint8_t> raw;      // its 32 bytes

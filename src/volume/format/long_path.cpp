@@ -1,12 +1,10 @@
 #include "volume/format/long_path.h"
 
 #include "volume/format/dir_entry.h"
-#include "volume/format/directory_chain.h"
-#include "volume/format/fat_params.h"
+#include "volume/format/directory_walk.h"
 #include "volume/format/long_name.h"
+#include "volume/format/opened_volume.h"
 #include "volume/path_text.h"
-#include "volume/host/sector_reader.h"
-#include "volume/format/volume_view.h"
 
 namespace quorvane {
 namespace {
@@ -57,28 +55,27 @@ bool Matches(std::u16string_view component, const Named& named) {
 std::optional<Named> Find(VolumeView& view, uint32_t cluster, bool first_cluster_only,
                           std::u16string_view component, bool (*wanted)(const DirEntry&)) {
   EntryNameCollector names;
-  for (DirectoryChain chain(view, cluster,
-                            first_cluster_only ? DirectoryChain::Scope::kFirstClusterOnly
-                                               : DirectoryChain::Scope::kWholeChain);
-       chain.AtCluster();) {
-    const auto bytes = chain.Read();
-    if (!bytes) return std::nullopt;
-    for (size_t i = 0; i < EntriesIn(**bytes); ++i) {
-      const auto raw = EntryBytes(**bytes, i);
-      const DirEntry entry = DirEntry::Parse(raw);
-      if (entry.IsEnd()) return std::nullopt;
-      if (entry.IsLongNamePart()) {
-        names.AddPart(raw);
-        continue;
-      }
-      Named named{entry, {}, std::nullopt};
-      named.longName = names.TakeFor(entry, raw, &named.firstByte);
-      if (!entry.IsDotEntry() && !entry.IsVolumeLabel() && wanted(entry) && Matches(component, named))
-        return named;
-    }
-    if (chain.Advance() != DirectoryChain::Step::kNext) return std::nullopt;
-  }
-  return std::nullopt;
+  std::optional<Named> found;
+  // A directory that cannot be read names nothing.
+  WalkDirectory(view,
+                {cluster, first_cluster_only ? DirectoryScope::kFirstClusterOnly
+                                             : DirectoryScope::kWholeChain},
+                [&](const WalkedEntry& at) {
+                  const DirEntry entry = DirEntry::Parse(at.raw);
+                  if (entry.IsEnd()) return Visit::kStop;
+                  if (entry.IsLongNamePart()) {
+                    names.AddPart(at.raw);
+                    return Visit::kGoOn;
+                  }
+                  Named named{entry, {}, std::nullopt};
+                  named.longName = names.TakeFor(entry, at.raw, &named.firstByte);
+                  if (entry.IsDotEntry() || entry.IsVolumeLabel() || !wanted(entry) ||
+                      !Matches(component, named))
+                    return Visit::kGoOn;
+                  found = std::move(named);
+                  return Visit::kStop;
+                });
+  return found;
 }
 
 }  // namespace
@@ -86,16 +83,14 @@ std::optional<Named> Find(VolumeView& view, uint32_t cluster, bool first_cluster
 std::optional<ResolvedFile> ResolveLongPath(DriveSource& drives, std::u16string_view path) {
   const auto parsed = ParseDrivePath(path);
   if (!parsed || parsed->components.empty()) return std::nullopt;
-  SectorReader reader(drives);
-  const auto boot = reader.ReadSectors(parsed->drive, 0, 1);
-  if (!boot) return std::nullopt;
-  const auto params = FatParams::FromBootSector(*boot, parsed->drive);
-  if (!params) return std::nullopt;
-  VolumeView view(reader, *params);
+  auto volume = OpenedVolume::Open(drives, parsed->drive);
+  if (!volume) return std::nullopt;
+  const FatParams* params = &(*volume)->params();
+  VolumeView& view = (*volume)->view();
 
   ResolvedFile resolved;
   resolved.storedPath = {DriveLetter(parsed->drive), ':'};
-  uint32_t cluster = static_cast<uint32_t>(params->m_nRootCluster);
+  uint32_t cluster = (*volume)->RootCluster();
   bool inside_deleted = false;
   for (size_t i = 0; i < parsed->components.size(); ++i) {
     const bool file = i + 1 == parsed->components.size();
@@ -113,7 +108,7 @@ std::optional<ResolvedFile> ResolveLongPath(DriveSource& drives, std::u16string_
       }
       return resolved;
     }
-    cluster = named->entry.FirstCluster();
+    cluster = params->FirstClusterOf(named->entry);
     inside_deleted = inside_deleted || named->entry.IsDeleted();
     if (!params->IsClusterInVolume(cluster)) return std::nullopt;
   }

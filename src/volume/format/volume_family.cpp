@@ -20,7 +20,6 @@ namespace {
 
 constexpr size_t kSectorBytes = 512;
 constexpr uint32_t kMaxFat12Clusters = 4084;
-constexpr uint32_t kMaxFat16Clusters = 65524;
 
 std::string TrimmedField(std::span<const uint8_t> sector, size_t at, size_t size) {
   std::string text(reinterpret_cast<const char*>(sector.data()) + at, size);
@@ -60,14 +59,15 @@ std::optional<BootSectorFamily> FamilyOfBootSector(std::span<const uint8_t> sect
   const uint64_t data_start = reserved + uint64_t{fats} * fat_size + root_sectors;
   if (data_start >= total) return std::nullopt;
   const uint64_t clusters = (total - data_start) / sectors_per_cluster;
-  // FAT32 has no fixed root region and a 32-bit FAT size; its label sits
-  // after its longer BPB.
-  if (clusters > kMaxFat16Clusters) {
-    if (root_entries != 0 || fat16_size != 0) return std::nullopt;
-    return BootSectorFamily{VolumeFamily::kFat32, TrimmedField(sector, 71, 11)};
-  }
+  // FAT32 has no fixed root region and keeps its FAT size in the 32-bit
+  // field (a small volume formatted so stays FAT32, as drivers read it);
+  // the others are FAT12 or FAT16 by their count of clusters. Each keeps
+  // its label after its own extended boot signature (0x29).
+  if (root_entries == 0 && fat16_size == 0)
+    return BootSectorFamily{VolumeFamily::kFat32, sector[66] == 0x29 ? TrimmedField(sector, 71, 11) : ""};
   if (root_entries == 0) return std::nullopt;
   const auto family = clusters <= kMaxFat12Clusters ? VolumeFamily::kFat12 : VolumeFamily::kFat16;
+  if (sector[38] != 0x29) return BootSectorFamily{family, {}};
   return BootSectorFamily{family, TrimmedField(sector, 43, 11)};
 }
 

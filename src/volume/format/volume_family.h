@@ -1,8 +1,9 @@
 #pragma once
-// The FAT family a boot sector describes. The family of a FAT volume follows
-// from its count of clusters, as the published format defines it (below
-// 4,085 FAT12, below 65,525 FAT16, else FAT32), never from the label text
-// in the boot sector; exFAT names itself in its boot sector's OEM field.
+// The FAT family a boot sector describes, never from the type text in the
+// boot sector. FAT32 keeps its FAT size in the 32-bit field and has no fixed
+// root directory region; of the others, a volume of fewer than 4,085
+// clusters is FAT12, else FAT16, as the published format counts them. exFAT
+// names itself in its boot sector's OEM field. FatParams reads the same.
 #include <cstdint>
 #include <optional>
 #include <span>

@@ -46,12 +46,21 @@ const SectorBuffer* VolumeView::FatChunk(uint32_t chunk_index) {
   return &chunk.bytes;
 }
 
+// The bytes an entry's value is read from: two for FAT12 (its 12 bits may
+// begin in either), two for FAT16, four for FAT32 and exFAT.
+size_t VolumeView::EntryWidth() const {
+  return params_.m_family == VolumeFamily::kFat12 || params_.m_family == VolumeFamily::kFat16 ? 2 : 4;
+}
+
 ReadResult<uint32_t> VolumeView::FatEntry(uint32_t cluster) {
   ResetIfDriveChanged();
-  const uint32_t fat_sector = cluster >> 7;
-  if (const SectorBuffer* chunk = FatChunk(fat_sector / kFatChunkSectors)) {
-    const size_t offset = (fat_sector % kFatChunkSectors) * kSectorSize + FatParams::FatOffsetOf(cluster);
-    if (offset + 4 <= chunk->size()) return FatParams::FatEntryAt(*chunk, offset);
+  const uint64_t at = params_.FatByteOf(cluster);
+  const uint64_t fat_sector = at / kSectorSize;
+  if (fat_sector / kFatChunkSectors <= UINT32_MAX) {
+    if (const SectorBuffer* chunk = FatChunk(static_cast<uint32_t>(fat_sector / kFatChunkSectors))) {
+      const size_t offset = (fat_sector % kFatChunkSectors) * kSectorSize + at % kSectorSize;
+      if (offset + EntryWidth() <= chunk->size()) return params_.FatEntryAt(*chunk, offset, cluster);
+    }
   }
   // The chunk could not be read whole (or lies past the FAT): read the one
   // sector, so that the failure returned is exactly this sector's.
@@ -60,16 +69,21 @@ ReadResult<uint32_t> VolumeView::FatEntry(uint32_t cluster) {
 
 ReadResult<uint32_t> VolumeView::FatEntryAlone(uint32_t cluster) {
   ResetIfDriveChanged();
-  const uint32_t fat_sector = cluster >> 7;
-  const size_t offset = FatParams::FatOffsetOf(cluster);
-  if (const auto chunk = fat_chunks_.find(fat_sector / kFatChunkSectors); chunk != fat_chunks_.end()) {
-    const size_t at = (fat_sector % kFatChunkSectors) * kSectorSize + offset;
-    if (at + 4 <= chunk->second.bytes.size()) return FatParams::FatEntryAt(chunk->second.bytes, at);
+  const uint64_t at = params_.FatByteOf(cluster);
+  const uint64_t fat_sector = at / kSectorSize;
+  const size_t offset = params_.FatOffsetOf(cluster);
+  if (const auto chunk = fat_chunks_.find(static_cast<uint32_t>(fat_sector / kFatChunkSectors));
+      chunk != fat_chunks_.end()) {
+    const size_t within = (fat_sector % kFatChunkSectors) * kSectorSize + offset;
+    if (within + EntryWidth() <= chunk->second.bytes.size())
+      return params_.FatEntryAt(chunk->second.bytes, within, cluster);
   }
+  // A FAT12 entry across two sectors is read as the view reads any other.
+  if (offset + EntryWidth() > kSectorSize) return params_.ReadFatEntry(reader_, cluster);
   const uint32_t sector = params_.FatSectorOf(cluster);
   if (const auto kept = fat_sector_index_.find(sector); kept != fat_sector_index_.end()) {
     fat_sectors_.splice(fat_sectors_.begin(), fat_sectors_, kept->second);
-    return FatParams::FatEntryAt(kept->second->bytes, offset);
+    return params_.FatEntryAt(kept->second->bytes, offset, cluster);
   }
   FatSectors::iterator slot;
   if (fat_sectors_.size() >= kFatSectorsKept) {  // the least recently used is read into again
@@ -85,7 +99,18 @@ ReadResult<uint32_t> VolumeView::FatEntryAlone(uint32_t cluster) {
   }
   slot->sector = sector;
   fat_sector_index_[sector] = slot;
-  return FatParams::FatEntryAt(slot->bytes, offset);
+  return params_.FatEntryAt(slot->bytes, offset, cluster);
+}
+
+ReadResult<bool> VolumeView::ClusterFree(uint32_t cluster) {
+  if (allocation_) {
+    const auto used = allocation_->InUse(cluster);
+    if (!used) return Fail(used.error());
+    return !*used;
+  }
+  const auto value = FatEntry(cluster);
+  if (!value) return Fail(value.error());
+  return *value == 0;
 }
 
 ReadResult<std::shared_ptr<const SectorBuffer>> VolumeView::ReadCluster(uint32_t cluster) {
@@ -95,8 +120,12 @@ ReadResult<std::shared_ptr<const SectorBuffer>> VolumeView::ReadCluster(uint32_t
     clusters_.splice(clusters_.begin(), clusters_, found->second);
     return std::shared_ptr<const SectorBuffer>(found->second->second);
   }
-  auto bytes = reader_.ReadSectors(params_.m_nDrive, params_.ClusterToSector(cluster),
-                                   static_cast<uint32_t>(params_.m_nSectorsPerCluster));
+  // FAT12 and FAT16 keep their root directory in a fixed region, read whole.
+  const bool root_region = cluster == kRootRegion && params_.HasRootRegion();
+  auto bytes = root_region ? reader_.ReadSectors(params_.m_nDrive, params_.RootRegionSector(),
+                                                 params_.RootRegionSectors())
+                           : reader_.ReadSectors(params_.m_nDrive, params_.ClusterToSector(cluster),
+                                                 static_cast<uint32_t>(params_.m_nSectorsPerCluster));
   if (!bytes) return Fail(bytes.error());
   cached_bytes_ += bytes->size();
   clusters_.emplace_front(cluster, std::make_shared<const SectorBuffer>(std::move(*bytes)));

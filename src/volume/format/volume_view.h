@@ -15,6 +15,14 @@
 
 namespace quorvane {
 
+// Which clusters are in use, where a volume keeps that apart from its FAT
+// (exFAT's allocation bitmap).
+class AllocationMap {
+ public:
+  virtual ~AllocationMap() = default;
+  virtual ReadResult<bool> InUse(uint32_t cluster) = 0;
+};
+
 class VolumeView {
  public:
   // `params` must outlive the view; its values are read at each request.
@@ -32,7 +40,15 @@ class VolumeView {
   // serves without a read.
   ReadResult<uint32_t> FatEntryAlone(uint32_t cluster);
 
-  // The whole cluster, read with one request. The buffer stays valid for as
+  // Whether `cluster` is free: its FAT entry is 0, or on exFAT its bit in
+  // the allocation bitmap is clear.
+  ReadResult<bool> ClusterFree(uint32_t cluster);
+  // The view asks `map` instead of the FAT whether a cluster is in use; it
+  // must outlive the view.
+  void UseAllocationMap(AllocationMap* map) { allocation_ = map; }
+
+  // The whole cluster, read with one request; kRootRegion on FAT12/16 is
+  // the fixed root region. The buffer stays valid for as
   // long as the caller holds it.
   ReadResult<std::shared_ptr<const SectorBuffer>> ReadCluster(uint32_t cluster);
 
@@ -66,6 +82,7 @@ class VolumeView {
   };
 
   void ResetIfDriveChanged();
+  size_t EntryWidth() const;
   const SectorBuffer* FatChunk(uint32_t chunk_index);
 
   SectorReader& reader_;
@@ -89,6 +106,7 @@ class VolumeView {
   std::array<KeptSector, kSectorsKept> kept_{};
   size_t nextKept_ = 0;  // the slot the next read fills, round the ring
 
+  AllocationMap* allocation_ = nullptr;
   size_t cluster_cache_bytes_;
   size_t cached_bytes_ = 0;
   using Lru = std::list<std::pair<uint32_t, std::shared_ptr<const SectorBuffer>>>;
