@@ -60,6 +60,11 @@ bool WaitFor(const std::function<bool()>& done, int timeout_ms = 20000);
 void Click(QWidget* root, int id);
 void Type(QWidget* root, int id, const QString& text);
 QString TextOf(QWidget* root, int id);  // a static's text
+// A click in the middle of `widget`, and a key, given to the window that
+// shows it (QTest's window overloads): what the window's modality, focus
+// and enabled state let through reaches the widget, as a person's input does.
+void ClickThroughWindow(QWidget* widget);
+void KeyThroughWindow(QWidget* window, Qt::Key key);
 const ProgressState& ProgressOf(QWidget* root, int id);
 
 // A main window on a drive table, its wizard started (not modal, so the test
