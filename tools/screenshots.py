@@ -62,6 +62,7 @@ def main():
         shot(chooser, "volume-chooser.png")
         x.key("Escape")
         x.wait_gone("the volume chooser", chooser)
+        x.click_control(sheet, "search_setup_page", 1024, (SHEET_MARGIN, SHEET_MARGIN))
         x.type("C:\\")
         x.key("alt+r")
         shot(sheet, "page3-search-setup.png")
