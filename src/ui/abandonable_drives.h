@@ -5,20 +5,22 @@
 // open already waiting (for a password, say) is not cut short; the reads
 // after it are.
 #include <atomic>
+#include <cstdint>
 #include <memory>
 
 #include "volume/host/block_device.h"
 
 namespace quorvane::ui {
 
+// One read's abort flag: 0 = wanted, 1 = abandoned.
 class ReadTicket {
  public:
   // Any thread.
-  void Abandon() { abandoned_.store(true); }
-  bool Abandoned() const { return abandoned_.load(); }
+  void Abandon() { abandoned_.store(1); }
+  bool Abandoned() const { return abandoned_.load() != 0; }
 
  private:
-  std::atomic<bool> abandoned_{false};
+  std::atomic<int32_t> abandoned_{0};
 };
 
 class AbandonableDrives final : public DriveSource {

@@ -63,11 +63,12 @@ VolumeFolderDialog::~VolumeFolderDialog() {
 
 void VolumeFolderDialog::AddDrives() {
   // Every drive of the table; which can be used is known only once its
-  // volume has been opened.
+  // volume has been opened. Until then it may be opened all the same: its
+  // listing is read as its summary is.
   for (const auto& [drive, path] : table_.entries()) {
     auto* item = new QTreeWidgetItem(tree_, {DriveName(drive) + QStringLiteral("  ") + kReading});
     item->setData(0, kPathRole, DriveName(drive) + u'\\');
-    item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
+    item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
     DriveTable& table = table_;
     started_.push_back(reads_.Start<DriveSummary>(
         drives_,
@@ -83,12 +84,12 @@ void VolumeFolderDialog::AddDrives() {
 
 void VolumeFolderDialog::ShowSummary(QTreeWidgetItem* item, const DriveSummary& summary) {
   item->setText(0, DriveRowText(summary));
-  if (DriveRowUsable(summary)) {
-    item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
-    return;
-  }
+  if (DriveRowUsable(summary)) return;
   const bool was_current = tree_->currentItem() == item;
   item->setToolTip(0, QStringLiteral("Cannot be chosen: ") + DriveRowProblem(summary));
+  // Its items stay (a listing may still arrive into them), out of sight.
+  item->setExpanded(false);
+  item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicator);
   item->setFlags(item->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable));
   if (!was_current) return;
   // The selection moves to the first drive that may still be chosen.
