@@ -32,11 +32,18 @@ test_packages=(
   # The Sleuth Kit and drives the check with python3, which also writes the
   # rebuilt-cluster tests' DOCX
   g++-mingw-w64-x86-64-posix wine wine64 python3
+  # exFAT test volumes: mkfs.exfat and dump.exfat (exfatprogs), written
+  # through exfat-fuse on a loop device (util-linux's losetup)
+  exfatprogs exfat-fuse
   # fuzz targets: clang with libFuzzer
   clang-14 libclang-rt-14-dev
   # install and .deb check: man pages from scdoc, the desktop entry and
   # AppStream validators, man to render the pages, dpkg-shlibdeps for CPack
   scdoc desktop-file-utils appstream man-db dpkg-dev
+  # partition tables: sfdisk writes MBR and GPT tables into card images,
+  # mkfs.ext4 a partition no drive takes, and The Sleuth Kit's mmls (also
+  # used by the benchmarks) places the partitions to compare with
+  fdisk e2fsprogs
   # benchmarks
   sleuthkit time
 )

@@ -12,14 +12,25 @@ std::string_view ConditionWord(FileCondition condition) {
     case FileCondition::kOverwritten: return "overwritten";
     case FileCondition::kRebuilt: return "rebuilt";
     case FileCondition::kGuessed: return "guessed";
+    case FileCondition::kUnchained: return "unchained";
+    case FileCondition::kBadChecksum: return "bad-checksum";
   }
   return "";
 }
 
-FileCondition ConditionOf(VolumeView& view, uint32_t first_cluster, uint32_t size) {
+namespace {
+
+uint32_t ClustersNeeded(const FatParams& params, uint64_t size) {
+  const uint64_t cluster_bytes = std::max<uint32_t>(1, params.ClusterBytes());
+  return static_cast<uint32_t>(
+      std::clamp<uint64_t>(size / cluster_bytes + (size % cluster_bytes != 0), 1, UINT32_MAX));
+}
+
+}  // namespace
+
+FileCondition ConditionOf(VolumeView& view, uint32_t first_cluster, uint64_t size) {
   const FatParams& params = view.params();
-  const uint32_t cluster_bytes = std::max<uint32_t>(1, params.ClusterBytes());
-  const uint32_t needed = std::max<uint32_t>(1, size / cluster_bytes + (size % cluster_bytes != 0));
+  const uint32_t needed = ClustersNeeded(params, size);
   if (!params.IsClusterInVolume(first_cluster)) return FileCondition::kOverwritten;
   bool gaps = false;
   uint32_t taken = 0;
@@ -36,6 +47,27 @@ FileCondition ConditionOf(VolumeView& view, uint32_t first_cluster, uint32_t siz
     }
   }
   return gaps ? FileCondition::kGaps : FileCondition::kIntact;
+}
+
+FileCondition ExFatConditionOf(VolumeView& view, uint32_t first_cluster, uint64_t size,
+                               bool contiguous, bool checksum_matches) {
+  if (!checksum_matches) return FileCondition::kBadChecksum;
+  if (!contiguous) {
+    const FileCondition classic = ConditionOf(view, first_cluster, size);
+    return classic == FileCondition::kIntact || classic == FileCondition::kGaps ? FileCondition::kUnchained
+                                                                                 : classic;
+  }
+  const FatParams& params = view.params();
+  const uint32_t needed = ClustersNeeded(params, size);
+  for (uint32_t k = 0; k < needed; ++k) {
+    const uint64_t c = uint64_t{first_cluster} + k;
+    if (c > UINT32_MAX || !params.IsClusterInVolume(static_cast<uint32_t>(c)))
+      return k == 0 ? FileCondition::kOverwritten : FileCondition::kShort;
+    const auto free = view.ClusterFree(static_cast<uint32_t>(c));
+    if (!free) return FileCondition::kShort;
+    if (!*free) return FileCondition::kOverwritten;
+  }
+  return FileCondition::kIntact;
 }
 
 }  // namespace quorvane

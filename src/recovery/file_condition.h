@@ -14,6 +14,12 @@ enum class FileCondition {
   kOverwritten,  // the first cluster is in use again (or lies outside the volume)
   kRebuilt,      // the first cluster came from evidence
   kGuessed,      // rebuilt, but the evidence does not single the cluster out
+  // exFAT frees a file's FAT chain with it: the clusters were taken by the
+  // free-cluster rule, which holds only for a file that was not fragmented.
+  kUnchained,
+  // exFAT: the entry set's checksum does not match its bytes, so its name,
+  // size or first cluster may not be what was written.
+  kBadChecksum,
 };
 
 std::string_view ConditionWord(FileCondition condition);
@@ -21,6 +27,13 @@ std::string_view ConditionWord(FileCondition condition);
 // The condition of a file of `size` bytes whose copy begins at
 // `first_cluster`, by the copy's own taking rule. A FAT that cannot be read
 // counts as the volume's end.
-FileCondition ConditionOf(VolumeView& view, uint32_t first_cluster, uint32_t size);
+FileCondition ConditionOf(VolumeView& view, uint32_t first_cluster, uint64_t size);
+
+// The condition of an exFAT file. A NoFatChain file's clusters follow one
+// another and are copied as they are: it is intact while none of them is in
+// use again. A file that had a FAT chain is taken by the free-cluster rule
+// and is at best kUnchained. A checksum that does not match outweighs all.
+FileCondition ExFatConditionOf(VolumeView& view, uint32_t first_cluster, uint64_t size,
+                               bool contiguous, bool checksum_matches);
 
 }  // namespace quorvane

@@ -8,6 +8,7 @@ FreeClusters::Found FreeClusters::Next(const std::atomic<int32_t>& abort) {
   for (;; ++cluster_) {
     if (abort.load() != 0) return Found::kAborted;
     if (!view_.params().IsClusterInVolume(cluster_)) return Found::kVolumeEnds;
+    if (contiguous_) return Found::kFree;
     const auto free = view_.ClusterFree(cluster_);
     if (!free) {
       error_ = free.error();
@@ -20,6 +21,10 @@ FreeClusters::Found FreeClusters::Next(const std::atomic<int32_t>& abort) {
 uint32_t FreeClusters::FreeRunLength(uint32_t limit, std::optional<ReadError>& unread) {
   uint32_t count = 1;
   while (count < limit && view_.params().IsClusterInVolume(cluster_ + count)) {
+    if (contiguous_) {
+      ++count;
+      continue;
+    }
     const auto free = view_.ClusterFree(cluster_ + count);
     if (!free) {
       unread = free.error();

@@ -21,8 +21,11 @@ class FreeClusters {
     kAborted,        // the abort flag was raised
   };
 
-  // `view` must outlive the sequence.
-  FreeClusters(VolumeView& view, uint32_t first) : view_(view), cluster_(first) {}
+  // `view` must outlive the sequence. A `contiguous` file (exFAT's
+  // NoFatChain) lies in the clusters that follow its first, used or not:
+  // they are taken as they come.
+  FreeClusters(VolumeView& view, uint32_t first, bool contiguous = false)
+      : view_(view), cluster_(first), contiguous_(contiguous) {}
 
   // Steps to the next free cluster (the first call examines the first
   // cluster itself). The abort flag is read before each cluster examined.
@@ -38,6 +41,7 @@ class FreeClusters {
  private:
   VolumeView& view_;
   uint32_t cluster_;
+  bool contiguous_ = false;
   bool started_ = false;
   ReadError error_;
 };

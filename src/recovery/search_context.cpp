@@ -45,9 +45,18 @@ std::u16string ComponentText(const DirEntry& entry, const std::u16string& long_n
   return text;
 }
 
-DirectoryExtent ExtentOf(uint32_t cluster, bool inside_deleted) {
-  return {cluster, inside_deleted ? DirectoryScope::kFirstClusterOnly : DirectoryScope::kWholeChain};
+}  // namespace
+
+// Inside a deleted directory only the first cluster of a chain is read: its
+// FAT entries were freed. A contiguous exFAT directory needs no FAT entry.
+DirectoryExtent SearchContext::ExtentOf(const Place& place) {
+  return {place.cluster,
+          place.insideDeleted && !place.contiguous ? DirectoryScope::kFirstClusterOnly
+                                                   : DirectoryScope::kWholeChain,
+          place.contiguous, place.clusters};
 }
+
+namespace {
 
 }  // namespace
 
@@ -84,7 +93,7 @@ class SearchContext::DirectoryIndex {
     built_ = true;
     // A cluster that cannot be read ends the index where it is.
     WalkDirectory(
-        *search_.view_, ExtentOf(place_.cluster, place_.insideDeleted),
+        *search_.view_, ExtentOf(place_),
         [&](uint32_t cluster) { return search_.budget_.TakeLookup(cluster); },
         [&](const WalkedEntry& at) {
           const DirEntry entry = DirEntry::Parse(at.raw);
@@ -182,6 +191,7 @@ void SearchContext::SearchDeletedFiles(std::string path) {
   volume_ = std::move(*volume);
   view_ = &volume_->view();
   m_params = volume_->params();
+  if (volume_->IsExFat()) return SearchExFat(path, components);
   // A directory deeper than the search goes, or one named by a component that
   // no recovery accepts (over 8 characters), lists nothing: its rows could
   // not be undeleted.
@@ -225,7 +235,7 @@ std::optional<SearchContext::Place> SearchContext::Walk(Place from,
     // The first entry named so, whatever its attribute or deleted mark.
     SearchOutcome stopped = SearchOutcome::kNotFound;
     const WalkEnd end = WalkDirectory(
-        *view_, ExtentOf(place.cluster, place.insideDeleted),
+        *view_, ExtentOf(place),
         [&](uint32_t cluster) {
           if (Aborted()) stopped = SearchOutcome::kAborted;
           else if (charged && !budget_.TakeLookup(cluster)) stopped = SearchOutcome::kNotFound;
@@ -274,7 +284,7 @@ bool SearchContext::ScanDirectory(const std::string& path, const Place& place) {
   EntryNameCollector long_names;
   bool begun = false;
   const WalkEnd end = WalkDirectory(
-      *view_, ExtentOf(place.cluster, place.insideDeleted),
+      *view_, ExtentOf(place),
       [&](uint32_t cluster) {
         if (begun && Aborted()) return false;
         begun = true;
@@ -429,7 +439,7 @@ std::u16string SearchContext::LongPathOf(const std::vector<std::string>& compone
     std::u16string text = WidenLatin1(component);
     EntryNameCollector long_names;
     // A directory that cannot be read keeps the component as given.
-    WalkDirectory(*view_, ExtentOf(place.cluster, place.insideDeleted), [&](const WalkedEntry& at) {
+    WalkDirectory(*view_, ExtentOf(place), [&](const WalkedEntry& at) {
       const DirEntry entry = DirEntry::Parse(at.raw);
       if (entry.IsLongNamePart()) {
         long_names.AddPart(at.raw);

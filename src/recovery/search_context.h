@@ -21,6 +21,7 @@
 #include "volume/format/dir_entry.h"
 #include "volume/format/fat_params.h"
 #include "volume/host/sector_reader.h"
+#include "volume/format/directory_chain.h"
 #include "volume/format/opened_volume.h"
 #include "volume/format/volume_view.h"
 
@@ -79,6 +80,10 @@ class SearchContext {
     bool insideDeleted = false;
     size_t components = 0;
     std::u16string longPath;  // kept only when the rows carry details
+    // exFAT: a directory written without a FAT chain, its clusters one
+    // after another.
+    bool contiguous = false;
+    uint32_t clusters = 0;
   };
   // A short entry's long name, and a deleted one's first byte as restored.
   struct EntryNames {
@@ -87,6 +92,7 @@ class SearchContext {
   };
   class DirectoryIndex;
 
+  static DirectoryExtent ExtentOf(const Place& place);
   bool Aborted() const;
   bool BeginDirectory(const std::string& path);
   void Blink(bool lit);
@@ -98,6 +104,14 @@ class SearchContext {
                          std::span<const uint8_t> cluster);
   void ConsiderFile(const std::string& path, const Place& place, bool pathDeleted,
                     const DirEntry& entry, const EntryNames& names, std::span<const uint8_t> cluster);
+  // exFAT: its entry sets instead of 8.3 entries; paths of whole names.
+  void SearchExFat(const std::string& path, const std::vector<std::string>& components);
+  std::optional<Place> WalkExFat(Place from, const std::vector<std::string>& components);
+  Place ExFatChild(const Place& parent, const struct ExFatFileSet& set) const;
+  bool ScanExFatDirectory(const std::string& path, const Place& place);
+  void EnterExFatDirectory(const std::string& parentPath, const Place& parent,
+                           const struct ExFatFileSet& set);
+  void ConsiderExFatFile(const std::string& path, const Place& place, const struct ExFatFileSet& set);
   // The rows carry details, or rebuilt first clusters, or both.
   bool Detailed() const { return settings_.bSearchDetails || settings_.bSearchNtDeleted; }
   std::u16string LongPathOf(const std::vector<std::string>& components);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <variant>
 #include <vector>
 
 #include "recovery/cluster_run_reader.h"
@@ -13,6 +14,8 @@
 #include "recovery/undelete_path.h"
 #include "volume/format/dir_entry.h"
 #include "volume/format/directory_walk.h"
+#include "volume/format/exfat_directory.h"
+#include "volume/format/exfat_names.h"
 #include "volume/format/opened_volume.h"
 #include "volume/format/long_name.h"
 #include "volume/path_text.h"
@@ -30,6 +33,10 @@ struct CUndeleteEngine::Walk {
   uint32_t firstCluster = 0;             // where the copy begins
   std::string longExtension;             // of the file's long name, when the walk found one
   std::vector<uint8_t> siblings;         // the directory cluster holding the entry
+  uint64_t size = 0;                     // bytes to copy
+  bool contiguous = false;               // exFAT NoFatChain: the clusters are taken as they follow
+  std::string outputName;                // the name the output file is created under
+  bool outputNameIsUtf8 = false;         // exFAT's names are UTF-8 already, not Latin-1
 };
 
 namespace {
@@ -106,8 +113,14 @@ int CUndeleteEngine::UndeleteByPath(std::string strPath, StatusText& pStatus,
   walk.components.assign(split.pieces.begin() + 1, split.pieces.end());
   walk.carries_mark = split.carries_deleted_mark;
   pStatus.SetText(t::kSearchingDirectories);
+  if ((*volume)->IsExFat()) {
+    if (const int result = WalkToExFatEntry(**volume, walk, pStatus); result != 0) return result;
+    return CopyClusters(view, walk, pStatus, pProgress, pAbort);
+  }
   if (const int result = WalkToEntry(view, walk, pStatus); result != 0) return result;
   walk.firstCluster = m_params.FirstClusterOf(walk.entry);
+  walk.size = walk.entry.fileSize;
+  walk.outputName = walk.file.output_name;
   rebuilt_note_ = RebuildFirstClusterIfAsked(view, walk);
   return CopyClusters(view, walk, pStatus, pProgress, pAbort);
 }
@@ -184,6 +197,51 @@ int CUndeleteEngine::WalkToEntry(VolumeView& view, Walk& walk, StatusText& statu
   return 1;
 }
 
+int CUndeleteEngine::NotFound(StatusText& status) {
+  boxes_.ShowMessageBox(t::kFileNotFoundBox, std::nullopt, kMbOk);
+  status.SetText(t::kFileNotFoundStatus);
+  return 1;
+}
+
+// exFAT keeps whole names: each component names a directory set (live or
+// deleted) and the last one a deleted file's set, without regard to case.
+// The file comes back under its stored name; a NoFatChain file from the
+// clusters that follow its first, the others by the free-cluster rule.
+int CUndeleteEngine::WalkToExFatEntry(OpenedVolume& volume, Walk& walk, StatusText& status) {
+  DirectoryExtent extent{volume.RootCluster()};
+  bool inside_deleted = false;
+  for (size_t index = 0; index < walk.components.size(); ++index) {
+    const bool last = index + 1 == walk.components.size();
+    std::optional<ExFatFileSet> match;
+    const WalkEnd end = ForEachExFatSet(volume.view(), extent, [&](const ExFatFileSet& set) {
+      if (set.isDirectory == last || (last && !set.deleted && !inside_deleted)) return false;
+      if (ExFatNameMatches(walk.components[index], set.name, volume.Upcase())) match = set;
+      return match.has_value();
+    });
+    if (!match && end.kind == WalkEnd::Kind::kUnreadable) {
+      TellReadFailure(end.error);
+      boxes_.ShowMessageBox(t::kErrorReadingDir, std::nullopt, kMbOk);
+      return 1;
+    }
+    if (!match) return NotFound(status);
+    if (last) {
+      walk.firstCluster = match->firstCluster;
+      walk.size = match->size;
+      walk.contiguous = match->noFatChain;
+      // One name in the output directory: '/' and NUL cannot stand in one.
+      walk.outputName = match->nameUtf8;
+      for (char& c : walk.outputName)
+        if (c == '/' || c == '\0') c = '_';
+      walk.outputNameIsUtf8 = true;
+      return 0;
+    }
+    if (!volume.params().IsClusterInVolume(match->firstCluster)) return NotFound(status);
+    inside_deleted = inside_deleted || match->deleted;
+    extent = ExFatDirectoryExtent(volume.params(), *match, inside_deleted);
+  }
+  return NotFound(status);
+}
+
 // With the option, the first cluster of an entry whose high word a delete
 // may have cleared comes from evidence. Returns the note the final status
 // carries then; without a candidate the entry's own cluster stays.
@@ -208,12 +266,12 @@ std::string CUndeleteEngine::RebuildFirstClusterIfAsked(VolumeView& view, Walk& 
 // name when that is taken. The name it was created under, or none after
 // telling why there is no file.
 std::optional<std::string> CUndeleteEngine::CreateOutput(OutputFile& output,
-                                                         const std::string& wanted,
+                                                         const std::string& wanted, bool utf8,
                                                          VolumeView& view,
                                                          StatusText& status) {
   std::string written_as = wanted;  // Latin-1, as the status shows it (or the host's name)
   auto host_name = [&](const std::string& name) {
-    return options_.hostName ? name : HostFileName(name);
+    return options_.hostName || utf8 ? name : HostFileName(name);
   };
   for (int number = 2; !output.Create(host_name(written_as)); ++number) {
     if (!output.nameTaken() || number > kMaxNameNumber) {
@@ -238,16 +296,18 @@ std::optional<std::string> CUndeleteEngine::CreateOutput(OutputFile& output,
 // Rebuilds the file from its first cluster on, taking only free clusters.
 int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText& status,
                                   ProgressBar& progress, const std::atomic<int32_t>& abort) {
-  const uint32_t size = walk.entry.fileSize;
+  const uint64_t size = walk.size;
   const uint32_t cluster_bytes = m_params.ClusterBytes();
-  const uint32_t n = size / cluster_bytes + (size % cluster_bytes != 0 ? 1 : 0);
+  // An exFAT file may pass 4 GiB; its clusters are still counted in 32 bits.
+  const uint32_t n = static_cast<uint32_t>(
+      std::min<uint64_t>(size / cluster_bytes + (size % cluster_bytes != 0 ? 1 : 0), UINT32_MAX));
   const int total = static_cast<int>(n);
 
   progress.SetRange32(0, total);
   progress.SetStep(1);
   OutputFile output;
-  const std::string wanted = options_.hostName.value_or(walk.file.output_name);
-  const auto written_as = CreateOutput(output, wanted, view, status);
+  const std::string wanted = options_.hostName.value_or(walk.outputName);
+  const auto written_as = CreateOutput(output, wanted, walk.outputNameIsUtf8, view, status);
   if (!written_as) return 1;
   const bool renamed = *written_as != wanted;
   if (renamed) status.SetText(wanted + t::kNameTaken + *written_as);
@@ -280,7 +340,7 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
     return 1;
   };
 
-  FreeClusters free(view, walk.firstCluster);
+  FreeClusters free(view, walk.firstCluster, walk.contiguous);
   for (uint32_t k = 0; k < n; ++k) {
     switch (free.Next(abort)) {
       case FreeClusters::Found::kFree:
@@ -313,7 +373,7 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
         return partly(k);
       }
     }
-    runs.Take(j, k + 1 == n ? size - (n - 1) * cluster_bytes : cluster_bytes);
+    runs.Take(j, k + 1 == n ? static_cast<uint32_t>(size - uint64_t{n - 1} * cluster_bytes) : cluster_bytes);
     progress.StepIt();
   }
 

@@ -57,7 +57,9 @@ class CUndeleteEngine {
  private:
   struct Walk;
   int WalkToEntry(VolumeView& view, Walk& walk, StatusText& status);
-  std::optional<std::string> CreateOutput(OutputFile& output, const std::string& wanted,
+  int WalkToExFatEntry(class OpenedVolume& volume, Walk& walk, StatusText& status);
+  int NotFound(StatusText& status);
+  std::optional<std::string> CreateOutput(OutputFile& output, const std::string& wanted, bool utf8,
                                           VolumeView& view, StatusText& status);
   std::string RebuildFirstClusterIfAsked(VolumeView& view, Walk& walk);
   int CopyClusters(VolumeView& view, const Walk& walk, StatusText& status, ProgressBar& progress,

@@ -1,11 +1,13 @@
 #include "ui/queued_reports.h"
 
+#include "ui/volume_text.h"
+
 namespace quorvane::ui {
 
 void QueuedStatusText::SetText(const std::string& text) {
   if (before_) before_();
   queue_.Post([label = label_, pass = pass_,
-               text = QString::fromLatin1(text.data(), qsizetype(text.size()))] {
+               text = VolumeText(text)] {
     if (label && pass.Valid()) label->setText(text);
   });
 }

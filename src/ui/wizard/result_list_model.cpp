@@ -1,5 +1,7 @@
 #include "ui/wizard/result_list_model.h"
 
+#include "ui/volume_text.h"
+
 #include <cassert>
 #include <iterator>
 #include <string_view>
@@ -29,7 +31,7 @@ QVariant ResultListModel::data(const QModelIndex& index, int role) const {
   if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) return {};
   const ResultRow& row = Row(index.row());
   switch (index.column()) {
-    case 0: return Latin1(row.path);
+    case 0: return VolumeText(row.path);
     case 1: return Latin1(row.size);
     case 2: {
       const std::u16string& long_path = row.Details().longPath;

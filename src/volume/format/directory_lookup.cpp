@@ -2,6 +2,7 @@
 
 #include "volume/format/dir_entry.h"
 #include "volume/format/directory_walk.h"
+#include "volume/format/exfat_directory.h"
 #include "volume/format/opened_volume.h"
 #include "volume/format/long_name.h"
 #include "volume/path_text.h"
@@ -29,11 +30,21 @@ class VolumeSession {
   // `cluster`, following its chain. A chain that leaves the volume, comes
   // back to a cluster already read or cannot be read ends the directory
   // there. None when the first cluster itself cannot be read.
-  std::optional<std::vector<DirectoryName>> List(uint32_t cluster) {
+  std::optional<std::vector<DirectoryName>> List(const DirectoryExtent& extent) {
     std::vector<DirectoryName> found;
-    LongNameCollector long_name;
     const FatParams& params = volume_->params();
-    const WalkEnd end = WalkDirectory(volume_->view(), {cluster}, [&](const WalkedEntry& at) {
+    if (volume_->IsExFat()) {
+      // Whole names: the stored name is the component, in UTF-8.
+      const WalkEnd end = ForEachExFatSet(volume_->view(), extent, [&](const ExFatFileSet& set) {
+        if (set.isDirectory && !set.deleted)
+          found.push_back({set.nameUtf8, set.name, set.firstCluster, ExFatDirectoryExtent(params, set, false)});
+        return false;
+      });
+      if (end.kind == WalkEnd::Kind::kUnreadable && end.atFirstCluster) return std::nullopt;
+      return found;
+    }
+    LongNameCollector long_name;
+    const WalkEnd end = WalkDirectory(volume_->view(), extent, [&](const WalkedEntry& at) {
       const DirEntry entry = DirEntry::Parse(at.raw);
       if (entry.IsEnd()) return Visit::kStop;  // the directory ends here
       if (entry.IsLongNamePart()) {
@@ -46,7 +57,7 @@ class VolumeSession {
       if (live_directory)
         found.push_back({ShortNameText(entry),
                          name ? std::move(*name) : ShortNameShownInLowerCase(entry),
-                         params.FirstClusterOf(entry)});
+                         params.FirstClusterOf(entry), {params.FirstClusterOf(entry)}});
       return Visit::kGoOn;
     });
     if (end.kind == WalkEnd::Kind::kUnreadable && end.atFirstCluster) return std::nullopt;
@@ -56,9 +67,9 @@ class VolumeSession {
   // Walks `components` from the root directory. Returns the first cluster
   // of the directory reached and appends each component's stored short name
   // to `short_path`, or none when a component names no live directory.
-  std::optional<uint32_t> Walk(const std::vector<std::u16string>& components,
-                               std::string& short_path) {
-    uint32_t cluster = root();
+  std::optional<DirectoryExtent> Walk(const std::vector<std::u16string>& components,
+                                      std::string& short_path) {
+    DirectoryExtent cluster{root()};
     for (const std::u16string& component : components) {
       const auto names = List(cluster);
       if (!names) return std::nullopt;
@@ -73,7 +84,7 @@ class VolumeSession {
       // A directory that points outside the volume cannot be entered.
       if (!match || !volume_->params().IsClusterInVolume(match->firstCluster)) return std::nullopt;
       short_path.append(1, '\\').append(match->shortName);
-      cluster = match->firstCluster;
+      cluster = match->extent;
     }
     return cluster;
   }

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "volume/format/directory_chain.h"
 #include "volume/host/block_device.h"
 #include "volume/path_text.h"
 
@@ -22,6 +23,8 @@ struct DirectoryName {
   // lower case where the entry's case bits ask for it; empty otherwise.
   std::u16string longName;
   uint32_t firstCluster = 0;
+  // Where its entries lie (exFAT may keep a directory without a FAT chain).
+  DirectoryExtent extent;
 };
 
 class DirectoryLookup {

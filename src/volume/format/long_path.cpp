@@ -2,6 +2,8 @@
 
 #include "volume/format/dir_entry.h"
 #include "volume/format/directory_walk.h"
+#include "volume/format/exfat_directory.h"
+#include "volume/format/exfat_names.h"
 #include "volume/format/long_name.h"
 #include "volume/format/opened_volume.h"
 #include "volume/path_text.h"
@@ -78,6 +80,33 @@ std::optional<Named> Find(VolumeView& view, uint32_t cluster, bool first_cluster
   return found;
 }
 
+// exFAT's stored names are its long names: each component names a
+// directory set (live or deleted), the last a deleted file's set.
+bool ResolveOnExFat(OpenedVolume& volume, const std::vector<std::u16string>& components,
+                    ResolvedFile& resolved) {
+  DirectoryExtent extent{volume.RootCluster()};
+  bool inside_deleted = false;
+  for (size_t i = 0; i < components.size(); ++i) {
+    const bool file = i + 1 == components.size();
+    std::optional<ExFatFileSet> named;
+    ForEachExFatSet(volume.view(), extent, [&](const ExFatFileSet& set) {
+      if (set.isDirectory == file || (file && !set.deleted && !inside_deleted)) return false;
+      if (ExFatNamesEqual(components[i], set.name, volume.Upcase())) named = set;
+      return named.has_value();
+    });
+    if (!named) return false;
+    resolved.storedPath.append(1, '\\').append(named->nameUtf8);
+    if (file) {
+      resolved.longName = named->name;
+      return true;
+    }
+    if (!volume.params().IsClusterInVolume(named->firstCluster)) return false;
+    inside_deleted = inside_deleted || named->deleted;
+    extent = ExFatDirectoryExtent(volume.params(), *named, inside_deleted);
+  }
+  return false;
+}
+
 }  // namespace
 
 std::optional<ResolvedFile> ResolveLongPath(DriveSource& drives, std::u16string_view path) {
@@ -90,6 +119,10 @@ std::optional<ResolvedFile> ResolveLongPath(DriveSource& drives, std::u16string_
 
   ResolvedFile resolved;
   resolved.storedPath = {DriveLetter(parsed->drive), ':'};
+  if ((*volume)->IsExFat()) {
+    if (!ResolveOnExFat(**volume, parsed->components, resolved)) return std::nullopt;
+    return resolved;
+  }
   uint32_t cluster = (*volume)->RootCluster();
   bool inside_deleted = false;
   for (size_t i = 0; i < parsed->components.size(); ++i) {

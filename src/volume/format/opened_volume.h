@@ -10,6 +10,8 @@
 #include <optional>
 
 #include "volume/expected.h"
+#include "volume/format/exfat_bitmap.h"
+#include "volume/format/exfat_upcase_table.h"
 #include "volume/format/fat_params.h"
 #include "volume/format/volume_family.h"
 #include "volume/format/volume_view.h"
@@ -52,13 +54,23 @@ class OpenedVolume {
   uint32_t RootCluster() const { return static_cast<uint32_t>(params_.m_nRootCluster); }
   // The host file behind the volume, to keep output off it.
   std::optional<FileIdentity> Identity() const { return reader_.VolumeIdentity(); }
+  // exFAT: the up-case table its names are compared through (the volume's
+  // own, or a fallback for the common alphabets when it cannot be read).
+  const ExFatUpcaseTable& Upcase() const { return upcase_ ? *upcase_ : ExFatUpcaseTable::Fallback(); }
+  // exFAT: the label its root directory records (UTF-8), empty without one.
+  const std::string& ExFatLabel() const { return label_; }
 
  private:
   explicit OpenedVolume(DriveSource& drives) : reader_(drives) {}
+  bool OpenExFat(std::span<const uint8_t> boot, int32_t drive, size_t cluster_cache_bytes,
+                 VolumeOpenError& error);
 
   SectorReader reader_;
   FatParams params_;
   std::unique_ptr<VolumeView> view_;
+  std::unique_ptr<ExFatBitmap> bitmap_;  // exFAT: which clusters are in use
+  std::optional<ExFatUpcaseTable> upcase_;
+  std::string label_;
 };
 
 }  // namespace quorvane
