@@ -1,5 +1,5 @@
 // The volume folder chooser on real mkfs.fat images: each drive's row tells
-// which volume it is (label, family, size, image), a drive that cannot be
+// which volume it is (label, family, size, image and partition), a drive that cannot be
 // used is greyed with why, and a drive opened with the keyboard reads its
 // directories on a worker, showing "reading…" meanwhile; closing the chooser
 // waits for no read.
@@ -12,6 +12,7 @@
 
 #include "latched_drives.h"
 #include "support/mtools_volume.h"
+#include "support/partitioned_image.h"
 #include "support/run_command.h"
 #include "ui/wizard/volume_folder_chooser.h"
 #include "ui_test_support.h"
@@ -33,6 +34,8 @@ class ChooserTest : public ::testing::Test {
     MtoolsVolume(dir_->File("floppy.img"), 2, 12);  // mkfs.fat's "NO NAME": no label
     WriteFileBytes(dir_->File("zeros.img"), std::vector<uint8_t>(1 << 20));
     std::filesystem::create_directory(dir_->File("folder"));
+    PartitionedImage disk(dir_->File("disk.img"), 20, "label: dos\nstart=2048, size=32768, type=6\n");
+    disk.Format(1, 16, 1, "PHOTOS");
   }
   static void TearDownTestSuite() { dir_.reset(); }
 
@@ -66,18 +69,27 @@ TEST_F(ChooserTest, EachRowTellsWhichVolumeItIsAndUnusableDrivesAreGreyedWithWhy
   struct Case {
     char letter;
     std::string image;
-    std::string shown;   // the row after the letter and before the image's path
+    std::string shown;   // the row between the letter and the image's path
     const char* reason;  // nullptr: usable
+    std::string after = {};
   };
   const Case cases[] = {
       {'C', "card.img", "CARD  FAT32  33.0 MiB", nullptr},
       {'D', "camera.img", "OLDCAM  FAT16  16.0 MiB", nullptr},
       {'E', "floppy.img", "FAT12  2.0 MiB", nullptr},
-      {'F', "zeros.img", "no FAT or exFAT volume", "no FAT or exFAT volume"},
-      {'G', "missing.img", "No such file or directory", "No such file or directory"},
-      {'H', "folder", "a directory, not an image file or block device", "a directory"},
+      {'F', "zeros.img", "no FAT or exFAT volume  1.0 MiB", "no FAT or exFAT volume"},
+      {'G', "missing.img", "cannot be opened: No such file or directory",
+       "No such file or directory"},
+      {'H', "folder", "cannot be opened: a directory, not an image file or block device",
+       "a directory"},
+      {'I', "disk.img", "PHOTOS  FAT16  16.0 MiB", nullptr, "  partition 1"},
   };
-  for (const Case& c : cases) drives_.table().Map(c.letter, dir_->File(c.image));
+  for (const Case& c : cases) {
+    std::string error;
+    ASSERT_TRUE(drives_.table().ParseArguments(
+        {"--drive", std::string(1, c.letter) + ":=" + dir_->File(c.image)}, error))
+        << error;
+  }
   Open();
   ASSERT_EQ(tree()->topLevelItemCount(), int(std::size(cases)));
   for (int i = 0; i < tree()->topLevelItemCount(); ++i) {
@@ -85,7 +97,7 @@ TEST_F(ChooserTest, EachRowTellsWhichVolumeItIsAndUnusableDrivesAreGreyedWithWhy
     SCOPED_TRACE(c.letter);
     QTreeWidgetItem* row = tree()->topLevelItem(i);
     EXPECT_EQ(row->text(0).toStdString(),
-              std::string(1, c.letter) + ":  " + c.shown + "  " + dir_->File(c.image));
+              std::string(1, c.letter) + ":  " + c.shown + "  " + dir_->File(c.image) + c.after);
     const bool enabled = row->flags() & Qt::ItemIsEnabled;
     EXPECT_EQ(enabled, c.reason == nullptr);
     EXPECT_EQ(row->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator, c.reason == nullptr);
@@ -101,7 +113,7 @@ TEST_F(ChooserTest, EachRowTellsWhichVolumeItIsAndUnusableDrivesAreGreyedWithWhy
   ASSERT_TRUE(WaitFor([&] { return Children(card) != std::vector{kReading}; }));
   EXPECT_THAT(Children(card), ::testing::ElementsAre("DCIM", "My Documents"));
   KeyThroughWindow(dialog_.get(), Qt::Key_End);  // the last row that can be chosen
-  EXPECT_EQ(dialog_->SelectedPath(), QStringLiteral("E:\\"));
+  EXPECT_EQ(dialog_->SelectedPath(), QStringLiteral("I:\\"));
 }
 
 TEST_F(ChooserTest, AnOpenedDriveShowsReadingUntilItsListingAndClosingWaitsForNoRead) {

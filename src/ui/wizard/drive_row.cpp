@@ -1,9 +1,7 @@
 #include "ui/wizard/drive_row.h"
 
 #include <QFile>
-#include <array>
 
-#include "volume/format/boot_sector.h"
 #include "volume/host/drive_description.h"
 
 namespace quorvane::ui {
@@ -31,23 +29,6 @@ QString HostPathText(const std::string& path) {
 
 }  // namespace
 
-DriveSummary ReadDriveSummary(DriveTable& drives, DriveSource& through, int32_t drive) {
-  DriveSummary summary = SummarizeDrive(drives, drive);
-  // Only UDisks2 tells a volume's size; for an image or a device mapped by
-  // path it is what the boot sector counts (none for exFAT, whose count
-  // lies elsewhere).
-  if (summary.size == 0 && DriveRowUsable(summary)) {
-    if (auto device = through.OpenDrive(drive)) {
-      std::array<uint8_t, BootSector::kSize> sector{};
-      if (device->ReadAt(0, sector) == 0) {
-        if (const auto boot = BootSector::Parse(sector))
-          summary.size = uint64_t{boot->totalSectors} * boot->bytesPerSector;
-      }
-    }
-  }
-  return summary;
-}
-
 bool DriveRowUsable(const DriveSummary& summary) {
   return summary.problem.empty() && !summary.family.empty();
 }
@@ -55,12 +36,7 @@ bool DriveRowUsable(const DriveSummary& summary) {
 QString DriveRowProblem(const DriveSummary& summary) {
   if (DriveRowUsable(summary)) return {};
   if (summary.problem.empty()) return QStringLiteral("cannot be read");
-  // An open's failure names the path, which the row shows anyway.
-  std::string problem = summary.problem;
-  const std::string named = summary.source + ": ";
-  if (!summary.source.empty() && problem.starts_with(named) && problem.size() > named.size())
-    problem.erase(0, named.size());
-  return QFile::decodeName(QByteArray(problem.data(), qsizetype(problem.size())));
+  return QFile::decodeName(QByteArray(summary.problem.data(), qsizetype(summary.problem.size())));
 }
 
 QString DriveRowText(const DriveSummary& summary) {
@@ -76,6 +52,7 @@ QString DriveRowText(const DriveSummary& summary) {
   }
   if (summary.size != 0) add(QString::fromStdString(SizeText(summary.size)));
   add(HostPathText(summary.source));
+  if (summary.partition != 0) add(QStringLiteral("partition %1").arg(summary.partition));
   for (const std::string& mount_point : summary.mountPoints) add(HostPathText(mount_point));
   return row;
 }

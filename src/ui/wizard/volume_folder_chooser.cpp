@@ -72,7 +72,7 @@ void VolumeFolderDialog::AddDrives() {
     DriveTable& table = table_;
     started_.push_back(reads_.Start<DriveSummary>(
         drives_,
-        [&table, drive](DriveSource& through) { return ReadDriveSummary(table, through, drive); },
+        [&table, drive](DriveSource&) { return SummarizeDrive(table, drive); },
         [dialog = QPointer(this), item](DriveSummary summary) {
           if (dialog) dialog->ShowSummary(item, summary);
         }));
