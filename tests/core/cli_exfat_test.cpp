@@ -301,6 +301,26 @@ TEST_F(CliExFat, TypedPathsFindTheirFileAndDamagedSetsAreSaidSo) {
     EXPECT_EQ(ReadFileBytes(out.path() / NameOf(c.file)), volume_->written.at(c.file));
   }
 
+  // A directory to search, typed as a path to undelete is.
+  const struct {
+    std::string typed;
+    std::vector<std::string> files;  // the rows it lists
+  } directories[] = {
+      {"C:\\CAF\xC3\x89", {kCafe + "/" + kDiary, kCafe + "/" + kResume}},
+      {"C:\\caf\xE9\\", {kCafe + "/" + kDiary, kCafe + "/" + kResume}},
+      {"C:\\OLD", {"Old/a.txt", "Old/Sub/deep.txt"}},  // deleted, and gone into with --deleted-dirs
+      {"C:\\old\\sub", {"Old/Sub/deep.txt"}},
+  };
+  for (const auto& d : directories) {
+    SCOPED_TRACE(d.typed);
+    const CommandResult run = Cli({"search", "--recurse", "--deleted-dirs", d.typed});
+    EXPECT_EQ(run.status, 0) << run.output;
+    std::multiset<std::string> listed, expected;
+    for (const SearchRow& row : SearchRows(run.output)) listed.insert(row.path);
+    for (const std::string& file : d.files) expected.insert(RowOf(file));
+    EXPECT_EQ(listed, expected);
+  }
+
   // A copy whose sets no driver wrote: one deleted set's name changed by a
   // byte (its checksum no longer fits), one's size set past 4 GiB with its
   // checksum made to fit.
