@@ -469,7 +469,7 @@ def case_udisks_drive_without_arguments(run):
     deleted file comes back from it."""
     with open(os.path.join(run.work, ".quorvane-e2e.log")) as log:
         printed = log.read()
-    expect('C: /dev/sdc1 "E2E" 40.0 MiB\n' in printed, f"the drive table printed: {printed!r}")
+    expect('C: /dev/sdc1 "E2E" FAT32 40.0 MiB\n' in printed, f"the drive table printed: {printed!r}")
     sheet = run.to_page_2_with_keys()
     run.type_into(sheet, 2, 1017, "C:\\DOCS\\REPORT.TXT")
     run.click(sheet, 2, 1018)
