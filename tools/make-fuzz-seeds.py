@@ -8,6 +8,14 @@ reads). The volumes are real ones made with mkfs.fat and mtools, and crafted
 ones for what tools cannot make: a lattice of twin subdirectory entries, a
 looping root chain, a directory chain through the whole FAT, huge sizes.
 Run it again only to change the seeds; the files it writes are committed.
+
+The partition table target's seeds are whole small disks instead (64 KiB):
+tables written by sfdisk with partitions a few sectors long, real boot
+sectors of mkfs.fat and mkfs.exfat volumes at their starts, and crafted
+tables for what sfdisk does not write (a looping EBR chain, a long one, a
+GPT of 4096-byte sectors, a damaged primary GPT header).
+
+Usage: make-fuzz-seeds.py [TARGET...]   (all targets when none is named)
 """
 import os
 import struct
@@ -15,6 +23,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import zlib
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SEEDS = os.path.join(ROOT, "tests", "fuzz", "seeds")
@@ -160,6 +169,116 @@ def volumes(work):
     return vols
 
 
+DISK = 64 * 1024
+BASIC_DATA = "EBD0A0A2-B9E5-4433-87C0-68B6B72699C7"
+
+
+def boot_sectors(work):
+    """The first sectors of real FAT12, FAT16, FAT32 and exFAT volumes."""
+    sectors = {}
+    for family, args, kib in (("FAT12", ["-F", "12"], 1440), ("FAT16", ["-F", "16", "-s", "2"], 8192),
+                              ("FAT32", ["-F", "32", "-s", "1"], 33 * 1024)):
+        path = os.path.join(work, family + ".img")
+        subprocess.run(["mkfs.fat"] + args + ["-i", "51DE5EED", "-n", family, "-C", path, str(kib)],
+                       check=True, capture_output=True)
+        with open(path, "rb") as f:
+            sectors[family] = f.read(512)
+    path = os.path.join(work, "exfat.img")
+    with open(path, "wb") as f:
+        f.truncate(4 * 1024 * 1024)
+    subprocess.run(["mkfs.exfat", "-b", "4096", path], check=True, capture_output=True)
+    with open(path, "rb") as f:
+        sectors["exFAT"] = f.read(512)
+    return sectors
+
+
+def sfdisk_disk(work, name, script):
+    path = os.path.join(work, name)
+    with open(path, "wb") as f:
+        f.truncate(DISK)
+    subprocess.run(["sfdisk", "-q", path], input=script.encode(), check=True, capture_output=True)
+    with open(path, "rb") as f:
+        return bytearray(f.read())
+
+
+def put(disk, lba, sector):
+    disk[lba * 512:lba * 512 + len(sector)] = sector
+
+
+def mbr_slot(disk, lba, index, kind, start, sectors):
+    struct.pack_into("<B3xB3xII", disk, lba * 512 + 446 + index * 16, 0, kind, start, sectors)
+    disk[lba * 512 + 510:lba * 512 + 512] = b"\x55\xaa"
+
+
+def guid_bytes(text):
+    parts = text.split("-")
+    return (struct.pack("<IHH", int(parts[0], 16), int(parts[1], 16), int(parts[2], 16))
+            + bytes.fromhex(parts[3] + parts[4]))
+
+
+def gpt_4096(boot):
+    """A GPT of 4096-byte sectors in 16 of them: header at LBA 1, four
+    entries at LBA 2, partitions at LBA 3-7 and 8-12, the backup array at
+    LBA 14 and the backup header at LBA 15."""
+    size = 4096
+    disk = bytearray(DISK)
+    mbr_slot(disk, 0, 0, 0xEE, 1, DISK // size - 1)
+    entries = bytearray(4 * 128)
+    for index, (first, last) in enumerate(((3, 7), (8, 12))):
+        entries[index * 128:index * 128 + 16] = guid_bytes(BASIC_DATA)
+        entries[index * 128 + 16:index * 128 + 32] = bytes(range(index * 16, index * 16 + 16))
+        struct.pack_into("<QQ", entries, index * 128 + 32, first, last)
+        disk[first * size:first * size + 512] = boot["FAT12" if index == 0 else "exFAT"]
+    for lba, other, array in ((1, 15, 2), (15, 1, 14)):
+        header = bytearray(92)
+        header[0:8] = b"EFI PART"
+        struct.pack_into("<IIIIQQQQ16sQIII", header, 8, 0x10000, 92, 0, 0, lba, other, 3, 13,
+                         bytes(range(16)), array, 4, 128, zlib.crc32(entries))
+        struct.pack_into("<I", header, 16, zlib.crc32(header))
+        disk[lba * size:lba * size + 92] = header
+        disk[array * size:array * size + len(entries)] = entries
+    return disk
+
+
+def partition_disks(work):
+    boot = boot_sectors(work)
+    disks = {}
+    # 1 FAT32, 2 empty Linux, 3 extended: 5 FAT16, 6 a FAT32 type with
+    # nothing behind it, 7 a Linux type with FAT12 behind it.
+    mbr = sfdisk_disk(work, "mbr.img", "label: dos\nstart=4, size=24, type=c\nstart=28, size=4, type=83\n"
+                                       "start=32, size=96, type=5\nstart=34, size=30, type=6\n"
+                                       "start=66, size=10, type=b\nstart=80, size=40, type=83\n")
+    for lba, family in ((4, "FAT32"), (34, "FAT16"), (80, "FAT12")):
+        put(mbr, lba, boot[family])
+    disks["mbr-logicals"] = mbr
+    loop = bytearray(mbr)
+    mbr_slot(loop, 79, 1, 0x05, 0, 96)  # the last EBR links back to the first
+    disks["mbr-loop"] = loop
+    chain = bytearray(DISK)
+    mbr_slot(chain, 0, 0, 0x0F, 2, 126)
+    for k in range(63):
+        mbr_slot(chain, 2 + 2 * k, 0, 0x0C, 1, 1)
+        mbr_slot(chain, 2 + 2 * k, 1, 0x05, 2 * (k + 1), 2)
+    put(chain, 3, boot["FAT12"])
+    disks["mbr-chain"] = chain
+
+    gpt = sfdisk_disk(work, "gpt.img", "label: gpt\nfirst-lba: 34\nstart=34, size=30, type=%s\n"
+                                       "start=64, size=8, type=0FC63DAF-8483-4772-8E79-3D69D8477DE4\n"
+                                       "start=72, size=20\n" % BASIC_DATA)
+    for lba, family in ((34, "FAT32"), (72, "exFAT")):
+        put(gpt, lba, boot[family])
+    disks["gpt"] = gpt
+    backup_only = bytearray(gpt)
+    put(backup_only, 1, bytes(512))  # the primary header gone: the backup at the last sector
+    disks["gpt-backup"] = backup_only
+    disks["gpt-4096"] = gpt_4096(boot)
+
+    floppy = os.path.join(work, "FAT12.img")
+    with open(floppy, "rb") as f:
+        disks["superfloppy"] = f.read(DISK)
+    return disks
+
+
 def exfat_directories(work):
     """Directories of a real exFAT volume (512-byte clusters) written and
     partly deleted through exfat-fuse, each as its clusters' bytes in order:
@@ -227,6 +346,17 @@ def exfat_directories(work):
 
 
 def main():
+    wanted = set(sys.argv[1:])
+    if "partition_table_fuzzer" in wanted or not wanted:
+        directory = os.path.join(SEEDS, "partition_table_fuzzer")
+        os.makedirs(directory, exist_ok=True)
+        with tempfile.TemporaryDirectory() as work:
+            for name, disk in partition_disks(work).items():
+                with open(os.path.join(directory, name), "wb") as f:
+                    f.write(disk)
+        if wanted == {"partition_table_fuzzer"}:
+            print("seeds written under", directory)
+            return 0
     with tempfile.TemporaryDirectory() as work:
         vols = volumes(work)
         exfat_dirs = exfat_directories(work)
@@ -234,7 +364,7 @@ def main():
     os.makedirs(directory, exist_ok=True)
     # The first byte: 16 entries to a cluster (512 bytes), taken after each
     # entry; or at cluster boundaries (0x80).
-    for name, entries in exfat_dirs.items():
+    for name, entries in (exfat_dirs.items() if not wanted or "exfat_entry_set_fuzzer" in wanted else ()):
         for i, first in enumerate((0x04, 0x84)):
             with open(os.path.join(directory, "%s-%d" % (name, i)), "wb") as f:
                 f.write(bytes([first]) + entries)
@@ -247,6 +377,8 @@ def main():
                             (0x02, [b"C:NOSUCHDIR\\GONE.TXT", b""])],
     }
     for target, variants in headers.items():
+        if wanted and target not in wanted:
+            continue
         directory = os.path.join(SEEDS, target)
         os.makedirs(directory, exist_ok=True)
         for vol_name, image in vols.items():

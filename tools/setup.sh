@@ -40,6 +40,10 @@ test_packages=(
   # install and .deb check: man pages from scdoc, the desktop entry and
   # AppStream validators, man to render the pages, dpkg-shlibdeps for CPack
   scdoc desktop-file-utils appstream man-db dpkg-dev
+  # partition tables: sfdisk writes MBR and GPT tables into card images,
+  # mkfs.ext4 a partition no drive takes, and The Sleuth Kit's mmls (also
+  # used by the benchmarks) places the partitions to compare with
+  fdisk e2fsprogs
   # benchmarks; valgrind for the instruction counts of bench/compare.sh --callgrind
   sleuthkit time valgrind
 )

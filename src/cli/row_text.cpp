@@ -84,8 +84,8 @@ std::string JsonEscaped(const std::string& text) {
   return out;
 }
 
-std::string JsonRow(const std::string& path, const std::string& size) {
-  return "{\"path\": \"" + JsonEscaped(Latin1ToUtf8(path)) + "\", \"path_hex\": \"" +
+std::string JsonRow(const std::string& path, const std::string& text, const std::string& size) {
+  return "{\"path\": \"" + JsonEscaped(text) + "\", \"path_hex\": \"" +
          HexOfBytes(path) + "\", \"size\": " + size + "}\n";
 }
 

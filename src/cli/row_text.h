@@ -31,8 +31,9 @@ std::optional<std::string> BytesOfHex(const std::string& hex);
 std::string JsonEscaped(const std::string& text);
 
 // One search row as a JSON object on one line, ending in '\n':
-// {"path": TEXT, "path_hex": HEX, "size": N}; `size` is the row's second
+// {"path": TEXT, "path_hex": HEX, "size": N}: TEXT is `text` (the row as
+// shown, UTF-8), HEX the row's bytes `path`; `size` is the row's second
 // column, the decimal number the search writes.
-std::string JsonRow(const std::string& path, const std::string& size);
+std::string JsonRow(const std::string& path, const std::string& text, const std::string& size);
 
 }  // namespace quorvane::cli

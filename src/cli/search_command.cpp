@@ -15,6 +15,7 @@
 
 #include "cli/cli_reports.h"
 #include "cli/commands.h"
+#include "cli/drive_names.h"
 #include "cli/host_path.h"
 #include "cli/row_text.h"
 #include "recovery/search_context.h"
@@ -81,21 +82,23 @@ class PlainRows final : public ResultList {
   RowWriter& out_;
 };
 
-// On a terminal a row's bytes are shown as text (Latin-1 in UTF-8); a pipe
-// gets them raw, so that a row passes unchanged to undelete.
+// On a terminal a row's bytes are shown as text (a FAT row's as Latin-1,
+// an exFAT row's UTF-8 names as they are); a pipe gets them raw, so that a
+// row passes unchanged to undelete.
 class TerminalRows final : public ResultList {
  public:
-  explicit TerminalRows(ResultList& rows) : rows_(rows) {}
+  TerminalRows(ResultList& rows, DriveNames names) : rows_(rows), names_(names) {}
   void InsertRowAtTop(const std::string& column0, const std::string& column1) override {
-    rows_.InsertRowAtTop(Latin1ToUtf8(column0), column1);
+    rows_.InsertRowAtTop(RowText(column0, names_), column1);
   }
   void InsertDetailedRowAtTop(const std::string& column0, const std::string& column1,
                               const RowDetails& details) override {
-    rows_.InsertDetailedRowAtTop(Latin1ToUtf8(column0), column1, details);
+    rows_.InsertDetailedRowAtTop(RowText(column0, names_), column1, details);
   }
 
  private:
   ResultList& rows_;
+  DriveNames names_;
 };
 
 // search --details: the long path (UTF-8), the condition and the first
@@ -138,14 +141,14 @@ class DetailedRows final : public ResultList {
 // search --json: one object a line.
 class JsonRows final : public ResultList {
  public:
-  JsonRows(RowWriter& out, bool details) : out_(out), details_(details) {}
+  JsonRows(RowWriter& out, bool details, DriveNames names) : out_(out), details_(details), names_(names) {}
   void InsertRowAtTop(const std::string& column0, const std::string& column1) override {
-    out_.Write(JsonRow(column0, column1));
+    out_.Write(JsonRow(column0, RowText(column0, names_), column1));
   }
   // With --details: "long_path", "condition" and "first_cluster" too.
   void InsertDetailedRowAtTop(const std::string& column0, const std::string& column1,
                               const RowDetails& details) override {
-    std::string row = JsonRow(column0, column1);
+    std::string row = JsonRow(column0, RowText(column0, names_), column1);
     if (details_) {
       row.resize(row.size() - 2);  // "}\n"
       row += ", \"long_path\": \"" + JsonEscaped(Utf8OfUtf16(details.longPath)) +
@@ -158,6 +161,7 @@ class JsonRows final : public ResultList {
  private:
   RowWriter& out_;
   bool details_;
+  DriveNames names_;
 };
 
 int Usage() {
@@ -262,8 +266,7 @@ int RunSearchCommand(DriveTable& drives, const std::vector<std::string>& args) {
                       settings.szSearchDeletedDirFilter))
         return 2;
     } else if (!path && (option.empty() || option[0] != '-')) {
-      // A listed directory copied from a terminal comes back as UTF-8 text.
-      path = IsHostPath(args[i]) ? args[i] : TypedPathToBytes(args[i]);
+      path = args[i];
     } else {
       return Usage();
     }
@@ -271,7 +274,8 @@ int RunSearchCommand(DriveTable& drives, const std::vector<std::string>& args) {
   if (!path) return Usage();
   // A directory under the mount point of a drive's volume stands for that
   // drive's directory, as on the search-setup page.
-  if (IsHostPath(*path)) {
+  const bool host_path = IsHostPath(*path);
+  if (host_path) {
     std::string why;
     const auto drive_path = DriveDirectoryOfHostPath(drives, *path, why);
     if (!drive_path) {
@@ -280,6 +284,9 @@ int RunSearchCommand(DriveTable& drives, const std::vector<std::string>& args) {
     }
     path = *drive_path;
   }
+  const DriveNames names = NamesOfDrivePath(drives, *path);
+  // A listed directory copied from a terminal comes back as text.
+  if (!host_path) path = RowBytes(*path, names);
   // As the search-setup page stores it: without a trailing backslash.
   if (path->size() > 1 && path->back() == '\\') path->pop_back();
   settings.strSearchDir = *path;
@@ -287,8 +294,8 @@ int RunSearchCommand(DriveTable& drives, const std::vector<std::string>& args) {
   SetStdoutBinary();  // rows are bytes, lines end in \n
   RowWriter out;
   PlainRows printed_rows(out);
-  TerminalRows terminal_rows(printed_rows);
-  JsonRows json_rows(out, settings.bSearchDetails != 0);
+  TerminalRows terminal_rows(printed_rows, names);
+  JsonRows json_rows(out, settings.bSearchDetails != 0, names);
   ResultList& plain_rows = StdoutIsTerminal() ? static_cast<ResultList&>(terminal_rows)
                                               : static_cast<ResultList&>(printed_rows);
   DetailedRows detailed_rows(plain_rows);
@@ -296,7 +303,7 @@ int RunSearchCommand(DriveTable& drives, const std::vector<std::string>& args) {
                      : settings.bSearchDetails ? static_cast<ResultList&>(detailed_rows)
                                                : plain_rows;
   // The caption names the directory searched: bytes, shown as text.
-  StderrStatus caption(/*only_on_terminal=*/true, /*latin1_text=*/true);
+  StderrStatus caption(/*only_on_terminal=*/true, /*latin1_text=*/names == DriveNames::kFatBytes);
   StderrStatus status(/*only_on_terminal=*/true);
   const std::string& dir = settings.strSearchDir;
   StderrMessageBoxes boxes([&] { return drives.OpenFailure(DriveNumber(dir[0])); });

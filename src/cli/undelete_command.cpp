@@ -9,6 +9,7 @@
 
 #include "cli/cli_reports.h"
 #include "cli/commands.h"
+#include "cli/drive_names.h"
 #include "cli/host_path.h"
 #include "cli/row_text.h"
 #include "recovery/undelete_engine.h"
@@ -50,8 +51,8 @@ int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args)
         return 2;
       }
     } else if (!path && (args[i].empty() || args[i][0] != '-' || args[i] == "-")) {
-      // A listed path copied from a terminal comes back as UTF-8 text.
-      path = TypedPathToBytes(args[i]);
+      // A listed path copied from a terminal comes back as text.
+      path = RowBytes(args[i], NamesOfDrivePath(drives, args[i]));
       typed = args[i];
     } else {
       return Usage();
@@ -70,8 +71,9 @@ int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args)
     // The directory's stored bytes, then the name as a drive path takes it:
     // a listed name copied from a terminal comes back to its bytes, and the
     // long-name lookup below reads the whole path as text.
-    path = file->driveDirectory + "\\" + TypedPathToBytes(file->name);
-    typed = Latin1ToUtf8(file->driveDirectory) + "\\" + file->name;
+    const DriveNames names = NamesOfDrivePath(drives, file->driveDirectory);
+    path = file->driveDirectory + "\\" + RowBytes(file->name, names);
+    typed = RowText(file->driveDirectory, names) + "\\" + file->name;
   }
   // With the new options a path of long names is taken too; a listed 8.3
   // path passes as it is.

@@ -106,7 +106,8 @@ class SearchContext {
                     const DirEntry& entry, const EntryNames& names, std::span<const uint8_t> cluster);
   // exFAT: its entry sets instead of 8.3 entries; paths of whole names.
   void SearchExFat(const std::string& path, const std::vector<std::string>& components);
-  std::optional<Place> WalkExFat(Place from, const std::vector<std::string>& components);
+  std::optional<Place> WalkExFat(Place from, const std::vector<std::string>& components,
+                                 std::string& stored_path);
   Place ExFatChild(const Place& parent, const struct ExFatFileSet& set) const;
   bool ScanExFatDirectory(const std::string& path, const Place& place);
   void EnterExFatDirectory(const std::string& parentPath, const Place& parent,

@@ -31,12 +31,16 @@ void SearchContext::SearchExFat(const std::string& path, const std::vector<std::
   Place root;
   root.cluster = volume_->RootCluster();
   if (settings_.bSearchDetails) root.longPath = {static_cast<char16_t>(DriveLetter(m_params.m_nDrive)), u':'};
-  auto place = WalkExFat(root, components);
+  // Rows begin with the directories' stored names, whatever case or
+  // encoding they were typed in (CAFÉ, or caf\xE9 in Latin-1): an exFAT row
+  // is UTF-8 throughout, as a search from the root lists it.
+  std::string stored = path.substr(0, 2);
+  auto place = WalkExFat(root, components, stored);
   if (!place) {
     outcome_ = walkFailure_;
     return;
   }
-  const bool read = ScanExFatDirectory(path, *place);
+  const bool read = ScanExFatDirectory(stored, *place);
   outcome_ = Aborted() ? SearchOutcome::kAborted
              : read    ? SearchOutcome::kScanned
                        : SearchOutcome::kDirectoryUnreadable;
@@ -44,9 +48,11 @@ void SearchContext::SearchExFat(const std::string& path, const std::vector<std::
 
 // Walks `components` from `from`: in each directory the first directory
 // set, live or deleted, whose name the component names without regard to
-// case. None when one is not found or cannot be read (walkFailure_ says).
+// case; each set's stored name is added to `stored_path` after a backslash.
+// None when one is not found or cannot be read (walkFailure_ says).
 std::optional<SearchContext::Place> SearchContext::WalkExFat(Place from,
-                                                             const std::vector<std::string>& components) {
+                                                             const std::vector<std::string>& components,
+                                                             std::string& stored_path) {
   Place place = std::move(from);
   for (const std::string& component : components) {
     if (Aborted()) {
@@ -59,6 +65,7 @@ std::optional<SearchContext::Place> SearchContext::WalkExFat(Place from,
         [&](const ExFatFileSet& set) {
           if (!set.isDirectory || !ExFatNameMatches(component, set.name, volume_->Upcase())) return false;
           found = ExFatChild(place, set);
+          stored_path.append(1, '\\').append(set.nameUtf8);
           return true;
         },
         [](uint32_t) { return true; });

@@ -21,6 +21,7 @@ namespace {
 
 using ::testing::HasSubstr;
 using ::testing::Not;
+using ::testing::StartsWith;
 using testing::CommandOptions;
 using testing::MtoolsVolume;
 using testing::PatternBytes;
@@ -184,7 +185,8 @@ TEST_F(CliUndelete, HelpVersionBadArgumentsAndTheDriveTable) {
 
   auto table = RunCli({"--drive", "E:=" + volume_.path(), volume_.path(), "drives"});
   EXPECT_EQ(table.status, 0);
-  EXPECT_EQ(table.output, "C: " + volume_.path() + "\nE: " + volume_.path() + "\n");
+  // "C: PATH" first, then what the boot sector tells (mkfs.fat's "NO NAME" is no label).
+  EXPECT_EQ(table.output, "C: " + volume_.path() + " FAT32 33.0 MiB\nE: " + volume_.path() + " FAT32 33.0 MiB\n");
 }
 
 // Unmounts a mount made by a test, whatever the test's outcome.
@@ -220,7 +222,9 @@ TEST_F(CliUndelete, SearchOfAHostDirectoryReadsTheDriveMountedThere) {
     // Whether the device may be opened here or not, the drive path is named.
     EXPECT_THAT(mapped.output, HasSubstr("\\sub) "));
     const std::string table = RunCli({"--drive", "C:=" + device, "drives"}).output;
-    EXPECT_THAT(table, HasSubstr("C: " + device + " (mounted on "));
+    // Whether the device may be opened here or not, the line names it and its mount.
+    EXPECT_THAT(table, StartsWith("C: " + device + " "));
+    EXPECT_THAT(table, HasSubstr(" (mounted on "));
     const bool read_write = table.find(", read-write") != std::string::npos;
     auto warned = RunCli({"--drive", "C:=" + device, "undelete", "-o", out_.str(), "C:\\X.TXT"});
     EXPECT_EQ(warned.output.find("quorvane-cli: warning: C: is mounted read-write on ") == 0, read_write)
@@ -236,7 +240,7 @@ TEST_F(CliUndelete, SearchOfAHostDirectoryReadsTheDriveMountedThere) {
   EXPECT_EQ(search.status, 0) << search.output;
   EXPECT_EQ(search.output, "C:\\DOCS\\\xE5" "EPORT  .TXT\t5000\n");  // no warning: mounted read-only
   EXPECT_EQ(RunCli({volume_.path(), "drives"}).output,
-            "C: " + volume_.path() + " (mounted on " + dir_.File("card") + ", read-only)\n");
+            "C: " + volume_.path() + " FAT32 33.0 MiB (mounted on " + dir_.File("card") + ", read-only)\n");
 
   // A read-write mount (of a copy: the kernel marks what it mounts) is warned of.
   std::filesystem::copy_file(volume_.path(), dir_.File("copy.img"));

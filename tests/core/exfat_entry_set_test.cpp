@@ -164,8 +164,15 @@ TEST_F(ExFatRealVolume, HowExfatFuseDeletes) {
     ASSERT_NE(was, nullptr);
     EXPECT_FALSE(was->set.deleted);
     ASSERT_EQ(gone.raw.size(), was->raw.size());
-    for (size_t i = 0; i < gone.raw.size(); ++i)
+    // A directory's times (and so its checksum) change when the files in
+    // it go first; the rest of every set stays.
+    auto times_may_change = [&](size_t i) {
+      return gone.set.isDirectory && (i == 2 || i == 3 || (i >= 8 && i <= 24));
+    };
+    for (size_t i = 0; i < gone.raw.size(); ++i) {
+      if (times_may_change(i)) continue;
       EXPECT_EQ(gone.raw[i], i % 32 == 0 ? was->raw[i] & 0x7F : was->raw[i]) << "byte " << i;
+    }
     EXPECT_TRUE(gone.set.checksumMatches);
     // Its clusters were in use, and are free now.
     const uint32_t clusters = static_cast<uint32_t>((gone.set.size + 511) / 512);

@@ -55,6 +55,11 @@ class MemoryDevice final : public BlockDevice {
     return offset + out.size() <= d.size ? 0 : d.reports_errors ? EIO : no_number;
   }
 
+  std::optional<uint64_t> Size() const override {
+    std::lock_guard lock(mutex_);
+    return drive_->size;
+  }
+
   std::optional<FileIdentity> Identity() const override {
     std::string path;
     {

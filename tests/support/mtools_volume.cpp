@@ -24,9 +24,23 @@ MtoolsVolume::MtoolsVolume(std::string image_path, uint32_t mib, int fat_bits)
                      std::to_string(mib * 1024)});
 }
 
+MtoolsVolume::MtoolsVolume(std::string image_path, uint64_t first_sector, uint64_t sectors, int fat_bits,
+                           int sectors_per_cluster, const std::string& label)
+    : path_(std::move(image_path)), offset_(first_sector * 512) {
+  std::vector<std::string> argv{"mkfs.fat", "-F", std::to_string(fat_bits), "-s",
+                                std::to_string(sectors_per_cluster), "--offset", std::to_string(first_sector)};
+  if (!label.empty()) argv.insert(argv.end(), {"-n", label});
+  argv.insert(argv.end(), {path_, std::to_string(sectors / 2)});
+  RunCommandOrThrow(argv);
+}
+
+std::string MtoolsVolume::Target() const {
+  return offset_ == 0 ? path_ : path_ + "@@" + std::to_string(offset_);
+}
+
 MtoolsVolume& MtoolsVolume::Run(const std::string& tool, const std::string& volume_path,
                                 const std::string& host_path) {
-  std::vector<std::string> argv{tool, "-i", path_};
+  std::vector<std::string> argv{tool, "-i", Target()};
   // -D o: a clash overwrites instead of asking on the terminal.
   if (!host_path.empty()) {
     argv.insert(argv.begin() + 1, {"-D", "o"});
@@ -61,8 +75,9 @@ MtoolsVolume& MtoolsVolume::DeleteTree(const std::string& volume_path) {
 MtoolsVolume& MtoolsVolume::SetNextFreeCluster(uint32_t cluster) {
   std::fstream image(path_, std::ios::in | std::ios::out | std::ios::binary);
   uint8_t field[4] = {};
-  image.seekg(48).read(reinterpret_cast<char*>(field), 2);  // the FSInfo sector's number
-  image.seekp(LoadLe16(field, 0) * std::streamoff{512} + 492);  // its next-free field
+  const auto at = static_cast<std::streamoff>(offset_);
+  image.seekg(at + 48).read(reinterpret_cast<char*>(field), 2);  // the FSInfo sector's number
+  image.seekp(at + LoadLe16(field, 0) * std::streamoff{512} + 492);  // its next-free field
   StoreLe32(field, 0, cluster);
   image.write(reinterpret_cast<const char*>(field), 4);
   if (!image) throw std::runtime_error("cannot set the free-cluster hint of " + path_);
@@ -71,7 +86,7 @@ MtoolsVolume& MtoolsVolume::SetNextFreeCluster(uint32_t cluster) {
 
 MtoolsVolume& MtoolsVolume::ReserveEntries(const std::string& directory, int entries) {
   TempDir scratch;
-  std::vector<std::string> argv{"mcopy", "-i", path_};
+  std::vector<std::string> argv{"mcopy", "-i", Target()};
   for (int i = 0; i < entries; ++i) {
     argv.push_back(scratch.File("SLOT" + std::to_string(1000 + i)));
     WriteFileBytes(argv.back(), {});
@@ -79,13 +94,13 @@ MtoolsVolume& MtoolsVolume::ReserveEntries(const std::string& directory, int ent
   const std::string target = "::" + (directory.starts_with('/') ? directory : "/" + directory);
   argv.push_back(target + "/");
   RunCommandOrThrow(argv);
-  RunCommandOrThrow({"mdel", "-i", path_, target + "/SLOT1*"});
+  RunCommandOrThrow({"mdel", "-i", Target(), target + "/SLOT1*"});
   return *this;
 }
 
 uint32_t MtoolsVolume::FirstCluster(const std::string& volume_path) {
   const std::string target = "::" + (volume_path.starts_with('/') ? volume_path : "/" + volume_path);
-  const CommandResult run = RunCommand({"mshowfat", "-i", path_, target});
+  const CommandResult run = RunCommand({"mshowfat", "-i", Target(), target});
   // "::/Site plan.png <65541-65547>"
   const size_t open = run.output.find('<');
   if (run.status != 0 || open == std::string::npos)

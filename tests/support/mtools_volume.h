@@ -17,8 +17,16 @@ class MtoolsVolume {
   // The same of FAT12 or FAT16 (`fat_bits` 12 or 16; 32 as above); 512-byte
   // clusters still. FAT12 holds fewer than 4,085 of them: 2 MiB at most.
   MtoolsVolume(std::string image_path, uint32_t mib, int fat_bits);
+  // Makes a FAT12, FAT16 or FAT32 volume (`fat_bits`) of `sectors` 512-byte
+  // sectors inside the image at `image_path` from sector `first_sector` (a
+  // partition of a disk image), with `sectors_per_cluster` and `label`
+  // (none when empty). FAT32 needs 65,525 clusters, FAT16 4,085.
+  MtoolsVolume(std::string image_path, uint64_t first_sector, uint64_t sectors, int fat_bits,
+               int sectors_per_cluster, const std::string& label);
 
+  // The image file; the volume begins offset() bytes into it.
   const std::string& path() const { return path_; }
+  uint64_t offset() const { return offset_; }
 
   // Paths on the volume are mtools paths without the "::" prefix, with '/'
   // separators: "/DOCS/Report for 2024.txt".
@@ -44,7 +52,10 @@ class MtoolsVolume {
  private:
   MtoolsVolume& Run(const std::string& tool, const std::string& volume_path,
                     const std::string& host_path = "");
+  // The image as mtools names it: "IMAGE@@OFFSET" for a volume inside one.
+  std::string Target() const;
   std::string path_;
+  uint64_t offset_ = 0;
 };
 
 // Records a hash of an image when built and, when destroyed, adds a test

@@ -7,6 +7,7 @@ program prints and its exit status.
 Usage: udisks_cli_test.py --cli build/quorvane-cli CASE|list
 """
 import argparse
+import json
 import os
 import shutil
 import subprocess
@@ -59,32 +60,58 @@ class Case:
 def case_discovery(case):
     """Which of the daemon's block devices become drives, in which order,
     with what; and when its table is not used."""
+    mib = 1024 ** 2
     blocks = [
-        case.fat32("sdb10", label="CARD", mount_points=["/media/alice/CARD"]),
+        case.fat32("sdb10", label="CARD", mount_points=["/media/alice/CARD"],
+                   partition=dict(number=10, offset=900 * mib)),
         dict(name="sdb"),  # the whole disk: no file system
-        dict(name="sdb1", image=case.image, id_type="ext4", id_version="1.0"),
-        dict(name="sdb3", image=case.image, id_type="vfat", id_version="FAT16"),
-        case.fat32("sdb4", hint_ignore=True),
-        case.fat32("sdb2", size=7 * 1024 ** 3 + 512 * 1024 ** 2),
+        dict(name="sdb1", image=case.image, id_type="ext4", id_version="1.0",
+             partition=dict(number=1, offset=mib, type="0x83")),
+        dict(name="sdb3", image=case.image, id_type="vfat", id_version="FAT16", label="OLD",
+             partition=dict(number=3, offset=300 * mib, type="0x06")),
+        case.fat32("sdb4", hint_ignore=True, partition=dict(number=4, offset=400 * mib)),
+        case.fat32("sdb2", size=7 * 1024 ** 3 + 512 * 1024 ** 2, partition=dict(number=2, offset=2 * mib)),
+        dict(name="sdb5", image=case.image, id_type="exfat", id_version="1.0", size=64 * mib,
+             partition=dict(number=5, offset=600 * mib, type="0x07")),
+        # A card formatted without a partition table: the whole disk is the volume.
+        dict(name="sdd", image=case.image, id_type="vfat", id_version="FAT12", size=mib),
         # A label is the volume's to choose, and a desktop names the mount point after it.
-        case.fat32("mmcblk0p1", label="PHONE\nZ: /", mount_points=["/media/alice/PHONE\nZ: /"]),
+        case.fat32("mmcblk0p1", label="PHONE\nZ: /", mount_points=["/media/alice/PHONE\nZ: /"],
+                   partition=dict(number=1, offset=4 * mib)),
     ]
     with PrivateSystemBus(blocks) as bus:
         status, table, note = case.run(["drives"], bus)
         expect_equal(status, 0, "drives' status")
         expect_equal(note, FROM_UDISKS, "drives' note")
-        expect_equal(table, b'C: /dev/mmcblk0p1 "PHONE?Z: /" 40.0 MiB (mounted on /media/alice/PHONE?Z: /)\n'
-                            b"D: /dev/sdb2 7.5 GiB\n"
-                            b'E: /dev/sdb10 "CARD" 40.0 MiB (mounted on /media/alice/CARD)\n',
+        expect_equal(table, b'C: /dev/mmcblk0p1 "PHONE?Z: /" FAT32 40.0 MiB partition 1 at 4194304 '
+                            b'(mounted on /media/alice/PHONE?Z: /)\n'
+                            b"D: /dev/sdb2 FAT32 7.5 GiB partition 2 at 2097152\n"
+                            b'E: /dev/sdb3 "OLD" FAT16 40.0 MiB partition 3 at 314572800\n'
+                            b"F: /dev/sdb5 exFAT 64.0 MiB partition 5 at 629145600\n"
+                            b'G: /dev/sdb10 "CARD" FAT32 40.0 MiB partition 10 at 943718400 '
+                            b'(mounted on /media/alice/CARD)\n'
+                            b"H: /dev/sdd FAT12 1.0 MiB\n",
                      "the drive table")
+        # UDisks2 told each family: no volume was opened (which may ask for a password).
         expect_equal([call["method"] for call in bus.calls()], ["GetManagedObjects"],
                      "calls made to list the drives")
         # Drive arguments win: the daemon is not asked.
         for args, letter in ((["--drive", "D:=" + case.image], b"D"), ([case.image], b"C")):
             status, table, note = case.run(args + ["drives"], bus)
-            expect_equal((status, table, note), (0, letter + b": " + case.image.encode() + b"\n", b""),
+            expect_equal((status, table, note),
+                         (0, letter + b": " + case.image.encode() + b' "E2E" FAT32 40.0 MiB\n', b""),
                          f"drives with {args}")
         expect_equal(len(bus.calls()), 1, "calls made with drive arguments")
+
+    # A FAT volume whose FAT UDisks2 does not name is opened through it, and
+    # its boot sector tells.
+    with PrivateSystemBus([dict(name="sde1", image=case.image, id_type="vfat", label="E2E",
+                                partition=dict(number=1, offset=1024 ** 2))]) as bus:
+        status, table, _ = case.run(["drives"], bus)
+        expect_equal((status, table), (0, b'C: /dev/sde1 "E2E" FAT32 40.0 MiB partition 1 at 1048576\n'),
+                     "the table of a FAT volume of no known FAT")
+        expect_equal([call["method"] for call in bus.calls()], ["GetManagedObjects", "OpenDevice"],
+                     "calls made to read its boot sector")
 
     # No UDisks2 on the bus, no bus, a daemon that never answers: libblkid
     # makes the table, and the note says why.
@@ -117,14 +144,68 @@ def case_blkid_loop_device(case):
         with PrivateSystemBus() as bare:
             status, table, note = case.run(["drives"], bare)
             expect(status == 0 and note.startswith(FROM_BLKID), f"drives: {status} {note!r}")
-            # Other FAT32 devices of the machine may come first.
-            line = next((row for row in table.split(b"\n") if row[3:] == device.encode()), None)
+            # Other FAT devices of the machine may come first.
+            line = next((row for row in table.split(b"\n") if row.split(b" ")[1:2] == [device.encode()]), None)
             expect(line is not None, f"{device} is not in the table:\n{table.decode()}")
             letter = line[:2].decode()
             search = ["search", "--recurse", "--deleted-dirs", letter + "\\"]
             status, rows, _ = case.run(search, bare)
             _, by_hand, _ = case.run(["--drive", letter + "=" + case.image] + search)
             expect_equal((status, rows), (0, by_hand), f"the search of {device}")
+    finally:
+        subprocess.run(["losetup", "-d", device], capture_output=True)
+
+
+def case_blkid_partitions(case):
+    """Without UDisks2, as root: the partitions of a card image attached as
+    a read-only loop device with its partitions are found by libblkid, each
+    FAT one with its family, number and start as the kernel gives them, and
+    read as the image's partition mapped by hand."""
+    if os.geteuid() != 0 or not shutil.which("losetup") or not shutil.which("sfdisk"):
+        print("blkid_partitions: skipped (needs root, losetup and sfdisk)")
+        return
+    mib = 1024 ** 2
+    card = os.path.join(case.work, "parts.img")
+    with open(card, "wb") as out:
+        out.truncate(96 * mib)
+    # 1: the small FAT32 volume; 2: no file system; 5: a FAT16 logical partition.
+    subprocess.run(["sfdisk", "-q", card], input=b"label: dos\nstart=2048, size=81920, type=c\n"
+                   b"size=4096, type=83\ntype=5\nsize=16384, type=6\n", check=True, capture_output=True)
+    with open(case.image, "rb") as volume, open(card, "r+b") as out:
+        out.seek(mib)
+        out.write(volume.read())
+    dump = json.loads(subprocess.run(["sfdisk", "--json", card], capture_output=True, check=True).stdout)
+    start5 = next(p["start"] for p in dump["partitiontable"]["partitions"] if p["node"] == card + "5")
+    subprocess.run(["mkfs.fat", "-F", "16", "-s", "2", "-n", "LOGICAL", "--offset", str(start5), card, "8192"],
+                   check=True, capture_output=True)
+    attached = subprocess.run(["losetup", "--find", "--show", "--read-only", "--partscan", card],
+                              capture_output=True, text=True)
+    if attached.returncode != 0:
+        print(f"blkid_partitions: skipped (no loop device: {attached.stderr.strip()})")
+        return
+    device = attached.stdout.strip()
+    try:
+        # The kernel may scan the table later than losetup returns; partx adds what is missing.
+        subprocess.run(["partx", "--add", device], capture_output=True)
+        if not os.path.exists(device + "p5"):
+            print(f"blkid_partitions: skipped (no partitions of {device})")
+            return
+        with PrivateSystemBus() as bare:
+            status, table, note = case.run(["drives"], bare)
+            expect(status == 0 and note.startswith(FROM_BLKID), f"drives: {status} {note!r}")
+            lines = {row.split(b" ")[1]: row for row in table.split(b"\n") if row}
+            expect_equal(lines.get((device + "p1").encode(), b"")[3:],
+                         (device + 'p1 "E2E" FAT32 40.0 MiB partition 1 at 1048576').encode(), "partition 1")
+            expect_equal(lines.get((device + "p5").encode(), b"")[3:],
+                         (device + f'p5 "LOGICAL" FAT16 8.0 MiB partition 5 at {start5 * 512}').encode(),
+                         "partition 5")
+            for other in (device, device + "p2", device + "p3"):
+                expect(other.encode() not in lines, f"{other} is in the table:\n{table.decode()}")
+            letter = lines[(device + "p1").encode()][:2].decode()
+            search = ["search", "--recurse", "--deleted-dirs", letter + "\\"]
+            status, rows, _ = case.run(search, bare)
+            _, by_hand, _ = case.run(["--drive", letter + "=" + case.image] + search)
+            expect_equal((status, rows), (0, by_hand), f"the search of {device}p1")
     finally:
         subprocess.run(["losetup", "-d", device], capture_output=True)
 
@@ -185,7 +266,7 @@ def case_recovery(case):
                            device_number=os.stat(mounted).st_dev)
         with PrivateSystemBus([block]) as bus:
             status, table, _ = case.run(["drives"], bus)
-            expect_equal((status, table), (0, b'C: /dev/sdc1 "E2E" 40.0 MiB (mounted on ' + mounted.encode() +
+            expect_equal((status, table), (0, b'C: /dev/sdc1 "E2E" FAT32 40.0 MiB (mounted on ' + mounted.encode() +
                                               b", read-write)\n"), "the table of the mounted volume")
             status, rows, messages = case.run(["search", os.path.join(mounted, "DOCS")], bus)
             expect_equal((status, rows), (0, docs_by_hand), "the search of the mounted volume's DOCS")

@@ -11,10 +11,12 @@ Usage: udisks_standin.py SETUP.json, where SETUP holds
   "blocks": [{"name": "sdb2", "image": PATH or null, "id_type": "vfat",
               "id_version": "FAT32", "label": "", "size": BYTES,
               "hint_ignore": false, "mount_points": [PATH, ...],
-              "device_number": DEV_T}, ...]
+              "device_number": DEV_T,
+              "partition": {"number": 2, "offset": BYTES, "type": "0x0c"}}, ...]
             in the order GetManagedObjects gives them; a block's device
             number is by default one of the range Linux keeps for local
-            use (major 250), which no device of the machine has;
+            use (major 250), which no device of the machine has; a block
+            without "partition" (a whole disk) has no Partition interface;
   "open":   "device" (OpenDevice and OpenForBackup), "backup-only" (no
             OpenDevice, as before UDisks 2.7.3), "read-write" (a descriptor
             that could write, which no client may take), or an error name
@@ -35,6 +37,7 @@ from gi.repository import GLib
 MANAGER = "/org/freedesktop/UDisks2"
 BLOCK = "org.freedesktop.UDisks2.Block"
 FILESYSTEM = "org.freedesktop.UDisks2.Filesystem"
+PARTITION = "org.freedesktop.UDisks2.Partition"
 
 
 def byte_string(text):
@@ -65,9 +68,16 @@ class Daemon:
                 "IdLabel": block.get("label", ""),
                 "HintIgnore": dbus.Boolean(block.get("hint_ignore", False)),
             }, signature="sv"),
-            "org.freedesktop.UDisks2.Partition": dbus.Dictionary({
-                "Number": dbus.UInt32(1), "Type": "0x0c"}, signature="sv"),
         }
+        partition = block.get("partition")
+        if partition:
+            interfaces[PARTITION] = dbus.Dictionary({
+                "Number": dbus.UInt32(partition["number"]),
+                "Offset": dbus.UInt64(partition.get("offset", 0)),
+                "Size": dbus.UInt64(size),
+                # Properties the client has no use for.
+                "Type": partition.get("type", "0x0c"),
+            }, signature="sv")
         if block.get("id_type"):
             points = [byte_string(point) for point in block.get("mount_points", [])]
             interfaces[FILESYSTEM] = dbus.Dictionary({

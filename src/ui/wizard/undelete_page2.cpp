@@ -1,5 +1,7 @@
 #include "ui/wizard/undelete_page2.h"
 
+#include <algorithm>
+
 #include <QLabel>
 #include <QPushButton>
 #include <memory>
@@ -68,8 +70,12 @@ void CUndeletePage2::OnUndelete() {
   // the worker reaches the engine still stops it.
   g_bPage2Abort.store(0);
 
-  // The path goes to the engine byte for byte as Latin-1.
-  const QByteArray bytes = m_strFilePath.toLatin1();
+  // The path goes to the engine byte for byte as Latin-1 (an 8.3 path, its
+  // deleted mark as å). A path with characters past Latin-1 can only be one
+  // of exFAT's whole names: it goes as UTF-8, which the engine takes too.
+  const bool latin1 = std::all_of(m_strFilePath.begin(), m_strFilePath.end(),
+                                  [](QChar c) { return c.unicode() <= 0xFF; });
+  const QByteArray bytes = latin1 ? m_strFilePath.toLatin1() : m_strFilePath.toUtf8();
   std::string path(bytes.constData(), size_t(bytes.size()));
   auto status = std::make_shared<QueuedStatusText>(m_reports, m_ctlStatus, m_shown.Issue());
   auto progress =

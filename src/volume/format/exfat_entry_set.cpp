@@ -10,9 +10,6 @@ namespace quorvane {
 
 namespace {
 
-uint64_t LoadLe64(std::span<const uint8_t> bytes, size_t offset) {
-  return uint64_t{LoadLe32(bytes, offset)} | uint64_t{LoadLe32(bytes, offset + 4)} << 32;
-}
 
 bool InUse(uint8_t type) { return (type & kExFatInUse) != 0; }
 bool IsSecondary(uint8_t type) { return (type & kExFatSecondary) != 0; }
@@ -94,7 +91,7 @@ void ExFatEntrySetReader::Add(std::span<const uint8_t> entry) {
       set_index_ = index;
       const uint8_t count = entry[ExFatFileEntry::kSecondaryCountAt];
       if (count < kExFatMinSecondaries || count > kExFatMaxSecondaries) {
-        ready_.push_back(ExFatDamagedSet{index, !InUse(type), ExFatDamagedSet::Why::kSecondaryCount});
+        ready_.emplace_back(std::in_place_type<ExFatDamagedSet>, ExFatDamagedSet{index, !InUse(type), ExFatDamagedSet::Why::kSecondaryCount});
         return;
       }
       std::copy_n(entry.begin(), kExFatEntrySize, set_.begin());
@@ -103,20 +100,20 @@ void ExFatEntrySetReader::Add(std::span<const uint8_t> entry) {
       return;
     }
     case kExFatAllocationBitmap:
-      ready_.push_back(ExFatBitmapRecord{index,
+      ready_.emplace_back(std::in_place_type<ExFatBitmapRecord>, ExFatBitmapRecord{index,
                                          static_cast<uint8_t>(entry[ExFatSystemEntry::kBitmapFlagsAt] & 1),
                                          LoadLe32(entry, ExFatSystemEntry::kFirstClusterAt),
                                          LoadLe64(entry, ExFatSystemEntry::kDataLengthAt)});
       return;
     case kExFatUpcaseTable:
-      ready_.push_back(ExFatUpcaseRecord{index, LoadLe32(entry, ExFatSystemEntry::kTableChecksumAt),
+      ready_.emplace_back(std::in_place_type<ExFatUpcaseRecord>, ExFatUpcaseRecord{index, LoadLe32(entry, ExFatSystemEntry::kTableChecksumAt),
                                          LoadLe32(entry, ExFatSystemEntry::kFirstClusterAt),
                                          LoadLe64(entry, ExFatSystemEntry::kDataLengthAt)});
       return;
     case kExFatVolumeLabel: {
       const size_t count =
           std::min<size_t>(entry[ExFatLabelEntry::kCharacterCountAt], ExFatLabelEntry::kMaxCharacters);
-      ready_.push_back(ExFatLabelRecord{index, Units(entry.subspan(ExFatLabelEntry::kLabelAt), count)});
+      ready_.emplace_back(std::in_place_type<ExFatLabelRecord>, ExFatLabelRecord{index, Units(entry.subspan(ExFatLabelEntry::kLabelAt), count)});
       return;
     }
     default:
@@ -127,7 +124,7 @@ void ExFatEntrySetReader::Add(std::span<const uint8_t> entry) {
 }
 
 void ExFatEntrySetReader::Abandon(ExFatDamagedSet::Why why) {
-  ready_.push_back(ExFatDamagedSet{set_index_, !InUse(set_[0]), why});
+  ready_.emplace_back(std::in_place_type<ExFatDamagedSet>, ExFatDamagedSet{set_index_, !InUse(set_[0]), why});
   held_ = wanted_ = 0;
 }
 

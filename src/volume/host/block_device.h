@@ -35,6 +35,9 @@ class BlockDevice {
   virtual int ReadAt(uint64_t offset, std::span<uint8_t> out) = 0;
   // The host file behind the volume, when it is one the host can name.
   virtual std::optional<FileIdentity> Identity() const { return std::nullopt; }
+  // The volume's size in bytes, when the device can tell it: reads that end
+  // past it fail.
+  virtual std::optional<uint64_t> Size() const { return std::nullopt; }
 };
 
 // Maps drive numbers (1 = A:, 3 = C:) to volumes.

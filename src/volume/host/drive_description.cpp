@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "volume/host/drive_summary.h"
 #include "volume/host/mount_table.h"
 
 namespace quorvane {
@@ -43,25 +44,31 @@ std::string OneLine(std::string text) {
 
 }  // namespace
 
-std::string DescribeDrives(const DriveTable& drives) {
+std::string DescribeDrives(DriveTable& drives) {
 #ifndef _WIN32
   const MountedVolumes mounted = MountedVolumes::OfThisMachine(drives);
+#else
+  const MountedVolumes mounted({}, {});
 #endif
   std::string table;
   for (const auto& [drive, path] : drives.entries()) {
+    const DriveSummary summary = SummarizeDrive(drives, drive, mounted);
     table.append(1, DriveLetter(drive)).append(": ").append(path);
-    if (const VolumeFacts* facts = drives.FactsOf(drive)) {
-      if (!facts->label.empty()) table.append(" \"").append(OneLine(facts->label)).append("\"");
-      table.append(" ").append(SizeText(facts->size));
-    }
-#ifndef _WIN32
+    if (!summary.label.empty()) table.append(" \"").append(OneLine(summary.label)).append("\"");
+    if (!summary.family.empty()) table.append(" ").append(summary.family);
+    if (summary.size != 0) table.append(" ").append(SizeText(summary.size));
+    if (summary.partition != 0)
+      table.append(" partition ")
+          .append(std::to_string(summary.partition))
+          .append(" at ")
+          .append(std::to_string(summary.offset));
+    if (!summary.problem.empty()) table.append(" - ").append(OneLine(summary.problem));
     std::string mounts;
     for (const MountEntry& mount : mounted.MountsOf(drive)) {
       mounts.append(mounts.empty() ? " (mounted on " : "; ").append(OneLine(mount.mountPoint));
       if (mount.accessKnown) mounts.append(mount.readWrite ? ", read-write" : ", read-only");
     }
     if (!mounts.empty()) table.append(mounts).append(")");
-#endif
     table.append("\n");
   }
   return table;

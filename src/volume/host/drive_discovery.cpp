@@ -1,12 +1,14 @@
-// Finding FAT32 volumes on this machine: through UDisks2 where it answers,
-// else with libblkid's low-level probe.
+// Finding FAT and exFAT volumes on this machine: through UDisks2 where it
+// answers, else with libblkid's low-level probe.
 #include <algorithm>
 #include <blkid/blkid.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,21 +19,54 @@ namespace quorvane {
 
 namespace {
 
-bool ProbesAsFat32(const std::string& device) {
+std::string ReadLine(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  std::string line;
+  std::getline(in, line);
+  return line;
+}
+
+// What libblkid's low-level probe reads on `device`, when it finds a FAT12,
+// FAT16, FAT32 or exFAT volume there (TYPE "vfat" with any VERSION, or
+// "exfat"); with the partition's number and start from sysfs.
+std::optional<VolumeFacts> ProbeFatFamily(const std::string& device) {
   blkid_probe probe = blkid_new_probe_from_filename(device.c_str());
-  if (!probe) return false;
+  if (!probe) return std::nullopt;
   blkid_probe_enable_superblocks(probe, 1);
-  blkid_probe_set_superblocks_flags(probe, BLKID_SUBLKS_TYPE | BLKID_SUBLKS_VERSION);
-  bool fat32 = false;
+  blkid_probe_set_superblocks_flags(probe, BLKID_SUBLKS_TYPE | BLKID_SUBLKS_VERSION | BLKID_SUBLKS_LABEL);
+  std::optional<VolumeFacts> facts;
   if (blkid_do_safeprobe(probe) == 0) {
-    const char* type = nullptr;
-    const char* version = nullptr;
-    blkid_probe_lookup_value(probe, "TYPE", &type, nullptr);
-    blkid_probe_lookup_value(probe, "VERSION", &version, nullptr);
-    fat32 = type && version && std::strcmp(type, "vfat") == 0 && std::strcmp(version, "FAT32") == 0;
+    const auto value = [&](const char* name) {
+      const char* text = nullptr;
+      return blkid_probe_lookup_value(probe, name, &text, nullptr) == 0 && text ? std::string(text)
+                                                                                  : std::string();
+    };
+    const std::string type = value("TYPE");
+    const std::string version = value("VERSION");
+    if (type == "vfat" || type == "exfat") {
+      facts.emplace();
+      facts->label = value("LABEL");
+      facts->size = static_cast<uint64_t>(std::max<blkid_loff_t>(blkid_probe_get_size(probe), 0));
+      if (type == "exfat")
+        facts->family = "exFAT";
+      else if (version == "FAT12" || version == "FAT16" || version == "FAT32")
+        facts->family = version;
+    }
   }
   blkid_free_probe(probe);
-  return fat32;
+  if (facts) {
+    // The kernel's numbers for a partition: /sys/class/block/sdb1/partition,
+    // and its start in 512-byte units whatever the disk's sectors.
+    const std::filesystem::path sys = "/sys/class/block/" + std::filesystem::path(device).filename().string();
+    const std::string number = ReadLine(sys / "partition");
+    const std::string start = ReadLine(sys / "start");
+    if (!number.empty() && !start.empty()) {
+      char* end = nullptr;
+      facts->partition = static_cast<uint32_t>(std::strtoul(number.c_str(), &end, 10));
+      facts->offset = std::strtoull(start.c_str(), &end, 10) * 512;
+    }
+  }
+  return facts;
 }
 
 // Block devices in the order the kernel lists them.
@@ -65,8 +100,15 @@ void DriveTable::Discover() {
 }
 
 void DriveTable::DiscoverWithBlkid() {
-  for (const std::string& device : BlockDevices())
-    if (ProbesAsFat32(device) && !MapNext(device)) break;
+  for (const std::string& device : BlockDevices()) {
+    auto facts = ProbeFatFamily(device);
+    if (!facts) continue;
+    char letter = 'C';
+    while (letter <= 'Z' && paths_.contains(DriveNumber(letter))) ++letter;
+    if (letter > 'Z') break;
+    Map(letter, device);
+    facts_[DriveNumber(letter)] = std::move(*facts);
+  }
 }
 
 }  // namespace quorvane

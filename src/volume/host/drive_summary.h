@@ -1,12 +1,14 @@
 #pragma once
 // What a person needs to know which card a drive is: its label, family,
-// size, the image or device it is on, and where it is mounted. The wizard's
-// volume chooser and `quorvane-cli drives` show it.
+// size, the image or device it is on, the partition it is there, and where
+// it is mounted. The wizard's volume chooser and `quorvane-cli drives` show
+// it.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "volume/host/drive_table.h"
+#include "volume/host/mount_table.h"
 
 namespace quorvane {
 
@@ -22,9 +24,14 @@ struct DriveSummary {
   std::string problem;         // why the volume could not be read, empty when it could
 };
 
-// Opens the drive's volume and reads its boot sector: it may wait for a
-// password (UDisks2 asks through polkit), so the wizard calls it off its
-// UI thread.
+// Reads the drive's boot sector for what its source did not tell: the
+// partition and its size come from the drive table's mapping, else from
+// what the source told (VolumeFacts), the size else from the image or
+// device. A drive UDisks2 reported is not opened when UDisks2 told its
+// family, since opening it may ask for a password; any other open may wait
+// for one too, so the wizard calls this off its UI thread.
 DriveSummary SummarizeDrive(DriveTable& drives, int32_t drive);
+// The same with the machine's mounts read once for many drives.
+DriveSummary SummarizeDrive(DriveTable& drives, int32_t drive, const MountedVolumes& mounted);
 
 }  // namespace quorvane

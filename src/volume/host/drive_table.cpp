@@ -1,30 +1,55 @@
 #include "volume/host/drive_table.h"
 
 #include <filesystem>
+#include <optional>
 
 namespace quorvane {
 
 namespace {
+
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// Kept absolute: the output directory becomes the current directory later.
+// Paths that begin with two separators (\\.\D:, \\?\C:\IMG, //host/x) are
+// absolute already and are kept as given: on Windows the standard library
+// would mangle their root.
+std::string AbsolutePath(const std::string& path) {
+  const auto is_separator = [](char c) {
+    return c == '/' || c == static_cast<char>(std::filesystem::path::preferred_separator);
+  };
+  if (path.size() >= 2 && is_separator(path[0]) && is_separator(path[1])) return path;
+  std::error_code error;
+  const auto absolute = std::filesystem::absolute(path, error);
+  return error ? path : absolute.string();
+}
+
+// One drive that the arguments ask for: a path, read whole or in part.
+struct PlannedDrive {
+  std::string path;
+  std::optional<PartitionPlace> partition;
+};
+
+std::string Describe(const PlannedDrive& planned) {
+  return planned.partition ? "partition " + std::to_string(planned.partition->number) + " of '" +
+                                 planned.path + "'"
+                           : "'" + planned.path + "'";
+}
+
 }  // namespace
 
 bool DriveTable::Map(char letter, const std::string& path) {
   if (!IsLetter(letter) || path.empty()) return false;
-  // Kept absolute: the output directory becomes the current directory later.
-  // Paths that begin with two separators (\\.\D:, \\?\C:\IMG, //host/x) are
-  // absolute already and are kept as given: on Windows the standard library
-  // would mangle their root.
-  const auto is_separator = [](char c) {
-    return c == '/' || c == static_cast<char>(std::filesystem::path::preferred_separator);
-  };
-  const bool two_separators = path.size() >= 2 && is_separator(path[0]) && is_separator(path[1]);
-  std::error_code error;
-  const auto absolute = two_separators ? std::filesystem::path(path)
-                                       : std::filesystem::absolute(path, error);
   const int32_t drive = DriveNumber(letter);
-  paths_[drive] = error ? path : absolute.string();
+  paths_[drive] = AbsolutePath(path);
+  partitions_.erase(drive);
   facts_.erase(drive);
   udisks_objects_.erase(drive);
+  return true;
+}
+
+bool DriveTable::MapPartition(char letter, const std::string& path, const PartitionPlace& partition) {
+  if (!Map(letter, path)) return false;
+  partitions_[DriveNumber(letter)] = partition;
   return true;
 }
 
@@ -67,12 +92,51 @@ bool DriveTable::ParseArguments(const std::vector<std::string>& args, std::strin
       return false;
     }
   }
-  for (const auto& [drive, path] : named) Map(DriveLetter(drive), path);
-  for (const std::string& path : bare) {
-    if (!MapNext(path)) {
-      error = "no free drive letter for '" + path + "'";
+  // Each path's drives: its FAT partitions, or the path read whole. It is
+  // opened once here; one that cannot be opened is a drive all the same, so
+  // that its commands say why.
+  const auto drives_of = [](const std::string& path) {
+    std::vector<PlannedDrive> drives;
+    std::string why;
+    if (auto disk = OpenPath(path, why))
+      for (const PartitionPlace& partition : FatPartitionsOf(*disk)) drives.push_back({path, partition});
+    if (drives.empty()) drives.push_back({path, std::nullopt});
+    return drives;
+  };
+  std::map<int32_t, PlannedDrive> planned;
+  for (const auto& [first, path] : named) {
+    const std::vector<PlannedDrive> drives = drives_of(path);
+    if (first + drives.size() - 1 > static_cast<size_t>(DriveNumber('Z'))) {
+      error = "the " + std::to_string(drives.size()) + " FAT partitions of '" + path + "' from " +
+              DriveLetter(first) + ": on need drive letters past Z:";
       return false;
     }
+    for (size_t k = 0; k < drives.size(); ++k) {
+      const int32_t drive = first + static_cast<int32_t>(k);
+      if (const auto taken = planned.find(drive); taken != planned.end()) {
+        error = std::string("drive ") + DriveLetter(drive) + ": is given twice: to " +
+                Describe(taken->second) + " and to " + Describe(drives[k]);
+        return false;
+      }
+      planned.emplace(drive, drives[k]);
+    }
+  }
+  for (const std::string& path : bare) {
+    for (const PlannedDrive& drive : drives_of(path)) {
+      int32_t free = DriveNumber('C');
+      while (free <= DriveNumber('Z') && (planned.contains(free) || paths_.contains(free))) ++free;
+      if (free > DriveNumber('Z')) {
+        error = "no free drive letter for " + Describe(drive);
+        return false;
+      }
+      planned.emplace(free, drive);
+    }
+  }
+  for (const auto& [drive, mapping] : planned) {
+    if (mapping.partition)
+      MapPartition(DriveLetter(drive), mapping.path, *mapping.partition);
+    else
+      Map(DriveLetter(drive), mapping.path);
   }
   return true;
 }
@@ -94,6 +158,11 @@ void DriveTable::NoteOpenResult(int32_t drive, const std::string& why) {
     failures_.erase(drive);
   else
     failures_[drive] = why;
+}
+
+const PartitionPlace* DriveTable::PartitionOf(int32_t drive) const {
+  auto it = partitions_.find(drive);
+  return it == partitions_.end() ? nullptr : &it->second;
 }
 
 const VolumeFacts* DriveTable::FactsOf(int32_t drive) const {

@@ -1,6 +1,7 @@
 // The mount table of this machine and the device numbers of the drives'
 // volumes, read from /proc and /sys, with the mount points UDisks2 reported.
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -21,9 +22,37 @@ std::string ReadText(const std::filesystem::path& path) {
   return text.str();
 }
 
-// The device number of the loop device whose backing file is the file of
-// `image` (the same file, by device and inode), or 0.
-uint64_t LoopDeviceOf(const struct stat& image) {
+uint64_t DeviceNumberIn(const std::filesystem::path& sys_dir) {
+  unsigned major = 0, minor = 0;
+  char colon = 0;
+  std::istringstream numbers(ReadText(sys_dir / "dev"));
+  return numbers >> major >> colon >> minor && colon == ':' ? PackDeviceNumber(major, minor) : 0;
+}
+
+uint64_t NumberIn(const std::filesystem::path& file) {
+  uint64_t value = 0;
+  std::istringstream(ReadText(file)) >> value;
+  return value;
+}
+
+// The device number of the partition of the disk at `disk_dir` (its sysfs
+// directory) that begins `offset` bytes into it, or 0. The kernel gives a
+// partition's start in 512-byte units whatever the disk's sectors.
+uint64_t PartitionDeviceAt(const std::filesystem::path& disk_dir, uint64_t offset) {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(disk_dir, error)) {
+    if (!std::filesystem::exists(entry.path() / "partition", error)) continue;
+    if (NumberIn(entry.path() / "start") * 512 == offset) return DeviceNumberIn(entry.path());
+  }
+  return 0;
+}
+
+// The device number of the volume `offset` bytes into the file of `image`
+// (the same file, by device and inode) as a loop device shows it: a loop
+// device backed by it from that offset (mount -o loop,offset=...), or the
+// partition of a loop device backed by it from an earlier offset (losetup
+// -P) that begins there; or 0.
+uint64_t LoopDeviceOf(const struct stat& image, uint64_t offset) {
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator("/sys/block", error)) {
     if (!entry.path().filename().string().starts_with("loop")) continue;
@@ -32,12 +61,20 @@ uint64_t LoopDeviceOf(const struct stat& image) {
     struct stat st {};
     if (backing.empty() || ::stat(backing.c_str(), &st) != 0) continue;
     if (st.st_dev != image.st_dev || st.st_ino != image.st_ino) continue;
-    unsigned major = 0, minor = 0;
-    char colon = 0;
-    std::istringstream numbers(ReadText(entry.path() / "dev"));
-    if (numbers >> major >> colon >> minor && colon == ':') return PackDeviceNumber(major, minor);
+    const uint64_t loop_offset = NumberIn(entry.path() / "loop" / "offset");
+    if (loop_offset == offset) return DeviceNumberIn(entry.path());
+    if (loop_offset < offset)
+      if (const uint64_t partition = PartitionDeviceAt(entry.path(), offset - loop_offset)) return partition;
   }
   return 0;
+}
+
+// The device number of the volume `offset` bytes into the block device
+// `disk`: the device itself at 0, else its partition that begins there.
+uint64_t BlockVolumeOf(dev_t disk, uint64_t offset) {
+  if (offset == 0) return disk;
+  return PartitionDeviceAt("/sys/dev/block/" + std::to_string(major(disk)) + ":" + std::to_string(minor(disk)),
+                           offset);
 }
 
 // The mount points UDisks2 reported for the drives of `drives` that `mounts`
@@ -73,12 +110,16 @@ MountedVolumes MountedVolumes::OfThisMachine(const DriveTable& drives) {
       devices[drive] = facts->deviceNumber;
       continue;
     }
+    // A drive that reads a partition of its image or disk is mounted as
+    // the device of that partition.
+    const PartitionPlace* partition = drives.PartitionOf(drive);
+    const uint64_t offset = partition ? partition->offset : 0;
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) continue;
     if (S_ISBLK(st.st_mode)) {
-      devices[drive] = st.st_rdev;
+      if (const uint64_t volume = BlockVolumeOf(st.st_rdev, offset)) devices[drive] = volume;
     } else if (S_ISREG(st.st_mode)) {
-      if (const uint64_t loop = LoopDeviceOf(st)) devices[drive] = loop;
+      if (const uint64_t loop = LoopDeviceOf(st, offset)) devices[drive] = loop;
     }
   }
   std::vector<MountEntry> mounts = ParseMountInfo(ReadText("/proc/self/mountinfo"));

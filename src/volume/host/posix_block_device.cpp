@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -98,6 +100,15 @@ int PosixBlockDevice::ReadAt(uint64_t offset, std::span<uint8_t> out) {
     done += static_cast<size_t>(got);
   }
   return 0;
+}
+
+std::optional<uint64_t> PosixBlockDevice::Size() const {
+  struct stat st{};
+  if (::fstat(fd_.get(), &st) != 0) return std::nullopt;
+  if (S_ISREG(st.st_mode)) return static_cast<uint64_t>(st.st_size);
+  uint64_t bytes = 0;
+  if (S_ISBLK(st.st_mode) && ::ioctl(fd_.get(), BLKGETSIZE64, &bytes) == 0) return bytes;
+  return std::nullopt;
 }
 
 }  // namespace quorvane

@@ -23,6 +23,8 @@ class PosixBlockDevice final : public BlockDevice {
 
   int ReadAt(uint64_t offset, std::span<uint8_t> out) override;
   std::optional<FileIdentity> Identity() const override { return identity_; }
+  // A file's size, or a block device's (BLKGETSIZE64), as it is now.
+  std::optional<uint64_t> Size() const override;
 
  private:
   PosixBlockDevice(UniqueFd fd, const FileIdentity& identity)

@@ -28,6 +28,10 @@ struct UdisksBlock {
   bool hintIgnore = false; // Block.HintIgnore: not to be shown to the user
   // Filesystem.MountPoints; empty when not mounted or no file system.
   std::vector<std::string> mountPoints;
+  // Partition.Number and Partition.Offset (bytes on its disk); 0 for a
+  // block device that is no partition.
+  uint32_t partitionNumber = 0;
+  uint64_t partitionOffset = 0;
 };
 
 class UdisksClient {

@@ -24,6 +24,7 @@ constexpr const char* kService = "org.freedesktop.UDisks2";
 constexpr const char* kManagerPath = "/org/freedesktop/UDisks2";
 constexpr const char* kBlockInterface = "org.freedesktop.UDisks2.Block";
 constexpr const char* kFilesystemInterface = "org.freedesktop.UDisks2.Filesystem";
+constexpr const char* kPartitionInterface = "org.freedesktop.UDisks2.Partition";
 constexpr uint64_t kDiscoveryTimeoutUsec = 5'000'000;
 constexpr uint64_t kOpenTimeoutUsec = 300'000'000;
 
@@ -164,7 +165,7 @@ int ReadByteStrings(sd_bus_message* m, std::vector<std::string>& out) {
   return r < 0 ? r : sd_bus_message_exit_container(m);
 }
 
-// One property of the Block or Filesystem interface (a{sv}'s entry, entered).
+// One property of the Block, Filesystem or Partition interface (a{sv}'s entry, entered).
 int ReadProperty(sd_bus_message* m, std::string_view interface, UdisksBlock& block) {
   const char* name = nullptr;
   int r = sd_bus_message_read(m, "s", &name);
@@ -190,6 +191,11 @@ int ReadProperty(sd_bus_message* m, std::string_view interface, UdisksBlock& blo
     }
   } else if (interface == kFilesystemInterface && property == "MountPoints") {
     return ReadVariant(m, "aay", [&] { return ReadByteStrings(m, block.mountPoints); });
+  } else if (interface == kPartitionInterface) {
+    if (property == "Number")
+      return ReadVariant(m, "u", [&] { return sd_bus_message_read(m, "u", &block.partitionNumber); });
+    if (property == "Offset")
+      return ReadVariant(m, "t", [&] { return sd_bus_message_read(m, "t", &block.partitionOffset); });
   }
   return sd_bus_message_skip(m, "v");
 }

@@ -44,7 +44,10 @@ bool VolumeHoldsPath(const FileIdentity& volume, const std::string& directory) {
     // whole disk of the directory's partition.
     return dir.st_dev == volume.blockDevice || WholeDisk(dir.st_dev) == volume.blockDevice;
   }
-  return LoopBackedBy(dir.st_dev, volume);
+  // A loop device over the image, or a partition of one (losetup -P): a
+  // drive may read one partition of an image, and writing to any partition
+  // of it writes into the same file.
+  return LoopBackedBy(dir.st_dev, volume) || LoopBackedBy(WholeDisk(dir.st_dev), volume);
 }
 
 bool VolumeHoldsPath(const std::string& volume_path, const std::string& directory) {

@@ -46,6 +46,12 @@ VolumeFileDevice::~VolumeFileDevice() {
   CloseHandle(AsHandle(handle_));
 }
 
+std::optional<uint64_t> VolumeFileDevice::Size() const {
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(AsHandle(handle_), &size) || size.QuadPart < 0) return std::nullopt;
+  return static_cast<uint64_t>(size.QuadPart);
+}
+
 uint8_t* VolumeFileDevice::Scratch() {
   if (!scratch_)
     scratch_ = static_cast<uint8_t*>(

@@ -26,6 +26,8 @@ class VolumeFileDevice final : public BlockDevice {
   // system's error number of the failed read, or ERROR_HANDLE_EOF when the
   // volume ends before `out` is full.
   int ReadAt(uint64_t offset, std::span<uint8_t> out) override;
+  // An image file's size; none for a volume (\\.\X:).
+  std::optional<uint64_t> Size() const override;
 
  private:
   explicit VolumeFileDevice(void* handle) : handle_(handle) {}

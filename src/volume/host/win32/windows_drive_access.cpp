@@ -19,6 +19,7 @@
 #include <string>
 #include <string_view>
 
+#include "volume/host/partition_device.h"
 #include "volume/host/win32/volume_file_device.h"
 #include "volume/host/win32/vwin32_device.h"
 
@@ -69,11 +70,23 @@ bool BootSectorSaysFat32(DriveTable& table, int32_t drive) {
 
 }  // namespace
 
+std::unique_ptr<BlockDevice> DriveTable::OpenPath(const std::string& path, std::string& why) {
+  auto device = VolumeFileDevice::Open(path);
+  if (!device) why = "it cannot be opened";
+  return device;
+}
+
 std::unique_ptr<BlockDevice> DriveTable::OpenDrive(int32_t drive) {
   if (!IsDriveNumber(drive)) return nullptr;
   const std::string mapped = PathOf(drive);
-  if (!mapped.empty() && mapped != VolumeFileDevice::VolumePath(DriveLetter(drive)))
-    return VolumeFileDevice::Open(mapped);
+  if (!mapped.empty() && mapped != VolumeFileDevice::VolumePath(DriveLetter(drive))) {
+    std::unique_ptr<BlockDevice> device = VolumeFileDevice::Open(mapped);
+    // A partition of an image is a volume from its own first byte.
+    if (const PartitionPlace* partition = PartitionOf(drive); device && partition)
+      device = std::make_unique<PartitionDevice>(std::move(device), partition->offset, partition->length,
+                                                 ERROR_HANDLE_EOF);
+    return device;
+  }
   if (auto device = Vwin32Device::Open(drive)) return device;
   return VolumeFileDevice::Open(VolumeFileDevice::VolumePath(DriveLetter(drive)));
 }
