@@ -39,10 +39,11 @@
 # processor time (user + system) for undelete and search, of the page's time
 # and of the harness's processor time for page 4, and the command line's peak
 # RSS; on a machine shared with builds they were the steadiest figures (see
-# bench/README.md); with --callgrind also the instruction counts. Medians, best samples and wall-clock times are shown
-# beside them with verdicts of their own. A listing that differs between the
-# sides, a recovered file that differs from the original or a deciding figure
-# over the band ends with exit status 1.
+# bench/README.md); with --callgrind also the instruction counts. Medians,
+# best samples and wall-clock times are shown beside them with verdicts of
+# their own. A listing that differs between the sides, a recovered file that
+# differs from the original or a deciding figure over the band ends with
+# exit status 1.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -54,7 +55,7 @@ page4_rounds=${BENCH_PAGE4_ROUNDS:-5}
 # shellcheck source=bench/lib.sh
 source "$here/lib.sh"
 
-usage() { sed -n '2,47p' "$0"; }
+usage() { sed -n '2,46p' "$0"; }
 base_rev='' base_src='' base_cli='' new_rev='' new_src='' new_cli=''
 only=undelete,search,page4
 band=5

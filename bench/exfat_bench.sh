@@ -26,7 +26,7 @@ while [[ $# -gt 0 ]]; do
       [[ $# -ge 2 && ( $2 == search || $2 == undelete ) ]] || { echo "--only takes search or undelete" >&2; exit 2; }
       only=$2
       shift ;;
-    -h | --help) sed -n '2,16p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,15p' "$0"; exit 0 ;;
     -*) echo "unknown option: $1" >&2; exit 2 ;;
     *) cli=$1 ;;
   esac
