@@ -57,12 +57,19 @@ std::optional<int64_t> ExFatTimestamp::UnixSeconds() const {
 }
 
 uint16_t ExFatSetChecksum(std::span<const uint8_t> set, bool as_in_use) {
+  // Entry by entry, so that the bytes between type bytes go through a loop
+  // of their own: the search takes the checksum of every set it reads.
   uint16_t sum = 0;
-  for (size_t i = 0; i < set.size(); ++i) {
-    if (i == 2 || i == 3) continue;
-    uint8_t byte = set[i];
-    if (as_in_use && i % kExFatEntrySize == 0) byte = AsInUse(byte);
-    sum = static_cast<uint16_t>(((sum & 1) != 0 ? 0x8000 : 0) + (sum >> 1) + byte);
+  const auto add = [&sum](uint8_t byte) { sum = static_cast<uint16_t>(static_cast<uint16_t>(sum << 15 | sum >> 1) + byte); };
+  for (size_t at = 0; at < set.size(); at += kExFatEntrySize) {
+    const size_t end = std::min(set.size(), at + kExFatEntrySize);
+    add(as_in_use ? AsInUse(set[at]) : set[at]);
+    size_t i = at + 1;
+    if (at == 0) {
+      if (i < end) add(set[i]);
+      i = 4;  // bytes 2 and 3 hold the checksum itself
+    }
+    for (; i < end; ++i) add(set[i]);
   }
   return sum;
 }
