@@ -17,6 +17,11 @@
 #   --only LIST      some of undelete,search,page4 (default: all three)
 #   --band PCT       the band of the verdicts in percent (default 5)
 #   --rebuild        make the cached search and page-4 volumes again
+#   --callgrind      also run one undelete and one search per side under
+#                    callgrind: instruction counts, which the machine's load
+#                    does not move (they decide too), and the functions whose
+#                    own counts changed most; the profiles are kept in
+#                    BENCH_TMP/compare/callgrind-BENCH-SIDE.out
 # env:   BENCH_TMP  scratch folder (default /work/bench-tmp): the volumes, the
 #                   exported revisions and the builds; about 4 GiB more for
 #                   a few minutes while undelete runs.
@@ -34,10 +39,11 @@
 # processor time (user + system) for undelete and search, of the page's time
 # and of the harness's processor time for page 4, and the command line's peak
 # RSS; on a machine shared with builds they were the steadiest figures (see
-# bench/README.md). Medians, best samples and wall-clock times are shown
-# beside them with verdicts of their own. A listing that differs between the
-# sides, a recovered file that differs from the original or a deciding figure
-# over the band ends with exit status 1.
+# bench/README.md); with --callgrind also the instruction counts. Medians,
+# best samples and wall-clock times are shown beside them with verdicts of
+# their own. A listing that differs between the sides, a recovered file that
+# differs from the original or a deciding figure over the band ends with
+# exit status 1.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -49,11 +55,12 @@ page4_rounds=${BENCH_PAGE4_ROUNDS:-5}
 # shellcheck source=bench/lib.sh
 source "$here/lib.sh"
 
-usage() { sed -n '2,42p' "$0"; }
+usage() { sed -n '2,46p' "$0"; }
 base_rev='' base_src='' base_cli='' new_rev='' new_src='' new_cli=''
 only=undelete,search,page4
 band=5
 rebuild=0
+callgrind=0
 while [[ $# -gt 0 ]]; do
   case $1 in
     --base-rev | --base-src | --base-cli | --new-rev | --new-src | --new-cli | --only | --band)
@@ -62,6 +69,7 @@ while [[ $# -gt 0 ]]; do
       printf -v "${opt//-/_}" '%s' "$2"
       shift 2 ;;
     --rebuild) rebuild=1; shift ;;
+    --callgrind) callgrind=1; shift ;;
     -h | --help) usage; exit 0 ;;
     *) echo "unknown argument: $1" >&2; usage >&2; exit 2 ;;
   esac
@@ -93,6 +101,7 @@ if [[ -z $new_rev && -z $new_src && -z $new_cli ]]; then
 fi
 
 require_tools mkfs.fat mcopy mdel mdeltree cmp python3 sha256sum xargs /usr/bin/time
+[[ $callgrind == 0 ]] || require_tools valgrind callgrind_annotate
 mkdir -p "$bench_scratch/compare"
 work=$(mktemp -d "$bench_scratch/compare-run.XXXXXX")
 runtime=
@@ -287,6 +296,70 @@ rss_row() {
   # shellcheck disable=SC2046
   line "$2" "$(mib "$(maximum $(values "$1" base rss))")" "$(mib "$(maximum $(values "$1" new rss))")" "${3:-info}"
 }
+# callgrind_sample BENCH SIDE CMD...: runs CMD once under callgrind (not
+# timed) and keeps the profile; records its instruction count in ir.
+declare -A ir
+callgrind_sample() {
+  local bench=$1 side=$2 profile
+  shift 2
+  profile=$bench_scratch/compare/callgrind-$bench-$side.out
+  if ! valgrind --tool=callgrind --callgrind-out-file="$profile" "$@" >"$work/callgrind.out" 2>"$work/callgrind.err" </dev/null; then
+    echo "${side^^}: $bench under callgrind failed:" >&2
+    tail -n 20 "$work/callgrind.err" >&2
+    exit 1
+  fi
+  ir[$bench.$side]=$(awk '$1 == "summary:" { print $2; exit }' "$profile")
+}
+# callgrind_rows BENCH: both sides' instruction counts (deciding) and the
+# functions whose own (exclusive) counts differ most, matched by name
+# without their parameters, so that a changed signature still pairs up.
+callgrind_rows() {
+  local base=$bench_scratch/compare/callgrind-$1-base.out new=$bench_scratch/compare/callgrind-$1-new.out
+  line "instructions, callgrind Ir" "${ir[$1.base]}" "${ir[$1.new]}" decide
+  python3 - "$base" "$new" <<'PY'
+import collections, re, subprocess, sys
+
+def bare(name):
+    # "???:ns::F(int) const'2 [/path/cli]" -> "ns::F" (callgrind_annotate
+    # cuts long rows, the object's path too; '2 marks a recursion level)
+    name = re.sub(r" \[[^\[\]]*\]?$", "", name.strip())
+    name = re.sub(r"^[^:]*:(?!:)", "", name, count=1)
+    name = re.sub(r"'\d+$", "", name)
+    if name.endswith(" const"):
+        name = name[:-6]
+    if name.endswith(")"):
+        depth = 0
+        for i in range(len(name) - 1, -1, -1):
+            depth += {")": 1, "(": -1}.get(name[i], 0)
+            if depth == 0:
+                return name[:i]
+    return name
+
+def own_counts(profile):
+    text = subprocess.run(["callgrind_annotate", "--threshold=100", "--inclusive=no", profile],
+                          capture_output=True, text=True, check=True).stdout
+    counts, listing = collections.Counter(), False
+    for row in text.splitlines():
+        if "file:function" in row:
+            listing = True
+            continue
+        m = re.match(r"^\s*([\d,]+)\s+(\([^)]*\)\s+)?(.+)$", row)
+        if listing and m:
+            counts[bare(m.group(3))] += int(m.group(1).replace(",", ""))
+    return counts
+
+base, new = own_counts(sys.argv[1]), own_counts(sys.argv[2])
+total = max(sum(base.values()), 1)
+moved = sorted((k for k in set(base) | set(new) if abs(new[k] - base[k]) * 1000 >= total),
+               key=lambda k: -abs(new[k] - base[k]))[:8]
+if moved:
+    print("   functions whose own instructions moved most (at least 0.1% of BASE's total):")
+    print("   %13s %13s %13s  %s" % ("BASE Ir", "NEW Ir", "NEW-BASE", "function"))
+    for k in moved:
+        print("   %13s %13s %+13s  %s" % (f"{base[k]:,}", f"{new[k]:,}", f"{new[k] - base[k]:,}", k[:90]))
+PY
+  echo "   (profiles: callgrind_annotate $base, and ...-new.out)"
+}
 ms_of_s() { awk -v ms="$1" 'BEGIN { printf "%.3f", ms / 1e3 }'; }
 
 echo "BASE: ${label_of[base]}"
@@ -334,6 +407,12 @@ if want undelete; then
   done
   rm -f "$U_ORIGINAL"
   measure undelete "$undelete_repeat"
+  if [[ $callgrind == 1 ]]; then
+    for side in base new; do
+      fresh_start
+      callgrind_sample undelete "$side" "${cli_of[$side]}" --drive "C:=$U_IMAGE" undelete -o "$out_dir" 'C:\BIG.BIN'
+    done
+  fi
   fresh_start
   rm -rf "$work/undelete"
 
@@ -343,6 +422,7 @@ if want undelete; then
   stat_rows undelete wall "wall s"
   stat_rows undelete cpu "cpu s (user+sys)" decide
   rss_row undelete "peak RSS MiB" decide
+  [[ $callgrind == 0 ]] || callgrind_rows undelete
 fi
 
 # --- search ---------------------------------------------------------------------------
@@ -378,6 +458,11 @@ if want search; then
     failed=1
   fi
   measure search "$search_repeat"
+  if [[ $callgrind == 1 ]]; then
+    for side in base new; do
+      callgrind_sample search "$side" "${cli_of[$side]}" --drive "C:=$S_IMAGE" search --recurse --deleted-dirs --all 'C:'
+    done
+  fi
 
   title "search --recurse --deleted-dirs --all C: on the 100,000-file volume; $search_repeat searches per side and run"
   runs_table search "wall:wall ms" "cpu:cpu ms"
@@ -385,6 +470,7 @@ if want search; then
   stat_rows search wall "wall ms"
   stat_rows search cpu "cpu ms (user+sys)" decide
   rss_row search "peak RSS MiB" decide
+  [[ $callgrind == 0 ]] || callgrind_rows search
 fi
 
 # --- page 4 ----------------------------------------------------------------------------

@@ -44,8 +44,8 @@ test_packages=(
   # mkfs.ext4 a partition no drive takes, and The Sleuth Kit's mmls (also
   # used by the benchmarks) places the partitions to compare with
   fdisk e2fsprogs
-  # benchmarks
-  sleuthkit time
+  # benchmarks; valgrind for the instruction counts of bench/compare.sh --callgrind
+  sleuthkit time valgrind
 )
 
 case ${1:-} in

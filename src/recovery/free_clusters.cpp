@@ -7,8 +7,8 @@ FreeClusters::Found FreeClusters::Next(const std::atomic<int32_t>& abort) {
   started_ = true;
   for (;; ++cluster_) {
     if (abort.load() != 0) return Found::kAborted;
-    if (!view_.params().IsClusterInVolume(cluster_)) return Found::kVolumeEnds;
-    if (contiguous_) return Found::kFree;
+    if (!InVolume(cluster_)) return Found::kVolumeEnds;
+    if (contiguous_ || cluster_ <= known_free_to_) return Found::kFree;
     const auto free = view_.ClusterFree(cluster_);
     if (!free) {
       error_ = free.error();
@@ -20,7 +20,7 @@ FreeClusters::Found FreeClusters::Next(const std::atomic<int32_t>& abort) {
 
 uint32_t FreeClusters::FreeRunLength(uint32_t limit, std::optional<ReadError>& unread) {
   uint32_t count = 1;
-  while (count < limit && view_.params().IsClusterInVolume(cluster_ + count)) {
+  while (count < limit && InVolume(cluster_ + count)) {
     if (contiguous_) {
       ++count;
       continue;
@@ -33,6 +33,7 @@ uint32_t FreeClusters::FreeRunLength(uint32_t limit, std::optional<ReadError>& u
     if (!*free) break;
     ++count;
   }
+  known_free_to_ = cluster_ + count - 1;
   return count;
 }
 

@@ -25,7 +25,7 @@ class FreeClusters {
   // NoFatChain) lies in the clusters that follow its first, used or not:
   // they are taken as they come.
   FreeClusters(VolumeView& view, uint32_t first, bool contiguous = false)
-      : view_(view), cluster_(first), contiguous_(contiguous) {}
+      : view_(view), last_(view.params().LastCluster()), cluster_(first), contiguous_(contiguous) {}
 
   // Steps to the next free cluster (the first call examines the first
   // cluster itself). The abort flag is read before each cluster examined.
@@ -35,12 +35,19 @@ class FreeClusters {
 
   // How many clusters from cluster() on are free and follow each other, up
   // to `limit` and at least 1. A FAT entry that cannot be read ends the run
-  // and is given in `unread`.
+  // and is given in `unread`. Next() then steps through the run without
+  // asking the FAT again.
   uint32_t FreeRunLength(uint32_t limit, std::optional<ReadError>& unread);
 
  private:
+  bool InVolume(uint32_t cluster) const { return cluster >= kFirstDataCluster && cluster <= last_; }
+
   VolumeView& view_;
+  // The volume's last cluster, worked out once: the volume does not change
+  // while a file is copied, and every cluster is checked against it.
+  uint32_t last_;
   uint32_t cluster_;
+  uint32_t known_free_to_ = 0;  // the last cluster of the last free run measured
   bool contiguous_ = false;
   bool started_ = false;
   ReadError error_;

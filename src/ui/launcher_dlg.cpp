@@ -28,8 +28,8 @@ constexpr int kIconSize = 32;  // the platform's standard icon size
 
 }  // namespace
 
-CLauncherDlg::CLauncherDlg(DriveSource& drives)
-    : m_context{m_sheet, m_state, drives},
+CLauncherDlg::CLauncherDlg(DriveTable& table, DriveSource& drives)
+    : m_context{m_sheet, m_state, drives, table},
       m_page4(m_context),
       m_page3(m_context),
       m_page2(m_context),

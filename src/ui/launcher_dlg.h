@@ -11,6 +11,7 @@
 #include "ui/wizard/wizard_context.h"
 #include "ui/wizard/wizard_sheet.h"
 #include "ui/wizard/wizard_state.h"
+#include "volume/host/drive_table.h"
 
 class QMenu;
 
@@ -20,8 +21,11 @@ class CLauncherDlg : public QDialog {
   Q_OBJECT
 
  public:
-  // `drives`: the volumes the wizard's pages read; it outlives the window.
-  explicit CLauncherDlg(DriveSource& drives);
+  // `drives`: the volumes the wizard's pages read; `table`: the drive table
+  // they come from (the same object, but for tests that read through a
+  // stand-in). Both outlive the window.
+  CLauncherDlg(DriveTable& table, DriveSource& drives);
+  explicit CLauncherDlg(DriveTable& drives) : CLauncherDlg(drives, drives) {}
   ~CLauncherDlg() override;
 
   CWizardSheet& sheet() { return m_sheet; }

@@ -17,6 +17,10 @@ inline uint32_t LoadLe32(std::span<const uint8_t> bytes, size_t offset) {
          (static_cast<uint32_t>(bytes[offset + 3]) << 24);
 }
 
+inline uint64_t LoadLe64(std::span<const uint8_t> bytes, size_t offset) {
+  return uint64_t{LoadLe32(bytes, offset)} | uint64_t{LoadLe32(bytes, offset + 4)} << 32;
+}
+
 inline void StoreLe16(std::span<uint8_t> bytes, size_t offset, uint16_t value) {
   bytes[offset] = static_cast<uint8_t>(value);
   bytes[offset + 1] = static_cast<uint8_t>(value >> 8);

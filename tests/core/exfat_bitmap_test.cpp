@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <functional>
 #include <iostream>
 #include <optional>
@@ -144,17 +143,13 @@ TEST(ExFatBitmap, ALargeVolumeIsReadAChunkAtATime) {
   // The bitmap (1024 clusters), the up-case table, the root, the file (256).
   const uint32_t expected_used = 1024 + 1 + 1 + 256;
   const size_t reads_before = drives.ReadLog('C').size();
-  const auto start = std::chrono::steady_clock::now();
   const auto used = (*bitmap)->CountInUse(2, clusters);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   ASSERT_TRUE(used);
   EXPECT_EQ(*used, expected_used);
   const auto log = drives.ReadLog('C');
   const uint64_t chunks = ((clusters + 7) / 8 + ExFatBitmap::kChunkBytes - 1) / ExFatBitmap::kChunkBytes;
   EXPECT_EQ(log.size() - reads_before, chunks);
   for (size_t i = reads_before; i < log.size(); ++i) EXPECT_LE(log[i].length, ExFatBitmap::kChunkBytes);
-  EXPECT_LT(seconds, 5.0);
-  std::cout << "counted " << clusters << " clusters in " << seconds << " s\n";
 
   // Only the last chunks read are kept.
   EXPECT_TRUE(*(*bitmap)->InUse(clusters + 1) == false);

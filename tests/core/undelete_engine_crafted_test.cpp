@@ -27,6 +27,7 @@ using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 using testing::CraftedEntry;
+using testing::CraftedGeometry;
 using testing::CraftedVolume;
 using testing::MemoryDriveSource;
 using testing::PatternBytes;
@@ -145,6 +146,7 @@ TEST_F(EngineOnCraftedVolume, PartialCopiesKeepTheClustersReadAndNeverReadPastTh
     const char* name;
     uint32_t first, clusters, bad_cluster, kept;  // bad_cluster 0: none
     std::vector<std::string> boxes;
+    uint32_t bad_fat_sector = 0;  // of the first FAT, counted from its start; 0: none
   } cases[] = {
       {"needs 5 clusters, 3 remain", last - 2, 5, 0, 3,
        {"box: Only 3 of 5 clusters could be undeleted ! | Quorvane | 48"}},
@@ -152,14 +154,21 @@ TEST_F(EngineOnCraftedVolume, PartialCopiesKeepTheClustersReadAndNeverReadPastTh
        {"box: Only 0 of 1 clusters could be undeleted ! | Quorvane | 48"}},
       {"bad sector in the third cluster", 10, 4, 12, 2,
        {kEioBox, "box: Only 2 of 4 clusters could be undeleted ! | Quorvane | 48"}},
+      // The free run measured from cluster 120 ends before 128, whose FAT
+      // entry cannot be read; its clusters are taken and the copy stops
+      // there. Measuring the run and stepping onto 128 each tell the failure.
+      {"FAT sector of clusters 128 to 255 unreadable", 120, 20, 0, 8,
+       {kEioBox, kEioBox, "box: Only 8 of 20 clusters could be undeleted ! | Quorvane | 48"}, 1},
   };
   FillClusters(10, 4);
+  FillClusters(120, 20);
   FillClusters(last - 2, 3);
   for (const auto& c : cases) {
     std::filesystem::remove(out_.File("DATA.BIN"));
     AddDeletedFile(c.first, c.clusters * 512);
     drives_ = std::make_unique<MemoryDriveSource>();
     if (c.bad_cluster) drives_->FailSectors('C', static_cast<uint32_t>(volume_.ClusterOffset(c.bad_cluster) / 512), 1, EIO);
+    if (c.bad_fat_sector) drives_->FailSectors('C', CraftedGeometry{}.reserved_sectors + c.bad_fat_sector, 1, EIO);
     reports_.log.Clear();
     EXPECT_EQ(Undelete("C:\\DATA.BIN"), 1) << c.name;
     std::vector<uint32_t> kept(c.kept);

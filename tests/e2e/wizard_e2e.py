@@ -9,6 +9,7 @@ import argparse
 import os
 import re
 import shutil
+import subprocess
 import sys
 import tempfile
 import time
@@ -412,8 +413,32 @@ def case_every_other_button(run):
     run.end(sheet, "cancel")
 
 
+def expect_chooser_rows(run, sheet):
+    """Page 3's Browse, clicked: the volume chooser's row of each drive tells
+    which volume it is, read as a screen reader reads it."""
+    x = run.x
+    run.click(sheet, 3, 1015)
+    chooser = x.wait_window("the volume folder chooser",
+                            "^<< Select directory to search for undeletable files >>$")
+
+    def rows():
+        try:
+            shown = x.a11y.shown()
+        except subprocess.CalledProcessError:  # a row read as its text changed
+            return False
+        found = [name for role, name, _ in shown if role == "tree item" and re.match("^[C-Z]:  ", name)]
+        return len(found) == 2 and not any(name.endswith("reading\u2026") for name in found) and found
+    found = wait_for("the drives' rows", rows)
+    expected = ["C:  E2E  FAT32  40.0 MiB  " + os.path.join(run.work, "small.img"),
+                "D:  NT  FAT32  40.0 MiB  " + os.path.join(run.work, "nt.img")]
+    expect(found == expected, f"the chooser's rows {found}")
+    x.key("Escape")
+    x.wait_gone("the volume folder chooser", chooser)
+
+
 def case_nt_deleted_files_rebuilt(run):
-    """Both new options ticked, one by its mnemonic, one by a click: the list
+    """Page 3's Browse shows each drive's label, family and size. Both new
+    options ticked, one by its mnemonic, one by a click: the list
     shows each file's long name and "rebuilt", and the top row comes back
     from its rebuilt cluster, which the status names. The low word alone
     points into a live file: only the rebuilt cluster gives the original
@@ -422,7 +447,8 @@ def case_nt_deleted_files_rebuilt(run):
     x = run.x
     sheet = run.to_page_2_with_keys()
     run.turn(sheet, 3, key="alt+n")
-    x.type("D:\\")
+    expect_chooser_rows(run, sheet)
+    run.type_into(sheet, 3, 1024, "D:\\")  # Browse has the focus now
     run.click(sheet, 3, 1043)
     options = x.wait_window("the options dialog", "^Search Options$")
     x.key("alt+r")

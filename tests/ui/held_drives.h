@@ -45,6 +45,9 @@ class HeldDrives final : public DriveSource {
     return changed_.wait_for(lock, std::chrono::seconds(20), [&] { return held_; });
   }
 
+  // The table behind it, as the wizard lists it.
+  DriveTable& table() { return table_; }
+
   std::unique_ptr<BlockDevice> OpenDrive(int32_t drive) override {
     std::unique_ptr<BlockDevice> inner = table_.OpenDrive(drive);
     return inner ? std::make_unique<Device>(std::move(inner), *this) : nullptr;

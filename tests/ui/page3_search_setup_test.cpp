@@ -48,6 +48,8 @@ class Page3Test : public WizardFixture {
     const QString stored_before = launcher_->state().m_strSearchDir;
     Type(&launcher_->page3(), kDirectory, directory);
     sheet().Next();
+    // The check runs on a worker; the page moves on or refuses when it ends.
+    EXPECT_TRUE(WaitFor([&] { return !launcher_->page3().Checking(); }));
     QApplication::processEvents();
     if (sheet().ActiveIndex() == 3) {
       EXPECT_EQ(boxes_.boxes().size(), boxes_before);

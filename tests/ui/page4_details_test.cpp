@@ -54,7 +54,7 @@ class Page4DetailsTest : public WizardFixture {
   }
   static void TearDownTestSuite() { volume_.reset(); dir_.reset(); }
   void SetUp() override {
-    StartWizard(drives_);
+    StartWizard(drives_.table(), drives_);
     Forward(2);
     Type(&launcher_->page3(), res::search_setup_page::kDirectory, QStringLiteral("C:\\"));
     // Listed whatever its low word points at, so that the classic copy can be tried.

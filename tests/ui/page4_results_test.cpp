@@ -58,7 +58,7 @@ class Page4Test : public WizardFixture {
   }
   static void TearDownTestSuite() { volume_.reset(); dir_.reset(); }
   void SetUp() override {
-    StartWizard(drives_);
+    StartWizard(drives_.table(), drives_);
     Forward(2);
   }
   // Sets page 3 as a user would (deleted directories searched when

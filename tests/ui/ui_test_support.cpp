@@ -69,6 +69,16 @@ void Type(QWidget* root, int id, const QString& text) {
   QTest::keyClicks(edit, text);
 }
 
+void ClickThroughWindow(QWidget* widget) {
+  QWidget* window = widget->window();
+  QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {},
+                    widget->mapTo(window, widget->rect().center()));
+}
+
+void KeyThroughWindow(QWidget* window, Qt::Key key) {
+  QTest::keyClick(window->windowHandle(), key);
+}
+
 QString TextOf(QWidget* root, int id) {
   auto* label = Control<QLabel>(root, id);
   return label ? label->text() : QString();

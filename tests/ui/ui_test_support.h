@@ -16,6 +16,7 @@
 #include "ui/launcher_dlg.h"
 #include "ui/message_boxes.h"
 #include "ui/progress_ctrl.h"
+#include "volume/host/drive_table.h"
 
 namespace quorvane::testing {
 
@@ -59,30 +60,40 @@ bool WaitFor(const std::function<bool()>& done, int timeout_ms = 20000);
 void Click(QWidget* root, int id);
 void Type(QWidget* root, int id, const QString& text);
 QString TextOf(QWidget* root, int id);  // a static's text
+// A click in the middle of `widget`, and a key, given to the window that
+// shows it (QTest's window overloads): what the window's modality, focus
+// and enabled state let through reaches the widget, as a person's input does.
+void ClickThroughWindow(QWidget* widget);
+void KeyThroughWindow(QWidget* window, Qt::Key key);
 const ProgressState& ProgressOf(QWidget* root, int id);
 
 // A main window on a drive table, its wizard started (not modal, so the test
 // drives it), the output directory a fresh temporary one, every box watched.
 class WizardFixture : public ::testing::Test {
  protected:
-  void StartWizard(DriveSource& drives) {  // `drives` outlives the window
-    launcher_ = std::make_unique<ui::CLauncherDlg>(drives);
+  // `table` and `drives` (which reads the table's volumes) outlive the window.
+  void StartWizard(DriveTable& table, DriveSource& drives) {
+    launcher_ = std::make_unique<ui::CLauncherDlg>(table, drives);
     launcher_->PrepareWizard();
     sheet().Begin();
     QApplication::processEvents();  // the posted button requests
   }
+  void StartWizard(DriveTable& drives) { StartWizard(drives, drives); }
   void TearDown() override {
     if (launcher_) sheet().reject();
     launcher_.reset();
   }
   ui::CWizardSheet& sheet() { return launcher_->sheet(); }
-  // Moves on `pages` pages; each move must succeed.
+  // Moves on `pages` pages; each move must succeed. Page 3 moves on when
+  // the check of its directory, on a worker, has ended.
   void Forward(int pages) {
     for (int i = 0; i < pages; ++i) {
       const int from = sheet().ActiveIndex();
       sheet().Next();
       QApplication::processEvents();
-      ASSERT_EQ(sheet().ActiveIndex(), from + 1);
+      ASSERT_TRUE(WaitFor([&] { return sheet().ActiveIndex() == from + 1; }))
+          << "still on page " << sheet().ActiveIndex() + 1;
+      QApplication::processEvents();  // the new page's posted buttons
     }
   }
 

@@ -35,7 +35,7 @@ class Page2Test : public WizardFixture {
   static std::vector<uint8_t> Big() { return PatternBytes(8 << 20, 7); }
 
   void SetUp() override {
-    StartWizard(drives_);
+    StartWizard(drives_.table(), drives_);
     Forward(1);
   }
   ui::CUndeletePage2& page() { return launcher_->page2(); }

@@ -162,6 +162,11 @@ void CWizardSheet::Next() {
   SetActivePage(active_ + 1);
 }
 
+void CWizardSheet::NextFrom(CWizardPage* page) {
+  if (!page || page != ActivePage() || active_ + 1 >= PageCount()) return;
+  SetActivePage(active_ + 1);
+}
+
 void CWizardSheet::Back() {
   CWizardPage* page = ActivePage();
   if (!page || active_ == 0) return;
@@ -191,8 +196,11 @@ void CWizardSheet::StopPageWork() {
 }
 
 void CWizardSheet::done(int result) {
-  StopPageWork();
+  // The wizard goes from the screen first: a worker may be waiting for a
+  // device to open while the desktop asks for a password, and the wait for
+  // it to end should not show as a wizard that no longer answers.
   QDialog::done(result);
+  StopPageWork();
 }
 
 }  // namespace quorvane::ui

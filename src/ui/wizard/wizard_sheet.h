@@ -55,6 +55,10 @@ class CWizardSheet : public QDialog {
   void StopPageWork();
 
   void Next();
+  // Moves on from `page` as Next does once the page has agreed, if `page`
+  // is still the active one: for a page whose Next starts a check that ends
+  // later (OnWizardNext() returned false meanwhile).
+  void NextFrom(CWizardPage* page);
   void Back();
   void Finish();
 

@@ -13,9 +13,6 @@ constexpr uint32_t kMaxClusterShift = 25;  // 32 MiB
 // The main and backup boot regions take 12 sectors each.
 constexpr uint32_t kBootRegionsSectors = 24;
 
-uint64_t LoadLe64(std::span<const uint8_t> bytes, size_t offset) {
-  return uint64_t{LoadLe32(bytes, offset)} | uint64_t{LoadLe32(bytes, offset + 4)} << 32;
-}
 
 // `value` volume sectors as 512-byte sectors; UINT64_MAX when that overflows.
 uint64_t In512(uint64_t value, uint32_t shift) {

@@ -10,9 +10,6 @@ namespace quorvane {
 
 namespace {
 
-uint64_t LoadLe64(std::span<const uint8_t> bytes, size_t offset) {
-  return uint64_t{LoadLe32(bytes, offset)} | uint64_t{LoadLe32(bytes, offset + 4)} << 32;
-}
 
 bool InUse(uint8_t type) { return (type & kExFatInUse) != 0; }
 bool IsSecondary(uint8_t type) { return (type & kExFatSecondary) != 0; }

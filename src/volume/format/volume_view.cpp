@@ -102,17 +102,6 @@ ReadResult<uint32_t> VolumeView::FatEntryAlone(uint32_t cluster) {
   return params_.FatEntryAt(slot->bytes, offset, cluster);
 }
 
-ReadResult<bool> VolumeView::ClusterFree(uint32_t cluster) {
-  if (allocation_) {
-    const auto used = allocation_->InUse(cluster);
-    if (!used) return Fail(used.error());
-    return !*used;
-  }
-  const auto value = FatEntry(cluster);
-  if (!value) return Fail(value.error());
-  return *value == 0;
-}
-
 ReadResult<std::shared_ptr<const SectorBuffer>> VolumeView::ReadCluster(uint32_t cluster) {
   ResetIfDriveChanged();
   auto found = cluster_index_.find(cluster);

@@ -41,8 +41,18 @@ class VolumeView {
   ReadResult<uint32_t> FatEntryAlone(uint32_t cluster);
 
   // Whether `cluster` is free: its FAT entry is 0, or on exFAT its bit in
-  // the allocation bitmap is clear.
-  ReadResult<bool> ClusterFree(uint32_t cluster);
+  // the allocation bitmap is clear. Inline: undelete asks it of every
+  // cluster it copies.
+  ReadResult<bool> ClusterFree(uint32_t cluster) {
+    if (allocation_) {
+      const auto used = allocation_->InUse(cluster);
+      if (!used) return Fail(used.error());
+      return !*used;
+    }
+    const auto value = FatEntry(cluster);
+    if (!value) return Fail(value.error());
+    return *value == 0;
+  }
   // The view asks `map` instead of the FAT whether a cluster is in use; it
   // must outlive the view.
   void UseAllocationMap(AllocationMap* map) { allocation_ = map; }

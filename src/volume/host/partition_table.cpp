@@ -17,9 +17,6 @@ namespace {
 constexpr uint64_t kMbrSectorSize = 512;
 
 // GPT's 64-bit fields. (The exFAT readers keep a copy each too.)
-uint64_t LoadLe64(std::span<const uint8_t> bytes, size_t offset) {
-  return uint64_t{LoadLe32(bytes, offset)} | uint64_t{LoadLe32(bytes, offset + 4)} << 32;
-}
 constexpr size_t kMbrSlotsAt = 446;
 constexpr uint8_t kProtectiveType = 0xEE;
 constexpr uint32_t kGptMinHeaderSize = 92;

@@ -41,16 +41,19 @@ bool DriveTable::VolumeHoldsDirectory(int32_t drive, const std::string& director
   const std::string path = PathOf(drive);
   if (path.empty()) return false;
   // A device UDisks2 opened is known by its descriptor once it has been
-  // opened, and before that by the number UDisks2 gives, even where this
-  // process cannot see its node.
-  if (const auto opened = OpenedIdentity(drive)) return VolumeHoldsPath(*opened, directory);
+  // opened, and by the number UDisks2 gives, even where this process cannot
+  // see its node. Either one holding the directory refuses it: a drive may
+  // have been opened already (to tell its family) when the output
+  // directory is checked.
+  const auto opened = OpenedIdentity(drive);
+  if (opened && VolumeHoldsPath(*opened, directory)) return true;
   if (const VolumeFacts* facts = FactsOf(drive); facts && facts->deviceNumber) {
     FileIdentity device;
     device.isBlockDevice = true;
     device.blockDevice = facts->deviceNumber;
     return VolumeHoldsPath(device, directory);
   }
-  return VolumeHoldsPath(path, directory);
+  return !opened && VolumeHoldsPath(path, directory);
 }
 
 }  // namespace quorvane
