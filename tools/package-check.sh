@@ -108,7 +108,7 @@ for page in quorvane quorvane-cli; do
   MANWIDTH=80 man --warnings -l "$dest/usr/share/man/man1/$page.1" >"$work/$page.txt" 2>"$work/$page.err" ||
     fail "man -l cannot render $page.1"
   [[ ! -s $work/$page.err ]] || { cat "$work/$page.err"; fail "man -l warns on $page.1"; }
-  grep -q "^ *$page - bring back files deleted from FAT32 volumes" "$work/$page.txt" ||
+  grep -q "^ *$page - bring back files deleted from FAT and exFAT volumes" "$work/$page.txt" ||
     fail "$page.1 has no NAME line for $page"
   for section in SYNOPSIS DESCRIPTION 'EXIT STATUS'; do
     grep -qx "$section" "$work/$page.txt" || fail "$page.1 has no $section section"
@@ -190,7 +190,7 @@ mdel -i "$image" ::DOCS/REPORT.BIN
 image_sum=$(sha256sum <"$image")
 
 cli=/usr/bin/quorvane-cli
-[[ $("$cli" --drive "C:=$image" drives) == "C: $image" ]] || fail "$cli drives does not print the drive table"
+[[ $("$cli" --drive "C:=$image" drives) == "C: $image \"PACKAGE\" FAT32 40.0 MiB" ]] || fail "$cli drives does not print the drive table"
 "$cli" --drive "C:=$image" search 'C:\DOCS' >"$work/search.out" 2>"$work/search.err" ||
   { cat "$work/search.err"; fail "$cli search failed"; }
 # One row: the path as stored (deleted mark 0xE5, blank-padded name), TAB, size.
