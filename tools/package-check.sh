@@ -215,7 +215,7 @@ timeout 60 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   wait "$wizard"
   [[ -n $window ]]' _ "$image" "$work" "$wm_class" ||
   { cat "$work/wizard.err" 2>/dev/null; fail "/usr/bin/quorvane showed no window of class $wm_class"; }
-[[ $(cat "$work/wizard.out") == "C: $image" ]] || fail "/usr/bin/quorvane printed no drive table: $(cat "$work/wizard.out")"
+[[ $(cat "$work/wizard.out") == "C: $image \"PACKAGE\" FAT32 40.0 MiB" ]] || fail "/usr/bin/quorvane printed no drive table: $(cat "$work/wizard.out")"
 [[ $(sha256sum <"$image") == "$image_sum" ]] || fail "the volume changed"
 say "installed programs: drives, search and undelete from $cli; the wizard's window shows"
 
