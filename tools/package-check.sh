@@ -108,7 +108,7 @@ for page in quorvane quorvane-cli; do
   MANWIDTH=80 man --warnings -l "$dest/usr/share/man/man1/$page.1" >"$work/$page.txt" 2>"$work/$page.err" ||
     fail "man -l cannot render $page.1"
   [[ ! -s $work/$page.err ]] || { cat "$work/$page.err"; fail "man -l warns on $page.1"; }
-  grep -q "^ *$page - bring back files deleted from FAT32 volumes" "$work/$page.txt" ||
+  grep -q "^ *$page - bring back files deleted from FAT and exFAT volumes" "$work/$page.txt" ||
     fail "$page.1 has no NAME line for $page"
   for section in SYNOPSIS DESCRIPTION 'EXIT STATUS'; do
     grep -qx "$section" "$work/$page.txt" || fail "$page.1 has no $section section"
@@ -190,7 +190,7 @@ mdel -i "$image" ::DOCS/REPORT.BIN
 image_sum=$(sha256sum <"$image")
 
 cli=/usr/bin/quorvane-cli
-[[ $("$cli" --drive "C:=$image" drives) == "C: $image" ]] || fail "$cli drives does not print the drive table"
+[[ $("$cli" --drive "C:=$image" drives) == "C: $image \"PACKAGE\" FAT32 40.0 MiB" ]] || fail "$cli drives does not print the drive table"
 "$cli" --drive "C:=$image" search 'C:\DOCS' >"$work/search.out" 2>"$work/search.err" ||
   { cat "$work/search.err"; fail "$cli search failed"; }
 # One row: the path as stored (deleted mark 0xE5, blank-padded name), TAB, size.
@@ -215,7 +215,7 @@ timeout 60 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   wait "$wizard"
   [[ -n $window ]]' _ "$image" "$work" "$wm_class" ||
   { cat "$work/wizard.err" 2>/dev/null; fail "/usr/bin/quorvane showed no window of class $wm_class"; }
-[[ $(cat "$work/wizard.out") == "C: $image" ]] || fail "/usr/bin/quorvane printed no drive table: $(cat "$work/wizard.out")"
+[[ $(cat "$work/wizard.out") == "C: $image \"PACKAGE\" FAT32 40.0 MiB" ]] || fail "/usr/bin/quorvane printed no drive table: $(cat "$work/wizard.out")"
 [[ $(sha256sum <"$image") == "$image_sum" ]] || fail "the volume changed"
 say "installed programs: drives, search and undelete from $cli; the wizard's window shows"
 

@@ -147,9 +147,10 @@ ln -sfn "$image" "$WINEPREFIX/dosdevices/d::"
 windows_path() { echo "Z:${1//\//\\}"; }
 run_cli() { wine "$cli" "$@" 2>>"$work/cli.log"; }
 
-# Discover lists the FAT32 volume under its own letter.
+# Discover lists the FAT32 volume under its own letter, with the label and
+# family its boot sector gives.
 drives=$(run_cli drives | tr -d '\r') || fail "drives failed: $(tail -n 5 "$work/cli.log")"
-grep -qxF 'D: \\.\D:' <<<"$drives" || fail "drives does not list D: (got: $drives)"
+grep -q '^D: \\\\\.\\D: "QUORVANE" FAT32 ' <<<"$drives" || fail "drives does not list D: (got: $drives)"
 
 recover() {  # recover NAME ORIGINAL [DRIVE ARGUMENTS...]: D:\DIR\NAME through the table
   local name=$1 original=$2 letter=D out

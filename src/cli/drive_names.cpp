@@ -7,10 +7,13 @@
 
 namespace quorvane::cli {
 
-DriveNames NamesOfDrivePath(DriveSource& drives, const std::string& path) {
+DriveNames NamesOfDrivePath(DriveTable& drives, const std::string& path) {
   if (path.size() < 2 || path[1] != ':') return DriveNames::kFatBytes;
   const int32_t drive = DriveNumber(path[0]);
   if (drive < DriveNumber('B') || drive > DriveNumber('Z')) return DriveNames::kFatBytes;
+  // A volume opened through UDisks2 is not opened twice for this.
+  if (const VolumeFacts* facts = drives.FactsOf(drive); facts && !facts->family.empty())
+    return facts->family == FamilyName(VolumeFamily::kExFat) ? DriveNames::kExFatUtf8 : DriveNames::kFatBytes;
   SectorReader reader(drives);
   const auto boot = reader.ReadSectors(drive, 0, 1);
   if (!boot) return DriveNames::kFatBytes;

@@ -7,7 +7,7 @@
 // of the UTF-8 bytes of "é"), so the volume's family decides.
 #include <string>
 
-#include "volume/host/block_device.h"
+#include "volume/host/drive_table.h"
 
 namespace quorvane::cli {
 
@@ -16,11 +16,12 @@ enum class DriveNames {
   kExFatUtf8,  // UTF-8 whole names
 };
 
-// What the volume of the drive that `path` begins with ("C:\...") keeps,
-// read from its boot sector. kFatBytes when the path names no drive, names
-// drive A: (never read) or a volume whose boot sector cannot be read: the
-// command says why when it opens the volume itself.
-DriveNames NamesOfDrivePath(DriveSource& drives, const std::string& path);
+// What the volume of the drive that `path` begins with ("C:\...") keeps:
+// the family its source told (UDisks2, libblkid), else read from its boot
+// sector. kFatBytes when the path names no drive, names drive A: (never
+// read) or a volume whose boot sector cannot be read: the command says why
+// when it opens the volume itself.
+DriveNames NamesOfDrivePath(DriveTable& drives, const std::string& path);
 
 // A row's bytes as the text shown for it.
 std::string RowText(const std::string& bytes, DriveNames names);

@@ -132,7 +132,11 @@ void SearchContext::ConsiderExFatFile(const std::string& path, const Place& plac
   // The filters see the name as a FAT row's 8.3 name would show it: the
   // name filter anywhere in the name, the extension filter on the last
   // extension, blank-padded to three.
-  if (settings_.bSearchNameFilter && !NameFilterPasses(settings_.szSearchNameFilter, set.nameUtf8)) return;
+  // The filters are upper-cased as they are applied; exFAT keeps names in
+  // their own case, so the names are compared upper-cased too.
+  if (settings_.bSearchNameFilter &&
+      !NameFilterPasses(settings_.szSearchNameFilter, UpperAsciiLetters(set.nameUtf8)))
+    return;
   if (settings_.bSearchExtFilter) {
     const size_t dot = set.nameUtf8.rfind('.');
     std::string ext = dot == std::string::npos ? std::string() : set.nameUtf8.substr(dot + 1);
@@ -143,7 +147,7 @@ void SearchContext::ConsiderExFatFile(const std::string& path, const Place& plac
   std::string& row = row_;
   row.assign(path).append(1, '\\').append(set.nameUtf8);
   if (settings_.bSearchDeletedDirFilter &&
-      !DeletedDirFilterPasses(settings_.szSearchDeletedDirFilter, row))
+      !DeletedDirFilterPasses(settings_.szSearchDeletedDirFilter, UpperAsciiLetters(row)))
     return;
   if (settings_.bSearchSkipUnrecoverable) {
     if (!m_params.IsClusterInVolume(set.firstCluster)) return;

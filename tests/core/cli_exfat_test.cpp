@@ -321,6 +321,29 @@ TEST_F(CliExFat, TypedPathsFindTheirFileAndDamagedSetsAreSaidSo) {
     EXPECT_EQ(listed, expected);
   }
 
+  // The filters are upper-cased as they are applied; names keep their case.
+  const struct {
+    std::vector<std::string> filter;
+    std::vector<std::string> files;
+  } filtered[] = {
+      {{"--name", "deep"}, {"Old/Sub/deep.txt"}},
+      {{"--ext", "txt"}, {"Old/a.txt", "Old/Sub/deep.txt"}},
+      {{"--deleted-dir", "sub"}, {"Old/Sub/deep.txt"}},
+      {{"--name", "nowhere"}, {}},
+  };
+  for (const auto& f : filtered) {
+    SCOPED_TRACE(f.filter[0] + " " + f.filter[1]);
+    std::vector<std::string> args = {"search", "--recurse", "--deleted-dirs"};
+    args.insert(args.end(), f.filter.begin(), f.filter.end());
+    args.push_back("C:\\Old");
+    const CommandResult run = Cli(args);
+    EXPECT_EQ(run.status, 0) << run.output;
+    std::multiset<std::string> listed, expected;
+    for (const SearchRow& row : SearchRows(run.output)) listed.insert(row.path);
+    for (const std::string& file : f.files) expected.insert(RowOf(file));
+    EXPECT_EQ(listed, expected);
+  }
+
   // A copy whose sets no driver wrote: one deleted set's name changed by a
   // byte (its checksum no longer fits), one's size set past 4 GiB with its
   // checksum made to fit.

@@ -164,13 +164,16 @@ TEST_F(ExFatRealVolume, HowExfatFuseDeletes) {
     ASSERT_NE(was, nullptr);
     EXPECT_FALSE(was->set.deleted);
     ASSERT_EQ(gone.raw.size(), was->raw.size());
-    // A directory's times (and so its checksum) change when the files in
-    // it go first; the rest of every set stays.
-    auto times_may_change = [&](size_t i) {
-      return gone.set.isDirectory && (i == 2 || i == 3 || (i >= 8 && i <= 24));
+    // rm -r deletes a directory's files first, and each delete stamps the
+    // directory's modified time (and so its checksum) before its own.
+    auto restamped = [&](size_t i) {
+      return was->set.isDirectory &&
+             (i == ExFatFileEntry::kSetChecksumAt || i == ExFatFileEntry::kSetChecksumAt + 1 ||
+              (i >= ExFatFileEntry::kModifiedTimestampAt && i < ExFatFileEntry::kModifiedTimestampAt + 4) ||
+              i == ExFatFileEntry::kModified10msAt || i == ExFatFileEntry::kModifiedUtcOffsetAt);
     };
     for (size_t i = 0; i < gone.raw.size(); ++i) {
-      if (times_may_change(i)) continue;
+      if (restamped(i)) continue;
       EXPECT_EQ(gone.raw[i], i % 32 == 0 ? was->raw[i] & 0x7F : was->raw[i]) << "byte " << i;
     }
     EXPECT_TRUE(gone.set.checksumMatches);
