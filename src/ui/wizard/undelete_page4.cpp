@@ -113,6 +113,9 @@ void CUndeletePage4::OnUndelete() {
   if (top >= 0) {
     const ResultRow& row = m_model->Row(top);
     path = row.path;
+    // The walk back to the row rebuilds deleted directories' first clusters
+    // as the search that listed it did.
+    options.rebuildClearedHighWord = m_search && m_search->bSearchNtDeleted != 0;
     // A row whose first cluster the search rebuilt is copied from that
     // cluster, and the final status says so; every other row as it always was.
     const FileCondition condition = row.Details().condition;
