@@ -12,6 +12,7 @@
 #include "recovery/undelete_engine.h"
 #include "support/mtools_volume.h"
 #include "support/recording_search.h"
+#include "support/row_volumes.h"
 #include "support/temp_dir.h"
 #include "volume/host/drive_table.h"
 
@@ -23,8 +24,6 @@ using testing::PatternBytes;
 using testing::RecordingSearch;
 
 const std::string E5 = "\xE5";
-
-std::string BigName(int i) { return "/DOCS/BIG/F" + std::string(i < 10 ? "0" : "") + std::to_string(i) + ".BIN"; }
 
 struct Family {
   const char* name;
@@ -47,21 +46,7 @@ TEST_P(SearchOnEveryFatFamily, ListsAndReportsAsThePageShowsAndEveryRowRecoversI
   // cluster chain: the rows and the bytes are the same.
   testing::TempDir dir;
   testing::MtoolsVolume v(dir.File("vol.img"), GetParam().mib, GetParam().fatBits);
-  for (const char* d : {"/DOCS", "/DOCS/OLD", "/DOCS/BIG", "/GONE", "/GONE/SUB", "/TWINS", "/TWIND",
-                        "/TWIND/XDIR", "/TWIND/YDIR"})
-    v.MakeDirectory(d);
-  v.AddFile("/Root long name.txt", PatternBytes(700, 1)).AddFile("/DOCS/REPORT.DOC", PatternBytes(5000, 2));
-  v.AddFile("/DOCS/KEEP.TXT", PatternBytes(300, 3)).AddFile("/DOCS/A long name file.txt", PatternBytes(1024, 4));
-  v.AddFile("/DOCS/EMPTY.DAT", std::string()).AddFile("/DOCS/OLD/NOTES.TXT", PatternBytes(1500, 5));
-  for (int i = 0; i < 40; ++i) v.AddFile(BigName(i), PatternBytes(100 + i, 100 + i));
-  v.AddFile("/GONE/INNER.BIN", PatternBytes(2000, 6)).AddFile("/GONE/SUB/DEEP.TXT", PatternBytes(513, 7));
-  v.AddFile("/TWINS/AB.BIN", PatternBytes(600, 8)).AddFile("/TWINS/CB.BIN", PatternBytes(900, 9));
-  v.AddFile("/TWIND/XDIR/ONE.TXT", PatternBytes(800, 10)).AddFile("/TWIND/YDIR/TWO.TXT", PatternBytes(400, 11));
-  for (const char* path : {"/Root long name.txt", "/DOCS/REPORT.DOC", "/DOCS/A long name file.txt",
-                           "/DOCS/EMPTY.DAT", "/DOCS/OLD/NOTES.TXT", "/TWINS/AB.BIN", "/TWINS/CB.BIN"})
-    v.Delete(path);
-  for (int i : {5, 20, 35}) v.Delete(BigName(i));  // one in each cluster of BIG
-  for (const char* tree : {"/GONE", "/TWIND/XDIR", "/TWIND/YDIR"}) v.DeleteTree(tree);
+  testing::FillSearchVolume(v);
   testing::UnchangedGuard unchanged(v.path());
 
   DriveTable drives;
