@@ -57,27 +57,29 @@ void AddWalkCases(MtoolsVolume& v, bool reused_cluster) {
   v.AddFile(deep + "/BOTTOM.TXT", PatternBytes(1111, 29));
   v.ReserveEntries("/CASES", 4);
 
+  // The deleted directory's first cluster goes to a live file whose bytes
+  // look like the entries of deleted files. First, so that the file takes
+  // a slot ReserveEntries freed, not a deleted entry's.
+  if (reused_cluster) {
+    const uint32_t gone = v.FirstCluster("/CASES/HOLDER/GONEDIR");
+    v.DeleteTree("/CASES/HOLDER/GONEDIR");
+    std::vector<uint8_t> entries(512, 0);
+    for (int i = 0; i < 16; ++i) {
+      uint8_t* e = entries.data() + 32 * i;
+      const std::string name = "\xE5" "ARSED" + std::to_string(i % 10) + " TXT";
+      std::copy(name.begin(), name.end(), e);
+      e[11] = 0x20;
+      e[26] = static_cast<uint8_t>(gone + 1000);  // a free cluster
+      e[27] = static_cast<uint8_t>((gone + 1000) >> 8);
+      e[28] = 100;
+  }
+  v.SetNextFreeCluster(gone - 1).AddFile("/CASES/TAKER.BIN", entries);
+  }
   v.Delete("/CASES/ARCHIVE.OLD/REPORT.TXT").Delete("/CASES/V1.01/SETUP.EXE").Delete("/CASES/README");
   v.Delete(DeepestWalkCaseDirectory() + "/BOTTOM.TXT");
   v.Delete("/CASES/DEEP/LEVEL010/LEVEL011/LEVEL012/LEVEL013/LEVEL014/LEVEL015/LEVEL016/LEVEL017/"
            "LEVEL018/LEVEL019/LEVEL020/LEVEL021/LEVEL022/LEVEL023/LEVEL024/LEVEL025/MIDDLE.TXT");
   v.DeleteTree("/CASES/2019.Q4");
-  if (!reused_cluster) return;
-  // The deleted directory's first cluster goes to a live file whose bytes
-  // look like the entries of deleted files.
-  const uint32_t gone = v.FirstCluster("/CASES/HOLDER/GONEDIR");
-  v.DeleteTree("/CASES/HOLDER/GONEDIR");
-  std::vector<uint8_t> entries(512, 0);
-  for (int i = 0; i < 16; ++i) {
-    uint8_t* e = entries.data() + 32 * i;
-    const std::string name = "\xE5" "ARSED" + std::to_string(i % 10) + " TXT";
-    std::copy(name.begin(), name.end(), e);
-    e[11] = 0x20;
-    e[26] = static_cast<uint8_t>(gone + 1000);  // a free cluster
-    e[27] = static_cast<uint8_t>((gone + 1000) >> 8);
-    e[28] = 100;
-  }
-  v.SetNextFreeCluster(gone - 1).AddFile("/CASES/TAKER.BIN", entries);
 }
 
 std::vector<uint8_t> NtZip(size_t size) {
