@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <unordered_set>
 
 #include "recovery/search_filters.h"
+#include "recovery/seen_names.h"
 #include "recovery/read_failure_boxes.h"
 #include "recovery/rebuilt_cluster.h"
 #include "volume/format/dir_entry.h"
@@ -17,6 +17,12 @@
 
 namespace quorvane {
 namespace {
+
+// A short entry's name and extension as a walk compares them.
+std::string UpperStoredNameKey(const DirEntry& entry) {
+  const StoredName stored = UpperStoredName(entry);
+  return std::string(reinterpret_cast<const char*>(stored.data()), stored.size());
+}
 
 bool HoldsDeletedMark(std::string_view bytes) {
   return bytes.find(static_cast<char>(kDeletedMark)) != std::string_view::npos;
@@ -56,36 +62,6 @@ DirectoryExtent SearchContext::ExtentOf(const Place& place) {
                                                    : DirectoryScope::kWholeChain,
           place.contiguous, place.clusters};
 }
-
-// The names the entries of a directory being scanned have shown so far, as
-// a walk compares them (upper-cased), files and directories apart: a row is
-// listed, and a directory entered, only for the first entry of its name
-// along the chain, the one a walk along the row's path finds. Its names are
-// counted against kMaxIndexedNames; past that bound a name counts as seen,
-// so that nothing is listed that a walk might not lead back to.
-class SearchContext::SeenNames {
- public:
-  explicit SeenNames(SearchContext& search) : search_(search) {}
-  ~SeenNames() { search_.indexedNames_ -= names_.size(); }
-  SeenNames(const SeenNames&) = delete;
-  SeenNames& operator=(const SeenNames&) = delete;
-
-  // Whether no entry of this name and kind came before; remembers it.
-  bool First(const DirEntry& entry, bool directory) {
-    const StoredName stored = UpperStoredName(entry);
-    std::string key(reinterpret_cast<const char*>(stored.data()), stored.size());
-    key.push_back(directory ? 'D' : 'F');
-    if (names_.contains(key)) return false;
-    if (search_.indexedNames_ >= kMaxIndexedNames) return false;
-    names_.insert(std::move(key));
-    ++search_.indexedNames_;
-    return true;
-  }
-
- private:
-  SearchContext& search_;
-  std::unordered_set<std::string> names_;  // 12 bytes each: the name, then D or F
-};
 
 SearchContext::SearchContext(DriveSource& drives, MessageBoxHost& boxes, SearchSettings& settings,
                              SearchReport& report, const std::atomic<int32_t>& abort)
@@ -261,7 +237,7 @@ bool SearchContext::ScanDirectory(const std::string& path, const Place& place) {
   } close{openDirectories_};
 
   const bool pathDeleted = HoldsDeletedMark(path);
-  SeenNames seen(*this);
+  SeenNames seen(indexedNames_, kMaxIndexedNames);
   // Deleted directories: first cluster only.
   EntryNameCollector long_names;
   bool begun = false;
@@ -289,11 +265,11 @@ bool SearchContext::ScanDirectory(const std::string& path, const Place& place) {
         }
         const EntryNames& names = gathered ? *gathered : kNoNames;
         if (WalkTakesAsDirectory(entry)) {
-          if (seen.First(entry, /*directory=*/true)) EnterSubdirectory(path, place, entry, names, at.cluster);
+          if (seen.First(UpperStoredNameKey(entry), /*directory=*/true)) EnterSubdirectory(path, place, entry, names, at.cluster);
           return Visit::kGoOn;
         }
         if (!WalkTakesAsFile(entry)) return Visit::kGoOn;
-        if (seen.First(entry, /*directory=*/false))
+        if (seen.First(UpperStoredNameKey(entry), /*directory=*/false))
           ConsiderFile(path, place, pathDeleted, entry, names, at.cluster);
         return Visit::kGoOn;
       });

@@ -92,7 +92,7 @@ class SearchContext {
     std::u16string longName;
     std::optional<uint8_t> firstByte;
   };
-  class SeenNames;
+
 
   static DirectoryExtent ExtentOf(const Place& place);
   bool Aborted() const;
