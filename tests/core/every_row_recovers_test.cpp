@@ -21,9 +21,12 @@
 #include "support/run_command.h"
 #include "support/search_rows.h"
 #include "support/temp_dir.h"
+#include "volume/format/exfat_entry_set.h"
+#include "volume/format/exfat_names.h"
 #include "volume/format/opened_volume.h"
 #include "volume/format/volume_view.h"
 #include "volume/host/drive_table.h"
+#include "volume/little_endian.h"
 
 namespace quorvane::testing {
 namespace {
@@ -209,6 +212,29 @@ TEST(EveryRow, RecoversFromTheFirstClusterListedOnExFat) {
   DeletedOnExFat volume;
   const Checked checked = EveryRowRecovers(volume.image, /*long_names=*/false);
   EXPECT_GE(checked.rows.size(), 13u);
+
+  // A copy where two deleted sets bear one name: fragB1.bin renamed
+  // fragB2.bin, its checksum and name hash made to fit. Only the first is
+  // listed, the one the walk back along its row finds.
+  const std::string twins = volume.dir.File("twins.img");
+  std::filesystem::copy_file(volume.image, twins);
+  const ExFatListing listing = ListExFatVolume(twins);
+  const ExFatListed* renamed = listing.Find("fragB1.bin");
+  ASSERT_TRUE(renamed != nullptr && renamed->set.deleted);
+  std::vector<uint8_t> image = ReadFileBytes(twins);
+  const size_t at = static_cast<size_t>(
+      std::search(image.begin(), image.end(), renamed->raw.begin(), renamed->raw.end()) - image.begin());
+  ASSERT_LT(at, image.size());
+  image[at + 2 * kExFatEntrySize + ExFatNameEntry::kNameAt + 2 * 5] = '2';  // fragB2.bin
+  StoreLe16(image, at + kExFatEntrySize + ExFatStreamEntry::kNameHashAt,
+            ExFatNameHash(u"fragB2.bin", *listing.upcase));
+  StoreLe16(image, at + ExFatFileEntry::kSetChecksumAt,
+            ExFatSetChecksum(std::span(image).subspan(at, renamed->raw.size()), /*as_in_use=*/true));
+  WriteFileBytes(twins, image);
+  const Checked twin_rows = EveryRowRecovers(twins, /*long_names=*/false);
+  EXPECT_EQ(twin_rows.rows.size(), checked.rows.size() - 1);
+  EXPECT_FALSE(twin_rows.rows.contains("C:\\fragB1.bin"));
+  EXPECT_TRUE(twin_rows.rows.contains("C:\\fragB2.bin"));
 }
 
 TEST(EveryRow, RecoversFromTheFirstClusterListedWhereNamesAreNoToolsNames) {
