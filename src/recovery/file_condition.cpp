@@ -18,6 +18,36 @@ std::string_view ConditionWord(FileCondition condition) {
   return "";
 }
 
+std::string_view ConditionMeaning(FileCondition condition) {
+  switch (condition) {
+    case FileCondition::kIntact: return "the clusters the size needs were free and followed each other";
+    case FileCondition::kGaps:
+      return "clusters in use by other files were stepped over, so parts of the file may be "
+             "missing or out of place";
+    case FileCondition::kShort: return "the volume ends before the file's size, so its end is missing";
+    case FileCondition::kOverwritten:
+      return "the first cluster now belongs to another file, so the bytes are probably not this "
+             "file's";
+    case FileCondition::kRebuilt:
+      return "the first cluster was lost from the entry and rebuilt from evidence on the volume";
+    case FileCondition::kGuessed:
+      return "the first cluster was lost from the entry and the evidence does not single one "
+             "out, so the bytes may not be this file's";
+    case FileCondition::kUnchained:
+      return "the volume kept no cluster chain for the file, so its clusters were taken as the "
+             "next free ones, which holds only if it was not fragmented";
+    case FileCondition::kBadChecksum:
+      return "the entry's checksum does not match its bytes, so its name, size or first cluster "
+             "may be wrong";
+  }
+  return "";
+}
+
+std::string ConditionLine(FileCondition condition) {
+  return "Condition: " + std::string(ConditionWord(condition)) + " - " +
+         std::string(ConditionMeaning(condition));
+}
+
 namespace {
 
 uint32_t ClustersNeeded(const FatParams& params, uint64_t size) {

@@ -1,6 +1,7 @@
 #pragma once
 // One word for a deleted file's chances, as a search row shows it.
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "volume/format/volume_view.h"
@@ -23,6 +24,11 @@ enum class FileCondition {
 };
 
 std::string_view ConditionWord(FileCondition condition);
+// What the word means for the recovered bytes, in a sentence's words.
+std::string_view ConditionMeaning(FileCondition condition);
+// The line a recovery adds after its final texts when the file is not
+// intact: "Condition: overwritten - the first cluster now belongs to ...".
+std::string ConditionLine(FileCondition condition);
 
 // The condition of a file of `size` bytes whose copy begins at
 // `first_cluster`, by the copy's own taking rule. A FAT that cannot be read

@@ -1,5 +1,6 @@
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "recovery/new_file.h"
@@ -19,6 +20,19 @@ std::FILE* CreateNewFile(const std::string& host_name, bool& name_taken) {
   std::FILE* file = ::fdopen(fd, "wb");
   if (!file) ::close(fd);
   return file;
+}
+
+bool SetNewFileTimes(std::FILE* file, std::optional<int64_t> modified,
+                     std::optional<int64_t> accessed) {
+  if (!modified && !accessed) return true;
+  auto spec = [](std::optional<int64_t> seconds) {
+    timespec at{};
+    if (seconds) at.tv_sec = static_cast<time_t>(*seconds);
+    else at.tv_nsec = UTIME_OMIT;
+    return at;
+  };
+  const timespec times[2] = {spec(accessed), spec(modified)};
+  return ::futimens(::fileno(file), times) == 0;
 }
 
 std::optional<FileIdentity> IdentityOfNewFile(std::FILE* file) {

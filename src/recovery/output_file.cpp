@@ -10,7 +10,9 @@ OutputFile::~OutputFile() {
 
 bool OutputFile::Create(const std::string& host_name) {
   name_taken_ = false;
-  file_ = CreateNewFile(host_name, name_taken_);
+  written_ = 0;
+  path_ = directory_.empty() ? host_name : directory_ + "/" + host_name;
+  file_ = CreateNewFile(path_, name_taken_);
   if (!file_) return false;
   std::setvbuf(file_, nullptr, _IONBF, 0);  // we write whole blocks ourselves
   pending_.reserve(kBlockBytes);
@@ -32,6 +34,7 @@ bool OutputFile::Flush() {
 
 bool OutputFile::Append(std::span<const uint8_t> bytes) {
   if (failed_) return false;
+  written_ += bytes.size();
   if (pending_.size() + bytes.size() > kBlockBytes && !Flush()) return false;
   if (bytes.size() >= kBlockBytes) {
     if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failed_ = true;
@@ -44,6 +47,8 @@ bool OutputFile::Append(std::span<const uint8_t> bytes) {
 bool OutputFile::Close() {
   if (!file_) return !failed_;
   Flush();
+  // Times last: any write after them would stamp the time of recovery.
+  if (!failed_) SetNewFileTimes(file_, modified_, accessed_);
   if (std::fclose(file_) != 0) failed_ = true;
   file_ = nullptr;
   return !failed_;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <optional>
 #include <span>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,11 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  // Creates `host_name` in the current directory, byte mode. Never replaces
+  // Files are created in `directory` (a host path; empty: the current
+  // directory).
+  explicit OutputFile(std::string directory = {}) : directory_(std::move(directory)) {}
+
+  // Creates `host_name` in the directory, byte mode. Never replaces
   // a file and never follows a symbolic link: a name that is taken (by a
   // file, a directory or a link, dangling or not) fails with nameTaken().
   bool Create(const std::string& host_name);
@@ -28,14 +33,26 @@ class OutputFile {
   // Appends bytes; they reach the file in blocks of a few MiB. False once
   // any write has failed.
   bool Append(std::span<const uint8_t> bytes);
-  // Writes what is pending and closes the file: false if anything written
-  // since Create failed to reach it.
+  // Times (seconds since 1970) the file is given when it is closed.
+  void KeepTimes(std::optional<int64_t> modified, std::optional<int64_t> accessed) {
+    modified_ = modified;
+    accessed_ = accessed;
+  }
+  // Writes what is pending, gives the file its kept times and closes it:
+  // false if anything written since Create failed to reach it.
   bool Close();
+  // The host path of the file created last.
+  const std::string& path() const { return path_; }
+  uint64_t bytesWritten() const { return written_; }
 
  private:
   bool Flush();
 
   static constexpr size_t kBlockBytes = 4u << 20;
+  std::string directory_;
+  std::string path_;
+  std::optional<int64_t> modified_, accessed_;
+  uint64_t written_ = 0;  // bytes handed to Append since Create
   std::FILE* file_ = nullptr;
   std::vector<uint8_t> pending_;
   bool failed_ = false;

@@ -360,6 +360,7 @@ void SearchContext::ConsiderFile(const std::string& path, const Place& place, bo
     details.longPath.assign(place.longPath).append(1, u'\\');
     AppendComponentText(details.longPath, entry, names.longName);
   }
+  details.times = settings_.bSearchDetails ? FatEntryTimes(entry) : EntryTimes{};
   details.condition = rebuilt.value_or(ConditionOf(*view_, first, entry.fileSize));
   details.firstCluster = first;
   report_.list.InsertDetailedRowAtTop(row, std::to_string(size), details);

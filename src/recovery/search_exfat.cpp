@@ -172,6 +172,7 @@ void SearchContext::ConsiderExFatFile(const std::string& path, const Place& plac
   RowDetails& details = details_;
   details.longPath.clear();
   if (settings_.bSearchDetails) details.longPath.assign(place.longPath).append(1, u'\\').append(set.name);
+  details.times = settings_.bSearchDetails ? ExFatEntryTimes(set) : EntryTimes{};
   details.condition =
       ExFatConditionOf(*view_, set.firstCluster, set.size, set.noFatChain, set.checksumMatches);
   details.firstCluster = set.firstCluster;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "recovery/file_condition.h"
+#include "volume/format/entry_times.h"
 #include "recovery/report.h"
 
 namespace quorvane {
@@ -31,6 +32,7 @@ struct RowDetails {
   std::u16string longPath;  // each component's long name where it has one, else its 8.3 name
   FileCondition condition = FileCondition::kIntact;
   uint32_t firstCluster = 0;  // where a recovery of the row begins
+  EntryTimes times;           // as the entry keeps them; with the long path only
 };
 
 struct SearchReport {

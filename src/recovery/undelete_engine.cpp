@@ -39,6 +39,8 @@ struct CUndeleteEngine::Walk {
   bool contiguous = false;               // exFAT NoFatChain: the clusters are taken as they follow
   std::string outputName;                // the name the output file is created under
   bool outputNameIsUtf8 = false;         // exFAT's names are UTF-8 already, not Latin-1
+  FileCondition condition = FileCondition::kIntact;  // of the copy about to be made
+  EntryTimes times;                      // the entry's
 };
 
 namespace {
@@ -71,6 +73,7 @@ void CUndeleteEngine::ResetProgress(ProgressBar& progress) {
 int CUndeleteEngine::UndeleteByPath(std::string strPath, StatusText& pStatus,
                                     ProgressBar& pProgress, const std::atomic<int32_t>& pAbort) {
   rebuilt_note_.clear();
+  outcome_ = {};
   if (strPath.empty()) {
     boxes_.ShowMessageBox(t::kGiveFile, std::string(t::kAppCaption), kMbIconExclamation);
     return 0;
@@ -91,7 +94,8 @@ int CUndeleteEngine::UndeleteByPath(std::string strPath, StatusText& pStatus,
   }
   // Writing the recovered file onto the volume being read could overwrite
   // the very clusters it is rebuilt from.
-  if (drives_.VolumeHoldsDirectory(m_params.m_nDrive, ".")) {
+  if (drives_.VolumeHoldsDirectory(
+          m_params.m_nDrive, options_.outputDirectory.empty() ? "." : options_.outputDirectory)) {
     boxes_.ShowMessageBox(t::kOtherDrive, std::string(t::kAppCaption), kMbIconExclamation);
     return 1;
   }
@@ -123,6 +127,8 @@ int CUndeleteEngine::UndeleteByPath(std::string strPath, StatusText& pStatus,
   walk.firstCluster = m_params.FirstClusterOf(walk.entry);
   walk.size = walk.entry.fileSize;
   walk.outputName = walk.file.output_name;
+  walk.times = FatEntryTimes(walk.entry);
+  walk.condition = ConditionOf(view, walk.firstCluster, walk.size);
   rebuilt_note_ = RebuildFirstClusterIfAsked(view, walk);
   return CopyClusters(view, walk, pStatus, pProgress, pAbort);
 }
@@ -250,6 +256,9 @@ int CUndeleteEngine::WalkToExFatEntry(OpenedVolume& volume, Walk& walk, StatusTe
       walk.firstCluster = match->firstCluster;
       walk.size = match->size;
       walk.contiguous = match->noFatChain;
+      walk.times = ExFatEntryTimes(*match);
+      walk.condition = ExFatConditionOf(volume.view(), match->firstCluster, match->size,
+                                        match->noFatChain, match->checksumMatches);
       // One name in the output directory: '/' and NUL cannot stand in one.
       walk.outputName = match->nameUtf8;
       for (char& c : walk.outputName)
@@ -280,6 +289,7 @@ std::string CUndeleteEngine::RebuildFirstClusterIfAsked(VolumeView& view, Walk& 
   }
   if (!rebuilt) return {};
   walk.firstCluster = rebuilt->cluster;
+  walk.condition = rebuilt->guessed ? FileCondition::kGuessed : FileCondition::kRebuilt;
   return Format(rebuilt->guessed ? t::kGuessedFromFormat : t::kRebuiltFromFormat,
                 static_cast<int>(rebuilt->cluster), 0);
 }
@@ -325,18 +335,34 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
       std::min<uint64_t>(size / cluster_bytes + (size % cluster_bytes != 0 ? 1 : 0), UINT32_MAX));
   const int total = static_cast<int>(n);
 
+  outcome_.found = true;
+  outcome_.size = size;
+  outcome_.firstCluster = walk.firstCluster;
+  outcome_.condition = walk.condition;
+  outcome_.times = walk.times;
+
   progress.SetRange32(0, total);
   progress.SetStep(1);
-  OutputFile output;
+  OutputFile output(options_.outputDirectory);
+  if (options_.keepTimes) output.KeepTimes(walk.times.modified, walk.times.accessed);
   const std::string wanted = options_.hostName.value_or(walk.outputName);
   const auto written_as = CreateOutput(output, wanted, walk.outputNameIsUtf8, view, status);
   if (!written_as) return 1;
+  outcome_.outputPath = output.path();
+  // What reached the file, however the copy ends.
+  auto ended = [&](UndeleteOutcome::Kind kind) {
+    outcome_.kind = kind;
+    outcome_.bytesWritten = output.bytesWritten();
+  };
   const bool renamed = *written_as != wanted;
   if (renamed) status.SetText(wanted + t::kNameTaken + *written_as);
-  // A final status names the file when it is not the name asked for.
+  // A final status names the file when it is not the name asked for, and
+  // says so when the copy is not known to be the file's own bytes.
+  const std::string condition_line =
+      walk.condition == FileCondition::kIntact ? "" : "\n" + ConditionLine(walk.condition);
   auto final_text = [&](const char* text) {
     return (renamed ? text + std::string(t::kSavedAs) + *written_as : std::string(text)) +
-           rebuilt_note_;
+           rebuilt_note_ + condition_line;
   };
 
   const uint32_t run_capacity = std::max<uint32_t>(1, kRunBytes / cluster_bytes);
@@ -348,6 +374,7 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
   };
   auto write_failed = [&] {
     output.Close();
+    ended(UndeleteOutcome::Kind::kNotUndeleted);
     boxes_.ShowMessageBox(t::kErrorWritingBox, std::nullopt, kMbOk);
     status.SetText(t::kErrorWritingStatus);
     return 1;
@@ -356,9 +383,11 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
   // and say how much that is.
   auto partly = [&](uint32_t written) {
     if (!hand_over() || !output.Close()) return write_failed();
+    ended(UndeleteOutcome::Kind::kPartly);
     status.SetText(final_text(t::kPartlyStatus));
-    boxes_.ShowMessageBox(Format(t::kPartlyFormat, static_cast<int>(written), total),
-                          std::string(t::kAppCaption), kMbIconExclamation);
+    boxes_.ShowMessageBox(
+        Format(t::kPartlyFormat, static_cast<int>(written), total) + condition_line,
+        std::string(t::kAppCaption), kMbIconExclamation);
     return 1;
   };
 
@@ -369,6 +398,7 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
         break;
       case FreeClusters::Found::kAborted:
         if (!hand_over() || !output.Close()) return write_failed();
+        ended(UndeleteOutcome::Kind::kAborted);
         ResetProgress(progress);
         status.SetText(final_text(t::kAborted));
         return 0;
@@ -401,9 +431,11 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
 
   // Only a file that reached the disk whole is reported as undeleted.
   if (!hand_over() || !output.Close()) return write_failed();
+  ended(UndeleteOutcome::Kind::kUndeleted);
   progress.SetPos(total);
   status.SetText(final_text(t::kUndeleted));
-  boxes_.ShowMessageBox(t::kUndeleted, std::string(t::kAppCaption), kMbSystemModalInfo);
+  boxes_.ShowMessageBox(t::kUndeleted + condition_line, std::string(t::kAppCaption),
+                        kMbSystemModalInfo);
   ResetProgress(progress);
   status.SetText(final_text(t::kUndeleted));
   return 0;

@@ -6,10 +6,12 @@
 #include <optional>
 #include <string>
 
+#include "recovery/file_condition.h"
 #include "recovery/rebuilt_cluster.h"
 #include "recovery/report.h"
 #include "recovery/message_box_host.h"
 #include "volume/host/block_device.h"
+#include "volume/format/entry_times.h"
 #include "volume/format/fat_params.h"
 #include "volume/read_error.h"
 
@@ -33,6 +35,31 @@ struct UndeleteOptions {
   // A first cluster a search has already rebuilt for the file's row: used
   // as it is, and named in the final status.
   std::optional<RebuiltCluster> rebuiltCluster;
+  // Where the recovered file is created (a host directory); empty: the
+  // current directory.
+  std::string outputDirectory;
+  // The entry's modification and access times are given to the recovered
+  // file; without this it carries the time of recovery.
+  bool keepTimes = true;
+};
+
+// What the last UndeleteByPath call did, for callers that recover many
+// files and account for each.
+struct UndeleteOutcome {
+  enum class Kind {
+    kNotUndeleted,  // nothing was written: not found, bad path, unreadable...
+    kUndeleted,     // every byte the size asks for was written
+    kPartly,        // the volume ended or a cluster could not be read
+    kAborted,       // stopped by the abort flag; what was written stays
+  };
+  Kind kind = Kind::kNotUndeleted;
+  bool found = false;          // the deleted entry was found; the fields below hold
+  std::string outputPath;      // the host file written (directory joined), empty when none
+  uint64_t size = 0;           // the entry's size
+  uint64_t bytesWritten = 0;
+  uint32_t firstCluster = 0;   // where the copy began (rebuilt when it was)
+  FileCondition condition = FileCondition::kIntact;
+  EntryTimes times;
 };
 
 class CUndeleteEngine {
@@ -53,6 +80,8 @@ class CUndeleteEngine {
   // The note the last call's final status carried about a rebuilt first
   // cluster ("\nFrom first cluster 65636 (rebuilt)"); empty when none was.
   const std::string& rebuiltNote() const { return rebuilt_note_; }
+  // What the last call did.
+  const UndeleteOutcome& outcome() const { return outcome_; }
 
  private:
   struct Walk;
@@ -72,6 +101,7 @@ class CUndeleteEngine {
   FatParams m_params;
   UndeleteOptions options_;
   std::string rebuilt_note_;
+  UndeleteOutcome outcome_;
 };
 
 }  // namespace quorvane

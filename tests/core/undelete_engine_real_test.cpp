@@ -5,6 +5,9 @@
 
 #include <atomic>
 #include <filesystem>
+#include <tuple>
+
+#include <sys/stat.h>
 
 #include "recovery/undelete_engine.h"
 #include "support/mtools_volume.h"
@@ -151,6 +154,98 @@ TEST_F(EngineOnRealVolume, PathsThatNameNoFileOrBreakTheNameFormat) {
   EXPECT_THAT(reports_.log.LinesStartingWith("box: "),
               ElementsAre("box: File not found ! | (title) | 0"));
   EXPECT_TRUE(std::filesystem::is_empty(out_.path()));
+}
+
+}  // namespace
+}  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+// The zone the entry's local times are written and read in, for one test.
+class ScopedZone {
+ public:
+  explicit ScopedZone(const char* zone) {
+    if (const char* old = std::getenv("TZ")) old_ = old;
+    ::setenv("TZ", zone, 1);
+    ::tzset();
+  }
+  ~ScopedZone() {
+    if (old_) ::setenv("TZ", old_->c_str(), 1);
+    else ::unsetenv("TZ");
+    ::tzset();
+  }
+
+ private:
+  std::optional<std::string> old_;
+};
+
+// What a caller that recovers many files learns from each call, and the
+// times a recovered file is given: the entry's, read in the local zone as
+// the system that wrote them kept them (mtools, like the vfat driver, takes
+// the host's zone), so a photo sorted by date stays where it was.
+TEST(EngineOutcome, NamesTheFileWrittenItsConditionAndGivesItTheEntrysTimes) {
+  ScopedZone zone("EST5EDT,M3.2.0,M11.1.0");  // no zone files needed; summer time applies
+  testing::TempDir dir, out;
+  MtoolsVolume volume(dir.File("vol.img"));
+  const int64_t summer = 1559913730;  // 2019-06-07 13:22:10 UTC, 09:22:10 in New York
+  const int64_t winter = 1547212806;  // 2019-01-11 13:20:06 UTC
+  // The file made after the deletes goes where it reuses no deleted slot.
+  volume.MakeDirectory("/NEW")
+      .AddDatedFile("/SUMMER.JPG", PatternBytes(3000, 1), summer)
+      .AddDatedFile("/WINTER.JPG", PatternBytes(600, 2), winter)
+      .AddFile("/GONE.TXT", PatternBytes(512, 3));
+  const uint32_t gone_first = volume.FirstCluster("/GONE.TXT");
+  volume.Delete("/SUMMER.JPG").Delete("/WINTER.JPG").Delete("/GONE.TXT");
+  volume.SetNextFreeCluster(gone_first - 1).AddFile("/NEW/TAKER.TXT", PatternBytes(512, 4));
+  ASSERT_EQ(volume.FirstCluster("/NEW/TAKER.TXT"), gone_first);
+  DriveTable drives;
+  drives.Map('C', volume.path());
+  RecordingReports reports;
+  std::atomic<int32_t> abort{0};
+  CUndeleteEngine engine(drives, reports.boxes);
+  UndeleteOptions options;
+  options.outputDirectory = out.path();
+  engine.SetOptions(options);
+
+  for (const auto& [path, name, modified, size] :
+       {std::tuple{"C:\\SUMMER.JPG", "SUMMER.JPG", summer, 3000}, {"C:\\WINTER.JPG", "WINTER.JPG", winter, 600}}) {
+    ASSERT_EQ(engine.UndeleteByPath(path, reports.status, reports.progress, abort), 0)
+        << path << ": " << ::testing::PrintToString(reports.log.LinesStartingWith("box: "));
+    const UndeleteOutcome& outcome = engine.outcome();
+    EXPECT_EQ(outcome.kind, UndeleteOutcome::Kind::kUndeleted) << path;
+    EXPECT_EQ(outcome.outputPath, out.File(name)) << path;
+    EXPECT_EQ(outcome.bytesWritten, static_cast<uint64_t>(size)) << path;
+    EXPECT_EQ(outcome.condition, FileCondition::kIntact) << path;
+    struct stat written {};
+    ASSERT_EQ(::stat(out.File(name).c_str(), &written), 0);
+    EXPECT_EQ(written.st_mtime, modified) << path;
+    EXPECT_EQ(outcome.times.modified, modified) << path;
+    // The access date is a day: midnight of it, on or before the write.
+    std::tm accessed{};
+    const time_t at = written.st_atime;
+    ::localtime_r(&at, &accessed);
+    EXPECT_EQ(accessed.tm_hour * 3600 + accessed.tm_min * 60 + accessed.tm_sec, 0) << path;
+    EXPECT_LE(written.st_atime, modified);
+    EXPECT_GT(written.st_atime + 86400 * 366, modified);
+  }
+
+  // Another file holds the first cluster: the copy is made and said not to
+  // be the file's own bytes, in the final status and the box.
+  reports.log.Clear();
+  EXPECT_EQ(engine.UndeleteByPath("C:\\GONE.TXT", reports.status, reports.progress, abort), 0);
+  EXPECT_EQ(engine.outcome().condition, FileCondition::kOverwritten);
+  EXPECT_EQ(engine.outcome().firstCluster, gone_first);
+  const std::string line = "\n" + ConditionLine(FileCondition::kOverwritten);
+  EXPECT_EQ(reports.status.text(), "File Undeleted !" + line);
+  EXPECT_THAT(reports.log.LinesStartingWith("box: "),
+              ElementsAre("box: File Undeleted !" + line + " | Quorvane | 4160"));
+
+  // Nothing found: nothing written, and the outcome says so.
+  EXPECT_EQ(engine.UndeleteByPath("C:\\MISSING.TXT", reports.status, reports.progress, abort), 1);
+  EXPECT_EQ(engine.outcome().kind, UndeleteOutcome::Kind::kNotUndeleted);
+  EXPECT_FALSE(engine.outcome().found);
+  EXPECT_TRUE(engine.outcome().outputPath.empty());
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include "support/mtools_volume.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -43,7 +46,8 @@ MtoolsVolume& MtoolsVolume::Run(const std::string& tool, const std::string& volu
   std::vector<std::string> argv{tool, "-i", Target()};
   // -D o: a clash overwrites instead of asking on the terminal.
   if (!host_path.empty()) {
-    argv.insert(argv.begin() + 1, {"-D", "o"});
+    // -m: the entry takes the host file's modification time.
+    argv.insert(argv.begin() + 1, {"-D", "o", "-m"});
     argv.push_back(host_path);
   }
   argv.push_back("::" + (volume_path.starts_with('/') ? volume_path : "/" + volume_path));
@@ -58,6 +62,16 @@ MtoolsVolume& MtoolsVolume::MakeDirectory(const std::string& volume_path) {
 MtoolsVolume& MtoolsVolume::AddFile(const std::string& volume_path, std::span<const uint8_t> bytes) {
   TempDir scratch;
   WriteFileBytes(scratch.File("content"), bytes);
+  return Run("mcopy", volume_path, scratch.File("content"));
+}
+
+MtoolsVolume& MtoolsVolume::AddDatedFile(const std::string& volume_path,
+                                        std::span<const uint8_t> bytes, int64_t modified) {
+  TempDir scratch;
+  WriteFileBytes(scratch.File("content"), bytes);
+  const timespec times[2] = {{static_cast<time_t>(modified), 0}, {static_cast<time_t>(modified), 0}};
+  if (::utimensat(AT_FDCWD, scratch.File("content").c_str(), times, 0) != 0)
+    throw std::runtime_error("cannot date " + scratch.File("content"));
   return Run("mcopy", volume_path, scratch.File("content"));
 }
 

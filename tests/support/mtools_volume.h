@@ -33,6 +33,10 @@ class MtoolsVolume {
   MtoolsVolume& MakeDirectory(const std::string& volume_path);
   MtoolsVolume& AddFile(const std::string& volume_path, std::span<const uint8_t> bytes);
   MtoolsVolume& AddFile(const std::string& volume_path, const std::string& text);
+  // A file whose entry records `modified` (seconds since 1970, kept in the
+  // entry as local time by the host's zone, to 2 seconds).
+  MtoolsVolume& AddDatedFile(const std::string& volume_path, std::span<const uint8_t> bytes,
+                             int64_t modified);
   // Deletes as the old systems did: 0xE5 first byte, cluster words and size
   // kept, the chain freed in both FATs.
   MtoolsVolume& Delete(const std::string& volume_path);

@@ -29,6 +29,25 @@ std::FILE* CreateNewFile(const std::string& host_name, bool& name_taken) {
   return file;
 }
 
+bool SetNewFileTimes(std::FILE* file, std::optional<int64_t> modified,
+                     std::optional<int64_t> accessed) {
+  if (!modified && !accessed) return true;
+  // FILETIME counts 100 ns steps from 1601.
+  auto file_time = [](int64_t seconds) {
+    const uint64_t ticks = static_cast<uint64_t>(seconds + 11644473600LL) * 10000000ULL;
+    FILETIME at;
+    at.dwLowDateTime = static_cast<DWORD>(ticks);
+    at.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+    return at;
+  };
+  std::fflush(file);
+  const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+  FILETIME written{}, read{};
+  if (modified) written = file_time(*modified);
+  if (accessed) read = file_time(*accessed);
+  return SetFileTime(handle, nullptr, accessed ? &read : nullptr, modified ? &written : nullptr) != 0;
+}
+
 std::optional<FileIdentity> IdentityOfNewFile(std::FILE*) {
   // Volumes are read as devices or as image files that CREATE_NEW can never
   // have made; the host gives no inode to compare.
