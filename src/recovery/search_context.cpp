@@ -265,7 +265,8 @@ bool SearchContext::ScanDirectory(const std::string& path, const Place& place) {
         }
         const EntryNames& names = gathered ? *gathered : kNoNames;
         if (WalkTakesAsDirectory(entry)) {
-          if (seen.First(UpperStoredNameKey(entry), /*directory=*/true)) EnterSubdirectory(path, place, entry, names, at.cluster);
+          if (seen.First(UpperStoredNameKey(entry), /*directory=*/true))
+            EnterSubdirectory(path, place, entry, names, at.cluster);
           return Visit::kGoOn;
         }
         if (!WalkTakesAsFile(entry)) return Visit::kGoOn;

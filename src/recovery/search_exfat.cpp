@@ -102,7 +102,8 @@ bool SearchContext::ScanExFatDirectory(const std::string& path, const Place& pla
   auto first = [&](const ExFatFileSet& set) {
     std::u16string key(set.name);
     for (char16_t& unit : key) unit = upcase.Upcase(unit);
-    return seen.First(std::string(reinterpret_cast<const char*>(key.data()), key.size() * 2), set.isDirectory);
+    return seen.First(std::string(reinterpret_cast<const char*>(key.data()), key.size() * 2),
+                      set.isDirectory);
   };
   bool begun = false;
   const WalkEnd end = ForEachExFatSet(
