@@ -163,7 +163,7 @@ TEST_F(Page4DetailsTest, WithoutTheDetailsTwoColumnsAndWithoutTheRebuildTheClass
       if (std::filesystem::exists(Recovered())) {
         EXPECT_NE(ReadFileBytes(Recovered()), Zip(3000));
       }
-      EXPECT_THAT(status, ::testing::Not(HasSubstr("first cluster")));
+      EXPECT_THAT(status, ::testing::Not(HasSubstr("From first cluster")));
     }
   }
 }
