@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "support/mtools_volume.h"
 #include "support/recording_search.h"
 #include "support/row_volumes.h"
+#include "support/run_command.h"
 #include "support/temp_dir.h"
 #include "volume/host/drive_table.h"
 
@@ -135,6 +137,54 @@ TEST(SearchOnRealVolume, DeletedDirectoriesWhoseClustersLiveDirectoriesReuseAreN
   const std::string file = E5 + "       .TXT", deep = "DEEP    \\" + file;
   const std::vector<std::string> expected = {"C:\\LIVE    \\" + file, "C:\\LIVE    \\" + deep};
   ASSERT_THAT(ui.list.Column0(), ::testing::UnorderedElementsAreArray(expected)) << ui.reports.log.Dump();
+}
+
+// Directories whose 8.3 names have extensions, typed as a person types
+// them: the search takes them as its directory, and a recovery walks
+// through them; a path that ends at a directory names no file.
+TEST(SearchOnRealVolume, DirectoriesWithExtensionsAreSearchedAndWalkedAndNoDirectoryIsAFile) {
+  testing::TempDir dir;
+  testing::MtoolsVolume v(dir.File("ext.img"), 16, 16);
+  testing::AddWalkCases(v, /*reused_cluster=*/false);
+  testing::UnchangedGuard unchanged(v.path());
+  auto cli = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"--drive", "C:=" + v.path()});
+    testing::CommandOptions options;
+    options.stdout_only = args[2] == "search";
+    return testing::RunCli(args, options);
+  };
+  const struct { const char* directory; std::string row; size_t size; } searched[] = {
+      {"C:\\CASES\\ARCHIVE.OLD", "C:\\CASES\\ARCHIVE.OLD\\" + E5 + "EPORT  .TXT", 1300},
+      {"C:\\CASES\\V1.01", "C:\\CASES\\V1.01\\" + E5 + "ETUP   .EXE", 2100},
+      {"C:\\CASES\\ARCHIVE .OLD", "C:\\CASES\\ARCHIVE .OLD\\" + E5 + "EPORT  .TXT", 1300},
+  };
+  for (const auto& s : searched) {
+    const auto run = cli({"search", s.directory});
+    EXPECT_EQ(run.status, 0) << s.directory << run.output;
+    EXPECT_EQ(run.output, s.row + "\t" + std::to_string(s.size) + "\n") << s.directory;
+  }
+  // The deleted tree 2019.Q4 is entered with --deleted-dirs, by its stored name.
+  const auto deleted = cli({"search", "--recurse", "--deleted-dirs", "C:\\CASES\\" + E5 + "019.Q4"});
+  EXPECT_THAT(deleted.output, ::testing::HasSubstr(E5 + "019.Q4\\" + E5 + "ALES   .CSV\t900\n"));
+
+  const struct { const char* path; const char* written; std::vector<uint8_t> bytes; } typed[] = {
+      {"C:\\CASES\\ARCHIVE.OLD\\REPORT.TXT", "REPORT.TXT", PatternBytes(1300, 21)},
+      {"C:\\CASES\\V1.01\\SETUP.EXE", "SETUP.EXE", PatternBytes(2100, 23)},
+      {"C:\\CASES\\README", "README", PatternBytes(333, 26)},  // no extension
+  };
+  for (const auto& t : typed) {
+    testing::TempDir out;
+    const auto run = cli({"undelete", "-o", out.str(), t.path});
+    EXPECT_EQ(run.status, 0) << t.path << run.output;
+    EXPECT_EQ(testing::ReadFileBytes(out.File(t.written)), t.bytes) << t.path;
+  }
+  for (const char* directory : {"C:\\CASES\\ARCHIVE.OLD", "C:\\CASES\\V1.01", "C:\\CASES\\DEEP"}) {
+    testing::TempDir out;
+    const auto run = cli({"undelete", "-o", out.str(), directory});
+    EXPECT_EQ(run.status, 1) << directory;
+    EXPECT_THAT(run.output, ::testing::HasSubstr("File not found !")) << directory;
+    EXPECT_TRUE(std::filesystem::is_empty(out.path())) << directory;
+  }
 }
 
 }  // namespace
