@@ -473,8 +473,9 @@ def case_nt_deleted_files_rebuilt(run):
     expect(added == ["X" + NT_DELETED[long_name]], f"{added} recovered for {rows[0]}")
     data, cluster = run.nt_originals[long_name]
     run.expect_recovered(added[0], data)
-    status = f"File Undeleted !\nFrom first cluster {cluster} (rebuilt)"
-    expect(status in x.a11y.texts("label"), f"no status {status!r}")
+    # The line naming the condition follows.
+    status = f"File Undeleted !\nFrom first cluster {cluster} (rebuilt)\n"
+    expect(any(text.startswith(status) for text in x.a11y.texts("label")), f"no status {status!r}")
 
     run.turn(sheet, 3, button="back")
     run.click(sheet, 3, 1043)
