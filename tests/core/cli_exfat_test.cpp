@@ -122,6 +122,9 @@ std::string JsonText(std::string text) {
   return text;
 }
 
+// A time as --details shows it, as --json gives it.
+std::string JsonTimeOf(const std::string& shown) { return shown == "-" ? "null" : "\"" + shown + "\""; }
+
 std::multiset<std::string> Lines(const std::string& output) {
   std::multiset<std::string> lines;
   std::istringstream in(output);
@@ -219,7 +222,9 @@ TEST_F(CliExFat, SearchListsEveryDeletedFileByItsWholeNameAndUndeleteTakesEveryR
     expected_json.insert("{\"path\": \"" + JsonText(row_path) + "\", \"path_hex\": \"" + Hex(row_path) +
                          "\", \"size\": " + std::to_string(bytes.size()) + ", \"long_path\": \"" +
                          JsonText(row_path) + "\", \"condition\": \"" + f.condition +
-                         "\", \"first_cluster\": " + std::to_string(row->firstCluster) + "}");
+                         "\", \"first_cluster\": " + std::to_string(row->firstCluster) +
+                         ", \"modified\": " + JsonTimeOf(row->modified) + ", \"accessed\": " +
+                         JsonTimeOf(row->accessed) + ", \"created\": " + JsonTimeOf(row->created) + "}");
     expected_shown.insert(row_path + "\t" + std::to_string(bytes.size()));
 
     // The row as listed, under the name stored.

@@ -62,11 +62,11 @@ std::string Search(const std::string& image, std::vector<std::string> options) {
   return run.output;
 }
 
-// The end of a search --details row: size, long path, condition, cluster.
+// A search --details row from the size to the first cluster (the times follow).
 std::string DetailsOf(size_t size, const std::string& name, const std::string& condition,
                       uint32_t cluster) {
   return "\t" + std::to_string(size) + "\tC:\\" + name + "\t" + condition + "\t" +
-         std::to_string(cluster) + "\n";
+         std::to_string(cluster) + "\t";
 }
 
 // The bytes a copy from a file's first cluster gives when the clusters
