@@ -22,7 +22,7 @@ std::string TitleFromProgramPath(std::string path) {
 void PrintUsage(std::FILE* out) {
   std::fprintf(out,
                "usage: %s [--quiet] [--drive L:=PATH | PATH]... COMMAND\n"
-               "       %s --help | --version\n"
+               "       %s --help | help | --version\n"
                "commands:\n"
                "  drives                      print the drive table\n"
                "  undelete [-o DIR] [--nt-deleted] [--long-names] (PATH | --hex HEX)...\n"
@@ -89,6 +89,11 @@ int main(int argc, char** argv) {
       args.push_back(arg);
   }
   size_t command_at = 0;
+  // `help` as the command word is --help.
+  if (!args.empty() && args[0] == "help") {
+    PrintUsage(stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
   while (command_at < args.size() && args[command_at] != "undelete" &&
          args[command_at] != "search" && args[command_at] != "recover" &&
          args[command_at] != "drives")

@@ -1,10 +1,17 @@
 #include "cli/sha256.h"
 
 #include <bit>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <vector>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace quorvane::cli {
 
@@ -96,6 +103,7 @@ std::string Sha256::HexDigest() {
   return hex;
 }
 
+#ifdef _WIN32
 std::optional<std::string> Sha256OfFile(const std::string& path) {
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
                                                              std::fclose);
@@ -109,5 +117,34 @@ std::optional<std::string> Sha256OfFile(const std::string& path) {
   if (std::ferror(file.get())) return std::nullopt;
   return sha.HexDigest();
 }
+#else
+std::optional<std::string> Sha256OfFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  // Reading moves the access time, which the file was given from its
+  // entry: it is put back afterwards.
+  struct stat before {};
+  const bool dated = ::fstat(fd, &before) == 0;
+  Sha256 sha;
+  static std::vector<uint8_t> buffer(1 << 18);
+  bool failed = false;
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      failed = got < 0;
+      break;
+    }
+    sha.Update(std::span<const uint8_t>(buffer.data(), static_cast<size_t>(got)));
+  }
+  if (dated) {
+    const timespec times[2] = {before.st_atim, {0, UTIME_OMIT}};
+    ::futimens(fd, times);
+  }
+  ::close(fd);
+  if (failed) return std::nullopt;
+  return sha.HexDigest();
+}
+#endif
 
 }  // namespace quorvane::cli
