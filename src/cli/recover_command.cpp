@@ -3,6 +3,7 @@
 // as host directories below it, and writes what became of each file into
 // DIR/quorvane-manifest.jsonl, one JSON object a line.
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -64,6 +65,31 @@ class CollectedRows final : public ResultList {
 class NoStatus final : public StatusText {
  public:
   void SetText(const std::string&) override {}
+};
+
+// The directory being searched, on a terminal: one line drawn over and
+// over (a few times a second), gone when the search ends.
+class SearchingLine final : public StatusText {
+ public:
+  explicit SearchingLine(bool latin1) : draw_(!Quiet() && StderrIsTerminal()), latin1_(latin1) {}
+  ~SearchingLine() override {
+    if (drawn_) std::fputs("\r\033[K", stderr);
+  }
+  void SetText(const std::string& text) override {
+    const auto now = std::chrono::steady_clock::now();
+    if (!draw_ || now - last_ < std::chrono::milliseconds(100)) return;
+    last_ = now;
+    const std::string line = "\r\033[Ksearching " + (latin1_ ? Latin1ToUtf8(text) : text);
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+    drawn_ = true;
+  }
+
+ private:
+  bool draw_;
+  bool latin1_;
+  bool drawn_ = false;
+  std::chrono::steady_clock::time_point last_{};
 };
 
 // The engine's boxes, kept for the file's line instead of one line each;
@@ -239,11 +265,14 @@ int RunRecoverCommand(DriveTable& drives, const std::vector<std::string>& args) 
   if (drive != 0) WarnIfMountedReadWrite(drives, drive);
   CollectedRows collected;
   NoStatus no_status;
-  StderrStatus caption(/*only_on_terminal=*/true, /*latin1_text=*/names == DriveNames::kFatBytes);
-  SearchReport report{collected, caption, no_status};
   AbortOnInterrupt interrupt;
   std::atomic<int32_t>& abort = AbortOnInterrupt::Flag();
-  const SearchOutcome outcome = RunSearch(drives, search_boxes, settings, report, abort);
+  SearchOutcome outcome;
+  {
+    SearchingLine caption(names == DriveNames::kFatBytes);
+    SearchReport report{collected, caption, no_status};
+    outcome = RunSearch(drives, search_boxes, settings, report, abort);
+  }
   if (outcome != SearchOutcome::kScanned) return ExplainSearchOutcome(outcome, dir);
 
   uint64_t total_bytes = 0;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "support/mtools_volume.h"
+#include "support/nt_deleted.h"
 #include "support/run_command.h"
 #include "support/search_rows.h"
 #include "support/temp_dir.h"
@@ -371,6 +372,42 @@ TEST_F(CliRecover, SearchDetailsAndJsonShowTheEntrysTimesAfterTheColumnsTheyHad)
     EXPECT_EQ(objects[long_path].at("accessed"), row.accessed);
     EXPECT_EQ(objects[long_path].at("created"), row.created);
   }
+}
+
+// Files deleted by the NT family, whose first clusters the search rebuilds:
+// recover copies each row from the cluster its search rebuilt, as the
+// results page does.
+TEST(CliRecoverNtDeleted, EachRowComesFromTheClusterItsSearchRebuilt) {
+  TempDir dir, out;
+  MtoolsVolume volume(dir.File("nt.img"));
+  std::vector<uint8_t> zip = PatternBytes(3000, 7);
+  const uint8_t header[] = {'P', 'K', 3, 4, 20, 0, 0, 0};
+  std::copy(std::begin(header), std::end(header), zip.begin());
+  const std::string line = "Dear bank, please find the figures attached.\n";
+  std::vector<uint8_t> text;
+  while (text.size() < 2500) text.insert(text.end(), line.begin(), line.end());
+  text.resize(2500);
+  volume.SetNextFreeCluster(65536 + 3);
+  volume.AddFile("/Letter to the bank.docx", zip).AddFile("/minutes of the meeting.txt", text);
+  volume.Delete("/Letter to the bank.docx").Delete("/minutes of the meeting.txt");
+  ASSERT_EQ(testing::ClearHighWordsOfDeleted(volume.path()), 2);
+  testing::UnchangedGuard unchanged(volume.path());
+
+  const CommandResult run = RunCli({"--drive", "C:=" + volume.path(), "recover", "--nt-deleted",
+                                    "--long-names", "-o", out.str(), "C:"});
+  // Rebuilt is not intact: status 1, and the lines say so.
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_THAT(run.output, HasSubstr("undeleted 2, partly undeleted 0, not undeleted 0, not intact 2"));
+  EXPECT_THAT(run.output, HasSubstr("undeleted (rebuilt): "));
+  EXPECT_EQ(ReadFileBytes(out.path() / "Letter to the bank.docx"), zip);
+  EXPECT_EQ(ReadFileBytes(out.path() / "minutes of the meeting.txt"), text);
+  std::map<std::string, std::string> first_clusters;
+  for (const auto& line : Manifest(out.path())) {
+    EXPECT_EQ(line.at("condition"), "rebuilt") << line.at("output");
+    first_clusters[line.at("output")] = line.at("first_cluster");
+  }
+  EXPECT_EQ(first_clusters["Letter to the bank.docx"], "65540");
+  EXPECT_EQ(first_clusters["minutes of the meeting.txt"], "65546");
 }
 
 TEST_F(CliRecover, WrongCommandLinesAreRefusedWithStatus2AndTheVolumeIsNeverWritten) {
