@@ -77,7 +77,7 @@ void ByteProgress::EndFile() {
   done_bytes_ += file_size_;
   file_size_ = file_bytes_ = 0;
   ++files_ended_;
-  Draw(files_ended_ == total_files_);
+  Draw(false);  // the last state is drawn when the bar goes
 }
 
 void ByteProgress::Clear() {

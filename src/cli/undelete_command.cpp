@@ -104,6 +104,24 @@ Fared Recover(DriveTable& drives, const std::string& path, const UndeleteOptions
   return Fared::kNotUndeleted;
 }
 
+// On a terminal the bar counts the clusters: of the engine's cluster
+// counts (one every 20 clusters) only a file's first is written as a line.
+class FirstCountOnly final : public StatusText {
+ public:
+  explicit FirstCountOnly(StatusText& status) : status_(status) {}
+  void SetText(const std::string& text) override {
+    const bool count = text.starts_with("Undeleting file ...\n");
+    if (count && counted_) return;
+    counted_ = counted_ || count;
+    status_.SetText(text);
+  }
+  void NextFile() { counted_ = false; }
+
+ private:
+  StatusText& status_;
+  bool counted_ = false;
+};
+
 }  // namespace
 
 int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args) {
@@ -144,13 +162,15 @@ int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args)
   }
   options.outputDirectory = output_dir;
 
-  // On a terminal every status text is shown as it comes; elsewhere only
-  // each file's last (a status every 20 clusters would make 13,000 lines
-  // of a GiB that nobody reads).
+  // On a terminal the status texts are shown as they come, the bar
+  // standing for the cluster counts after the first; elsewhere only each
+  // file's last (a status every 20 clusters would make 13,000 lines of a
+  // GiB that nobody reads).
   StderrStatus shown;
+  FirstCountOnly shown_once(shown);
   LastStatus last;
   const bool every_text = StderrIsTerminal();
-  StatusText& status = every_text || Quiet() ? static_cast<StatusText&>(shown) : last;
+  StatusText& status = every_text || Quiet() ? static_cast<StatusText&>(shown_once) : last;
   StderrProgress progress;
   const bool several = targets.size() > 1;
   size_t counts[4] = {};
@@ -165,6 +185,7 @@ int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args)
                                "] " + shown_path + "\n";
       std::fwrite(line.data(), 1, line.size(), stderr);
     }
+    shown_once.NextFile();
     UndeleteOptions file_options = options;
     const Fared fared = ResolveTarget(drives, target, long_names, file_options)
                             ? Recover(drives, target.path, file_options, status, progress)
