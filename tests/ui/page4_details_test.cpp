@@ -164,6 +164,8 @@ TEST_F(Page4DetailsTest, WithoutTheDetailsTwoColumnsAndWithoutTheRebuildTheClass
         EXPECT_NE(ReadFileBytes(Recovered()), Zip(3000));
       }
       EXPECT_THAT(status, ::testing::Not(HasSubstr("From first cluster")));
+      // keep.txt holds the low word's cluster: the copy is said not to be the file's.
+      EXPECT_THAT(status, HasSubstr("\n" + ConditionLine(FileCondition::kOverwritten)));
     }
   }
 }
