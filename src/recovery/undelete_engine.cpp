@@ -358,8 +358,9 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
   if (renamed) status.SetText(wanted + t::kNameTaken + *written_as);
   // A final status names the file when it is not the name asked for, and
   // says so when the copy is not known to be the file's own bytes.
-  const std::string condition_line =
-      walk.condition == FileCondition::kIntact ? "" : "\n" + ConditionLine(walk.condition);
+  std::string condition_line;
+  if (walk.condition != FileCondition::kIntact)
+    condition_line.append(1, '\n').append(ConditionLine(walk.condition));
   auto final_text = [&](const char* text) {
     return (renamed ? text + std::string(t::kSavedAs) + *written_as : std::string(text)) +
            rebuilt_note_ + condition_line;
