@@ -18,8 +18,8 @@ import traceback
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "udisks"))
 
-from e2e_volumes import (BIG_SIZE, NT_DELETED, image_digest, make_big_volume,  # noqa: E402
-                         make_nt_deleted_volume, make_small_volume)
+from e2e_volumes import (BIG_COMPANIONS, BIG_SIZE, NT_DELETED, image_digest,  # noqa: E402
+                         make_big_volume, make_nt_deleted_volume, make_small_volume)
 from udisks_bus import PrivateSystemBus  # noqa: E402
 from x_session import SHEET_MARGIN, TEMPLATES, Failure, XSession, wait_for  # noqa: E402
 
@@ -32,6 +32,8 @@ PAGE_TITLES = {
 # A search of the test volume ends well within this, even under the
 # sanitizers; the list cannot be read from outside the program.
 SEARCH_TIME = 2.5
+# The height of a row of the results list, in pixels, with the test's font.
+ROW_HEIGHT = 18
 PAGE_TEMPLATES = {1: "output_dir_page", 2: "undelete_by_name_page", 3: "search_setup_page",
                   4: "results_page"}
 
@@ -44,7 +46,7 @@ def expect(condition, message):
 class Run:
     """One start of the program on fresh volumes."""
 
-    def __init__(self, program, work, big=False, nt=False, udisks=False):
+    def __init__(self, program, work, big=False, nt=False, udisks=False, accessible=False):
         """With `udisks`, the small volume is UDisks2's /dev/sdc1 on a bus of
         the run's own, and the program is started with no drive arguments."""
         self.work = work
@@ -69,7 +71,8 @@ class Run:
             self.bus = PrivateSystemBus([dict(name="sdc1", image=small, id_type="vfat",
                                               id_version="FAT32", label="E2E")])
         try:
-            self.x = XSession(program, drives, work, accessible=nt, env=self.bus and self.bus.env)
+            self.x = XSession(program, drives, work, accessible=nt or accessible,
+                              env=self.bus and self.bus.env)
         except Exception:
             if self.bus:
                 self.bus.close()
@@ -199,11 +202,52 @@ class Run:
         return self.expect_listed_row_recovered(before)
 
     def first_row(self, sheet):
-        # The first row lies just below the list's header.
+        self.row(sheet, 0)
+
+    def row(self, sheet, index, modifier=None):
+        """A click on the list's row `index` (0 = top), `modifier` ("shift",
+        "ctrl") held. The first row lies just below the list's header."""
         x, y, cx, cy = TEMPLATES["results_page"][1020]
         wx, wy, _, _ = sheet.geometry()
-        self.x.click_at(wx + self.x.du_x(SHEET_MARGIN + x) + 40,
-                        wy + self.x.du_y(SHEET_MARGIN + y) + 24)
+        at = (wx + self.x.du_x(SHEET_MARGIN + x) + 40,
+              wy + self.x.du_y(SHEET_MARGIN + y) + 24 + index * ROW_HEIGHT)
+        if modifier:
+            self.x.xdotool("keydown", modifier)
+        try:
+            self.x.click_at(*at)
+        finally:
+            if modifier:
+                self.x.xdotool("keyup", modifier)
+
+    def summary_box(self):
+        """The box that ends an Undelete of several rows, and its text, read
+        as a screen reader reads it."""
+        box = self.box()
+
+        def text():
+            try:
+                labels = self.x.a11y.texts("label")
+            except subprocess.CalledProcessError:
+                return False
+            found = [t for t in labels if re.match(r"^\d+ of \d+ files undeleted", t)]
+            # The status label holds the counts alone; the box says more.
+            return found and max(found, key=len)
+        return box, wait_for("the summary box's text", text)
+
+    def expect_new_files(self, before, originals):
+        """The files added since `before` hold exactly `originals` (a list of
+        byte strings), whatever names they were given. Returns their names."""
+        added = wait_for("the recovered files",
+                         lambda: (lambda a: len(a) >= len(originals) and a)(
+                             sorted(set(os.listdir(self.output)) - set(before))))
+        contents = []
+        for name in added:
+            with open(os.path.join(self.output, name), "rb") as recovered:
+                contents.append(recovered.read())
+        expect(sorted(contents) == sorted(originals),
+               f"recovered {added}: {sorted(len(c) for c in contents)} bytes, expected "
+               f"{sorted(len(o) for o in originals)}")
+        return added
 
 
 def case_keyboard_both_jobs(run):
@@ -311,6 +355,30 @@ def case_abort_during_a_long_copy(run):
     run.click(sheet, 2, 1018)
     run.answer_box(with_key=False)
     run.expect_recovered("NOTES.TXT", run.originals["OTES.TXT"])
+
+    # Several rows of D:, chosen with the mouse (TWO, ONE, BIG from the top),
+    # undeleted in that order; Abort lands in BIG.BIN's copy: the two before
+    # it are whole, its own file is a part, and the box says so.
+    run.turn(sheet, 3, key="alt+n")
+    x.type("D:\\")
+    run.turn(sheet, 4, key="alt+n")
+    run.click(sheet, 4, 1021)
+    time.sleep(SEARCH_TIME)
+    run.row(sheet, 0)
+    run.row(sheet, 2, "shift")
+    before = os.listdir(run.output)
+    run.click(sheet, 4, 1018)
+    run.abort_copy_into(run.recovered("XIG     .BIN"), lambda: run.click(sheet, 4, 1032))
+    box, text = run.summary_box()
+    expect(text.startswith("2 of 3 files undeleted, 1 partly undeleted, 0 not undeleted.\n"
+                           "Undeletion Aborted ! D:\\\u00e5IG     .BIN is partly undeleted."),
+           f"the summary after Abort: {text!r}")
+    x.click_box_ok(box)
+    x.wait_gone("the summary box", box)
+    added = set(os.listdir(run.output)) - set(before)
+    expect(added == {"XIG     .BIN", "XNE.TXT", "XWO.TXT"}, f"recovered {sorted(added)}")
+    for name, data in BIG_COMPANIONS.items():
+        run.expect_recovered("X" + name[1:], data)
     run.end()
 
 
@@ -476,6 +544,20 @@ def case_nt_deleted_files_rebuilt(run):
     status = f"File Undeleted !\nFrom first cluster {cluster} (rebuilt)"
     expect(status in x.a11y.texts("label"), f"no status {status!r}")
 
+    # Every row at once, by Ctrl+A: each comes back from its own rebuilt
+    # cluster, and one box counts them and names their condition.
+    before = os.listdir(run.output)
+    run.first_row(sheet)
+    x.key("ctrl+a")
+    run.click(sheet, 4, 1018)
+    box, text = run.summary_box()
+    expect(text.startswith("2 of 2 files undeleted, 0 partly undeleted, 0 not undeleted.\n"
+                           "2 of the undeleted files are not intact: rebuilt (2)."),
+           f"the summary: {text!r}")
+    x.click_box_ok(box)
+    x.wait_gone("the summary box", box)
+    run.expect_new_files(before, [data for data, _ in run.nt_originals.values()])
+
     run.turn(sheet, 3, button="back")
     run.click(sheet, 3, 1043)
     options = x.wait_window("the options dialog", "^Search Options$")
@@ -525,7 +607,8 @@ def main():
     try:
         run = Run(os.path.abspath(options.program), work,
                   big=options.case in ("abort_during_a_long_copy", "every_other_button"),
-                  nt=options.case.startswith("nt_deleted"), udisks=options.case.startswith("udisks"))
+                  nt=options.case.startswith("nt_deleted"), udisks=options.case.startswith("udisks"),
+                  accessible=options.case == "abort_during_a_long_copy")
         CASES[options.case](run)
         run.close()
         run = None
