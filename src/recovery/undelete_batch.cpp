@@ -190,7 +190,7 @@ std::string BatchTally::Summary() const {
 }
 
 BatchTally UndeleteBatch(DriveSource& drives, const std::vector<BatchFile>& files,
-                         StatusText& status, StatusText* naming, ProgressBar& bar,
+                         StatusText& status, const NamingLabel* naming, ProgressBar& bar,
                          MessageBoxHost& boxes, const std::atomic<int32_t>& abort) {
   KeptBoxes kept;
   CUndeleteEngine engine(drives, kept);
@@ -209,7 +209,7 @@ BatchTally UndeleteBatch(DriveSource& drives, const std::vector<BatchFile>& file
     const std::string naming_text = "Undeleting " + std::to_string(i + 1) + " of " +
                                     std::to_string(files.size()) + ": " + file.path;
     status.SetText(naming_text);
-    if (naming) naming->SetText(naming_text);
+    if (naming) naming->label.SetText(naming_text);
     progress.BeginFile(file.size);
     engine.SetOptions(file.options);
     engine.UndeleteByPath(file.path, status, progress, abort);
@@ -224,6 +224,7 @@ BatchTally UndeleteBatch(DriveSource& drives, const std::vector<BatchFile>& file
   const std::string final_status =
       tally.aborted() ? std::string(t::kAborted) + "\n" + tally.CountsLine() : tally.CountsLine();
   status.SetText(final_status);
+  if (naming) naming->label.SetText(naming->after);
   boxes.ShowMessageBox(tally.Summary(), std::string(t::kAppCaption),
                        tally.allIntact() ? kMbIconInformation : kMbIconExclamation);
   // As after a single file's box: the bar empty, the status kept.

@@ -115,13 +115,20 @@ class BatchTally {
   std::vector<std::string> troubles_;           // "PATH: what the engine said"
 };
 
+// A second label that names the file being recovered (the results page's
+// caption), and what it reads again once the last file is done.
+struct NamingLabel {
+  StatusText& label;
+  std::string after;
+};
+
 // Recovers `files` in order with one engine, until the end or the abort
 // flag. Before each file `status` (and `naming`, when given) reads
 // "Undeleting N of M: PATH"; the engine's own texts follow on `status`.
 // The engine's boxes are kept; at the end one box on `boxes` tells the
 // summary, and `status` keeps its counts line. Runs on a worker thread.
 BatchTally UndeleteBatch(DriveSource& drives, const std::vector<BatchFile>& files,
-                         StatusText& status, StatusText* naming, ProgressBar& bar,
+                         StatusText& status, const NamingLabel* naming, ProgressBar& bar,
                          MessageBoxHost& boxes, const std::atomic<int32_t>& abort);
 
 }  // namespace quorvane

@@ -323,6 +323,9 @@ TEST_F(Page4Test, SeveralSelectedRowsComeBackInListOrderUnderOneBarAndOneBox) {
   ASSERT_EQ(SelectedRows(), (std::vector<int>{0, rows - 1}));
   const std::string top = page().Rows().Row(0).path;
   const std::string bottom = page().Rows().Row(rows - 1).path;
+  // By the time the box is up the caption no longer names a file.
+  QString caption_under_box;
+  boxes_.OnShow([&](QMessageBox&) { caption_under_box = TextOf(&page(), kCaption); });
   drives_.HoldNextDataRead();
   Click(&page(), kUndelete);
   ASSERT_TRUE(drives_.WaitUntilHeld());
@@ -335,7 +338,7 @@ TEST_F(Page4Test, SeveralSelectedRowsComeBackInListOrderUnderOneBarAndOneBox) {
   EXPECT_EQ(boxes_.Texts()[0], QStringLiteral("2 of 2 files undeleted, 0 partly undeleted, 0 not undeleted."));
   EXPECT_EQ(boxes_.boxes()[0].style, uint32_t{kMbIconInformation});
   EXPECT_EQ(TextOf(&page(), kStatus), boxes_.Texts()[0]);
-  EXPECT_EQ(TextOf(&page(), kCaption), kDone);
+  EXPECT_EQ(caption_under_box, kDone);
   EXPECT_EQ(ProgressOf(&page(), kProgress).high, 0);
   for (const std::string& row : {top, bottom})
     EXPECT_EQ(ReadFileBytes(Recovered(row)), Original(row)) << row;

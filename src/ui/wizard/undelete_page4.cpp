@@ -169,9 +169,9 @@ void CUndeletePage4::UndeleteRows(const std::vector<int>& rows) {
   std::string caption = m_ctlCaption->text().toLatin1().toStdString();
   StartWorker([this, &drives = context_.drives, files = std::move(files),
                caption = std::move(caption)](ResultsPageReports& run) {
-    UndeleteBatch(drives, files, run.status(), &run.caption(), run.progress(), run.boxes(),
+    const NamingLabel naming{run.caption(), caption};
+    UndeleteBatch(drives, files, run.status(), &naming, run.progress(), run.boxes(),
                   g_bPage4Abort);
-    run.caption().SetText(caption);
   });
 }
 
