@@ -13,6 +13,7 @@ ClusterRunReader::ClusterRunReader(VolumeView& view, uint32_t capacity)
 ReadStatus ClusterRunReader::Load(uint32_t first, uint32_t count) {
   assert(taken_bytes_ == 0 && count >= 1 && count <= buffer_.size() / cluster_bytes_);
   count_ = 0;
+  copied_ = false;
   const std::span<uint8_t> target(buffer_.data(), static_cast<size_t>(count) * cluster_bytes_);
   if (count > 1) {
     if (view_.ReadClusterRun(first, count, target)) {

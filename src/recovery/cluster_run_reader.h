@@ -30,11 +30,20 @@ class ClusterRunReader {
   // alone and the error returned is that read's.
   ReadStatus Load(uint32_t first, uint32_t count);
 
+  // The host has already copied `count` clusters from `first` to the
+  // output: they are held, and taking them hands nothing over.
+  void MarkCopied(uint32_t first, uint32_t count) {
+    first_ = first;
+    count_ = count;
+    copied_ = true;
+  }
+
   // Takes `bytes` of the buffered `cluster` for the output, after the
   // clusters taken before it.
   void Take(uint32_t cluster, size_t bytes);
   // The bytes taken and not handed over yet; HandedOver() forgets them.
   std::span<const uint8_t> Taken() const {
+    if (copied_) return {};
     return std::span<const uint8_t>(buffer_).subspan(taken_from_, taken_bytes_);
   }
   void HandedOver() { taken_bytes_ = 0; }
@@ -45,6 +54,7 @@ class ClusterRunReader {
   std::vector<uint8_t> buffer_;
   uint32_t first_ = 0, count_ = 0;  // clusters held in the buffer
   uint32_t single_until_ = 0;
+  bool copied_ = false;  // the clusters held were copied by the host
   size_t taken_from_ = 0, taken_bytes_ = 0;
 };
 

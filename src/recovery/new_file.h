@@ -21,6 +21,15 @@ std::FILE* CreateNewFile(const std::string& host_name, bool& name_taken);
 bool SetNewFileTimes(std::FILE* file, std::optional<int64_t> modified,
                      std::optional<int64_t> accessed);
 
+// Appends `bytes` from `from` to `file` inside the host (no copy through
+// memory), after what stdio has written. False, with the file as it was,
+// when the host cannot or a read fails: the caller then reads the bytes
+// itself, and learns why. `unsupported` says the host cannot do it at all.
+bool CopyIntoNewFile(std::FILE* file, const HostFileRange& from, uint64_t bytes, bool& unsupported);
+
+// Cuts `file` back to `bytes`; stdio goes on writing at its new end.
+bool TruncateNewFile(std::FILE* file, uint64_t bytes);
+
 // The host file `file` is, when the host can name it.
 std::optional<FileIdentity> IdentityOfNewFile(std::FILE* file);
 

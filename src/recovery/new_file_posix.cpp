@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -33,6 +34,34 @@ bool SetNewFileTimes(std::FILE* file, std::optional<int64_t> modified,
   };
   const timespec times[2] = {spec(accessed), spec(modified)};
   return ::futimens(::fileno(file), times) == 0;
+}
+
+bool CopyIntoNewFile(std::FILE* file, const HostFileRange& from, uint64_t bytes, bool& unsupported) {
+  const int out = ::fileno(file);
+  const off_t start = ::lseek(out, 0, SEEK_END);
+  if (start < 0) return false;
+  auto in_at = static_cast<off_t>(from.offset);
+  uint64_t left = bytes;
+  while (left > 0) {
+    const ssize_t copied = ::copy_file_range(from.fd, &in_at, out, nullptr,
+                                             static_cast<size_t>(std::min<uint64_t>(left, 1u << 30)), 0);
+    if (copied < 0 && errno == EINTR) continue;
+    if (copied <= 0) {
+      unsupported = copied < 0 && (errno == ENOSYS || errno == EXDEV || errno == EINVAL ||
+                                   errno == EOPNOTSUPP || errno == EBADF);
+      // Nothing of a failed copy stays: the bytes are read again, or the
+      // failure is told, by the caller.
+      if (::ftruncate(out, start) != 0 || ::lseek(out, start, SEEK_SET) < 0) unsupported = true;
+      return false;
+    }
+    left -= static_cast<uint64_t>(copied);
+  }
+  // stdio goes on writing after the copied bytes.
+  return std::fseek(file, 0, SEEK_END) == 0;
+}
+
+bool TruncateNewFile(std::FILE* file, uint64_t bytes) {
+  return ::ftruncate(::fileno(file), static_cast<off_t>(bytes)) == 0 && std::fseek(file, 0, SEEK_END) == 0;
 }
 
 std::optional<FileIdentity> IdentityOfNewFile(std::FILE* file) {

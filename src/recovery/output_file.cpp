@@ -44,6 +44,28 @@ bool OutputFile::Append(std::span<const uint8_t> bytes) {
   return true;
 }
 
+bool OutputFile::AppendFromHost(const HostFileRange& from, uint64_t bytes) {
+  if (failed_ || host_copy_unsupported_ || !file_) return false;
+  if (!Flush()) return false;
+  if (!CopyIntoNewFile(file_, from, bytes, host_copy_unsupported_)) return false;
+  written_ += bytes;
+  return true;
+}
+
+bool OutputFile::TruncateTo(uint64_t bytes) {
+  if (bytes >= written_) return true;
+  const uint64_t pending = pending_.size();
+  const uint64_t on_disk = written_ - pending;
+  if (bytes >= on_disk) {
+    pending_.resize(static_cast<size_t>(bytes - on_disk));
+  } else {
+    pending_.clear();
+    if (!TruncateNewFile(file_, bytes)) failed_ = true;
+  }
+  written_ = bytes;
+  return !failed_;
+}
+
 bool OutputFile::Close() {
   if (!file_) return !failed_;
   Flush();

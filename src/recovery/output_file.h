@@ -33,6 +33,14 @@ class OutputFile {
   // Appends bytes; they reach the file in blocks of a few MiB. False once
   // any write has failed.
   bool Append(std::span<const uint8_t> bytes);
+  // Appends `bytes` from the host file range after what was appended,
+  // copied by the host itself. False (nothing appended) when the host
+  // cannot, or reading them fails: append them as read then.
+  bool AppendFromHost(const HostFileRange& from, uint64_t bytes);
+  // Cuts the file back to `bytes` (when more were appended): a copy stopped
+  // midway keeps only what it accounted for.
+  bool TruncateTo(uint64_t bytes);
+
   // Times (seconds since 1970) the file is given when it is closed.
   void KeepTimes(std::optional<int64_t> modified, std::optional<int64_t> accessed) {
     modified_ = modified;
@@ -53,6 +61,7 @@ class OutputFile {
   std::string path_;
   std::optional<int64_t> modified_, accessed_;
   uint64_t written_ = 0;  // bytes handed to Append since Create
+  bool host_copy_unsupported_ = false;
   std::FILE* file_ = nullptr;
   std::vector<uint8_t> pending_;
   bool failed_ = false;

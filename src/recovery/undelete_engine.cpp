@@ -345,6 +345,10 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
 
   const uint32_t run_capacity = std::max<uint32_t>(1, kRunBytes / cluster_bytes);
   ClusterRunReader runs(view, std::min(run_capacity, std::max(n, 1u)));
+  uint64_t taken = 0;  // bytes of the file accounted for so far
+  // A copy that stops keeps exactly the clusters taken: a run the host
+  // copied ahead is cut back to them.
+  auto close_taken = [&] { return output.TruncateTo(taken) && output.Close(); };
   auto hand_over = [&] {
     const bool ok = output.Append(runs.Taken());
     runs.HandedOver();
@@ -360,7 +364,7 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
   // The volume ended, or a cluster could not be read: keep what was written
   // and say how much that is.
   auto partly = [&](uint32_t written) {
-    if (!hand_over() || !output.Close()) return write_failed();
+    if (!hand_over() || !close_taken()) return write_failed();
     ended(UndeleteOutcome::Kind::kPartly);
     status.SetText(final_text(t::kPartlyStatus));
     boxes_.ShowMessageBox(
@@ -375,7 +379,7 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
       case FreeClusters::Found::kFree:
         break;
       case FreeClusters::Found::kAborted:
-        if (!hand_over() || !output.Close()) return write_failed();
+        if (!hand_over() || !close_taken()) return write_failed();
         ended(UndeleteOutcome::Kind::kAborted);
         ResetProgress(progress);
         status.SetText(final_text(t::kAborted));
@@ -398,12 +402,21 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
         count = free.FreeRunLength(std::min(run_capacity, n - k), unread);
         if (unread) TellReadFailure(*unread);
       }
-      if (const auto loaded = runs.Load(j, count); !loaded) {
+      // From an image file the host copies the run itself; bytes it cannot
+      // copy are read here, and a read that fails is told as always.
+      const uint64_t run_bytes =
+          std::min<uint64_t>(uint64_t{count} * cluster_bytes, size - uint64_t{k} * cluster_bytes);
+      const auto on_host = view.ClusterRunOnHost(j, count);
+      if (on_host && output.AppendFromHost(*on_host, run_bytes)) {
+        runs.MarkCopied(j, count);
+      } else if (const auto loaded = runs.Load(j, count); !loaded) {
         TellReadFailure(loaded.error());
         return partly(k);
       }
     }
-    runs.Take(j, k + 1 == n ? static_cast<uint32_t>(size - uint64_t{n - 1} * cluster_bytes) : cluster_bytes);
+    const uint32_t bytes = k + 1 == n ? static_cast<uint32_t>(size - uint64_t{n - 1} * cluster_bytes) : cluster_bytes;
+    runs.Take(j, bytes);
+    taken += bytes;
     progress.StepIt();
   }
 

@@ -249,3 +249,41 @@ TEST(EngineOutcome, NamesTheFileWrittenItsConditionAndGivesItTheEntrysTimes) {
 
 }  // namespace
 }  // namespace quorvane
+
+namespace quorvane {
+namespace {
+
+// From an image file the host copies a run of free clusters ahead of the
+// clusters the copy has taken; a copy stopped midway keeps exactly those
+// taken, byte for byte, however far the host had copied.
+TEST(EngineHostCopy, AnAbortMidRunKeepsExactlyTheClustersTaken) {
+  testing::TempDir dir, out;
+  MtoolsVolume volume(dir.File("vol.img"));
+  const std::vector<uint8_t> bytes = PatternBytes(4u << 20, 7);  // 8,192 clusters in one run
+  volume.AddFile("/BIG.BIN", bytes).Delete("/BIG.BIN");
+  DriveTable drives;
+  drives.Map('C', volume.path());
+  RecordingReports reports;
+  std::atomic<int32_t> abort{0};
+  // The status names cluster 101 as it is taken: stop there.
+  struct StopAt final : StatusText {
+    std::atomic<int32_t>& abort;
+    explicit StopAt(std::atomic<int32_t>& a) : abort(a) {}
+    void SetText(const std::string& text) override {
+      if (text.find("\n101 of ") != std::string::npos) abort = 1;
+    }
+  } status(abort);
+  CUndeleteEngine engine(drives, reports.boxes);
+  UndeleteOptions options;
+  options.outputDirectory = out.path();
+  engine.SetOptions(options);
+  EXPECT_EQ(engine.UndeleteByPath("C:\\BIG.BIN", status, reports.progress, abort), 0);
+  EXPECT_EQ(engine.outcome().kind, UndeleteOutcome::Kind::kAborted);
+  const std::vector<uint8_t> kept = ReadFileBytes(out.File("BIG.BIN"));
+  EXPECT_EQ(kept.size(), 101u * 512);
+  EXPECT_EQ(engine.outcome().bytesWritten, kept.size());
+  EXPECT_TRUE(std::equal(kept.begin(), kept.end(), bytes.begin()));
+}
+
+}  // namespace
+}  // namespace quorvane

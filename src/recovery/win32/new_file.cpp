@@ -48,6 +48,17 @@ bool SetNewFileTimes(std::FILE* file, std::optional<int64_t> modified,
   return SetFileTime(handle, nullptr, accessed ? &read : nullptr, modified ? &written : nullptr) != 0;
 }
 
+bool CopyIntoNewFile(std::FILE*, const HostFileRange&, uint64_t, bool& unsupported) {
+  // Volumes are read through device handles here; the bytes pass through memory.
+  unsupported = true;
+  return false;
+}
+
+bool TruncateNewFile(std::FILE* file, uint64_t bytes) {
+  std::fflush(file);
+  return _chsize_s(_fileno(file), static_cast<__int64>(bytes)) == 0 && std::fseek(file, 0, SEEK_END) == 0;
+}
+
 std::optional<FileIdentity> IdentityOfNewFile(std::FILE*) {
   // Volumes are read as devices or as image files that CREATE_NEW can never
   // have made; the host gives no inode to compare.

@@ -65,6 +65,12 @@ class VolumeView {
   // Reads `count` consecutive clusters from `first` into `out` in one
   // request, past the cache.
   ReadStatus ReadClusterRun(uint32_t first, uint32_t count, std::span<uint8_t> out);
+  // Where those clusters lie in the host file the volume is, when it is one
+  // and holds them all.
+  std::optional<HostFileRange> ClusterRunOnHost(uint32_t first, uint32_t count) {
+    const auto spc = static_cast<uint32_t>(params_.m_nSectorsPerCluster);
+    return reader_.HostRange(params_.m_nDrive, params_.ClusterToSector(first), count * spc);
+  }
 
   // One sector, read by itself. The last few read are kept: a sector asked
   // for again (a candidate judged twice) costs no read. Sectors asked for

@@ -26,6 +26,13 @@ struct FileIdentity {
 
 inline constexpr int kReadErrorWithoutNumber = -1;
 
+// Bytes of a volume as they lie in a host file: an open descriptor and the
+// offset in it. The host may copy them into another file itself.
+struct HostFileRange {
+  int fd = -1;
+  uint64_t offset = 0;
+};
+
 class BlockDevice {
  public:
   virtual ~BlockDevice() = default;
@@ -38,6 +45,11 @@ class BlockDevice {
   // The volume's size in bytes, when the device can tell it: reads that end
   // past it fail.
   virtual std::optional<uint64_t> Size() const { return std::nullopt; }
+  // Where the `length` bytes from `offset` lie in a regular host file, when
+  // they all lie inside the volume and it is one.
+  virtual std::optional<HostFileRange> HostRange(uint64_t /*offset*/, uint64_t /*length*/) const {
+    return std::nullopt;
+  }
 };
 
 // Maps drive numbers (1 = A:, 3 = C:) to volumes.

@@ -24,6 +24,10 @@ class PartitionDevice final : public BlockDevice {
   // The disk's: a directory on any partition of the same disk is on it.
   std::optional<FileIdentity> Identity() const override { return disk_->Identity(); }
   std::optional<uint64_t> Size() const override { return length_; }
+  std::optional<HostFileRange> HostRange(uint64_t offset, uint64_t length) const override {
+    if (offset > length_ || length > length_ - offset) return std::nullopt;
+    return disk_->HostRange(offset_ + offset, length);
+  }
 
  private:
   std::unique_ptr<BlockDevice> disk_;

@@ -102,6 +102,14 @@ int PosixBlockDevice::ReadAt(uint64_t offset, std::span<uint8_t> out) {
   return 0;
 }
 
+std::optional<HostFileRange> PosixBlockDevice::HostRange(uint64_t offset, uint64_t length) const {
+  struct stat st{};
+  if (::fstat(fd_.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  const auto size = static_cast<uint64_t>(st.st_size);
+  if (offset > size || length > size - offset) return std::nullopt;
+  return HostFileRange{fd_.get(), offset};
+}
+
 std::optional<uint64_t> PosixBlockDevice::Size() const {
   struct stat st{};
   if (::fstat(fd_.get(), &st) != 0) return std::nullopt;

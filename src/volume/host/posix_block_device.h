@@ -25,6 +25,8 @@ class PosixBlockDevice final : public BlockDevice {
   std::optional<FileIdentity> Identity() const override { return identity_; }
   // A file's size, or a block device's (BLKGETSIZE64), as it is now.
   std::optional<uint64_t> Size() const override;
+  // An image file's own bytes; a block device's are read as they are.
+  std::optional<HostFileRange> HostRange(uint64_t offset, uint64_t length) const override;
 
  private:
   PosixBlockDevice(UniqueFd fd, const FileIdentity& identity)

@@ -26,6 +26,14 @@ class SectorReader {
   // Reads count * 512 bytes into `out`, which must be that large.
   ReadStatus ReadInto(int32_t drive, uint32_t first, uint32_t count, std::span<uint8_t> out);
 
+  // Where `count` sectors from `first` lie in a host file, when the drive's
+  // volume is a regular file holding them all.
+  std::optional<HostFileRange> HostRange(int32_t drive, uint32_t first, uint32_t count) {
+    BlockDevice* device = Device(drive);
+    if (!device) return std::nullopt;
+    return device->HostRange(uint64_t{first} * kSectorSize, uint64_t{count} * kSectorSize);
+  }
+
   // The host file behind the volume this reader has open, if any.
   std::optional<FileIdentity> VolumeIdentity() const {
     return device_ ? device_->Identity() : std::nullopt;
