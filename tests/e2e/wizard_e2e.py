@@ -46,33 +46,37 @@ def expect(condition, message):
 class Run:
     """One start of the program on fresh volumes."""
 
-    def __init__(self, program, work, big=False, nt=False, udisks=False, accessible=False):
+    def __init__(self, program, work, big=False, nt=False, udisks=False):
         """With `udisks`, the small volume is UDisks2's /dev/sdc1 on a bus of
-        the run's own, and the program is started with no drive arguments."""
+        the run's own, and the program is started with no drive arguments.
+        Drive D: is the big volume or the NT-deleted one; with both, the big
+        one is E:."""
         self.work = work
         self.bus = None
         self.output = os.path.join(work, "recovered")
         os.makedirs(self.output)
-        small, large = os.path.join(work, "small.img"), os.path.join(work, "big.img")
+        small = os.path.join(work, "small.img")
         self.originals = make_small_volume(small, work)
         images = [small]
-        if big:
-            make_big_volume(large, work)
-            images.append(large)
-        if nt:  # drive D: as a delete of the NT family leaves it
-            large = os.path.join(work, "nt.img")
-            self.nt_originals = make_nt_deleted_volume(large, work)
-            images.append(large)
-        self.digests = {image: image_digest(image) for image in images}
         # Started in the work folder, which page 1 offers; the cases choose another.
-        drives = ["--drive", "C:=" + small] + (["--drive", "D:=" + large] if big or nt else [])
+        drives = ["--drive", "C:=" + small]
+        if nt:  # as a delete of the NT family leaves it
+            image = os.path.join(work, "nt.img")
+            self.nt_originals = make_nt_deleted_volume(image, work)
+            images.append(image)
+            drives += ["--drive", "D:=" + image]
+        if big:
+            image = os.path.join(work, "big.img")
+            make_big_volume(image, work)
+            images.append(image)
+            drives += ["--drive", ("E:=" if nt else "D:=") + image]
+        self.digests = {image: image_digest(image) for image in images}
         if udisks:
             drives = []
             self.bus = PrivateSystemBus([dict(name="sdc1", image=small, id_type="vfat",
                                               id_version="FAT32", label="E2E")])
         try:
-            self.x = XSession(program, drives, work, accessible=nt or accessible,
-                              env=self.bus and self.bus.env)
+            self.x = XSession(program, drives, work, accessible=nt, env=self.bus and self.bus.env)
         except Exception:
             if self.bus:
                 self.bus.close()
@@ -355,33 +359,6 @@ def case_abort_during_a_long_copy(run):
     run.click(sheet, 2, 1018)
     run.answer_box(with_key=False)
     run.expect_recovered("NOTES.TXT", run.originals["OTES.TXT"])
-
-    # Several rows of D:, chosen with the mouse (TWO, ONE, BIG from the top),
-    # undeleted in that order; Abort lands in BIG.BIN's copy: the two before
-    # it are whole, its own file is a part, and the box says so.
-    run.turn(sheet, 3, key="alt+n")
-    x.type("D:\\")
-    run.turn(sheet, 4, key="alt+n")
-    run.click(sheet, 4, 1021)
-    time.sleep(SEARCH_TIME)
-    run.row(sheet, 0)
-    run.row(sheet, 2, "shift")
-    before = os.listdir(run.output)
-    run.click(sheet, 4, 1018)
-    run.abort_copy_into(run.recovered("XIG     .BIN"), lambda: run.click(sheet, 4, 1032))
-    box, text = run.summary_box()
-    expect(text.startswith("2 of 3 files undeleted, 1 partly undeleted, 0 not undeleted.\n"
-                           "Undeletion Aborted ! D:\\\u00e5IG     .BIN is partly undeleted."),
-           f"the summary after Abort: {text!r}")
-    x.click_box_ok(box)
-    x.wait_gone("the summary box", box)
-    # Listed names keep the blanks that pad them on the volume.
-    listed = {"X" + name[1:].split(".")[0].ljust(7) + "." + name.split(".")[1]: data
-              for name, data in BIG_COMPANIONS.items()}
-    added = set(os.listdir(run.output)) - set(before)
-    expect(added == {"XIG     .BIN"} | set(listed), f"recovered {sorted(added)}")
-    for name, data in listed.items():
-        run.expect_recovered(name, data)
     run.end()
 
 
@@ -498,10 +475,11 @@ def expect_chooser_rows(run, sheet):
         except subprocess.CalledProcessError:  # a row read as its text changed
             return False
         found = [name for role, name, _ in shown if role == "tree item" and re.match("^[C-Z]:  ", name)]
-        return len(found) == 2 and not any(name.endswith("reading\u2026") for name in found) and found
+        return len(found) == 3 and not any(name.endswith("reading\u2026") for name in found) and found
     found = wait_for("the drives' rows", rows)
     expected = ["C:  E2E  FAT32  40.0 MiB  " + os.path.join(run.work, "small.img"),
-                "D:  NT  FAT32  40.0 MiB  " + os.path.join(run.work, "nt.img")]
+                "D:  NT  FAT32  40.0 MiB  " + os.path.join(run.work, "nt.img"),
+                "E:  BIG  FAT32  4.0 GiB  " + os.path.join(run.work, "big.img")]
     expect(found == expected, f"the chooser's rows {found}")
     x.key("Escape")
     x.wait_gone("the volume folder chooser", chooser)
@@ -513,8 +491,9 @@ def case_nt_deleted_files_rebuilt(run):
     shows each file's long name and "rebuilt", and the top row comes back
     from its rebuilt cluster, which the status names. The low word alone
     points into a live file: only the rebuilt cluster gives the original
-    bytes. Reopened, the dialog has both boxes off again: OK gives the two
-    columns back."""
+    bytes. Ctrl+A then undeletes both rows, each from its own rebuilt
+    cluster. Reopened, the dialog has both boxes off again: OK gives the two
+    columns back. Last, several rows of the big volume with Abort midway."""
     x = run.x
     sheet = run.to_page_2_with_keys()
     run.turn(sheet, 3, key="alt+n")
@@ -573,6 +552,33 @@ def case_nt_deleted_files_rebuilt(run):
     time.sleep(SEARCH_TIME)
     headers, _ = x.a11y.list_view()
     expect(headers == ["File Name", "Size"], f"columns after the options went off: {headers}")
+
+    # Three rows of E:, chosen with the mouse (TWO, ONE, BIG from the top),
+    # undeleted in that order; Abort lands in BIG.BIN's copy: the two before
+    # it are whole, its own file is a part, and the box says so.
+    run.turn(sheet, 3, button="back")
+    run.type_into(sheet, 3, 1024, "E:\\", replace=True)
+    run.turn(sheet, 4, button="next")
+    run.click(sheet, 4, 1021)
+    time.sleep(SEARCH_TIME)
+    run.row(sheet, 0)
+    run.row(sheet, 2, "shift")
+    before = os.listdir(run.output)
+    run.click(sheet, 4, 1018)
+    run.abort_copy_into(run.recovered("XIG     .BIN"), lambda: run.click(sheet, 4, 1032))
+    box, text = run.summary_box()
+    expect(text.startswith("2 of 3 files undeleted, 1 partly undeleted, 0 not undeleted.\n"
+                           "Undeletion Aborted ! E:\\\u00e5IG     .BIN is partly undeleted."),
+           f"the summary after Abort: {text!r}")
+    x.click_box_ok(box)
+    x.wait_gone("the summary box", box)
+    # Listed names keep the blanks that pad them on the volume.
+    listed = {"X" + name[1:].split(".")[0].ljust(7) + "." + name.split(".")[1]: data
+              for name, data in BIG_COMPANIONS.items()}
+    added = set(os.listdir(run.output)) - set(before)
+    expect(added == {"XIG     .BIN"} | set(listed), f"recovered {sorted(added)}")
+    for name, data in listed.items():
+        run.expect_recovered(name, data)
     run.end(sheet, "cancel")
 
 
@@ -611,9 +617,9 @@ def main():
     run = None
     try:
         run = Run(os.path.abspath(options.program), work,
-                  big=options.case in ("abort_during_a_long_copy", "every_other_button"),
-                  nt=options.case.startswith("nt_deleted"), udisks=options.case.startswith("udisks"),
-                  accessible=options.case == "abort_during_a_long_copy")
+                  big=options.case in ("abort_during_a_long_copy", "every_other_button",
+                                       "nt_deleted_files_rebuilt"),
+                  nt=options.case.startswith("nt_deleted"), udisks=options.case.startswith("udisks"))
         CASES[options.case](run)
         run.close()
         run = None
