@@ -120,7 +120,7 @@ done
 "$dest/usr/bin/quorvane-cli" --version | grep -qx 'quorvane-cli [0-9][0-9.]*' ||
   fail "quorvane-cli --version does not print its name and version"
 grep -q 'undelete' "$work/usage.txt" || fail "quorvane-cli --help printed no usage: $(cat "$work/usage.txt")"
-for word in $(grep -oE '(^|[^[:alnum:]-])-{1,2}[[:alpha:]][[:alnum:]-]*|\b(drives|undelete|search)\b' "$work/usage.txt" |
+for word in $(grep -oE '(^|[^[:alnum:]-])-{1,2}[[:alpha:]][[:alnum:]-]*|\b(drives|undelete|search|recover)\b' "$work/usage.txt" |
   sed 's/^[^-[:alpha:]]//' | sort -u); do
   grep -qE -- "(^|[^[:alnum:]-])$word([^[:alnum:]-]|\$)" "$work/quorvane-cli.txt" || fail "quorvane-cli's usage names $word, its man page does not"
 done

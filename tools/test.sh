@@ -9,7 +9,8 @@
 #   times faster under the sanitizers, and keeps our assertions on);
 #   4. runs tools/windows-check.sh when it exists;
 #   5. builds the fuzz targets in build-fuzz/ and runs each for
-#      QUORVANE_FUZZ_SECONDS (default 20) with tools/fuzz.sh.
+#      QUORVANE_FUZZ_SECONDS (default 20) with tools/fuzz.sh, two at a time
+#      (QUORVANE_FUZZ_JOBS), one a core.
 # Every build here treats compiler warnings as errors (QUORVANE_WERROR).
 # Every step runs even when an earlier one failed; the exit status is 0 only
 # when all passed. QUORVANE_BUILD_DIR renames build/ (and the -asan, -tsan
@@ -141,7 +142,7 @@ fi
 
 banner "fuzz: $build-fuzz (${QUORVANE_FUZZ_SECONDS:-20} s a target)"
 step_start=$SECONDS
-if QUORVANE_FUZZ_BUILD_DIR="$build-fuzz" bash "$root/tools/fuzz.sh" "${QUORVANE_FUZZ_SECONDS:-20}" \
+if QUORVANE_FUZZ_BUILD_DIR="$build-fuzz" QUORVANE_FUZZ_JOBS=${QUORVANE_FUZZ_JOBS:-2} bash "$root/tools/fuzz.sh" "${QUORVANE_FUZZ_SECONDS:-20}" \
   2>&1 | tee "$logs/fuzz.log" | grep '^fuzz:'; [[ ${PIPESTATUS[0]} == 0 ]]; then
   record "fuzz" 0 "$(tail -1 "$logs/fuzz.log" | sed 's/^fuzz: //') ($((SECONDS - step_start)) s)"
 else

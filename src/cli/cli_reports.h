@@ -34,18 +34,38 @@ class StderrStatus final : public StatusText {
   bool latin1_text_;
 };
 
+// Where standard error is no terminal, nobody watches a copy: of a run's
+// status texts only the last, the engine's final word on the file, is
+// written, when the run is over.
+class LastStatus final : public StatusText {
+ public:
+  void SetText(const std::string& text) override { last_ = text; }
+  // Writes the last text, if any, and forgets it.
+  void Flush();
+
+ private:
+  std::string last_;
+};
+
 // Keeps the bar's state; draws it on standard error only when that is a
-// terminal, redrawing when the shown fraction changes.
+// terminal, redrawing when the shown fraction changes, with the clusters a
+// second and the time left.
 class StderrProgress final : public ShownProgressBar {
  public:
   StderrProgress();
   ~StderrProgress() override;
+  // Ends the bar's line, if drawn, and starts anew with `label` (the file's
+  // number, "2/5 ") before it.
+  void Restart(std::string label);
 
  private:
   void ShowState() override;
   bool draw_;
   bool drawn_ = false;
   int last_cells_ = -1;
+  int64_t last_second_ = -1;
+  std::string label_;
+  int64_t start_ns_ = 0;  // when the range was last set
 };
 
 // A box becomes one line on standard error, "CAPTION: TEXT"; the caption of a

@@ -11,6 +11,7 @@ namespace quorvane::cli {
 // returns the process's exit status.
 int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args);
 int RunSearchCommand(DriveTable& drives, const std::vector<std::string>& args);
+int RunRecoverCommand(DriveTable& drives, const std::vector<std::string>& args);
 int RunDrivesCommand(DriveTable& drives, const std::vector<std::string>& args);
 
 // The program's title: its file name without extension.

@@ -22,15 +22,40 @@ std::string TitleFromProgramPath(std::string path) {
 void PrintUsage(std::FILE* out) {
   std::fprintf(out,
                "usage: %s [--quiet] [--drive L:=PATH | PATH]... COMMAND\n"
-               "       %s --help | --version\n"
+               "       %s --help | help | --version\n"
                "commands:\n"
                "  drives                      print the drive table\n"
-               "  undelete [-o DIR] PATH      recover the deleted file PATH (C:\\DIR\\NAME.EXT, or\n"
-               "                              NAME.EXT in a host directory on a drive's mounted volume)\n"
-               "  undelete [-o DIR] --hex HEX recover the file whose path has these bytes\n"
-               "  search [--recurse] [--deleted-dirs] [--all] [--name TEXT] [--ext TEXT]\n"
-               "         [--deleted-dir TEXT] [--json] PATH   list recoverable deleted files under PATH\n"
-               "--quiet leaves out status texts and the progress bar; messages are still written.\n",
+               "  undelete [-o DIR] [--nt-deleted] [--long-names] (PATH | --hex HEX)...\n"
+               "                              recover each deleted file PATH (C:\\DIR\\NAME.EXT, or\n"
+               "                              NAME.EXT in a host directory on a drive's mounted\n"
+               "                              volume) or the one whose path has the bytes HEX\n"
+               "  search [SEARCH OPTIONS] [--json] PATH\n"
+               "                              list recoverable deleted files under PATH\n"
+               "  recover [SEARCH OPTIONS] -o DIR [--long-names] PATH\n"
+               "                              recover every file search lists into DIR, keeping\n"
+               "                              the directory tree; writes DIR/quorvane-manifest.jsonl\n"
+               "search options:\n"
+               "  --recurse                   enter subdirectories\n"
+               "  --deleted-dirs              with --recurse, enter deleted directories too\n"
+               "  --all                       list files whose first cluster is in use again too\n"
+               "  --name TEXT                 names containing TEXT (at most 8 characters)\n"
+               "  --ext TEXT                  extension TEXT (at most 3 characters)\n"
+               "  --deleted-dir TEXT          paths containing TEXT (at most 8 characters)\n"
+               "  --nt-deleted                rebuild first clusters whose high word Windows NT\n"
+               "                              cleared (for undelete too)\n"
+               "  --details                   add long path, condition, first cluster and the\n"
+               "                              modified, accessed and created times\n"
+               "  --json                      one JSON object a row\n"
+               "other options:\n"
+               "  -o DIR                      output directory (undelete: default the current one)\n"
+               "  --long-names                take paths of long names (undelete) and write files\n"
+               "                              and directories under their long names\n"
+               "  --hex HEX                   a path as the hex of its bytes (search --json path_hex)\n"
+               "--quiet leaves out status texts and the progress bar; messages are still written.\n"
+               "exit status: 0 done (every file undeleted and intact); 1 a file not undeleted or\n"
+               "partly undeleted, a search that listed nothing, or (recover) a file not intact;\n"
+               "2 a wrong command line; 3 undelete wrote every file whole but one is not intact\n"
+               "(its first cluster is in use again, or was rebuilt, ...); 130 interrupted.\n",
                g_title.c_str(), g_title.c_str());
 }
 
@@ -64,8 +89,14 @@ int main(int argc, char** argv) {
       args.push_back(arg);
   }
   size_t command_at = 0;
+  // `help` as the command word is --help.
+  if (!args.empty() && args[0] == "help") {
+    PrintUsage(stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
   while (command_at < args.size() && args[command_at] != "undelete" &&
-         args[command_at] != "search" && args[command_at] != "drives")
+         args[command_at] != "search" && args[command_at] != "recover" &&
+         args[command_at] != "drives")
     ++command_at;
   if (command_at == args.size()) return Usage();
 
@@ -82,5 +113,6 @@ int main(int argc, char** argv) {
   const std::vector<std::string> rest(args.begin() + command_at + 1, args.end());
   if (command == "undelete") return RunUndeleteCommand(drives, rest);
   if (command == "search") return RunSearchCommand(drives, rest);
+  if (command == "recover") return RunRecoverCommand(drives, rest);
   return RunDrivesCommand(drives, rest);
 }

@@ -1,5 +1,8 @@
 #include "cli/row_text.h"
 
+#include <cstdio>
+#include <ctime>
+
 namespace quorvane::cli {
 
 std::string Latin1ToUtf8(const std::string& bytes) {
@@ -154,6 +157,44 @@ std::string Utf8OfUtf16(std::u16string_view text) {
   std::string out;
   AppendUtf8OfUtf16(out, text);
   return out;
+}
+
+namespace {
+// Days from 1970-01-01 to the given day of the proleptic Gregorian calendar.
+int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
+  year -= month <= 2;
+  const int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const auto year_of_era = static_cast<unsigned>(year - era * 400);
+  const unsigned day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const unsigned day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+  return era * 146097 + static_cast<int64_t>(day_of_era) - 719468;
+}
+}  // namespace
+
+std::string LocalTimeText(int64_t seconds) {
+  const auto time = static_cast<std::time_t>(seconds);
+  std::tm local{};
+#ifdef _WIN32
+  if (localtime_s(&local, &time) != 0) return std::to_string(seconds);
+#else
+  if (localtime_r(&time, &local) == nullptr) return std::to_string(seconds);
+#endif
+  // The offset is what the local fields, read as UTC, differ by.
+  const int64_t as_utc = DaysFromCivil(local.tm_year + int64_t{1900}, static_cast<unsigned>(local.tm_mon + 1),
+                                       static_cast<unsigned>(local.tm_mday)) * 86400 +
+                         local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec;
+  const int64_t offset = as_utc - seconds;
+  const int64_t offset_minutes = (offset < 0 ? -offset : offset) / 60;
+  char text[48];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", local.tm_year + 1900,
+                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                offset < 0 ? '-' : '+', static_cast<int>(offset_minutes / 60),
+                static_cast<int>(offset_minutes % 60));
+  return text;
+}
+
+std::string JsonTime(const std::optional<int64_t>& seconds) {
+  return seconds ? "\"" + LocalTimeText(*seconds) + "\"" : std::string("null");
 }
 
 }  // namespace quorvane::cli

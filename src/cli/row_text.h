@@ -1,6 +1,7 @@
 #pragma once
 // How the bytes of a listed path become text on the command line and come
 // back: Latin-1 shown as UTF-8 on a terminal, hex and JSON for scripts.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,5 +36,12 @@ std::string JsonEscaped(const std::string& text);
 // shown, UTF-8), HEX the row's bytes `path`; `size` is the row's second
 // column, the decimal number the search writes.
 std::string JsonRow(const std::string& path, const std::string& text, const std::string& size);
+
+// A time kept as seconds since 1970 as the host's local time with its
+// offset from UTC, to the second: "2024-03-05T14:22:10+01:00". FAT keeps
+// local time, and so it is shown in the zone it was read in.
+std::string LocalTimeText(int64_t seconds);
+// The same as a JSON value: a string, or null for a time the entry lacks.
+std::string JsonTime(const std::optional<int64_t>& seconds);
 
 }  // namespace quorvane::cli

@@ -6,7 +6,6 @@
 // rows while the search goes on.
 #include <atomic>
 #include <charconv>
-#include <csignal>
 #include <cstring>
 #include <cstdio>
 #include <optional>
@@ -18,21 +17,12 @@
 #include "cli/drive_names.h"
 #include "cli/host_path.h"
 #include "cli/row_text.h"
+#include "cli/search_options.h"
 #include "recovery/search_context.h"
 
 namespace quorvane::cli {
 
 namespace {
-
-// Ctrl-C stops the search as the page's Abort does; the rows found so far
-// have been printed already.
-std::atomic<int32_t> g_abort{0};
-static_assert(std::atomic<int32_t>::is_always_lock_free);
-
-extern "C" void OnInterrupt(int) {
-  g_abort.store(1);
-  std::signal(SIGINT, SIG_DFL);  // a second Ctrl-C ends the program
-}
 
 // Standard output as the rows' one writer. Each row is flushed at once, so
 // that a reader (a pipe into head, a script, a terminal) has it when it is
@@ -58,7 +48,7 @@ class RowWriter {
     if (std::fwrite(row.data(), 1, row.size(), stdout) != row.size() ||
         (per_row_ && std::fflush(stdout) != 0)) {
       failed_ = true;
-      g_abort.store(1);
+      AbortOnInterrupt::Flag().store(1);
     }
   }
   // Whether every row reached standard output.
@@ -101,8 +91,8 @@ class TerminalRows final : public ResultList {
   DriveNames names_;
 };
 
-// search --details: the long path (UTF-8), the condition and the first
-// cluster after the size, each after a TAB.
+// search --details: the long path (UTF-8), the condition, the first cluster
+// and the entry's three times after the size, each after a TAB.
 class DetailedRows final : public ResultList {
  public:
   explicit DetailedRows(ResultList& rows) : rows_(rows) {}
@@ -128,6 +118,9 @@ class DetailedRows final : public ResultList {
     char number[16];
     const auto end = std::to_chars(number, number + sizeof number, details.firstCluster).ptr;
     columns_.append(number, end);
+    // Then the entry's times, modified, accessed and created; "-" for one it lacks.
+    for (const auto& time : {details.times.modified, details.times.accessed, details.times.created})
+      columns_.append(1, '\t').append(time ? LocalTimeText(*time) : std::string("-"));
     rows_.InsertRowAtTop(column0, columns_);
   }
 
@@ -145,7 +138,8 @@ class JsonRows final : public ResultList {
   void InsertRowAtTop(const std::string& column0, const std::string& column1) override {
     out_.Write(JsonRow(column0, RowText(column0, names_), column1));
   }
-  // With --details: "long_path", "condition" and "first_cluster" too.
+  // With --details: "long_path", "condition", "first_cluster" and the
+  // times "modified", "accessed" and "created" too.
   void InsertDetailedRowAtTop(const std::string& column0, const std::string& column1,
                               const RowDetails& details) override {
     std::string row = JsonRow(column0, RowText(column0, names_), column1);
@@ -153,7 +147,10 @@ class JsonRows final : public ResultList {
       row.resize(row.size() - 2);  // "}\n"
       row += ", \"long_path\": \"" + JsonEscaped(Utf8OfUtf16(details.longPath)) +
              "\", \"condition\": \"" + std::string(ConditionWord(details.condition)) +
-             "\", \"first_cluster\": " + std::to_string(details.firstCluster) + "}\n";
+             "\", \"first_cluster\": " + std::to_string(details.firstCluster) +
+             ", \"modified\": " + JsonTime(details.times.modified) +
+             ", \"accessed\": " + JsonTime(details.times.accessed) +
+             ", \"created\": " + JsonTime(details.times.created) + "}\n";
     }
     out_.Write(row);
   }
@@ -165,131 +162,32 @@ class JsonRows final : public ResultList {
 };
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: %s [--drive L:=PATH]... search [--recurse] [--deleted-dirs] [--all]\n"
-               "       [--name TEXT] [--ext TEXT] [--deleted-dir TEXT] [--nt-deleted] [--details]\n"
-               "       [--json] PATH\n",
-               ProgramTitle().c_str());
+  std::fprintf(stderr, "usage: %s [--drive L:=PATH]... search %s\n       [--json] PATH\n",
+               ProgramTitle().c_str(), kSearchOptionsUsage);
   return 2;
-}
-
-// A filter text as the search options dialog takes it: at most `limit` characters.
-bool TakeFilter(const std::string& option, const std::string& text, size_t limit, int32_t& on,
-                FilterBuffer& buffer) {
-  if (text.size() > limit) {
-    std::fprintf(stderr, "%s: %s takes at most %zu characters\n", ProgramTitle().c_str(),
-                 option.c_str(), limit);
-    return false;
-  }
-  on = 1;
-  SetFilterText(buffer, text);
-  return true;
-}
-
-// Says why a search listed nothing; the exit status.
-int ExplainOutcome(SearchOutcome outcome, const std::string& path) {
-  const std::string drive = path.substr(0, 2);
-  std::string why;
-  switch (outcome) {
-    case SearchOutcome::kScanned:
-      return 0;
-    case SearchOutcome::kAborted:
-      PrintError("the search was interrupted");
-      return 130;
-    case SearchOutcome::kBadPath:
-      why = "'" + path + "' names no directory: a path is a drive letter, a colon and a " +
-            "backslash, then the directories (C:\\DOCS; C: alone is the root directory)";
-      break;
-    case SearchOutcome::kDriveA:
-      why = "drive A: is never read: Undeletion from fat-32 partitions only";
-      break;
-    case SearchOutcome::kVolumeUnreadable:
-      // Why the volume could not be opened, if so, follows "CreateFile () Failed !".
-      why = "the boot sector of " + drive + " cannot be read";
-      break;
-    case SearchOutcome::kNotFat:
-      why = drive + " holds no FAT12, FAT16, FAT32 or exFAT volume";
-      break;
-    case SearchOutcome::kNotFound:
-      why = "'" + path + "' names no directory on " + drive;
-      break;
-    case SearchOutcome::kDirectoryUnreadable:
-      why = "'" + path + "': a directory on the way cannot be read";
-      break;
-  }
-  PrintError(why);
-  return 1;
 }
 
 }  // namespace
 
 int RunSearchCommand(DriveTable& drives, const std::vector<std::string>& args) {
-  SearchSettings settings;
-  // As the search-setup page starts: unrecoverable files left out.
-  settings.bSearchSkipUnrecoverable = 1;
-  std::optional<std::string> path;
-  bool json = false;
+  SearchRequest request;
   for (size_t i = 0; i < args.size(); ++i) {
-    std::string option = args[i];
-    std::optional<std::string> value;
-    if (const size_t equals = option.find('='); option.starts_with("--") && equals != std::string::npos) {
-      value = option.substr(equals + 1);
-      option.erase(equals);
-    }
-    const bool takes_value = option == "--name" || option == "--ext" || option == "--deleted-dir";
-    if (takes_value && !value) {
-      if (i + 1 == args.size()) return Usage();
-      value = args[++i];
-    } else if (!takes_value && value) {
-      return Usage();
-    }
-    if (option == "--recurse") {
-      settings.bSearchRecurse = 1;
-    } else if (option == "--deleted-dirs") {
-      settings.bSearchDeletedDirs = 1;
-    } else if (option == "--json") {
-      json = true;
-    } else if (option == "--nt-deleted") {
-      settings.bSearchNtDeleted = 1;
-    } else if (option == "--details") {
-      settings.bSearchDetails = 1;
-    } else if (option == "--all") {
-      settings.bSearchSkipUnrecoverable = 0;
-    } else if (option == "--name") {
-      if (!TakeFilter(option, *value, 8, settings.bSearchNameFilter, settings.szSearchNameFilter))
+    switch (TakeSearchOption(args, i, request)) {
+      case OptionTaken::kTaken:
+        break;
+      case OptionTaken::kRefused:
         return 2;
-    } else if (option == "--ext") {
-      if (!TakeFilter(option, *value, 3, settings.bSearchExtFilter, settings.szSearchExtFilter))
-        return 2;
-    } else if (option == "--deleted-dir") {
-      if (!TakeFilter(option, *value, 8, settings.bSearchDeletedDirFilter,
-                      settings.szSearchDeletedDirFilter))
-        return 2;
-    } else if (!path && (option.empty() || option[0] != '-')) {
-      path = args[i];
-    } else {
-      return Usage();
+      case OptionTaken::kNotMine:
+      case OptionTaken::kWrong:
+        return Usage();
     }
   }
-  if (!path) return Usage();
-  // A directory under the mount point of a drive's volume stands for that
-  // drive's directory, as on the search-setup page.
-  const bool host_path = IsHostPath(*path);
-  if (host_path) {
-    std::string why;
-    const auto drive_path = DriveDirectoryOfHostPath(drives, *path, why);
-    if (!drive_path) {
-      PrintError(why);
-      return 1;
-    }
-    path = *drive_path;
-  }
-  const DriveNames names = NamesOfDrivePath(drives, *path);
-  // A listed directory copied from a terminal comes back as text.
-  if (!host_path) path = RowBytes(*path, names);
-  // As the search-setup page stores it: without a trailing backslash.
-  if (path->size() > 1 && path->back() == '\\') path->pop_back();
-  settings.strSearchDir = *path;
+  if (!request.path) return Usage();
+  const auto prepared = PrepareSearchDirectory(drives, request);
+  if (!prepared) return 1;
+  const DriveNames names = *prepared;
+  SearchSettings& settings = request.settings;
+  const bool json = request.json;
 
   SetStdoutBinary();  // rows are bytes, lines end in \n
   RowWriter out;
@@ -311,15 +209,18 @@ int RunSearchCommand(DriveTable& drives, const std::vector<std::string>& args) {
   SearchReport report{rows, caption, status};
 
   if (dir.size() >= 2 && dir[1] == ':') WarnIfMountedReadWrite(drives, DriveNumber(dir[0]));
-  g_abort.store(0);
-  std::signal(SIGINT, OnInterrupt);
-  const SearchOutcome outcome = RunSearch(drives, boxes, settings, report, g_abort);
-  std::signal(SIGINT, SIG_DFL);
+  SearchOutcome outcome;
+  {
+    // Ctrl-C stops the search as the page's Abort does; the rows found so
+    // far have been printed already.
+    AbortOnInterrupt interrupt;
+    outcome = RunSearch(drives, boxes, settings, report, AbortOnInterrupt::Flag());
+  }
   if (!out.Finish()) {
     PrintError("the rows found could not all be written");
     return 1;
   }
-  return ExplainOutcome(outcome, settings.strSearchDir);
+  return ExplainSearchOutcome(outcome, settings.strSearchDir);
 }
 
 }  // namespace quorvane::cli

@@ -1,7 +1,8 @@
-// quorvane-cli undelete [-o DIR] [--nt-deleted] [--long-names] PATH | --hex HEX:
-// recovers one file into DIR. PATH is a drive path (C:\DOCS\REPORT.TXT) or
-// a host path to the deleted file's name in a directory under the mount
-// point of a drive's volume (/media/alice/CARD/DCIM/?MG_0001.JPG).
+// quorvane-cli undelete [-o DIR] [--nt-deleted] [--long-names] (PATH | --hex HEX)...:
+// recovers each file in turn into DIR, going on after one that fails. PATH
+// is a drive path (C:\DOCS\REPORT.TXT) or a host path to the deleted file's
+// name in a directory under the mount point of a drive's volume
+// (/media/alice/CARD/DCIM/?MG_0001.JPG).
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
@@ -21,44 +22,27 @@
 namespace quorvane::cli {
 
 namespace {
+
 int Usage() {
   std::fprintf(stderr,
                "usage: %s [--drive L:=PATH]... undelete [-o DIR] [--nt-deleted] [--long-names]\n"
-               "       PATH | --hex HEX\n",
+               "       (PATH | --hex HEX)...\n",
                ProgramTitle().c_str());
   return 2;
 }
-}  // namespace
 
-int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args) {
-  std::string output_dir = ".";
-  std::optional<std::string> path;
-  std::string typed;  // the path as given, for its long names
-  UndeleteOptions options;
-  bool long_names = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "-o" && i + 1 < args.size()) {
-      output_dir = args[++i];
-    } else if (args[i] == "--nt-deleted") {
-      options.rebuildClearedHighWord = true;
-    } else if (args[i] == "--long-names") {
-      long_names = true;
-    } else if (args[i] == "--hex" && i + 1 < args.size() && !path) {
-      // The path's bytes exactly, as search --json gives them in path_hex.
-      path = BytesOfHex(args[++i]);
-      if (!path) {
-        PrintError("--hex takes two hex digits per byte of the path");
-        return 2;
-      }
-    } else if (!path && (args[i].empty() || args[i][0] != '-' || args[i] == "-")) {
-      // A listed path copied from a terminal comes back as text.
-      path = RowBytes(args[i], NamesOfDrivePath(drives, args[i]));
-      typed = args[i];
-    } else {
-      return Usage();
-    }
-  }
-  if (!path) return Usage();
+// One file asked for: its path's bytes, and the path as typed (for its long
+// names; empty for --hex).
+struct Target {
+  std::string path;
+  std::string typed;
+};
+
+// The path the engine takes for `target`, and the options that follow from
+// how it was given; false after saying why there is none.
+bool ResolveTarget(DriveTable& drives, Target& target, bool long_names, UndeleteOptions& options) {
+  std::string& path = target.path;
+  std::string typed = target.typed;
   if (!typed.empty() && IsHostFilePath(typed)) {
     // The host directory stands for its drive's directory, as for search;
     // the file's name, which the host no longer shows, follows it as given.
@@ -66,7 +50,7 @@ int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args)
     const auto file = DriveFileOfHostPath(drives, typed, why);
     if (!file) {
       PrintError(why);
-      return 1;
+      return false;
     }
     // The directory's stored bytes, then the name as a drive path takes it:
     // a listed name copied from a terminal comes back to its bytes, and the
@@ -88,39 +72,136 @@ int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args)
         options.hostName = HostFileName(resolved->restoredShortName);
     }
   }
-  // The output directory becomes the current directory, where the engine
-  // creates the recovered file.
-  std::error_code error;
-  std::filesystem::current_path(output_dir, error);
-  if (error) {
-    std::fprintf(stderr, "%s: cannot use output directory %s: %s\n", ProgramTitle().c_str(),
-                 output_dir.c_str(), error.message().c_str());
-    return 1;
-  }
-  // A status text every 20 clusters: when nobody watches, gather them into
-  // large writes.
-  if (!StderrIsTerminal()) std::setvbuf(stderr, nullptr, _IOFBF, 1 << 16);
-  StderrStatus status;
-  StderrProgress progress;
-  StderrMessageBoxes boxes([&] { return drives.OpenFailure(DriveNumber((*path)[0])); });
+  return true;
+}
+
+// How one file fared, for the exit status and the closing counts.
+enum class Fared { kIntact, kNotIntact, kPartly, kNotUndeleted };
+
+Fared Recover(DriveTable& drives, const std::string& path, const UndeleteOptions& options,
+              StatusText& status, StderrProgress& progress) {
+  StderrMessageBoxes boxes([&] { return drives.OpenFailure(DriveNumber(path[0])); });
   std::atomic<int32_t> abort{0};
-  if (HasDriveRoot(*path)) WarnIfMountedReadWrite(drives, DriveNumber((*path)[0]));
+  if (HasDriveRoot(path)) WarnIfMountedReadWrite(drives, DriveNumber(path[0]));
   CUndeleteEngine engine(drives, boxes);
   engine.SetOptions(options);
-  const int result = engine.UndeleteByPath(*path, status, progress, abort);
+  const int result = engine.UndeleteByPath(path, status, progress, abort);
   // A rebuilt cluster is never used silently: --quiet drops the status
   // that names it, so it gets a line of its own.
   if (Quiet() && !engine.rebuiltNote().empty()) PrintError(engine.rebuiltNote().substr(1));
   // The engine's box has said why an empty path recovers nothing, and the
   // "CreateFile () Failed !" box why a volume could not be opened; what the
   // engine leaves unsaid is said here, so that every failure ends with a reason.
-  if (path->empty()) return 1;
-  if (result == 0) return 0;
-  if (!HasDriveRoot(*path)) {
-    PrintError("'" + *path + "' names no file: a path is a drive letter, a colon and a " +
+  if (path.empty()) return Fared::kNotUndeleted;
+  const UndeleteOutcome& outcome = engine.outcome();
+  if (result == 0 && outcome.kind == UndeleteOutcome::Kind::kUndeleted)
+    return outcome.condition == FileCondition::kIntact ? Fared::kIntact : Fared::kNotIntact;
+  if (outcome.kind == UndeleteOutcome::Kind::kPartly) return Fared::kPartly;
+  if (!HasDriveRoot(path)) {
+    PrintError("'" + path + "' names no file: a path is a drive letter, a colon and a " +
                "backslash, then the directories and the file (C:\\DOCS\\REPORT.TXT)");
   }
-  return 1;
+  return Fared::kNotUndeleted;
+}
+
+// On a terminal the bar counts the clusters: of the engine's cluster
+// counts (one every 20 clusters) only a file's first is written as a line.
+class FirstCountOnly final : public StatusText {
+ public:
+  explicit FirstCountOnly(StatusText& status) : status_(status) {}
+  void SetText(const std::string& text) override {
+    const bool count = text.starts_with("Undeleting file ...\n");
+    if (count && counted_) return;
+    counted_ = counted_ || count;
+    status_.SetText(text);
+  }
+  void NextFile() { counted_ = false; }
+
+ private:
+  StatusText& status_;
+  bool counted_ = false;
+};
+
+}  // namespace
+
+int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args) {
+  std::string output_dir = ".";
+  std::vector<Target> targets;
+  UndeleteOptions options;
+  bool long_names = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "-o" && i + 1 < args.size()) {
+      output_dir = args[++i];
+    } else if (args[i] == "--nt-deleted") {
+      options.rebuildClearedHighWord = true;
+    } else if (args[i] == "--long-names") {
+      long_names = true;
+    } else if (args[i] == "--hex" && i + 1 < args.size()) {
+      // The path's bytes exactly, as search --json gives them in path_hex.
+      const auto bytes = BytesOfHex(args[++i]);
+      if (!bytes) {
+        PrintError("--hex takes two hex digits per byte of the path");
+        return 2;
+      }
+      targets.push_back({*bytes, {}});
+    } else if (args[i].empty() || args[i][0] != '-' || args[i] == "-") {
+      // A listed path copied from a terminal comes back as text.
+      targets.push_back({RowBytes(args[i], NamesOfDrivePath(drives, args[i])), args[i]});
+    } else {
+      return Usage();
+    }
+  }
+  if (targets.empty()) return Usage();
+  // The engine creates each recovered file in the output directory.
+  std::error_code error;
+  if (!std::filesystem::is_directory(output_dir, error)) {
+    if (!error) error = std::make_error_code(std::errc::not_a_directory);
+    std::fprintf(stderr, "%s: cannot use output directory %s: %s\n", ProgramTitle().c_str(),
+                 output_dir.c_str(), error.message().c_str());
+    return 1;
+  }
+  options.outputDirectory = output_dir;
+
+  // On a terminal the status texts are shown as they come, the bar
+  // standing for the cluster counts after the first; elsewhere only each
+  // file's last (a status every 20 clusters would make 13,000 lines of a
+  // GiB that nobody reads).
+  StderrStatus shown;
+  FirstCountOnly shown_once(shown);
+  LastStatus last;
+  const bool every_text = StderrIsTerminal();
+  StatusText& status = every_text || Quiet() ? static_cast<StatusText&>(shown_once) : last;
+  StderrProgress progress;
+  const bool several = targets.size() > 1;
+  size_t counts[4] = {};
+  for (size_t k = 0; k < targets.size(); ++k) {
+    Target& target = targets[k];
+    const std::string number = std::to_string(k + 1) + "/" + std::to_string(targets.size());
+    if (several) {
+      // Which file the texts and messages that follow are about.
+      progress.Restart(number + " ");
+      const std::string shown_path = target.typed.empty() ? Latin1ToUtf8(target.path) : target.typed;
+      const std::string line = std::string(StderrIsTerminal() ? "\r\033[K" : "") + "[" + number +
+                               "] " + shown_path + "\n";
+      std::fwrite(line.data(), 1, line.size(), stderr);
+    }
+    shown_once.NextFile();
+    UndeleteOptions file_options = options;
+    const Fared fared = ResolveTarget(drives, target, long_names, file_options)
+                            ? Recover(drives, target.path, file_options, status, progress)
+                            : Fared::kNotUndeleted;
+    last.Flush();
+    ++counts[static_cast<size_t>(fared)];
+  }
+  const size_t intact = counts[0], not_intact = counts[1], partly = counts[2], failed = counts[3];
+  if (several) {
+    std::fprintf(stderr, "%s: undeleted %zu, partly undeleted %zu, not undeleted %zu, not intact %zu\n",
+                 ProgramTitle().c_str(), intact + not_intact, partly, failed, not_intact);
+  }
+  // 1: a file did not come back whole; 3: every file came back whole, but
+  // not every one is known to be its own bytes.
+  if (partly + failed > 0) return 1;
+  return not_intact > 0 ? 3 : 0;
 }
 
 }  // namespace quorvane::cli
