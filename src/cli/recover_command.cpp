@@ -354,17 +354,17 @@ int RunRecoverCommand(DriveTable& drives, const std::vector<std::string>& args) 
       std::string json = "{\"path\": \"" + JsonEscaped(RowText(row.path, names)) +
                          "\", \"path_hex\": \"" + HexOfBytes(row.path) + "\", \"long_path\": \"" +
                          JsonEscaped(row.longPath) + "\", \"output\": " +
-                         (written ? "\"" + JsonEscaped(output) + "\"" : std::string("null")) +
+                         (written ? Quoted(JsonEscaped(output)) : std::string("null")) +
                          ", \"outcome\": \"" + OutcomeWord(done.kind) +
                          "\", \"size\": " + std::to_string(row.size) + ", \"condition\": \"" +
                          std::string(ConditionWord(condition)) + "\", \"first_cluster\": " +
                          std::to_string(done.found ? done.firstCluster : row.firstCluster) +
                          ", \"bytes_written\": " + std::to_string(done.bytesWritten) +
-                         ", \"sha256\": " + (sha ? "\"" + *sha + "\"" : std::string("null")) +
+                         ", \"sha256\": " + (sha ? Quoted(*sha) : std::string("null")) +
                          ", \"modified\": " + JsonTime(times.modified) +
                          ", \"accessed\": " + JsonTime(times.accessed) +
                          ", \"created\": " + JsonTime(times.created) + ", \"message\": " +
-                         (boxes.said.empty() ? std::string("null") : "\"" + JsonEscaped(boxes.said) + "\"") +
+                         (boxes.said.empty() ? std::string("null") : Quoted(JsonEscaped(boxes.said))) +
                          "}\n";
       if (std::fwrite(json.data(), 1, json.size(), manifest.get()) != json.size()) manifest_failed = true;
       if (aborted || abort.load() != 0) {

@@ -193,8 +193,15 @@ std::string LocalTimeText(int64_t seconds) {
   return text;
 }
 
+std::string Quoted(const std::string& text) {
+  std::string quoted;
+  quoted.reserve(text.size() + 2);
+  quoted.append(1, '"').append(text).append(1, '"');
+  return quoted;
+}
+
 std::string JsonTime(const std::optional<int64_t>& seconds) {
-  return seconds ? "\"" + LocalTimeText(*seconds) + "\"" : std::string("null");
+  return seconds ? Quoted(LocalTimeText(*seconds)) : std::string("null");
 }
 
 }  // namespace quorvane::cli

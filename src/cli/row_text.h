@@ -30,6 +30,8 @@ std::optional<std::string> BytesOfHex(const std::string& hex);
 
 // `text` (UTF-8) as the inside of a JSON string.
 std::string JsonEscaped(const std::string& text);
+// `text` between double quotes, as it stands (escape it first).
+std::string Quoted(const std::string& text);
 
 // One search row as a JSON object on one line, ending in '\n':
 // {"path": TEXT, "path_hex": HEX, "size": N}: TEXT is `text` (the row as

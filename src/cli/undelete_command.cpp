@@ -62,7 +62,11 @@ bool ResolveTarget(DriveTable& drives, Target& target, bool long_names, Undelete
   // With the new options a path of long names is taken too; a listed 8.3
   // path passes as it is.
   if ((long_names || options.rebuildClearedHighWord) && !typed.empty()) {
-    if (const auto resolved = ResolveLongPath(drives, Utf16OfUtf8(typed))) {
+    // Deleted directories' first clusters are rebuilt as the search rebuilt them.
+    const DirectoryClusterRebuild rebuild =
+        options.rebuildClearedHighWord ? ClearedHighWordRebuild() : DirectoryClusterRebuild();
+    if (const auto resolved =
+            ResolveLongPath(drives, Utf16OfUtf8(typed), rebuild ? &rebuild : nullptr)) {
       path = resolved->storedPath;
       const std::string long_name = Utf8OfUtf16(resolved->longName);
       options.longExtension = ExtensionOfLongName(resolved->longName);

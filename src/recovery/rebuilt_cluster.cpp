@@ -132,8 +132,23 @@ const std::vector<uint32_t>& NeighbourClusters::Of(std::span<const uint8_t> clus
 }
 
 bool MayHaveLostHighWord(const DirEntry& entry, const FatParams& params) {
-  return entry.IsDeleted() && entry.clusterHigh == 0 && entry.clusterLow != 0 &&
+  return entry.IsDeleted() && entry.clusterHigh == 0 &&
+         (entry.clusterLow != 0 || entry.IsDirectory() || entry.fileSize != 0) &&
          params.LastCluster() >= kLowWordClusters;
+}
+
+DirectoryClusterRebuild ClearedHighWordRebuild(NeighbourClusters* neighbours) {
+  return [neighbours](VolumeView& view, const DirEntry& entry, uint32_t parent,
+                      std::span<const uint8_t> siblings) -> std::optional<uint32_t> {
+    if (!MayHaveLostHighWord(entry, view.params())) return std::nullopt;
+    RebuildHints hints;
+    hints.parentCluster = parent;
+    hints.siblings = siblings;
+    hints.neighbours = neighbours;
+    const auto rebuilt = RebuildFirstCluster(view, entry, hints);
+    if (!rebuilt) return std::nullopt;
+    return rebuilt->cluster;
+  };
 }
 
 std::optional<RebuiltCluster> RebuildFirstCluster(VolumeView& view, const DirEntry& entry,

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "volume/format/dir_entry.h"
+#include "volume/format/entered_directory.h"
 #include "volume/read_error.h"
 #include "volume/format/volume_view.h"
 
@@ -55,8 +56,9 @@ struct RebuiltCluster {
 };
 
 // Whether a delete may have cleared the entry's high word: a deleted entry
-// with high word 0 and a first cluster, on a volume of more than 65,536
-// clusters.
+// with high word 0, on a volume of more than 65,536 clusters, that had a
+// first cluster (a directory, or a file of some size: a low word of 0 is
+// cluster 65,536 or a later multiple of it).
 bool MayHaveLostHighWord(const DirEntry& entry, const FatParams& params);
 
 // The whole first clusters of the entries of a directory cluster: live
@@ -67,5 +69,11 @@ std::vector<uint32_t> WholeFirstClusters(std::span<const uint8_t> cluster);
 // one in use, say). A read that fails leaves its candidate out.
 std::optional<RebuiltCluster> RebuildFirstCluster(VolumeView& view, const DirEntry& entry,
                                                   const RebuildHints& hints);
+
+// How walks rebuild the first cluster of a directory deleted by the NT
+// family (see EnteredDirectoryCluster): the search and the recoveries'
+// lookups alike, so that a listed path leads back to the cluster listed.
+// `neighbours`, when given, keeps the sibling clusters between calls.
+DirectoryClusterRebuild ClearedHighWordRebuild(NeighbourClusters* neighbours = nullptr);
 
 }  // namespace quorvane

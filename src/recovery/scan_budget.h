@@ -1,7 +1,7 @@
 #pragma once
-// How often one search may read each directory cluster. A sound volume reads
-// a cluster a few times at most: once for its live directory, once more for
-// each deleted directory entry that points at it since its reuse. Entries
+// How often one search may scan each directory cluster. A sound volume scans
+// a cluster once; entries that point back at a cluster (a damaged volume)
+// may lead the search to it again. Entries
 // that draw a lattice (two subdirectory entries in each directory naming the
 // same next one) would make a search read 2^depth directories; past the
 // budget a cluster ends its directory as a looping chain does, so a search
@@ -18,27 +18,25 @@ inline constexpr uint8_t kReadsPerClusterAndSearch = 8;
 class ScanBudget {
  public:
   // A read of `cluster` for a scan of its entries; false once spent.
-  bool TakeScan(uint32_t cluster) { return Take(cluster, 0); }
-  // A read of `cluster` to look a name up in its directory; false once spent.
-  bool TakeLookup(uint32_t cluster) { return Take(cluster, 1); }
+  bool TakeScan(uint32_t cluster) { return Take(cluster); }
 
  private:
   // Counts in pages of clusters, made as clusters are first read: memory
   // follows the directory clusters a search reads, not the volume's size,
-  // and stops at 16 MiB (8 million clusters of directories, more than any
+  // and stops at 16 MiB (16 million clusters of directories, more than any
   // sound volume holds); clusters past that are not read.
   static constexpr uint32_t kPageClusters = 4096;
-  using Page = std::array<std::array<uint8_t, 2>, kPageClusters>;
+  using Page = std::array<uint8_t, kPageClusters>;
   static constexpr size_t kMaxPages = (16u << 20) / sizeof(Page);
 
-  bool Take(uint32_t cluster, int kind) {
+  bool Take(uint32_t cluster) {
     auto found = pages_.find(cluster / kPageClusters);
     if (found == pages_.end()) {
       if (pages_.size() == kMaxPages) return false;
       found = pages_.emplace(cluster / kPageClusters, std::make_unique<Page>()).first;
     }
     auto& page = found->second;
-    uint8_t& count = (*page)[cluster % kPageClusters][kind];
+    uint8_t& count = (*page)[cluster % kPageClusters];
     if (count == kReadsPerClusterAndSearch) return false;
     ++count;
     return true;

@@ -5,17 +5,24 @@
 #include <cstring>
 
 #include "recovery/search_filters.h"
+#include "recovery/seen_names.h"
 #include "recovery/read_failure_boxes.h"
 #include "recovery/rebuilt_cluster.h"
 #include "volume/format/dir_entry.h"
 #include "volume/format/directory_walk.h"
+#include "volume/format/entered_directory.h"
+#include "volume/format/stored_name.h"
 #include "volume/format/long_name.h"
 #include "volume/path_text.h"
 
 namespace quorvane {
 namespace {
 
-constexpr std::string_view kBlankExt = "   ";
+// A short entry's name and extension as a walk compares them.
+std::string UpperStoredNameKey(const DirEntry& entry) {
+  const StoredName stored = UpperStoredName(entry);
+  return std::string(reinterpret_cast<const char*>(stored.data()), stored.size());
+}
 
 bool HoldsDeletedMark(std::string_view bytes) {
   return bytes.find(static_cast<char>(kDeletedMark)) != std::string_view::npos;
@@ -55,72 +62,6 @@ DirectoryExtent SearchContext::ExtentOf(const Place& place) {
                                                    : DirectoryScope::kWholeChain,
           place.contiguous, place.clusters};
 }
-
-namespace {
-
-}  // namespace
-
-// The first entry under each stored name with a blank extension, along a
-// directory's chain as a path walk reads it: what a walk looking for that
-// name in this directory finds. Built on the first question, in one pass
-// over the chain; its names are counted against kMaxIndexedNames.
-class SearchContext::DirectoryIndex {
- public:
-  DirectoryIndex(SearchContext& search, const Place& place) : search_(search), place_(place) {}
-  ~DirectoryIndex() { search_.indexedNames_ -= first_.size(); }
-  DirectoryIndex(const DirectoryIndex&) = delete;
-  DirectoryIndex& operator=(const DirectoryIndex&) = delete;
-
-  // The first cluster of the first entry named `name8` (8 bytes); none when
-  // there is none, or it lies where the index could not reach.
-  std::optional<uint32_t> Find(std::string_view name8) {
-    if (!built_) Build();
-    const uint64_t key = Key(name8.data());
-    const auto it = std::lower_bound(first_.begin(), first_.end(), std::pair<uint64_t, uint32_t>{key, 0},
-                                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    if (it == first_.end() || it->first != key) return std::nullopt;
-    return it->second;
-  }
-
- private:
-  static uint64_t Key(const char* name8) {
-    uint64_t key;
-    std::memcpy(&key, name8, sizeof key);
-    return key;
-  }
-
-  void Build() {
-    built_ = true;
-    // A cluster that cannot be read ends the index where it is.
-    WalkDirectory(
-        *search_.view_, ExtentOf(place_),
-        [&](uint32_t cluster) { return search_.budget_.TakeLookup(cluster); },
-        [&](const WalkedEntry& at) {
-          const DirEntry entry = DirEntry::Parse(at.raw);
-          if (entry.ExtBytes() != kBlankExt) return Visit::kGoOn;
-          if (search_.indexedNames_ + first_.size() >= kMaxIndexedNames) return Visit::kStop;
-          first_.emplace_back(Key(entry.NameBytes().data()), search_.m_params.FirstClusterOf(entry));
-          return Visit::kGoOn;
-        });
-    Finish();
-  }
-
-  void Finish() {
-    // The first entry of each name wins, as in a walk.
-    std::stable_sort(first_.begin(), first_.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
-    first_.erase(std::unique(first_.begin(), first_.end(),
-                             [](const auto& a, const auto& b) { return a.first == b.first; }),
-                 first_.end());
-    first_.shrink_to_fit();
-    search_.indexedNames_ += first_.size();
-  }
-
-  SearchContext& search_;
-  const Place& place_;  // the scan that made the index outlives it
-  bool built_ = false;
-  std::vector<std::pair<uint64_t, uint32_t>> first_;  // sorted by name
-};
 
 SearchContext::SearchContext(DriveSource& drives, MessageBoxHost& boxes, SearchSettings& settings,
                              SearchReport& report, const std::atomic<int32_t>& abort)
@@ -192,21 +133,18 @@ void SearchContext::SearchDeletedFiles(std::string path) {
   view_ = &volume_->view();
   m_params = volume_->params();
   if (volume_->IsExFat()) return SearchExFat(path, components);
-  // A directory deeper than the search goes, or one named by a component that
-  // no recovery accepts (over 8 characters), lists nothing: its rows could
-  // not be undeleted.
+  if (settings_.bSearchNtDeleted) rebuild_ = ClearedHighWordRebuild(&neighbours_);
+  // A directory deeper than the search goes lists nothing.
   outcome_ = SearchOutcome::kNotFound;
-  if (path.size() > kMaxSearchPathChars || components.size() > kMaxSearchComponents) return;
-  for (const std::string& component : components)
-    if (component.size() > 8) return;
+  if (components.size() > kMaxSearchComponents) return;
 
-  const Place root{static_cast<uint32_t>(m_params.m_nRootCluster), false, 0, {}};
-  auto place = Walk(root, components, /*charged=*/false);
+  Place root{static_cast<uint32_t>(m_params.m_nRootCluster), false, 0, {}};
+  if (settings_.bSearchDetails) root.longPath = {static_cast<char16_t>(DriveLetter(m_params.m_nDrive)), u':'};
+  auto place = Walk(root, components);
   if (!place) {
     outcome_ = walkFailure_;
     return;
   }
-  if (settings_.bSearchDetails) place->longPath = LongPathOf(components);
   const bool read = ScanDirectory(path, *place);
   outcome_ = Aborted() ? SearchOutcome::kAborted
              : read    ? SearchOutcome::kScanned
@@ -214,51 +152,71 @@ void SearchContext::SearchDeletedFiles(std::string path) {
 }
 
 // Walks `components` from the directory at `from`: in each directory the
-// first entry, along its chain, whose stored name is the component's first
-// eight characters (blank-padded) and whose extension is blank, whatever its
-// attribute or deleted mark. None when a component is not found, a read
-// fails or the search is aborted (walkFailure_ says which). A `charged` walk
-// counts its reads against the search's budget.
+// first directory entry, along its chain, whose stored name and extension
+// the component names (ARCHIVE.OLD, or OLD alone for a blank extension),
+// live or deleted, entered as EnteredDirectoryCluster allows. None when a
+// component is not found, a read fails or the search is aborted
+// (walkFailure_ says which).
 std::optional<SearchContext::Place> SearchContext::Walk(Place from,
-                                                        const std::vector<std::string>& components,
-                                                        bool charged) {
+                                                        const std::vector<std::string>& components) {
   auto fail = [this](SearchOutcome why) -> std::optional<Place> {
     walkFailure_ = why;
     return std::nullopt;
   };
-  Place place = from;
+  Place place = std::move(from);
   for (const std::string& component : components) {
     if (Aborted()) return fail(SearchOutcome::kAborted);
-    std::string target = component.substr(0, 8);
-    target.resize(8, ' ');
-    std::optional<uint32_t> found;
-    // The first entry named so, whatever its attribute or deleted mark.
+    const auto target = StoredNameOfComponent(component);
+    if (!target) return fail(SearchOutcome::kNotFound);
+    const bool inside_deleted = place.insideDeleted || HoldsDeletedMark(component);
+    bool matched = false;
+    std::optional<uint32_t> entered;
+    std::u16string text;
+    EntryNameCollector long_names;
     SearchOutcome stopped = SearchOutcome::kNotFound;
     const WalkEnd end = WalkDirectory(
         *view_, ExtentOf(place),
-        [&](uint32_t cluster) {
-          if (Aborted()) stopped = SearchOutcome::kAborted;
-          else if (charged && !budget_.TakeLookup(cluster)) stopped = SearchOutcome::kNotFound;
-          else return true;
+        [&](uint32_t) {
+          if (!Aborted()) return true;
+          stopped = SearchOutcome::kAborted;
           return false;
         },
         [&](const WalkedEntry& at) {
           const DirEntry entry = DirEntry::Parse(at.raw);
-          if (entry.NameBytes() != target || entry.ExtBytes() != kBlankExt) return Visit::kGoOn;
-          found = m_params.FirstClusterOf(entry);
+          if (entry.IsLongNamePart()) {
+            if (settings_.bSearchDetails) long_names.AddPart(at.raw);
+            return Visit::kGoOn;
+          }
+          std::u16string long_name;
+          if (settings_.bSearchDetails) long_name = long_names.TakeFor(entry, at.raw);
+          if (!WalkTakesAsDirectory(entry) || UpperStoredName(entry) != *target) return Visit::kGoOn;
+          matched = true;
+          entered = EnteredDirectoryCluster(*view_, entry, StepFrom(place, at.cluster, inside_deleted));
+          if (settings_.bSearchDetails) text = ComponentText(entry, long_name);
           return Visit::kStop;
         });
-    if (!found) {
+    if (!matched) {
       if (end.kind == WalkEnd::Kind::kUnreadable) return fail(SearchOutcome::kDirectoryUnreadable);
       return fail(end.kind == WalkEnd::Kind::kStopped ? stopped : SearchOutcome::kNotFound);
     }
-    // An entry pointing outside the volume leads nowhere.
-    if (!m_params.IsClusterInVolume(*found)) return fail(SearchOutcome::kNotFound);
-    place.cluster = *found;
-    place.insideDeleted = place.insideDeleted || HoldsDeletedMark(component);
+    if (!entered) return fail(SearchOutcome::kNotFound);
+    place.cluster = *entered;
+    place.insideDeleted = inside_deleted;
     ++place.components;
+    if (settings_.bSearchDetails) place.longPath.append(1, u'\\').append(text);
   }
   return place;
+}
+
+// How a subdirectory of `parent`, whose entry lies in `siblings`, is entered.
+DirectoryStep SearchContext::StepFrom(const Place& parent, std::span<const uint8_t> siblings,
+                                      bool inside_deleted) const {
+  DirectoryStep step;
+  step.parent = parent.cluster == static_cast<uint32_t>(m_params.m_nRootCluster) ? 0 : parent.cluster;
+  step.siblings = siblings;
+  step.insideDeleted = inside_deleted;
+  step.rebuild = rebuild_ ? &rebuild_ : nullptr;
+  return step;
 }
 
 // Scans the directory the walk reached: its entries in order until the end
@@ -279,7 +237,7 @@ bool SearchContext::ScanDirectory(const std::string& path, const Place& place) {
   } close{openDirectories_};
 
   const bool pathDeleted = HoldsDeletedMark(path);
-  DirectoryIndex index(*this, place);
+  SeenNames seen(indexedNames_, kMaxIndexedNames);
   // Deleted directories: first cluster only.
   EntryNameCollector long_names;
   bool begun = false;
@@ -306,65 +264,44 @@ bool SearchContext::ScanDirectory(const std::string& path, const Place& place) {
           gathered->longName = long_names.TakeFor(entry, at.raw, &gathered->firstByte);
         }
         const EntryNames& names = gathered ? *gathered : kNoNames;
-        if (entry.IsDirectory()) {
-          EnterSubdirectory(path, place, entry, index, names, at.cluster);
+        if (WalkTakesAsDirectory(entry)) {
+          if (seen.First(UpperStoredNameKey(entry), /*directory=*/true))
+            EnterSubdirectory(path, place, entry, names, at.cluster);
           return Visit::kGoOn;
         }
-        if (entry.attr == kAttrLongName || entry.attr == (kAttrVolumeLabel | kAttrArchive) ||
-            entry.attr == kAttrVolumeLabel)
-          return Visit::kGoOn;
-        ConsiderFile(path, place, pathDeleted, entry, names, at.cluster);
+        if (!WalkTakesAsFile(entry)) return Visit::kGoOn;
+        if (seen.First(UpperStoredNameKey(entry), /*directory=*/false))
+          ConsiderFile(path, place, pathDeleted, entry, names, at.cluster);
         return Visit::kGoOn;
       });
   // Only a directory whose first cluster could not be read went unread.
   return !(end.kind == WalkEnd::Kind::kUnreadable && end.atFirstCluster);
 }
 
+// Enters a subdirectory entry, the first of its name in its directory. Its
+// path holds the stored name (and extension, where it has one) as the walk
+// back along it compares them.
 void SearchContext::EnterSubdirectory(const std::string& parentPath, const Place& parent,
-                                      const DirEntry& entry, DirectoryIndex& index,
-                                      const EntryNames& names, std::span<const uint8_t> cluster) {
+                                      const DirEntry& entry, const EntryNames& names,
+                                      std::span<const uint8_t> cluster) {
   if (!settings_.bSearchRecurse || entry.fileSize != 0) return;
-  const std::string_view name = entry.NameBytes();
+  // A name holding a full stop or backslash of its own would lead the walk elsewhere.
+  if (!RowComponentNamesEntry(entry, /*as_file=*/false)) return;
+  const std::string component = RowComponentOf(entry, /*as_file=*/false);
   std::string path;
-  path.reserve(parentPath.size() + 9);
-  path.append(parentPath).append(1, '\\').append(name);
+  path.reserve(parentPath.size() + 1 + component.size());
+  path.append(parentPath).append(1, '\\').append(component);
   if (HoldsDeletedMark(path) && !settings_.bSearchDeletedDirs) return;
-
-  std::vector<std::string> components = SplitAtBackslashes(UpperAsciiLetters(std::string(name)));
-  if (path.size() > kMaxSearchPathChars ||
-      parent.components + components.size() > kMaxSearchComponents)
-    return;
+  if (parent.components + 1 > kMaxSearchComponents) return;
 
   if (!BeginDirectory(path)) return;
-  // The walk along this path would repeat the parent's own walk and then look
-  // for the first component in the parent: the parent's index answers that.
-  std::optional<Place> place = parent;
-  if (!components.empty()) {
-    std::string target = components.front();
-    target.resize(8, ' ');
-    auto found = index.Find(target);
-    // A deleted directory that lost its high word: its own . and .. say
-    // which of the clusters its low word allows it began at.
-    if (settings_.bSearchNtDeleted && components.size() == 1 && MayHaveLostHighWord(entry, m_params)) {
-      RebuildHints hints;
-      hints.parentCluster =
-          parent.components == 0 && parent.cluster == static_cast<uint32_t>(m_params.m_nRootCluster)
-              ? 0
-              : parent.cluster;
-      hints.siblings = cluster;
-      hints.neighbours = &neighbours_;
-      if (const auto rebuilt = RebuildFirstCluster(*view_, entry, hints)) found = rebuilt->cluster;
-    }
-    if (!found || !m_params.IsClusterInVolume(*found)) return;
-    place = Place{*found, parent.insideDeleted || HoldsDeletedMark(components.front()),
-                  parent.components + 1, {}};
-    if (settings_.bSearchDetails)
-      place->longPath = parent.longPath + u'\\' + ComponentText(entry, names.longName);
-    // A name holding backslashes walks on through the directories it names.
-    components.erase(components.begin());
-    if (!components.empty()) place = Walk(*place, components, /*charged=*/true);
-  }
-  if (place) ScanDirectory(path, *place);
+  const bool inside_deleted = parent.insideDeleted || HoldsDeletedMark(component);
+  const auto first = EnteredDirectoryCluster(*view_, entry, StepFrom(parent, cluster, inside_deleted));
+  if (!first) return;
+  Place place{*first, inside_deleted, parent.components + 1, {}};
+  if (settings_.bSearchDetails)
+    place.longPath = parent.longPath + u'\\' + ComponentText(entry, names.longName);
+  ScanDirectory(path, place);
 }
 
 void SearchContext::ConsiderFile(const std::string& path, const Place& place, bool pathDeleted,
@@ -377,8 +314,10 @@ void SearchContext::ConsiderFile(const std::string& path, const Place& place, bo
   const std::string_view name(name12.data(), name12.size());
 
   if (!pathDeleted && !HoldsDeletedMark(name)) return;
-  const auto size = static_cast<int32_t>(entry.fileSize);
-  if (size <= 0) return;
+  // Sizes are unsigned: up to 4 GiB less one byte. An empty file has nothing to bring back.
+  const uint32_t size = entry.fileSize;
+  if (size == 0) return;
+  if (!RowComponentNamesEntry(entry, /*as_file=*/true)) return;
   if (settings_.bSearchNameFilter && !NameFilterPasses(settings_.szSearchNameFilter, name)) return;
   if (settings_.bSearchExtFilter && !ExtFilterPasses(settings_.szSearchExtFilter, entry.ExtBytes()))
     return;
@@ -426,36 +365,6 @@ void SearchContext::ConsiderFile(const std::string& path, const Place& place, bo
   details.condition = rebuilt.value_or(ConditionOf(*view_, first, entry.fileSize));
   details.firstCluster = first;
   report_.list.InsertDetailedRowAtTop(row, std::to_string(size), details);
-}
-
-// The long path of the directory that `components` lead to from the root,
-// as the walk found them: each the first entry of its name with a blank
-// extension, by its long name where it has one.
-std::u16string SearchContext::LongPathOf(const std::vector<std::string>& components) {
-  std::u16string long_path = {static_cast<char16_t>(DriveLetter(m_params.m_nDrive)), u':'};
-  Place place{static_cast<uint32_t>(m_params.m_nRootCluster), false, 0, {}};
-  for (const std::string& component : components) {
-    std::string target = component.substr(0, 8);
-    target.resize(8, ' ');
-    std::u16string text = WidenLatin1(component);
-    EntryNameCollector long_names;
-    // A directory that cannot be read keeps the component as given.
-    WalkDirectory(*view_, ExtentOf(place), [&](const WalkedEntry& at) {
-      const DirEntry entry = DirEntry::Parse(at.raw);
-      if (entry.IsLongNamePart()) {
-        long_names.AddPart(at.raw);
-        return Visit::kGoOn;
-      }
-      const std::u16string long_name = long_names.TakeFor(entry, at.raw);
-      if (entry.NameBytes() != target || entry.ExtBytes() != kBlankExt) return Visit::kGoOn;
-      text = ComponentText(entry, long_name);
-      place.cluster = m_params.FirstClusterOf(entry);
-      place.insideDeleted = place.insideDeleted || entry.IsDeleted();
-      return Visit::kStop;
-    });
-    long_path.append(1, u'\\').append(text);
-  }
-  return long_path;
 }
 
 void SearchContext::Finish() {

@@ -22,18 +22,20 @@
 #include "volume/format/fat_params.h"
 #include "volume/host/sector_reader.h"
 #include "volume/format/directory_chain.h"
+#include "volume/format/entered_directory.h"
 #include "volume/format/opened_volume.h"
 #include "volume/format/volume_view.h"
 
 namespace quorvane {
 
 // The deepest directory the search enters: its path holds at most this many
-// characters and this many components after the drive. Deeper ones are left
-// alone, which also ends a descent through entries that lead back up the tree.
-inline constexpr size_t kMaxSearchPathChars = 255;
+// components after the drive, whatever its length in bytes. Deeper ones are
+// left alone, which also ends a descent through entries that lead back up
+// the tree.
 inline constexpr size_t kMaxSearchComponents = 100;
-// The names that the directories being scanned may hold in their indexes at
-// once (16 bytes each): a bound on memory whatever the volume holds.
+// The names that the directories being scanned may hold in their sets of
+// names seen at once (some 50 bytes each): a bound on memory whatever the
+// volume holds.
 inline constexpr size_t kMaxIndexedNames = 512 * 1024;
 
 // How the directory that a search was asked for fared. The search reports no
@@ -90,18 +92,18 @@ class SearchContext {
     std::u16string longName;
     std::optional<uint8_t> firstByte;
   };
-  class DirectoryIndex;
+
 
   static DirectoryExtent ExtentOf(const Place& place);
   bool Aborted() const;
   bool BeginDirectory(const std::string& path);
   void Blink(bool lit);
-  std::optional<Place> Walk(Place from, const std::vector<std::string>& components,
-                            bool charged);
+  std::optional<Place> Walk(Place from, const std::vector<std::string>& components);
+  DirectoryStep StepFrom(const Place& parent, std::span<const uint8_t> siblings,
+                         bool inside_deleted) const;
   bool ScanDirectory(const std::string& path, const Place& place);
   void EnterSubdirectory(const std::string& parentPath, const Place& parent, const DirEntry& entry,
-                         DirectoryIndex& index, const EntryNames& names,
-                         std::span<const uint8_t> cluster);
+                         const EntryNames& names, std::span<const uint8_t> cluster);
   void ConsiderFile(const std::string& path, const Place& place, bool pathDeleted,
                     const DirEntry& entry, const EntryNames& names, std::span<const uint8_t> cluster);
   // exFAT: its entry sets instead of 8.3 entries; paths of whole names.
@@ -115,7 +117,6 @@ class SearchContext {
   void ConsiderExFatFile(const std::string& path, const Place& place, const struct ExFatFileSet& set);
   // The rows carry details, or rebuilt first clusters, or both.
   bool Detailed() const { return settings_.bSearchDetails || settings_.bSearchNtDeleted; }
-  std::u16string LongPathOf(const std::vector<std::string>& components);
 
   MessageBoxHost& boxes_;
   DriveSource& drives_;
@@ -124,6 +125,7 @@ class SearchContext {
   VolumeView* view_ = nullptr;            // the volume's
 
   NeighbourClusters neighbours_;  // of the directory cluster last judged
+  DirectoryClusterRebuild rebuild_;  // with bSearchNtDeleted: deleted directories' first clusters
   std::string row_;               // the row being listed, and its details:
   RowDetails details_;            // kept from row to row
   SearchSettings& settings_;

@@ -7,6 +7,7 @@
 
 #include "recovery/search_context.h"
 #include "recovery/search_filters.h"
+#include "recovery/seen_names.h"
 #include "volume/format/exfat_directory.h"
 #include "volume/format/exfat_names.h"
 #include "volume/path_text.h"
@@ -93,14 +94,26 @@ bool SearchContext::ScanExFatDirectory(const std::string& path, const Place& pla
     ~Close() { open.pop_back(); }
   } close{openDirectories_};
 
+  // The first set of each name, as the walk back along a row compares
+  // names: a directory set, or a file set gone (deleted, or below a deleted
+  // directory).
+  SeenNames seen(indexedNames_, kMaxIndexedNames);
+  const ExFatUpcaseTable& upcase = volume_->Upcase();
+  auto first = [&](const ExFatFileSet& set) {
+    std::u16string key(set.name);
+    for (char16_t& unit : key) unit = upcase.Upcase(unit);
+    return seen.First(std::string(reinterpret_cast<const char*>(key.data()), key.size() * 2),
+                      set.isDirectory);
+  };
   bool begun = false;
   const WalkEnd end = ForEachExFatSet(
       *view_, ExtentOf(place),
       [&](const ExFatFileSet& set) {
-        if (set.isDirectory)
-          EnterExFatDirectory(path, place, set);
-        else
+        if (set.isDirectory) {
+          if (first(set)) EnterExFatDirectory(path, place, set);
+        } else if ((set.deleted || place.insideDeleted) && first(set)) {
           ConsiderExFatFile(path, place, set);
+        }
         return false;
       },
       [&](uint32_t cluster) {

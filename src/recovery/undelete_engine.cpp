@@ -14,6 +14,8 @@
 #include "recovery/undelete_path.h"
 #include "volume/format/dir_entry.h"
 #include "volume/format/directory_walk.h"
+#include "volume/format/entered_directory.h"
+#include "volume/format/stored_name.h"
 #include "volume/format/exfat_directory.h"
 #include "volume/format/exfat_names.h"
 #include "volume/format/opened_volume.h"
@@ -54,8 +56,8 @@ std::string Format(const char* format, int a, int b) {
   return text;
 }
 
-bool Matches(const DirEntry& entry, const LookupPattern& pattern) {
-  return entry.name == pattern.name && entry.ext == pattern.ext;
+bool HoldsDeletedMark(std::string_view bytes) {
+  return bytes.find(static_cast<char>(kDeletedMark)) != std::string_view::npos;
 }
 
 }  // namespace
@@ -135,72 +137,92 @@ void CUndeleteEngine::TellReadFailure(const ReadError& error) {
   quorvane::TellReadFailure(boxes_, error, ReadFailureTelling::kEngine);
 }
 
-// Walks the components from the root directory to the file's entry.
-// Returns 0 with walk.entry set, or the call's result after reporting.
+// Walks the components from the root directory to the file's entry: every
+// component but the last names a directory (its stored name and extension,
+// whatever its full stop), entered as the search enters it; the last names
+// the deleted file. Returns 0 with walk.entry set, or the call's result
+// after reporting.
 int CUndeleteEngine::WalkToEntry(VolumeView& view, Walk& walk, StatusText& status) {
-  auto not_found = [&] {
-    boxes_.ShowMessageBox(t::kFileNotFoundBox, std::nullopt, kMbOk);
-    status.SetText(t::kFileNotFoundStatus);
-    return 1;
-  };
   auto unreadable = [&](const ReadError& error) {
     TellReadFailure(error);
     boxes_.ShowMessageBox(t::kErrorReadingDir, std::nullopt, kMbOk);
     return 1;
   };
+  auto bad_name = [&](PatternError error) {
+    boxes_.ShowMessageBox(error == PatternError::kDirNameTooLong ? t::kUse8ByteDirs : t::kUse83,
+                          std::nullopt, kMbOk);
+    return 1;
+  };
+  const uint32_t root = static_cast<uint32_t>(m_params.m_nRootCluster);
+  const DirectoryClusterRebuild rebuild =
+      options_.rebuildClearedHighWord ? ClearedHighWordRebuild() : DirectoryClusterRebuild();
 
-  uint32_t cluster = static_cast<uint32_t>(m_params.m_nRootCluster);  // the root directory's
+  uint32_t cluster = root;
   bool inside_deleted = false;
-  for (size_t index = 0; index < walk.components.size(); ++index) {
-    LookupPattern pattern;
-    switch (MakeLookupPattern(walk.components[index], walk.carries_mark, pattern)) {
-      case PatternError::kBadFileName:
-        boxes_.ShowMessageBox(t::kUse83, std::nullopt, kMbOk);
-        return 1;
-      case PatternError::kDirNameTooLong:
-        boxes_.ShowMessageBox(t::kUse8ByteDirs, std::nullopt, kMbOk);
-        return 1;
-      case PatternError::kNone:
-        break;
-    }
-
-    // The first entry along the directory's chain with the pattern's name.
-    std::optional<DirEntry> match;
-    DeletedLongNameCollector long_name;  // for the extension a rebuild judges content by
-    const DirectoryExtent extent{
+  auto extent = [&] {
+    return DirectoryExtent{
         cluster, inside_deleted ? DirectoryScope::kFirstClusterOnly : DirectoryScope::kWholeChain};
-    const WalkEnd end = WalkDirectory(view, extent, [&](const WalkedEntry& at) {
+  };
+  const size_t directories = walk.components.size() - 1;
+  for (size_t index = 0; index < directories; ++index) {
+    const std::string& component = walk.components[index];
+    if (const PatternError error = CheckDirectoryComponent(component); error != PatternError::kNone)
+      return bad_name(error);
+    const StoredName target = *StoredNameOfComponent(component);
+    DirectoryStep step;
+    step.parent = cluster == root ? 0 : cluster;
+    step.insideDeleted = inside_deleted || HoldsDeletedMark(component);
+    step.rebuild = rebuild ? &rebuild : nullptr;
+    bool matched = false;
+    std::optional<uint32_t> entered;
+    const WalkEnd end = WalkDirectory(view, extent(), [&](const WalkedEntry& at) {
       const DirEntry entry = DirEntry::Parse(at.raw);
-      if (Matches(entry, pattern)) {
-        match = entry;
-        if (pattern.is_file && options_.rebuildClearedHighWord) {
-          walk.siblings.assign(at.cluster.begin(), at.cluster.end());
-          if (const auto found = long_name.TakeFor(entry))
-            walk.longExtension = ExtensionOfLongName(found->longName);
-        }
-        return Visit::kStop;
-      }
-      if (entry.IsLongNamePart())
-        long_name.AddPart(at.raw);
-      else
-        long_name.Forget();
-      return Visit::kGoOn;
+      if (!WalkTakesAsDirectory(entry) || UpperStoredName(entry) != target) return Visit::kGoOn;
+      matched = true;
+      step.siblings = at.cluster;
+      entered = EnteredDirectoryCluster(view, entry, step);
+      return Visit::kStop;
     });
-    if (end.kind == WalkEnd::Kind::kUnreadable) return unreadable(end.error);
-    if (!match) return not_found();
-
-    cluster = m_params.FirstClusterOf(*match);
-    if (std::find(pattern.name.begin(), pattern.name.end(), kDeletedMark) != pattern.name.end())
-      inside_deleted = true;
-    if (pattern.is_file) {
-      walk.file = pattern;
-      walk.entry = *match;
-      return 0;
-    }
+    if (end.kind == WalkEnd::Kind::kUnreadable && !matched) return unreadable(end.error);
+    // A deleted directory whose cluster holds no directory now leads nowhere.
+    if (!entered) return NotFound(status);
+    cluster = *entered;
+    inside_deleted = step.insideDeleted;
   }
-  // The last component matched a directory: the path names no file.
-  boxes_.ShowMessageBox(t::kGiveFile, std::string(t::kAppCaption), kMbIconExclamation);
-  return 1;
+
+  LookupPattern pattern;
+  if (const PatternError error = MakeLookupPattern(walk.components.back(), walk.carries_mark, pattern);
+      error != PatternError::kNone)
+    return bad_name(error);
+  StoredName target;
+  std::copy(pattern.name.begin(), pattern.name.end(), target.begin());
+  std::copy(pattern.ext.begin(), pattern.ext.end(), target.begin() + 8);
+  // The first file entry along the directory's chain with the pattern's
+  // name; a directory of that name is no file to bring back.
+  std::optional<DirEntry> match;
+  DeletedLongNameCollector long_name;  // for the extension a rebuild judges content by
+  const WalkEnd end = WalkDirectory(view, extent(), [&](const WalkedEntry& at) {
+    const DirEntry entry = DirEntry::Parse(at.raw);
+    if (WalkTakesAsFile(entry) && UpperStoredName(entry) == target) {
+      match = entry;
+      if (options_.rebuildClearedHighWord) {
+        walk.siblings.assign(at.cluster.begin(), at.cluster.end());
+        if (const auto found = long_name.TakeFor(entry))
+          walk.longExtension = ExtensionOfLongName(found->longName);
+      }
+      return Visit::kStop;
+    }
+    if (entry.IsLongNamePart())
+      long_name.AddPart(at.raw);
+    else
+      long_name.Forget();
+    return Visit::kGoOn;
+  });
+  if (end.kind == WalkEnd::Kind::kUnreadable && !match) return unreadable(end.error);
+  if (!match) return NotFound(status);
+  walk.file = pattern;
+  walk.entry = *match;
+  return 0;
 }
 
 int CUndeleteEngine::NotFound(StatusText& status) {
@@ -336,8 +358,9 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
   if (renamed) status.SetText(wanted + t::kNameTaken + *written_as);
   // A final status names the file when it is not the name asked for, and
   // says so when the copy is not known to be the file's own bytes.
-  const std::string condition_line =
-      walk.condition == FileCondition::kIntact ? "" : "\n" + ConditionLine(walk.condition);
+  std::string condition_line;
+  if (walk.condition != FileCondition::kIntact)
+    condition_line.append(1, '\n').append(ConditionLine(walk.condition));
   auto final_text = [&](const char* text) {
     return (renamed ? text + std::string(t::kSavedAs) + *written_as : std::string(text)) +
            rebuilt_note_ + condition_line;

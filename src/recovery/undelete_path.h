@@ -27,14 +27,17 @@ enum class PatternError {
 struct LookupPattern {
   std::array<uint8_t, 8> name{};
   std::array<uint8_t, 3> ext{};
-  bool is_file = false;
   std::string output_name;  // the file component, 0xE5 first byte made 'X'
 };
 
-// The pattern for one component. A component with a full stop is the file
-// component; its first name byte becomes the deleted mark unless the path
-// already carries one.
+// The pattern for the last component, which names the file (README alone
+// names one without an extension): its first name byte becomes the deleted
+// mark unless the path already carries one.
 PatternError MakeLookupPattern(const std::string& component, bool path_carries_mark,
                                LookupPattern& pattern);
+
+// Whether a directory component fits an 8.3 name (see StoredNameOfComponent);
+// which error when it does not.
+PatternError CheckDirectoryComponent(const std::string& component);
 
 }  // namespace quorvane

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "support/deleted_exfat.h"
 #include "support/exfat_volume.h"
 #include "support/mtools_volume.h"
 #include "support/run_command.h"
@@ -28,77 +29,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
-
-const std::string kCafe = "Caf\xC3\xA9";
-const std::string kDiary = "\xE6\x97\xA5\xE8\xA8\x98.txt";  // 日記.txt
-const std::string kResume = "R\xC3\xA9sum\xC3\xA9.txt";
-const std::string kSmile = "smile \xF0\x9F\x98\x80.png";  // a surrogate pair in UTF-16
-const std::string kAcute = "\xC3\xA9.txt";                // é.txt
-// é's UTF-8 bytes taken for two Latin-1 characters, as names copied
-// between systems come out: U+00C3 U+00A9, which is no é.
-const std::string kMisread = "\xC3\x83\xC2\xA9.txt";
-// Fourteen File Name entries: with its File and Stream Extension entries
-// the set fills a 512-byte directory cluster.
-const std::string kLongName = "A name of two hundred characters " + std::string(163, 'x') + ".txt";
-
-// A 4 MiB volume in 512-byte clusters, as exfat-fuse leaves it. Written in
-// one go, files and directories have no FAT chain; the frag pairs, appended
-// to in turn, have chains that interleave. taken.bin is deleted alone and
-// Café/fresh.bin written after it, so it takes taken.bin's clusters (exfat-fuse
-// allocates from the lowest free cluster) but not its slot; the rest is
-// deleted last, the Old tree with `rm -r`. A live file stays after Old so
-// that the root does not shrink over Old's set (exfat-fuse frees the
-// trailing clusters of a directory emptied at its end).
-struct DeletedOnExFat {
-  TempDir dir;
-  std::string image = dir.File("card.img");
-  std::map<std::string, std::vector<uint8_t>> written;  // by path on the volume, '/' between names
-
-  DeletedOnExFat() {
-    ExFatVolume volume(image, {.mib = 4, .cluster_bytes = 512, .sector_bytes = 512, .label = "Card"});
-    uint32_t seed = 1;
-    auto write = [&](const fs::path& root, const std::string& path, size_t size) {
-      written[path] = PatternBytes(size, seed++);
-      WriteFileBytes(root / path, written[path]);
-    };
-    volume.Change([&](const fs::path& root) {
-      write(root, "keep.bin", 3000);
-      write(root, "taken.bin", 1500);
-      write(root, "Name with spaces.jpg", 5000);
-      fs::create_directory(root / kCafe);
-      write(root, kCafe + "/" + kDiary, 700);
-      write(root, kCafe + "/" + kResume, 800);
-      write(root, kLongName, 900);
-      write(root, kSmile, 1234);
-      write(root, kAcute, 300);
-      write(root, kMisread, 400);
-      fs::create_directories(root / "Old" / "Sub");
-      write(root, "Old/a.txt", 1200);
-      write(root, "Old/Sub/deep.txt", 900);
-      for (const char* pair : {"fragA", "fragB"}) {
-        for (int round = 0; round < 6; ++round) {
-          for (const char* which : {"1.bin", "2.bin"}) {
-            const std::string path = pair + std::string(which);
-            const std::vector<uint8_t> part = PatternBytes(1500, seed++);
-            written[path].insert(written[path].end(), part.begin(), part.end());
-            AppendToFile(root / path, part);
-          }
-        }
-      }
-      write(root, "Last one stays.txt", 100);
-    });
-    volume.Change([&](const fs::path& root) {
-      fs::remove(root / "taken.bin");
-      write(root, kCafe + "/fresh.bin", 2000);
-    });
-    volume.Change([&](const fs::path& root) {
-      for (const std::string& path : std::vector<std::string>{"Name with spaces.jpg", kCafe + "/" + kDiary, kCafe + "/" + kResume,
-                                      kLongName, kSmile, kAcute, kMisread, "fragA2.bin", "fragB1.bin", "fragB2.bin"})
-        fs::remove(root / path);
-      fs::remove_all(root / "Old");
-    });
-  }
-};
 
 // A path on the volume as a row gives it: C:\Café\日記.txt.
 std::string RowOf(const std::string& path) {

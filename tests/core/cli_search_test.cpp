@@ -44,7 +44,10 @@ TEST(CliSearch, PrintsRowsWhichUndeleteTakesAndMapsOptionsAsThePageDoes) {
   crafted.SetFat(32, 0x0FFFFFFF).SetEntry(2, 2, CraftedEntry{ShortName("SUB"), 0x10, 10, 0}).SetFat(10, 0x0FFFFFFF);
   crafted.SetEntry(10, 0, CraftedEntry{ShortName(E5 + "INSUB", "BIN"), 0x20, 33, 30});
   crafted.SetEntry(2, 3, CraftedEntry{ShortName(E5 + "OLD"), 0x10, 11, 0});
-  crafted.SetEntry(11, 0, CraftedEntry{ShortName(E5 + "INOLD", "BIN"), 0x20, 34, 40});
+  // A deleted directory still begins with its own "." and "..".
+  crafted.SetEntry(11, 0, CraftedEntry{ShortName("."), 0x10, 11, 0});
+  crafted.SetEntry(11, 1, CraftedEntry{ShortName(".."), 0x10, 0, 0});
+  crafted.SetEntry(11, 2, CraftedEntry{ShortName(E5 + "INOLD", "BIN"), 0x20, 34, 40});
   testing::TempDir dir;
   const std::string image = dir.File("crafted.img");
   testing::WriteFileBytes(image, crafted.bytes());

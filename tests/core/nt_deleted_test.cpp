@@ -4,10 +4,15 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
+
 #include "recovery/undelete_engine.h"
 #include "support/mtools_volume.h"
 #include "support/nt_deleted.h"
+#include "support/row_volumes.h"
 #include "support/run_command.h"
+#include "support/search_rows.h"
 #include "support/temp_dir.h"
 #include "volume/host/drive_table.h"
 
@@ -20,37 +25,21 @@ using testing::PatternBytes;
 using testing::ReadFileBytes;
 using testing::RunCli;
 
-std::vector<uint8_t> Zip(size_t size) {
-  std::vector<uint8_t> bytes = PatternBytes(size, 7);
-  const uint8_t header[] = {'P', 'K', 3, 4, 20, 0, 0, 0};
-  std::copy(std::begin(header), std::end(header), bytes.begin());
-  return bytes;
-}
+using testing::NtText;
+using testing::NtZip;
 
-std::vector<uint8_t> Text(size_t size) {
-  const std::string line = "Dear bank, please find the figures attached.\n";
-  std::vector<uint8_t> bytes;
-  while (bytes.size() < size) bytes.insert(bytes.end(), line.begin(), line.end());
-  bytes.resize(size);
-  return bytes;
+testing::CommandOptions StdoutOnly() {
+  testing::CommandOptions options;
+  options.stdout_only = true;
+  return options;
 }
 
 class NtDeleted : public ::testing::Test {
  protected:
   void SetUp() override {
-    // A text genuinely below cluster 65,536, then the others past it, one
-    // of them with the same low word as the text.
-    volume_.AddFile("/low notes.txt", Text(1500));
-    // The text takes clusters 3 to 5; mtools goes on after the hint.
-    volume_.SetNextFreeCluster(65536 + 3);
-    volume_.AddFile("/Letter to the bank.docx", Zip(3000));       // clusters 65540 to 65545
-    volume_.AddFile("/minutes of the meeting.txt", Text(2500));  // clusters 65546 to 65550
-    volume_.MakeDirectory("/Old letters").AddFile("/Old letters/to the council.txt", Text(700));
-    for (const char* name : {"/low notes.txt", "/Letter to the bank.docx", "/minutes of the meeting.txt"})
-      volume_.Delete(name);
-    volume_.DeleteTree("/Old letters");
-    // The three files and the directory; the file inside keeps its high word.
-    ASSERT_EQ(testing::ClearHighWordsOfDeleted(volume_.path()), 3);
+    // Three files and a directory past cluster 65,535 lose their high
+    // words; the files inside the deleted directory keep theirs.
+    ASSERT_EQ(testing::FillNtDeletedVolume(volume_), 4);
   }
   testing::CommandResult Undelete(std::vector<std::string> options, const std::string& path) {
     std::vector<std::string> args{"--drive", "C:=" + volume_.path(), "undelete", "-o", out_.str()};
@@ -65,9 +54,9 @@ class NtDeleted : public ::testing::Test {
 
 TEST_F(NtDeleted, RebuiltClustersRecoverEveryFileUnderItsLongNameAndSaySo) {
   const struct { const char* path; const char* name; std::vector<uint8_t> bytes; bool rebuilt; } files[] = {
-      {"C:\\letter to the BANK.docx", "Letter to the bank.docx", Zip(3000), true},
-      {"C:\\minutes of the meeting.txt", "minutes of the meeting.txt", Text(2500), true},
-      {"C:\\low notes.txt", "low notes.txt", Text(1500), false},  // cluster 3 stays
+      {"C:\\letter to the BANK.docx", "Letter to the bank.docx", NtZip(3000), true},
+      {"C:\\minutes of the meeting.txt", "minutes of the meeting.txt", NtText(2500), true},
+      {"C:\\low notes.txt", "low notes.txt", NtText(1500), false},  // cluster 3 stays
   };
   for (const auto& f : files) {
     const auto run = Undelete({"--nt-deleted", "--long-names"}, f.path);
@@ -89,12 +78,12 @@ TEST_F(NtDeleted, RebuiltClustersRecoverEveryFileUnderItsLongNameAndSaySo) {
   }
   const auto by_hex = Undelete({"--nt-deleted", "--hex", hex}, "");
   EXPECT_EQ(by_hex.status, 3) << by_hex.output;
-  EXPECT_EQ(ReadFileBytes(out_.File("XETTER~1.DOC")), Zip(3000));
+  EXPECT_EQ(ReadFileBytes(out_.File("XETTER~1.DOC")), NtZip(3000));
   // --quiet keeps the line that names the cluster.
   const auto quiet = RunCli({"--quiet", "--drive", "C:=" + volume_.path(), "undelete", "-o", out_.str(),
                              "--nt-deleted", "C:\\MINUTE~1.TXT"});
   EXPECT_THAT(quiet.output, HasSubstr("From first cluster ")) << quiet.output;
-  EXPECT_EQ(ReadFileBytes(out_.File("XINUTE~1.TXT")), Text(2500));
+  EXPECT_EQ(ReadFileBytes(out_.File("XINUTE~1.TXT")), NtText(2500));
 }
 
 TEST_F(NtDeleted, SearchRowsCarryLongPathConditionAndTheRebuiltCluster) {
@@ -148,17 +137,59 @@ TEST_F(NtDeleted, TheWizardsRowHandsItsRebuiltClusterToTheEngine) {
   engine.SetOptions(options);
   std::atomic<int32_t> abort{0};
   EXPECT_EQ(engine.UndeleteByPath("C:\\\xE5" "ETTER~1.DOC", status, bar, abort), 0);
-  EXPECT_EQ(ReadFileBytes(out_.File("XETTER~1.DOC")), Zip(3000));
+  EXPECT_EQ(ReadFileBytes(out_.File("XETTER~1.DOC")), NtZip(3000));
   const std::string line = "\n" + ConditionLine(FileCondition::kGuessed);
   EXPECT_EQ(status.last, "File Undeleted !\nFrom first cluster 65540 (guessed)" + line);
   EXPECT_EQ(boxes.shown, std::vector<std::string>{"File Undeleted !" + line});
+}
+
+TEST_F(NtDeleted, TheLookupRebuildsDeletedDirectoriesAndZeroLowWordsAsTheSearchDoes) {
+  const auto run = RunCli({"--drive", "C:=" + volume_.path(), "search", "--recurse", "--deleted-dirs",
+                           "--nt-deleted", "--details", "C:"}, StdoutOnly());
+  ASSERT_EQ(run.status, 0) << run.output;
+  const std::map<std::string, std::pair<std::vector<uint8_t>, uint32_t>> wanted = {
+      {"C:\\zero low word.txt", {NtText(900), 65536}},  // stored first cluster 0
+      {"C:\\Old letters\\to the council.txt", {NtText(700), 65552}},
+      {"C:\\Old letters\\Inner\\deeper notes.txt", {NtText(1200), 65555}},
+  };
+  std::map<std::string, testing::SearchRow> rows;
+  for (const testing::SearchRow& row : testing::SearchRows(run.output)) rows[row.longPath] = row;
+  for (const auto& [long_path, file] : wanted) {
+    ASSERT_TRUE(rows.contains(long_path)) << long_path << "\n" << run.output;
+    const testing::SearchRow& row = rows.at(long_path);
+    EXPECT_EQ(row.firstCluster, file.second) << long_path;
+    // The row's bytes and its long path come back alike, from the clusters listed.
+    std::string hex;
+    for (const unsigned char c : row.path) {
+      hex += "0123456789abcdef"[c >> 4];
+      hex += "0123456789abcdef"[c & 15];
+    }
+    testing::TempDir by_row, by_name;
+    const auto listed = RunCli({"--drive", "C:=" + volume_.path(), "undelete", "-o", by_row.str(),
+                                "--nt-deleted", "--hex", hex});
+    // Exit status 3: written whole, but not intact (a rebuilt cluster).
+    const int written_whole = row.condition == "intact" ? 0 : 3;
+    EXPECT_EQ(listed.status, written_whole) << listed.output;
+    const std::string name = long_path.substr(long_path.rfind('\\') + 1);
+    const auto named = RunCli({"--drive", "C:=" + volume_.path(), "undelete", "-o", by_name.str(),
+                               "--nt-deleted", "--long-names", long_path});
+    EXPECT_EQ(named.status, written_whole) << named.output;
+    EXPECT_EQ(ReadFileBytes(by_name.File(name)), file.first) << long_path;
+    const auto output = std::filesystem::directory_iterator(by_row.path())->path();
+    EXPECT_EQ(ReadFileBytes(output), file.first) << long_path;
+    // Without the option the directory's low word leads to no directory.
+    if (long_path.find("Old letters") != std::string::npos) {
+      const auto plain = Undelete({}, row.path);
+      EXPECT_THAT(plain.output, HasSubstr("File not found !")) << plain.output;
+    }
+  }
 }
 
 TEST_F(NtDeleted, WithoutTheOptionsTheLowWordIsTakenAsAlways) {
   // The classic rules read the cleared cluster number as it stands.
   const auto run = Undelete({}, "C:\\LETTER~1.DOC");
   EXPECT_EQ(run.status, 0) << run.output;
-  EXPECT_NE(ReadFileBytes(out_.File("LETTER~1.DOC")), Zip(3000));
+  EXPECT_NE(ReadFileBytes(out_.File("LETTER~1.DOC")), NtZip(3000));
   EXPECT_THAT(run.output, Not(HasSubstr("From first cluster")));
   // A long name is no 8.3 name without the options.
   EXPECT_NE(Undelete({}, "C:\\Letter to the bank.docx").status, 0);

@@ -70,7 +70,7 @@ TEST_F(SearchOnCraftedVolume, ScanListsDeletedFilesByAttributeSizeAndFirstCluste
   const struct { const char* name; uint8_t attr; uint32_t size, cluster; } entries[] = {
       {"\xE5PLAIN", 0x20, 100, 300}, {"\xE5" "ALLBITS", 0x27, 100, 300}, {"\xE5NOBITS", 0, 100, 300},
       {"\xE5LABEL", 0x08, 100, 300}, {"\xE5LABEL2", 0x28, 100, 300},     {"\xE5LONG", 0x0F, 100, 300},
-      {"\xE5" "EMPTY", 0x20, 0, 300}, {"\xE5HUGE", 0x20, 0x80000000u, 300}, {"LIVE", 0x20, 100, 300},
+      {"\xE5" "EMPTY", 0x20, 0, 300}, {"\xE5HUGE", 0x20, 0xFFFFFFFFu, 300}, {"LIVE", 0x20, 100, 300},
       {"\xE5TAKEN", 0x20, 100, 31},  {"\xE5" "BEYOND", 0x20, 100, 5000}, {"\xE5ZERO", 0x20, 100, 0},
       {"\xE5LAST", 0x20, 7, 300}};
   for (size_t i = 0; i < std::size(entries); ++i)
@@ -79,9 +79,11 @@ TEST_F(SearchOnCraftedVolume, ScanListsDeletedFilesByAttributeSizeAndFirstCluste
   File(kRoot, 14, E5 + "HIDDEN");
   volume_.Chain({kRoot, 3});
   File(3, 0, E5 + "NEXT");
-  EXPECT_THAT(Run(), ElementsAre("C:\\" + E5 + "LAST   .TXT", "C:\\" + E5 + "NOBITS .TXT",
-                                 "C:\\" + E5 + "ALLBITS.TXT", "C:\\" + E5 + "PLAIN  .TXT"));
+  EXPECT_THAT(Run(), ElementsAre("C:\\" + E5 + "LAST   .TXT", "C:\\" + E5 + "HUGE   .TXT",
+                                 "C:\\" + E5 + "NOBITS .TXT", "C:\\" + E5 + "ALLBITS.TXT",
+                                 "C:\\" + E5 + "PLAIN  .TXT"));
   EXPECT_EQ(ui_->list.rows().front().second, "7");
+  EXPECT_EQ(ui_->list.rows().at(1).second, "4294967295");  // sizes are unsigned: 4 GiB less one byte
 }
 
 TEST_F(SearchOnCraftedVolume, LoopingEscapingAndUnreadableChainsAndAncestorsEndOnlyTheirCall) {
@@ -126,15 +128,18 @@ TEST_F(SearchOnCraftedVolume, LadderOfTwinSubdirectoryEntriesEndsAtOnceListingEv
   for (const auto& [file, count] : per_level) EXPECT_LE(count, kReadsPerClusterAndSearch) << file;
 }
 
-TEST_F(SearchOnCraftedVolume, PathsPast255CharactersOr100ComponentsAreNotEntered) {
-  // 29 levels of eight-letter names: C: and 28 of them make 254 characters, the 30th 263.
+TEST_F(SearchOnCraftedVolume, PathsOfAnyLengthAreEnteredButNotPast100Components) {
+  // 40 levels of eight-letter names: rows of up to 383 bytes, all listed.
   std::string path = "C:";
   std::vector<std::string> expected;
-  for (uint32_t level = 0, parent = kRoot; level < 30; parent = 10 + level++, path += "\\DIRECTRY") {
+  for (uint32_t level = 0, parent = kRoot; level < 40; parent = 10 + level++, path += "\\DIRECTRY") {
     File(parent, 1, E5 + "FILE");
     Dir(parent, 0, "DIRECTRY", 10 + level);
-    if (level < 29) expected.push_back(path + "\\" + E5 + "FILE   .TXT");
+    expected.push_back(path + "\\" + E5 + "FILE   .TXT");
   }
+  File(49, 0, E5 + "FILE");
+  expected.push_back(path + "\\" + E5 + "FILE   .TXT");
+  EXPECT_GT(expected.back().size(), 370u);
   EXPECT_THAT(Run(), ElementsAreArray(expected));
 
   volume_ = CraftedVolume();

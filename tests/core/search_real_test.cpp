@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,8 @@
 #include "recovery/undelete_engine.h"
 #include "support/mtools_volume.h"
 #include "support/recording_search.h"
+#include "support/row_volumes.h"
+#include "support/run_command.h"
 #include "support/temp_dir.h"
 #include "volume/host/drive_table.h"
 
@@ -23,8 +26,6 @@ using testing::PatternBytes;
 using testing::RecordingSearch;
 
 const std::string E5 = "\xE5";
-
-std::string BigName(int i) { return "/DOCS/BIG/F" + std::string(i < 10 ? "0" : "") + std::to_string(i) + ".BIN"; }
 
 struct Family {
   const char* name;
@@ -47,21 +48,7 @@ TEST_P(SearchOnEveryFatFamily, ListsAndReportsAsThePageShowsAndEveryRowRecoversI
   // cluster chain: the rows and the bytes are the same.
   testing::TempDir dir;
   testing::MtoolsVolume v(dir.File("vol.img"), GetParam().mib, GetParam().fatBits);
-  for (const char* d : {"/DOCS", "/DOCS/OLD", "/DOCS/BIG", "/GONE", "/GONE/SUB", "/TWINS", "/TWIND",
-                        "/TWIND/XDIR", "/TWIND/YDIR"})
-    v.MakeDirectory(d);
-  v.AddFile("/Root long name.txt", PatternBytes(700, 1)).AddFile("/DOCS/REPORT.DOC", PatternBytes(5000, 2));
-  v.AddFile("/DOCS/KEEP.TXT", PatternBytes(300, 3)).AddFile("/DOCS/A long name file.txt", PatternBytes(1024, 4));
-  v.AddFile("/DOCS/EMPTY.DAT", std::string()).AddFile("/DOCS/OLD/NOTES.TXT", PatternBytes(1500, 5));
-  for (int i = 0; i < 40; ++i) v.AddFile(BigName(i), PatternBytes(100 + i, 100 + i));
-  v.AddFile("/GONE/INNER.BIN", PatternBytes(2000, 6)).AddFile("/GONE/SUB/DEEP.TXT", PatternBytes(513, 7));
-  v.AddFile("/TWINS/AB.BIN", PatternBytes(600, 8)).AddFile("/TWINS/CB.BIN", PatternBytes(900, 9));
-  v.AddFile("/TWIND/XDIR/ONE.TXT", PatternBytes(800, 10)).AddFile("/TWIND/YDIR/TWO.TXT", PatternBytes(400, 11));
-  for (const char* path : {"/Root long name.txt", "/DOCS/REPORT.DOC", "/DOCS/A long name file.txt",
-                           "/DOCS/EMPTY.DAT", "/DOCS/OLD/NOTES.TXT", "/TWINS/AB.BIN", "/TWINS/CB.BIN"})
-    v.Delete(path);
-  for (int i : {5, 20, 35}) v.Delete(BigName(i));  // one in each cluster of BIG
-  for (const char* tree : {"/GONE", "/TWIND/XDIR", "/TWIND/YDIR"}) v.DeleteTree(tree);
+  testing::FillSearchVolume(v);
   testing::UnchangedGuard unchanged(v.path());
 
   DriveTable drives;
@@ -81,13 +68,14 @@ TEST_P(SearchOnEveryFatFamily, ListsAndReportsAsThePageShowsAndEveryRowRecoversI
                           "row: C:\\DOCS\\OLD\\" + E5 + "OTES   .TXT | 1500",
                           "caption: List of undeletable files ...", "progress: range 0 0", "status: "));
   settings.bSearchRecurse = 1;  // deleted directories are entered only when asked
-  EXPECT_EQ(search("c:").size(), 9u);
+  EXPECT_EQ(search("c:").size(), 8u);
   EXPECT_EQ(ui->reports.log.LinesStartingWith("caption: ").size(), 6u + 1u);  // one per live directory
 
   settings.bSearchDeletedDirs = 1;
   const std::string docs = "C:\\DOCS    \\", big = docs + "BIG     \\" + E5;
-  // Long-name entries, live and empty files give no row; twins (same stored
-  // name) both name the first of them, as the walk finds it.
+  // Long-name entries, live and empty files give no row; of twins (same
+  // stored name) only the first is listed: the walk along their path finds
+  // it, never the other.
   const std::vector<std::pair<std::string, std::vector<uint8_t>>> expected = {
       {"C:\\" + E5 + "OOTLO~1.TXT", PatternBytes(700, 1)},
       {docs + E5 + "EPORT  .DOC", PatternBytes(5000, 2)},
@@ -99,8 +87,6 @@ TEST_P(SearchOnEveryFatFamily, ListsAndReportsAsThePageShowsAndEveryRowRecoversI
       {"C:\\" + E5 + "ONE    \\" + E5 + "NNER   .BIN", PatternBytes(2000, 6)},
       {"C:\\" + E5 + "ONE    \\" + E5 + "UB     \\" + E5 + "EEP    .TXT", PatternBytes(513, 7)},
       {"C:\\TWINS   \\" + E5 + "B      .BIN", PatternBytes(600, 8)},
-      {"C:\\TWINS   \\" + E5 + "B      .BIN", PatternBytes(600, 8)},
-      {"C:\\TWIND   \\" + E5 + "DIR    \\" + E5 + "NE     .TXT", PatternBytes(800, 10)},
       {"C:\\TWIND   \\" + E5 + "DIR    \\" + E5 + "NE     .TXT", PatternBytes(800, 10)},
   };
   std::vector<std::string> expected_rows;
@@ -118,11 +104,12 @@ TEST_P(SearchOnEveryFatFamily, ListsAndReportsAsThePageShowsAndEveryRowRecoversI
   }
 }
 
-TEST(SearchOnRealVolume, DeletedDirectoriesWhoseClustersLiveDirectoriesReuseLoseNoRow) {
+TEST(SearchOnRealVolume, DeletedDirectoriesWhoseClustersLiveDirectoriesReuseAreNotEntered) {
   // Five TMP directories, made and deleted in turn in P1 to P5, share the
-  // first cluster that LIVE holds now; OLD\SUB's went to LIVE\DEEP, so DEEP
-  // is read seven times. Each alias lists the live directory's deleted files
-  // under its own path.
+  // first cluster that LIVE holds now; OLD\SUB's went to LIVE\DEEP. Those
+  // clusters begin with LIVE's and DEEP's own "." and "..", which name
+  // other parents: the deleted directories are gone, and only the live
+  // ones list their deleted files.
   testing::TempDir dir;
   testing::MtoolsVolume v(dir.File("reuse.img"));
   constexpr uint32_t kReused = 3000;
@@ -148,14 +135,56 @@ TEST(SearchOnRealVolume, DeletedDirectoriesWhoseClustersLiveDirectoriesReuseLose
   RunSearch(drives, ui.reports.boxes, settings, ui.report, abort);
 
   const std::string file = E5 + "       .TXT", deep = "DEEP    \\" + file;
-  std::vector<std::string> expected = {"C:\\LIVE    \\" + file, "C:\\LIVE    \\" + deep,
-                                       "C:\\OLD     \\" + E5 + "UB     \\" + file};
-  for (const char* p : {"P1", "P2", "P3", "P4", "P5"}) {
-    const std::string tmp = std::string("C:\\") + p + "      \\" + E5 + "MP     \\";
-    expected.push_back(tmp + file);
-    expected.push_back(tmp + deep);
-  }
+  const std::vector<std::string> expected = {"C:\\LIVE    \\" + file, "C:\\LIVE    \\" + deep};
   ASSERT_THAT(ui.list.Column0(), ::testing::UnorderedElementsAreArray(expected)) << ui.reports.log.Dump();
+}
+
+// Directories whose 8.3 names have extensions, typed as a person types
+// them: the search takes them as its directory, and a recovery walks
+// through them; a path that ends at a directory names no file.
+TEST(SearchOnRealVolume, DirectoriesWithExtensionsAreSearchedAndWalkedAndNoDirectoryIsAFile) {
+  testing::TempDir dir;
+  testing::MtoolsVolume v(dir.File("ext.img"), 16, 16);
+  testing::AddWalkCases(v, /*reused_cluster=*/false);
+  testing::UnchangedGuard unchanged(v.path());
+  auto cli = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"--drive", "C:=" + v.path()});
+    testing::CommandOptions options;
+    options.stdout_only = args[2] == "search";
+    return testing::RunCli(args, options);
+  };
+  const struct { const char* directory; std::string row; size_t size; } searched[] = {
+      {"C:\\CASES\\ARCHIVE.OLD", "C:\\CASES\\ARCHIVE.OLD\\" + E5 + "EPORT  .TXT", 1300},
+      {"C:\\CASES\\V1.01", "C:\\CASES\\V1.01\\" + E5 + "ETUP   .EXE", 2100},
+      {"C:\\CASES\\ARCHIVE .OLD", "C:\\CASES\\ARCHIVE .OLD\\" + E5 + "EPORT  .TXT", 1300},
+  };
+  for (const auto& s : searched) {
+    const auto run = cli({"search", s.directory});
+    EXPECT_EQ(run.status, 0) << s.directory << run.output;
+    EXPECT_EQ(run.output, s.row + "\t" + std::to_string(s.size) + "\n") << s.directory;
+  }
+  // The deleted tree 2019.Q4 is entered with --deleted-dirs, by its stored name.
+  const auto deleted = cli({"search", "--recurse", "--deleted-dirs", "C:\\CASES\\" + E5 + "019.Q4"});
+  EXPECT_THAT(deleted.output, ::testing::HasSubstr(E5 + "019.Q4\\" + E5 + "ALES   .CSV\t900\n"));
+
+  const struct { const char* path; const char* written; std::vector<uint8_t> bytes; } typed[] = {
+      {"C:\\CASES\\ARCHIVE.OLD\\REPORT.TXT", "REPORT.TXT", PatternBytes(1300, 21)},
+      {"C:\\CASES\\V1.01\\SETUP.EXE", "SETUP.EXE", PatternBytes(2100, 23)},
+      {"C:\\CASES\\README", "README", PatternBytes(333, 26)},  // no extension
+  };
+  for (const auto& t : typed) {
+    testing::TempDir out;
+    const auto run = cli({"undelete", "-o", out.str(), t.path});
+    EXPECT_EQ(run.status, 0) << t.path << run.output;
+    EXPECT_EQ(testing::ReadFileBytes(out.File(t.written)), t.bytes) << t.path;
+  }
+  for (const char* directory : {"C:\\CASES\\ARCHIVE.OLD", "C:\\CASES\\V1.01", "C:\\CASES\\DEEP"}) {
+    testing::TempDir out;
+    const auto run = cli({"undelete", "-o", out.str(), directory});
+    EXPECT_EQ(run.status, 1) << directory;
+    EXPECT_THAT(run.output, ::testing::HasSubstr("File not found !")) << directory;
+    EXPECT_TRUE(std::filesystem::is_empty(out.path())) << directory;
+  }
 }
 
 }  // namespace

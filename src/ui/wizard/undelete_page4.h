@@ -67,6 +67,8 @@ class CUndeletePage4 : public CWizardPage {
   // Undelete with several rows selected: `rows` (top to bottom) one after
   // the other on one worker, under one bar, told in one box at the end.
   void UndeleteRows(const std::vector<int>& rows);
+  // The last search rebuilt first clusters cleared by an NT-family delete.
+  bool NtDeletedSearch() const { return m_search && m_search->bSearchNtDeleted != 0; }
   void OnWorkerEnded(uint64_t run_number);
 
   QLabel* m_ctlCaption = nullptr;

@@ -6,6 +6,7 @@
 #include "volume/format/exfat_names.h"
 #include "volume/format/long_name.h"
 #include "volume/format/opened_volume.h"
+#include "volume/format/stored_name.h"
 #include "volume/path_text.h"
 
 namespace quorvane {
@@ -18,21 +19,13 @@ struct Named {
   std::optional<uint8_t> firstByte;  // a deleted entry's, as restored
 };
 
-// The component as a search row holds it: 8 name bytes for a directory;
-// 8 name bytes, a full stop and 3 extension bytes for a file.
-std::string RowComponent(const DirEntry& entry, bool file) {
-  std::string text(entry.NameBytes());
-  if (file) text.append(1, '.').append(entry.ExtBytes());
-  return text;
-}
-
 // Whether the component names the entry by its 8.3 name: as a listed row
 // holds it (the deleted mark and blanks as stored), or as a person types it. A deleted entry's
 // first byte is the deleted mark: any first letter names it, unless the
 // checksum has restored the letter.
 bool NamesShortName(std::u16string_view component, const Named& named) {
   // Trailing blanks and full stops go, as they go from the component.
-  std::string row = RowComponent(named.entry, !named.entry.IsDirectory());
+  std::string row = RowComponentOf(named.entry, !named.entry.IsDirectory());
   row.erase(row.find_last_not_of(". ") + 1);
   if (NamesEqualIgnoringCase(component, WidenLatin1(row))) return true;
   std::u16string text = WidenLatin1(ShortNameText(named.entry));
@@ -53,9 +46,10 @@ bool Matches(std::u16string_view component, const Named& named) {
 }
 
 // The first entry of the directory at `cluster` that `component` names and
-// `wanted` accepts, with its long name.
+// `wanted` accepts, with its long name and the directory cluster holding it.
 std::optional<Named> Find(VolumeView& view, uint32_t cluster, bool first_cluster_only,
-                          std::u16string_view component, bool (*wanted)(const DirEntry&)) {
+                          std::u16string_view component, bool (*wanted)(const DirEntry&),
+                          std::vector<uint8_t>& siblings) {
   EntryNameCollector names;
   std::optional<Named> found;
   // A directory that cannot be read names nothing.
@@ -75,6 +69,7 @@ std::optional<Named> Find(VolumeView& view, uint32_t cluster, bool first_cluster
                       !Matches(component, named))
                     return Visit::kGoOn;
                   found = std::move(named);
+                  siblings.assign(at.cluster.begin(), at.cluster.end());
                   return Visit::kStop;
                 });
   return found;
@@ -109,12 +104,12 @@ bool ResolveOnExFat(OpenedVolume& volume, const std::vector<std::u16string>& com
 
 }  // namespace
 
-std::optional<ResolvedFile> ResolveLongPath(DriveSource& drives, std::u16string_view path) {
+std::optional<ResolvedFile> ResolveLongPath(DriveSource& drives, std::u16string_view path,
+                                            const DirectoryClusterRebuild* rebuild) {
   const auto parsed = ParseDrivePath(path);
   if (!parsed || parsed->components.empty()) return std::nullopt;
   auto volume = OpenedVolume::Open(drives, parsed->drive);
   if (!volume) return std::nullopt;
-  const FatParams* params = &(*volume)->params();
   VolumeView& view = (*volume)->view();
 
   ResolvedFile resolved;
@@ -123,16 +118,22 @@ std::optional<ResolvedFile> ResolveLongPath(DriveSource& drives, std::u16string_
     if (!ResolveOnExFat(**volume, parsed->components, resolved)) return std::nullopt;
     return resolved;
   }
-  uint32_t cluster = (*volume)->RootCluster();
+  const uint32_t root = (*volume)->RootCluster();
+  uint32_t cluster = root;
   bool inside_deleted = false;
+  std::vector<uint8_t> siblings;
   for (size_t i = 0; i < parsed->components.size(); ++i) {
     const bool file = i + 1 == parsed->components.size();
     const auto named =
         Find(view, cluster, inside_deleted, parsed->components[i],
-             file ? +[](const DirEntry& e) { return e.IsDeleted() && !e.IsDirectory(); }
-                  : +[](const DirEntry& e) { return e.IsDirectory(); });
+             // Below a deleted directory every file is gone with it.
+             !file            ? +[](const DirEntry& e) { return WalkTakesAsDirectory(e); }
+             : inside_deleted ? +[](const DirEntry& e) { return WalkTakesAsFile(e); }
+                              : +[](const DirEntry& e) { return e.IsDeleted() && WalkTakesAsFile(e); },
+             siblings);
     if (!named) return std::nullopt;
-    resolved.storedPath.append(1, '\\').append(RowComponent(named->entry, file));
+    const std::string component = RowComponentOf(named->entry, file);
+    resolved.storedPath.append(1, '\\').append(component);
     if (file) {
       resolved.longName = named->longName;
       if (named->firstByte) {
@@ -141,9 +142,18 @@ std::optional<ResolvedFile> ResolveLongPath(DriveSource& drives, std::u16string_
       }
       return resolved;
     }
-    cluster = params->FirstClusterOf(named->entry);
-    inside_deleted = inside_deleted || named->entry.IsDeleted();
-    if (!params->IsClusterInVolume(cluster)) return std::nullopt;
+    // The deleted mark anywhere in the stored name, as the walks along the
+    // stored path count it.
+    DirectoryStep step;
+    step.parent = cluster == root ? 0 : cluster;
+    step.siblings = siblings;
+    step.insideDeleted =
+        inside_deleted || component.find(static_cast<char>(kDeletedMark)) != std::string::npos;
+    step.rebuild = rebuild;
+    const auto entered = EnteredDirectoryCluster(view, named->entry, step);
+    if (!entered) return std::nullopt;
+    cluster = *entered;
+    inside_deleted = step.insideDeleted;
   }
   return std::nullopt;
 }

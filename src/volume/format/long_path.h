@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "volume/format/entered_directory.h"
 #include "volume/host/block_device.h"
 
 namespace quorvane {
@@ -24,8 +25,11 @@ struct ResolvedFile {
 };
 
 // None when the volume cannot be read or a component names no entry: a
-// directory (live or deleted) for every component but the last, a deleted
-// file for the last.
-std::optional<ResolvedFile> ResolveLongPath(DriveSource& drives, std::u16string_view path);
+// directory (live or deleted, entered as EnteredDirectoryCluster allows) for
+// every component but the last, a deleted file for the last. `rebuild`,
+// when given, rebuilds deleted directories' first clusters as the search
+// that listed the path did.
+std::optional<ResolvedFile> ResolveLongPath(DriveSource& drives, std::u16string_view path,
+                                            const DirectoryClusterRebuild* rebuild = nullptr);
 
 }  // namespace quorvane

@@ -1,0 +1,42 @@
+#pragma once
+// The names the entries of a directory being scanned have shown so far, as
+// a walk compares them (upper-cased), directories and files apart. The
+// search lists a row, and enters a directory, only for the first entry of
+// its name and kind along the directory, the one a walk along the row's
+// path finds: a later twin (two deleted files whose names differed only in
+// the letter the deleted mark took) would give a row that recovers the
+// first one's clusters. The names held by every open set are counted
+// against one bound; past it a name counts as seen, so that nothing is
+// listed that a walk might not lead back to.
+#include <cstddef>
+#include <string>
+#include <unordered_set>
+
+namespace quorvane {
+
+class SeenNames {
+ public:
+  // `held` counts the names every set holds; `limit` bounds it.
+  SeenNames(size_t& held, size_t limit) : held_(held), limit_(limit) {}
+  ~SeenNames() { held_ -= names_.size(); }
+  SeenNames(const SeenNames&) = delete;
+  SeenNames& operator=(const SeenNames&) = delete;
+
+  // Whether no entry of this name (as compared: `key`) and kind came
+  // before; remembers it.
+  bool First(std::string key, bool directory) {
+    key.push_back(directory ? 'D' : 'F');
+    if (names_.contains(key)) return false;
+    if (held_ >= limit_) return false;
+    names_.insert(std::move(key));
+    ++held_;
+    return true;
+  }
+
+ private:
+  size_t& held_;
+  size_t limit_;
+  std::unordered_set<std::string> names_;  // the name, then D or F
+};
+
+}  // namespace quorvane

@@ -1,0 +1,270 @@
+// Every row a search lists comes back with the same options, from the first
+// cluster the row shows: every option set of quorvane-cli search, over the
+// volumes the other tests make (FAT12, FAT16 and FAT32 by mtools with the
+// walks' hard cases, a volume the NT family deleted on, exFAT by
+// exfat-fuse, and one written byte by byte for names no tool writes).
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "support/crafted_volume.h"
+#include "support/deleted_exfat.h"
+#include "support/exfat_volume.h"
+#include "support/mtools_volume.h"
+#include "support/row_volumes.h"
+#include "support/run_command.h"
+#include "support/search_rows.h"
+#include "support/temp_dir.h"
+#include "volume/format/exfat_entry_set.h"
+#include "volume/format/exfat_names.h"
+#include "volume/format/opened_volume.h"
+#include "volume/format/volume_view.h"
+#include "volume/host/drive_table.h"
+#include "volume/little_endian.h"
+
+namespace quorvane::testing {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+const std::string E5 = "\xE5";
+
+std::string Hex(const std::string& bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (const unsigned char c : bytes) {
+    hex += kDigits[c >> 4];
+    hex += kDigits[c & 15];
+  }
+  return hex;
+}
+
+CommandOptions StdoutOnly() {
+  CommandOptions options;
+  options.stdout_only = true;
+  return options;
+}
+
+// The single file a recovery wrote into `dir`.
+std::vector<uint8_t> OnlyFileIn(const TempDir& dir) {
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) files.push_back(entry.path());
+  if (files.size() != 1) {
+    ADD_FAILURE() << files.size() << " files written";
+    return {};
+  }
+  return ReadFileBytes(files.front());
+}
+
+struct Checked {
+  size_t searches = 0;
+  std::set<std::string> rows;  // each listed path once
+};
+
+// Runs every option set's search over the image, with and without
+// --details, and recovers each row listed: by its bytes, and with
+// `long_names` by the long path --details gives it too.
+Checked EveryRowRecovers(const std::string& image, bool long_names) {
+  Checked checked;
+  UnchangedGuard unchanged(image);
+  DriveTable drives;
+  drives.Map('C', image);
+  auto volume = OpenedVolume::Open(drives, 3);
+  if (!volume) {
+    ADD_FAILURE() << image << " does not open";
+    return checked;
+  }
+  VolumeView& view = (*volume)->view();
+  const uint32_t cluster_bytes = view.params().ClusterBytes();
+
+  // Each path with --nt-deleted and without: what every search said of it.
+  std::map<std::pair<std::string, bool>, SearchRow> listed;
+  for (int set = 0; set < 16; ++set) {
+    std::vector<std::string> options{"--drive", "C:=" + image, "search"};
+    const bool nt = set & 4;
+    if (set & 1) options.push_back("--recurse");
+    if (set & 2) options.push_back("--deleted-dirs");
+    if (nt) options.push_back("--nt-deleted");
+    if (set & 8) options.push_back("--all");
+    std::vector<std::string> detailed_options = options;
+    detailed_options.push_back("--details");
+    options.push_back("C:");
+    detailed_options.push_back("C:");
+    const CommandResult plain = RunCli(options, StdoutOnly());
+    const CommandResult detailed = RunCli(detailed_options, StdoutOnly());
+    checked.searches += 2;
+    EXPECT_EQ(plain.status, 0) << set << plain.output;
+    EXPECT_EQ(detailed.status, 0) << set << detailed.output;
+    const std::vector<SearchRow> plain_rows = SearchRows(plain.output);
+    const std::vector<SearchRow> rows = SearchRows(detailed.output);
+    // --details adds columns, never rows.
+    EXPECT_EQ(plain_rows.size(), rows.size()) << set;
+    for (size_t i = 0; i < std::min(rows.size(), plain_rows.size()); ++i) {
+      EXPECT_EQ(plain_rows[i].path, rows[i].path) << set;
+      EXPECT_EQ(plain_rows[i].size, rows[i].size) << set;
+    }
+    for (const SearchRow& row : rows) {
+      checked.rows.insert(row.path);
+      const auto [at, added] = listed.try_emplace({row.path, nt}, row);
+      if (!added) {
+        EXPECT_EQ(at->second.firstCluster, row.firstCluster) << row.path << " with set " << set;
+        EXPECT_EQ(at->second.size, row.size) << row.path;
+      }
+    }
+  }
+
+  for (const auto& [key, row] : listed) {
+    const auto& [path, nt] = key;
+    const std::string what = row.longPath + (nt ? " (--nt-deleted)" : "");
+    TempDir out;
+    std::vector<std::string> args{"--drive", "C:=" + image, "undelete", "-o", out.str()};
+    if (nt) args.push_back("--nt-deleted");
+    const std::vector<std::string> common = args;
+    args.insert(args.end(), {"--hex", Hex(path)});
+    const CommandResult run = RunCli(args);
+    EXPECT_THAT(run.output, Not(HasSubstr("File not found"))) << what;
+    const std::vector<uint8_t> bytes = OnlyFileIn(out);
+    // A first cluster outside the volume (a cleared high word read as it
+    // stands, listed with --all) leaves nothing to copy, and says so.
+    if (!view.params().IsClusterInVolume(row.firstCluster)) {
+      EXPECT_EQ(row.condition, "overwritten") << what;
+      EXPECT_THAT(run.output, HasSubstr("Only 0 of ")) << what;
+      EXPECT_TRUE(bytes.empty()) << what;
+      continue;
+    }
+    // A file the volume's end cuts short is kept as far as it goes.
+    if (row.condition == "short") {
+      EXPECT_LE(bytes.size(), row.size) << what;
+    } else {
+      // Written whole: 0 when intact, 3 when the condition says otherwise.
+      EXPECT_EQ(run.status, row.condition == "intact" ? 0 : 3) << what << "\n" << run.output;
+      EXPECT_EQ(bytes.size(), row.size) << what;
+    }
+    // The copy begins with the row's first cluster, unless another file holds it.
+    if (row.condition != "overwritten") {
+      const auto cluster = view.ReadCluster(row.firstCluster);
+      const size_t head = std::min<size_t>({bytes.size(), cluster_bytes, row.size});
+      EXPECT_TRUE(cluster && std::equal(bytes.begin(), bytes.begin() + head, (*cluster)->begin()))
+          << what << " does not begin with cluster " << row.firstCluster;
+    }
+    if (row.condition == "rebuilt" || row.condition == "guessed") {
+      EXPECT_THAT(run.output, HasSubstr("From first cluster " + std::to_string(row.firstCluster) + " (" +
+                                        row.condition + ")"))
+          << what;
+    }
+    if (!long_names) continue;
+    // The long path the row shows leads to the same file.
+    TempDir by_name;
+    std::vector<std::string> named = common;
+    named[4] = by_name.str();
+    named.insert(named.end(), {"--long-names", row.longPath});
+    const CommandResult again = RunCli(named);
+    EXPECT_THAT(again.output, Not(HasSubstr("File not found"))) << what;
+    EXPECT_EQ(OnlyFileIn(by_name), bytes) << what;
+  }
+  return checked;
+}
+
+class EveryRowOnFat : public ::testing::TestWithParam<int> {};
+
+INSTANTIATE_TEST_SUITE_P(, EveryRowOnFat, ::testing::Values(12, 16, 32),
+                         [](const auto& info) { return "FAT" + std::to_string(info.param); });
+
+TEST_P(EveryRowOnFat, RecoversFromTheFirstClusterListedOnEveryFatFamily) {
+  TempDir dir;
+  const int bits = GetParam();
+  MtoolsVolume v(dir.File("vol.img"), bits == 12 ? 2 : bits == 16 ? 16 : 33, bits);
+  FillSearchVolume(v);
+  AddWalkCases(v, /*reused_cluster=*/bits == 32);
+  const Checked checked = EveryRowRecovers(v.path(), /*long_names=*/true);
+  // The walks' hard cases are among the rows: directories with
+  // extensions, live and deleted, a file without one, rows past 300 bytes.
+  const std::string cases = "C:\\CASES   \\";
+  for (const std::string& row :
+       {cases + "ARCHIVE .OLD\\" + E5 + "EPORT  .TXT", cases + "V1      .01 \\" + E5 + "ETUP   .EXE",
+        cases + E5 + "019    .Q4 \\" + E5 + "ALES   .CSV",
+        cases + E5 + "019    .Q4 \\" + E5 + "NNER   \\" + E5 + "OTE    .TXT",
+        cases + E5 + "EADME  .   "})
+    EXPECT_TRUE(checked.rows.contains(row)) << row << ::testing::PrintToString(checked.rows);
+  EXPECT_TRUE(std::any_of(checked.rows.begin(), checked.rows.end(), [](const std::string& row) {
+    return row.size() > 300 && row.ends_with(E5 + "OTTOM  .TXT");
+  }));
+  // Nothing is listed from the live file that took a deleted directory's cluster.
+  for (const std::string& row : checked.rows) EXPECT_THAT(row, Not(HasSubstr("ARSED"))) << row;
+}
+
+TEST(EveryRow, RecoversFromTheFirstClusterListedOnAVolumeTheNtFamilyDeletedOn) {
+  TempDir dir;
+  MtoolsVolume v(dir.File("nt.img"));
+  FillNtDeletedVolume(v);
+  const Checked checked = EveryRowRecovers(v.path(), /*long_names=*/true);
+  EXPECT_EQ(checked.rows.size(), 6u);
+}
+
+TEST(EveryRow, RecoversFromTheFirstClusterListedOnExFat) {
+  if (const std::string why = ExFatVolumesUnavailable(); !why.empty()) GTEST_SKIP() << why;
+  DeletedOnExFat volume;
+  const Checked checked = EveryRowRecovers(volume.image, /*long_names=*/false);
+  EXPECT_GE(checked.rows.size(), 13u);
+
+  // A copy where two deleted sets bear one name: fragB1.bin renamed
+  // fragB2.bin, its checksum and name hash made to fit. Only the first is
+  // listed, the one the walk back along its row finds.
+  const std::string twins = volume.dir.File("twins.img");
+  std::filesystem::copy_file(volume.image, twins);
+  const ExFatListing listing = ListExFatVolume(twins);
+  const ExFatListed* renamed = listing.Find("fragB1.bin");
+  ASSERT_TRUE(renamed != nullptr && renamed->set.deleted);
+  std::vector<uint8_t> image = ReadFileBytes(twins);
+  const size_t at = static_cast<size_t>(
+      std::search(image.begin(), image.end(), renamed->raw.begin(), renamed->raw.end()) - image.begin());
+  ASSERT_LT(at, image.size());
+  image[at + 2 * kExFatEntrySize + ExFatNameEntry::kNameAt + 2 * 5] = '2';  // fragB2.bin
+  StoreLe16(image, at + kExFatEntrySize + ExFatStreamEntry::kNameHashAt,
+            ExFatNameHash(u"fragB2.bin", *listing.upcase));
+  StoreLe16(image, at + ExFatFileEntry::kSetChecksumAt,
+            ExFatSetChecksum(std::span(image).subspan(at, renamed->raw.size()), /*as_in_use=*/true));
+  WriteFileBytes(twins, image);
+  const Checked twin_rows = EveryRowRecovers(twins, /*long_names=*/false);
+  EXPECT_EQ(twin_rows.rows.size(), checked.rows.size() - 1);
+  EXPECT_FALSE(twin_rows.rows.contains("C:\\fragB1.bin"));
+  EXPECT_TRUE(twin_rows.rows.contains("C:\\fragB2.bin"));
+}
+
+TEST(EveryRow, RecoversFromTheFirstClusterListedWhereNamesAreNoToolsNames) {
+  // Names only a damaged volume or another system writes: a deleted file
+  // stored in lower case, twins by stored name, a live directory whose 8.3
+  // name has an extension, one whose name holds a full stop of its own
+  // (which no path can name, so nothing in it is listed), and a deleted
+  // directory that still begins with its own "." and "..".
+  CraftedVolume crafted;
+  constexpr uint32_t kEnd = 0x0FFFFFFF;
+  crafted.SetEntry(2, 0, CraftedEntry{ShortName(E5 + "ower", "txt"), 0x20, 40, 700}).FillCluster(40, 0x11);
+  crafted.SetEntry(2, 1, CraftedEntry{ShortName(E5 + "WIN", "BIN"), 0x20, 41, 100}).FillCluster(41, 0x22);
+  crafted.SetEntry(2, 2, CraftedEntry{ShortName(E5 + "WIN", "BIN"), 0x20, 42, 100}).FillCluster(42, 0x33);
+  crafted.SetEntry(2, 3, CraftedEntry{ShortName("ARCHIVE", "OLD"), 0x10, 10, 0}).SetFat(10, kEnd);
+  crafted.SetEntry(10, 0, CraftedEntry{ShortName(E5 + "EPORT", "TXT"), 0x20, 43, 300}).FillCluster(43, 0x44);
+  crafted.SetEntry(2, 4, CraftedEntry{ShortName("A.B"), 0x10, 11, 0}).SetFat(11, kEnd);
+  crafted.SetEntry(11, 0, CraftedEntry{ShortName(E5 + "NREACH", "TXT"), 0x20, 44, 300});
+  crafted.SetEntry(2, 5, CraftedEntry{ShortName(E5 + "LD"), 0x10, 12, 0});
+  crafted.SetEntry(12, 0, CraftedEntry{ShortName("."), 0x10, 12, 0});
+  crafted.SetEntry(12, 1, CraftedEntry{ShortName(".."), 0x10, 0, 0});
+  crafted.SetEntry(12, 2, CraftedEntry{ShortName("KEPT", "DOC"), 0x20, 45, 900}).FillCluster(45, 0x55);
+  TempDir dir;
+  const std::string image = dir.File("crafted.img");
+  WriteFileBytes(image, crafted.bytes());
+  const Checked checked = EveryRowRecovers(image, /*long_names=*/false);
+  EXPECT_EQ(checked.rows, (std::set<std::string>{"C:\\" + E5 + "ower   .txt", "C:\\" + E5 + "WIN    .BIN",
+                                                 "C:\\ARCHIVE .OLD\\" + E5 + "EPORT  .TXT",
+                                                 "C:\\" + E5 + "LD     \\KEPT    .DOC"}));
+}
+
+}  // namespace
+}  // namespace quorvane::testing
