@@ -7,6 +7,15 @@ namespace quorvane::ui {
 UiReportQueue::UiReportQueue() = default;
 UiReportQueue::~UiReportQueue() = default;
 
+namespace {
+// Held while a queued call is built on the posting thread and taken again
+// before the call reads what it captured on the receiving thread. Qt's own
+// event-queue lock hands the call over too, but inside Qt's libraries, where
+// ThreadSanitizer cannot see it; this lock it sees, whatever happened on
+// either thread in between.
+std::mutex g_handoff;
+}  // namespace
+
 void UiReportQueue::Post(std::function<void()> op) {
   bool was_empty = false;
   {
@@ -14,9 +23,17 @@ void UiReportQueue::Post(std::function<void()> op) {
     was_empty = ops_.empty();
     ops_.push_back(std::move(op));
   }
+  if (!was_empty) return;
   // The queued call goes to receiver_, which dies with the queue: a call
   // still pending then is discarded with it.
-  if (was_empty) QMetaObject::invokeMethod(&receiver_, [this] { Drain(); }, Qt::QueuedConnection);
+  std::lock_guard handoff(g_handoff);
+  QMetaObject::invokeMethod(
+      &receiver_,
+      [this] {
+        { std::lock_guard taken(g_handoff); }
+        Drain();
+      },
+      Qt::QueuedConnection);
 }
 
 void UiReportQueue::Drain() {

@@ -62,16 +62,30 @@ def make_small_volume(image, host_dir):
 BIG_SIZE = 1900 * 1024 * 1024  # under 2 GiB: the search lists sizes up to 2^31 - 1
 
 
+BIG_COMPANIONS = {  # name: bytes
+    "ONE.TXT": pattern(9000, 21),
+    "TWO.TXT": pattern(30000, 22),
+}
+
+
 def make_big_volume(image, host_dir):
     """A 4 GiB sparse volume whose deleted BIG.BIN claims 1.9 GiB: a copy long
-    enough to watch and abort. Its clusters are free and read as zeros."""
+    enough to watch and abort. Its clusters are free and read as zeros. Two
+    small deleted files follow it in the root directory (ONE.TXT, TWO.TXT:
+    BIG_COMPANIONS), so a search lists them above it."""
     subprocess.run(["mkfs.fat", "-F", "32", "-s", "8", "-n", "BIG", "-C", image, "4194304"],
                    check=True, capture_output=True)
     host = os.path.join(host_dir, "big-start")
     with open(host, "wb") as out:
         out.write(bytes(65536))
     _mtools("mcopy", image, host, "::/BIG.BIN")
-    _mtools("mdel", image, "::/BIG.BIN")
+    for name, data in BIG_COMPANIONS.items():
+        host = os.path.join(host_dir, "big-" + name)
+        with open(host, "wb") as out:
+            out.write(data)
+        _mtools("mcopy", image, host, "::/" + name)
+    for name in ["BIG.BIN"] + list(BIG_COMPANIONS):
+        _mtools("mdel", image, "::/" + name)
     # The root directory lies past the FATs, well within the first 16 MiB.
     with open(image, "r+b") as volume:
         entry = volume.read(16 << 20).find(b"\xe5IG     BIN")

@@ -18,8 +18,8 @@ import traceback
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "udisks"))
 
-from e2e_volumes import (BIG_SIZE, NT_DELETED, image_digest, make_big_volume,  # noqa: E402
-                         make_nt_deleted_volume, make_small_volume)
+from e2e_volumes import (BIG_COMPANIONS, BIG_SIZE, NT_DELETED, image_digest,  # noqa: E402
+                         make_big_volume, make_nt_deleted_volume, make_small_volume)
 from udisks_bus import PrivateSystemBus  # noqa: E402
 from x_session import SHEET_MARGIN, TEMPLATES, Failure, XSession, wait_for  # noqa: E402
 
@@ -32,6 +32,8 @@ PAGE_TITLES = {
 # A search of the test volume ends well within this, even under the
 # sanitizers; the list cannot be read from outside the program.
 SEARCH_TIME = 2.5
+# The height of a row of the results list, in pixels, with the test's font.
+ROW_HEIGHT = 14
 PAGE_TEMPLATES = {1: "output_dir_page", 2: "undelete_by_name_page", 3: "search_setup_page",
                   4: "results_page"}
 
@@ -46,24 +48,29 @@ class Run:
 
     def __init__(self, program, work, big=False, nt=False, udisks=False):
         """With `udisks`, the small volume is UDisks2's /dev/sdc1 on a bus of
-        the run's own, and the program is started with no drive arguments."""
+        the run's own, and the program is started with no drive arguments.
+        Drive D: is the big volume or the NT-deleted one; with both, the big
+        one is E:."""
         self.work = work
         self.bus = None
         self.output = os.path.join(work, "recovered")
         os.makedirs(self.output)
-        small, large = os.path.join(work, "small.img"), os.path.join(work, "big.img")
+        small = os.path.join(work, "small.img")
         self.originals = make_small_volume(small, work)
         images = [small]
-        if big:
-            make_big_volume(large, work)
-            images.append(large)
-        if nt:  # drive D: as a delete of the NT family leaves it
-            large = os.path.join(work, "nt.img")
-            self.nt_originals = make_nt_deleted_volume(large, work)
-            images.append(large)
-        self.digests = {image: image_digest(image) for image in images}
         # Started in the work folder, which page 1 offers; the cases choose another.
-        drives = ["--drive", "C:=" + small] + (["--drive", "D:=" + large] if big or nt else [])
+        drives = ["--drive", "C:=" + small]
+        if nt:  # as a delete of the NT family leaves it
+            image = os.path.join(work, "nt.img")
+            self.nt_originals = make_nt_deleted_volume(image, work)
+            images.append(image)
+            drives += ["--drive", "D:=" + image]
+        if big:
+            image = os.path.join(work, "big.img")
+            make_big_volume(image, work)
+            images.append(image)
+            drives += ["--drive", ("E:=" if nt else "D:=") + image]
+        self.digests = {image: image_digest(image) for image in images}
         if udisks:
             drives = []
             self.bus = PrivateSystemBus([dict(name="sdc1", image=small, id_type="vfat",
@@ -199,11 +206,52 @@ class Run:
         return self.expect_listed_row_recovered(before)
 
     def first_row(self, sheet):
-        # The first row lies just below the list's header.
+        self.row(sheet, 0)
+
+    def row(self, sheet, index, modifier=None):
+        """A click on the list's row `index` (0 = top), `modifier` ("shift",
+        "ctrl") held. The first row lies just below the list's header."""
         x, y, cx, cy = TEMPLATES["results_page"][1020]
         wx, wy, _, _ = sheet.geometry()
-        self.x.click_at(wx + self.x.du_x(SHEET_MARGIN + x) + 40,
-                        wy + self.x.du_y(SHEET_MARGIN + y) + 24)
+        at = (wx + self.x.du_x(SHEET_MARGIN + x) + 40,
+              wy + self.x.du_y(SHEET_MARGIN + y) + 24 + index * ROW_HEIGHT)
+        if modifier:
+            self.x.xdotool("keydown", modifier)
+        try:
+            self.x.click_at(*at)
+        finally:
+            if modifier:
+                self.x.xdotool("keyup", modifier)
+
+    def summary_box(self):
+        """The box that ends an Undelete of several rows, and its text, read
+        as a screen reader reads it."""
+        box = self.box()
+
+        def text():
+            try:
+                labels = self.x.a11y.texts("label")
+            except subprocess.CalledProcessError:
+                return False
+            found = [t for t in labels if re.match(r"^\d+ of \d+ files undeleted", t)]
+            # The status label holds the counts alone; the box says more.
+            return found and max(found, key=len)
+        return box, wait_for("the summary box's text", text)
+
+    def expect_new_files(self, before, originals):
+        """The files added since `before` hold exactly `originals` (a list of
+        byte strings), whatever names they were given. Returns their names."""
+        added = wait_for("the recovered files",
+                         lambda: (lambda a: len(a) >= len(originals) and a)(
+                             sorted(set(os.listdir(self.output)) - set(before))))
+        contents = []
+        for name in added:
+            with open(os.path.join(self.output, name), "rb") as recovered:
+                contents.append(recovered.read())
+        expect(sorted(contents) == sorted(originals),
+               f"recovered {added}: {sorted(len(c) for c in contents)} bytes, expected "
+               f"{sorted(len(o) for o in originals)}")
+        return added
 
 
 def case_keyboard_both_jobs(run):
@@ -427,10 +475,11 @@ def expect_chooser_rows(run, sheet):
         except subprocess.CalledProcessError:  # a row read as its text changed
             return False
         found = [name for role, name, _ in shown if role == "tree item" and re.match("^[C-Z]:  ", name)]
-        return len(found) == 2 and not any(name.endswith("reading\u2026") for name in found) and found
+        return len(found) == 3 and not any(name.endswith("reading\u2026") for name in found) and found
     found = wait_for("the drives' rows", rows)
     expected = ["C:  E2E  FAT32  40.0 MiB  " + os.path.join(run.work, "small.img"),
-                "D:  NT  FAT32  40.0 MiB  " + os.path.join(run.work, "nt.img")]
+                "D:  NT  FAT32  40.0 MiB  " + os.path.join(run.work, "nt.img"),
+                "E:  BIG  FAT32  4.0 GiB  " + os.path.join(run.work, "big.img")]
     expect(found == expected, f"the chooser's rows {found}")
     x.key("Escape")
     x.wait_gone("the volume folder chooser", chooser)
@@ -442,8 +491,9 @@ def case_nt_deleted_files_rebuilt(run):
     shows each file's long name and "rebuilt", and the top row comes back
     from its rebuilt cluster, which the status names. The low word alone
     points into a live file: only the rebuilt cluster gives the original
-    bytes. Reopened, the dialog has both boxes off again: OK gives the two
-    columns back."""
+    bytes. Ctrl+A then undeletes both rows, each from its own rebuilt
+    cluster. Reopened, the dialog has both boxes off again: OK gives the two
+    columns back. Last, several rows of the big volume with Abort midway."""
     x = run.x
     sheet = run.to_page_2_with_keys()
     run.turn(sheet, 3, key="alt+n")
@@ -477,6 +527,20 @@ def case_nt_deleted_files_rebuilt(run):
     status = f"File Undeleted !\nFrom first cluster {cluster} (rebuilt)\n"
     expect(any(text.startswith(status) for text in x.a11y.texts("label")), f"no status {status!r}")
 
+    # Every row at once, by Ctrl+A: each comes back from its own rebuilt
+    # cluster, and one box counts them and names their condition.
+    before = os.listdir(run.output)
+    run.first_row(sheet)
+    x.key("ctrl+a")
+    run.click(sheet, 4, 1018)
+    box, text = run.summary_box()
+    expect(text.startswith("2 of 2 files undeleted, 0 partly undeleted, 0 not undeleted.\n"
+                           "2 of the undeleted files are not intact: rebuilt (2)."),
+           f"the summary: {text!r}")
+    x.click_box_ok(box)
+    x.wait_gone("the summary box", box)
+    run.expect_new_files(before, [data for data, _ in run.nt_originals.values()])
+
     run.turn(sheet, 3, button="back")
     run.click(sheet, 3, 1043)
     options = x.wait_window("the options dialog", "^Search Options$")
@@ -487,6 +551,33 @@ def case_nt_deleted_files_rebuilt(run):
     time.sleep(SEARCH_TIME)
     headers, _ = x.a11y.list_view()
     expect(headers == ["File Name", "Size"], f"columns after the options went off: {headers}")
+
+    # Three rows of E:, chosen with the mouse (TWO, ONE, BIG from the top),
+    # undeleted in that order; Abort lands in BIG.BIN's copy: the two before
+    # it are whole, its own file is a part, and the box says so.
+    run.turn(sheet, 3, button="back")
+    run.type_into(sheet, 3, 1024, "E:\\", replace=True)
+    run.turn(sheet, 4, button="next")
+    run.click(sheet, 4, 1021)
+    time.sleep(SEARCH_TIME)
+    run.row(sheet, 0)
+    run.row(sheet, 2, "shift")
+    before = os.listdir(run.output)
+    run.click(sheet, 4, 1018)
+    run.abort_copy_into(run.recovered("XIG     .BIN"), lambda: run.click(sheet, 4, 1032))
+    box, text = run.summary_box()
+    expect(text.startswith("2 of 3 files undeleted, 1 partly undeleted, 0 not undeleted.\n"
+                           "Undeletion Aborted ! E:\\\u00e5IG     .BIN is partly undeleted."),
+           f"the summary after Abort: {text!r}")
+    x.click_box_ok(box)
+    x.wait_gone("the summary box", box)
+    # Listed names keep the blanks that pad them on the volume.
+    listed = {"X" + name[1:].split(".")[0].ljust(7) + "." + name.split(".")[1]: data
+              for name, data in BIG_COMPANIONS.items()}
+    added = set(os.listdir(run.output)) - set(before)
+    expect(added == {"XIG     .BIN"} | set(listed), f"recovered {sorted(added)}")
+    for name, data in listed.items():
+        run.expect_recovered(name, data)
     run.end(sheet, "cancel")
 
 
@@ -525,7 +616,8 @@ def main():
     run = None
     try:
         run = Run(os.path.abspath(options.program), work,
-                  big=options.case in ("abort_during_a_long_copy", "every_other_button"),
+                  big=options.case in ("abort_during_a_long_copy", "every_other_button",
+                                       "nt_deleted_files_rebuilt"),
                   nt=options.case.startswith("nt_deleted"), udisks=options.case.startswith("udisks"))
         CASES[options.case](run)
         run.close()

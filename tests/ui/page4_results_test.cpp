@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 #include <QCheckBox>
 #include <QPushButton>
@@ -115,6 +117,33 @@ class Page4Test : public WizardFixture {
     for (int i = 0; i < page().Rows().rowCount(); ++i)
       if (page().Rows().Row(i).path == path) return i;
     return -1;
+  }
+  // A click on `row` through the list's window, with `modifiers` held.
+  void ClickRow(int row, Qt::KeyboardModifiers modifiers = {}) {
+    auto* list = ui::FindControl<QTreeView>(&page(), kList);
+    list->scrollTo(page().Rows().index(row, 0));
+    const QPoint at = list->viewport()->mapTo(
+        list->window(), list->visualRect(page().Rows().index(row, 0)).center());
+    QTest::mouseClick(list->window()->windowHandle(), Qt::LeftButton, modifiers, at);
+  }
+  std::vector<int> SelectedRows() {
+    std::vector<int> rows;
+    for (const QModelIndex& index :
+         ui::FindControl<QTreeView>(&page(), kList)->selectionModel()->selectedRows())
+      rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+  }
+  // The bytes the file of a listed row had, told by its stored name.
+  static std::vector<uint8_t> Original(const std::string& row) {
+    const std::pair<const char*, std::vector<uint8_t>> files[] = {
+        {"EPORT  .DOC", PatternBytes(5000, 1)}, {"LAN    .TXT", PatternBytes(1234, 3)},
+        {"NNER   .BIN", PatternBytes(700, 4)},  {"B      .BIN", PatternBytes(600, 5)},
+        {"ONGRE~1.TXT", PatternBytes(2100, 7)}, {"IG     .BIN", PatternBytes(2 << 20, 8)}};
+    for (const auto& [tail, bytes] : files)
+      if (row.ends_with(E5 + tail)) return bytes;
+    ADD_FAILURE() << "no original for " << row;
+    return {};
   }
   void Select(int row) {
     auto* selection = ui::FindControl<QTreeView>(&page(), kList)->selectionModel();
@@ -276,6 +305,87 @@ TEST_F(Page4Test, AbortAndBackDuringARecovery) {
     }
   }
   EXPECT_TRUE(boxes_.boxes().empty());
+}
+
+TEST_F(Page4Test, SeveralSelectedRowsComeBackInListOrderUnderOneBarAndOneBox) {
+  GoToPage4(QStringLiteral("C:\\"));
+  Click(&page(), kShowFiles);
+  ASSERT_TRUE(WaitForReady());
+  const int rows = page().Rows().rowCount();
+  ASSERT_GE(rows, 5) << ListedRows();
+  auto* list = ui::FindControl<QTreeView>(&page(), kList);
+  QWidget* window = list->window();
+
+  // Selected bottom first, by mouse: still recovered top first.
+  ClickRow(rows - 1);
+  ClickRow(0, Qt::ControlModifier);
+  ASSERT_EQ(SelectedRows(), (std::vector<int>{0, rows - 1}));
+  const std::string top = page().Rows().Row(0).path;
+  const std::string bottom = page().Rows().Row(rows - 1).path;
+  // By the time the box is up the caption no longer names a file.
+  QString caption_under_box;
+  boxes_.OnShow([&](QMessageBox&) { caption_under_box = TextOf(&page(), kCaption); });
+  drives_.HoldNextDataRead();
+  Click(&page(), kUndelete);
+  ASSERT_TRUE(drives_.WaitUntilHeld());
+  EXPECT_TRUE(WaitFor([&] {
+    return TextOf(&page(), kCaption) == QString::fromLatin1(("Undeleting 1 of 2: " + top).c_str());
+  })) << TextOf(&page(), kCaption).toStdString();
+  drives_.Release();
+  ASSERT_TRUE(WaitForReady());
+  ASSERT_EQ(boxes_.boxes().size(), 1u);
+  EXPECT_EQ(boxes_.Texts()[0], QStringLiteral("2 of 2 files undeleted, 0 partly undeleted, 0 not undeleted."));
+  EXPECT_EQ(boxes_.boxes()[0].style, uint32_t{kMbIconInformation});
+  EXPECT_EQ(TextOf(&page(), kStatus), boxes_.Texts()[0]);
+  EXPECT_EQ(caption_under_box, kDone);
+  EXPECT_EQ(ProgressOf(&page(), kProgress).high, 0);
+  for (const std::string& row : {top, bottom})
+    EXPECT_EQ(ReadFileBytes(Recovered(row)), Original(row)) << row;
+
+  // Shift+click, Shift+Down and Ctrl+A: a range, one more, then every row.
+  ClickRow(1);
+  ClickRow(3, Qt::ShiftModifier);
+  EXPECT_EQ(SelectedRows(), (std::vector<int>{1, 2, 3}));
+  QTest::keyClick(window->windowHandle(), Qt::Key_Down, Qt::ShiftModifier);
+  EXPECT_EQ(SelectedRows(), (std::vector<int>{1, 2, 3, 4}));
+  QTest::keyClick(window->windowHandle(), Qt::Key_A, Qt::ControlModifier);
+  ASSERT_EQ(SelectedRows().size(), size_t(rows));
+  for (const auto& file : std::filesystem::directory_iterator(out_.path()))
+    std::filesystem::remove(file.path());
+  Click(&page(), kUndelete);
+  ASSERT_TRUE(WaitForReady());
+  ASSERT_EQ(boxes_.boxes().size(), 2u);
+  EXPECT_EQ(boxes_.Texts()[1], QString::fromStdString(std::to_string(rows) + " of " +
+                                                      std::to_string(rows) +
+                                                      " files undeleted, 0 partly undeleted, 0 not undeleted."));
+  for (int i = 0; i < rows; ++i)
+    EXPECT_EQ(ReadFileBytes(Recovered(page().Rows().Row(i).path)), Original(page().Rows().Row(i).path))
+        << page().Rows().Row(i).path;
+
+  // Abort within BIG.BIN, the top row: its file is a part, the rest are not
+  // tried; the box and the status say so.
+  const int big = RowOf("C:\\" + E5 + "IG     .BIN");
+  ASSERT_EQ(big, 0) << ListedRows();
+  for (const auto& file : std::filesystem::directory_iterator(out_.path()))
+    std::filesystem::remove(file.path());
+  ClickRow(0);
+  ClickRow(2, Qt::ShiftModifier);
+  drives_.HoldNextDataRead(64 << 10);  // BIG.BIN's copy; the others' runs are smaller
+  Click(&page(), kUndelete);
+  ASSERT_TRUE(drives_.WaitUntilHeld());
+  Click(&page(), kAbort);
+  drives_.Release();
+  ASSERT_TRUE(WaitForReady());
+  ASSERT_EQ(boxes_.boxes().size(), 3u);
+  const std::string big_row = page().Rows().Row(big).path;
+  const std::string aborted = "0 of 3 files undeleted, 1 partly undeleted, 0 not undeleted.\n"
+                              "Undeletion Aborted ! " + big_row + " is partly undeleted. 2 files were not tried.";
+  EXPECT_EQ(boxes_.Texts()[2], QString::fromLatin1(aborted.c_str()));
+  EXPECT_EQ(boxes_.boxes()[2].style, uint32_t{kMbIconExclamation});
+  EXPECT_TRUE(TextOf(&page(), kStatus).startsWith(QStringLiteral("Undeletion Aborted !\n0 of 3")));
+  EXPECT_LT(ReadFileBytes(Recovered(big_row)).size(), size_t{2} << 20);
+  for (int row : {1, 2})
+    EXPECT_FALSE(std::filesystem::exists(Recovered(page().Rows().Row(row).path)));
 }
 
 }  // namespace

@@ -71,6 +71,8 @@ class ResultsPageReports {
   SearchReport& search() { return search_; }
   // What the engine reports through.
   StatusText& status() { return status_; }
+  // The caption above the list.
+  StatusText& caption() { return caption_; }
   ProgressBar& progress() { return progress_; }
   MessageBoxHost& boxes() { return boxes_; }
 

@@ -4,8 +4,11 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeView>
+#include <algorithm>
+#include <charconv>
 
 #include "recovery/search_context.h"
+#include "recovery/undelete_batch.h"
 #include "recovery/undelete_engine.h"
 #include "res/dialogs/results_page.h"
 #include "ui/progress_ctrl.h"
@@ -99,39 +102,80 @@ void CUndeletePage4::OnShowFiles() {
   });
 }
 
+namespace {
+
+// The options a row is recovered with, alone or among others, after a
+// search that rebuilt cleared high words or not.
+UndeleteOptions OptionsForRow(const ResultRow& row, bool nt_deleted) {
+  UndeleteOptions options;
+  // The walk back to the row rebuilds deleted directories' first clusters
+  // as the search that listed it did.
+  options.rebuildClearedHighWord = nt_deleted;
+  // A row whose first cluster the search rebuilt is copied from that
+  // cluster, and the final status says so; every other row as it always was.
+  const FileCondition condition = row.Details().condition;
+  if (condition == FileCondition::kRebuilt || condition == FileCondition::kGuessed)
+    options.rebuiltCluster =
+        RebuiltCluster{row.Details().firstCluster, condition == FileCondition::kGuessed};
+  return options;
+}
+
+uint64_t ListedSize(const ResultRow& row) {
+  uint64_t size = 0;
+  std::from_chars(row.size.data(), row.size.data() + row.size.size(), size);
+  return size;
+}
+
+}  // namespace
+
 void CUndeletePage4::OnUndelete() {
   if (m_worker.Running()) m_worker.Join();
   ShowButtonsFor(Run::kRunning);
-  // The topmost selected row's path, as the bytes the search gave; empty
-  // when no row is selected (the engine then says what it wants).
-  std::string path;
-  UndeleteOptions options;
-  int top = -1;
-  for (const QModelIndex& index : m_ctlList->selectionModel()->selectedRows()) {
-    if (top < 0 || index.row() < top) top = index.row();
-  }
-  if (top >= 0) {
-    const ResultRow& row = m_model->Row(top);
-    path = row.path;
-    // The walk back to the row rebuilds deleted directories' first clusters
-    // as the search that listed it did.
-    options.rebuildClearedHighWord = m_search && m_search->bSearchNtDeleted != 0;
-    // A row whose first cluster the search rebuilt is copied from that
-    // cluster, and the final status says so; every other row as it always was.
-    const FileCondition condition = row.Details().condition;
-    if (condition == FileCondition::kRebuilt || condition == FileCondition::kGuessed)
-      options.rebuiltCluster = RebuiltCluster{row.Details().firstCluster,
-                                              condition == FileCondition::kGuessed};
-  }
+  // The selected rows, top to bottom as shown.
+  std::vector<int> selected;
+  for (const QModelIndex& index : m_ctlList->selectionModel()->selectedRows())
+    selected.push_back(index.row());
+  std::sort(selected.begin(), selected.end());
   // Cleared here, before the start, so that an Abort or Back given before
   // the worker reaches the engine still stops it.
   g_bPage4Abort.store(0);
+  if (selected.size() > 1) {
+    UndeleteRows(selected);
+    return;
+  }
+
+  // The selected row's path, as the bytes the search gave; empty when no
+  // row is selected (the engine then says what it wants).
+  std::string path;
+  UndeleteOptions options;
+  if (!selected.empty()) {
+    const ResultRow& row = m_model->Row(selected.front());
+    path = row.path;
+    options = OptionsForRow(row, NtDeletedSearch());
+  }
   StartWorker([this, &drives = context_.drives, path = std::move(path),
                options = std::move(options)](ResultsPageReports& run) {
     // UndeleteSelectedWorker: an engine of its own for this run.
     CUndeleteEngine engine(drives, run.boxes());
     engine.SetOptions(options);
     engine.UndeleteByPath(path, run.status(), run.progress(), g_bPage4Abort);
+  });
+}
+
+void CUndeletePage4::UndeleteRows(const std::vector<int>& rows) {
+  std::vector<BatchFile> files;
+  files.reserve(rows.size());
+  for (const int index : rows) {
+    const ResultRow& row = m_model->Row(index);
+    files.push_back({row.path, OptionsForRow(row, NtDeletedSearch()), ListedSize(row)});
+  }
+  // The caption names each file while it is copied, and comes back after.
+  std::string caption = m_ctlCaption->text().toLatin1().toStdString();
+  StartWorker([this, &drives = context_.drives, files = std::move(files),
+               caption = std::move(caption)](ResultsPageReports& run) {
+    const NamingLabel naming{run.caption(), caption};
+    UndeleteBatch(drives, files, run.status(), &naming, run.progress(), run.boxes(),
+                  g_bPage4Abort);
   });
 }
 

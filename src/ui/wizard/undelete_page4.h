@@ -1,13 +1,14 @@
 #pragma once
 // Page 4: the results page. Show Files runs the deleted-file search on a
 // worker thread and fills the list; Undelete recovers the file of the
-// selected row on a worker thread. One worker runs at a time: Show Files
+// selected row, or the files of the selected rows, on a worker thread. One worker runs at a time: Show Files
 // and Undelete come back only when it has ended.
 #include <QString>
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "recovery/search_settings.h"
 #include "ui/page_worker.h"
@@ -63,6 +64,11 @@ class CUndeletePage4 : public CWizardPage {
   // Starts `body` on the worker with the reports of a new run; afterwards
   // the worker is joined on the user-interface thread.
   void StartWorker(std::function<void(ResultsPageReports&)> body);
+  // Undelete with several rows selected: `rows` (top to bottom) one after
+  // the other on one worker, under one bar, told in one box at the end.
+  void UndeleteRows(const std::vector<int>& rows);
+  // The last search rebuilt first clusters cleared by an NT-family delete.
+  bool NtDeletedSearch() const { return m_search && m_search->bSearchNtDeleted != 0; }
   void OnWorkerEnded(uint64_t run_number);
 
   QLabel* m_ctlCaption = nullptr;
