@@ -33,10 +33,14 @@ cleanup() {
 trap cleanup EXIT
 
 # --- Build -----------------------------------------------------------------
+# -Wno-restrict: GCC 12 at -O3 takes a text literal added before a
+# std::string for a copy that may overlap itself (GCC bug 105329), in any
+# file that does it; the Linux builds keep the warning.
 say "building in $build"
 cmake -S "$root" -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DQUORVANE_BUILD_UI=OFF -DQUORVANE_BUILD_TESTS=OFF -DQUORVANE_WERROR=ON \
+  -DCMAKE_CXX_FLAGS=-Wno-restrict \
   >"$work/cmake.log" 2>&1 || { cat "$work/cmake.log"; fail "cmake could not configure"; }
 ninja -C "$build" quorvane_volume quorvane_recovery quorvane-cli >"$work/build.log" 2>&1 ||
   { tail -n 40 "$work/build.log"; fail "the cross-build failed"; }

@@ -22,10 +22,12 @@ std::optional<StoredName> StoredNameOfComponent(std::string_view component) {
   if (name.empty() || name.size() > 8 || ext.size() > 3) return std::nullopt;
   StoredName stored;
   stored.fill(' ');
-  std::transform(name.begin(), name.end(), stored.begin(),
-                 [](char c) { return UpperAscii(static_cast<uint8_t>(c)); });
-  std::transform(ext.begin(), ext.end(), stored.begin() + 8,
-                 [](char c) { return UpperAscii(static_cast<uint8_t>(c)); });
+  // Indexed within the bounds checked above (GCC 12 cannot follow them
+  // through std::transform and warns of an overflow).
+  for (size_t i = 0; i < name.size() && i < 8; ++i)
+    stored[i] = UpperAscii(static_cast<uint8_t>(name[i]));
+  for (size_t i = 0; i < ext.size() && i < 3; ++i)
+    stored[8 + i] = UpperAscii(static_cast<uint8_t>(ext[i]));
   return stored;
 }
 
