@@ -6,6 +6,8 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
+#include <vector>
 #include <system_error>
 
 #include "cli/cli_reports.h"
@@ -13,6 +15,7 @@
 #include "cli/drive_names.h"
 #include "cli/host_path.h"
 #include "cli/row_text.h"
+#include "cli/transfer_progress.h"
 #include "recovery/undelete_engine.h"
 #include "recovery/host_file_name.h"
 #include "volume/format/long_name.h"
@@ -83,7 +86,7 @@ bool ResolveTarget(DriveTable& drives, Target& target, bool long_names, Undelete
 enum class Fared { kIntact, kNotIntact, kPartly, kNotUndeleted };
 
 Fared Recover(DriveTable& drives, const std::string& path, const UndeleteOptions& options,
-              StatusText& status, StderrProgress& progress) {
+              StatusText& status, ProgressBar& progress) {
   StderrMessageBoxes boxes([&] { return drives.OpenFailure(DriveNumber(path[0])); });
   std::atomic<int32_t> abort{0};
   if (HasDriveRoot(path)) WarnIfMountedReadWrite(drives, DriveNumber(path[0]));
@@ -106,6 +109,28 @@ Fared Recover(DriveTable& drives, const std::string& path, const UndeleteOptions
                "backslash, then the directories and the file (C:\\DOCS\\REPORT.TXT)");
   }
   return Fared::kNotUndeleted;
+}
+
+// The size of the file `path` names, as the engine finds it (0 when it
+// finds none), for a bar over several files' bytes. Nothing is said.
+uint64_t SizeOfFile(DriveTable& drives, const std::string& path, UndeleteOptions options) {
+  struct Silent final : MessageBoxHost, StatusText, ProgressBar {
+    int ShowMessageBox(const std::string&, const std::optional<std::string>&, uint32_t) override {
+      return kIdOk;
+    }
+    void SetText(const std::string&) override {}
+    void SetRange32(int32_t, int32_t) override {}
+    void DeltaPos(int32_t) override {}
+    void SetStep(int32_t) override {}
+    void StepIt() override {}
+    void SetPos(int32_t) override {}
+  } silent;
+  options.findOnly = true;
+  std::atomic<int32_t> abort{0};
+  CUndeleteEngine engine(drives, silent);
+  engine.SetOptions(options);
+  engine.UndeleteByPath(path, silent, silent, abort);
+  return engine.outcome().found ? engine.outcome().size : 0;
 }
 
 // On a terminal the bar counts the clusters: of the engine's cluster
@@ -177,6 +202,25 @@ int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args)
   StatusText& status = every_text || Quiet() ? static_cast<StatusText&>(shown_once) : last;
   StderrProgress progress;
   const bool several = targets.size() > 1;
+  // Several files on a terminal: one bar over all their bytes, the files
+  // found first for their sizes.
+  const bool one_bar = several && every_text && !Quiet();
+  std::vector<std::optional<UndeleteOptions>> resolved(targets.size());
+  std::vector<bool> tried(targets.size(), false);
+  auto resolve = [&](size_t k) {
+    if (tried[k]) return;
+    tried[k] = true;
+    UndeleteOptions file_options = options;
+    if (ResolveTarget(drives, targets[k], long_names, file_options)) resolved[k] = file_options;
+  };
+  std::vector<uint64_t> sizes(targets.size(), 0);
+  uint64_t total_bytes = 0;
+  for (size_t k = 0; one_bar && k < targets.size(); ++k) {
+    resolve(k);
+    if (resolved[k]) total_bytes += sizes[k] = SizeOfFile(drives, targets[k].path, *resolved[k]);
+  }
+  std::optional<ByteProgress> bytes;
+  if (one_bar) bytes.emplace(total_bytes, targets.size());
   size_t counts[4] = {};
   for (size_t k = 0; k < targets.size(); ++k) {
     Target& target = targets[k];
@@ -184,19 +228,22 @@ int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args)
     if (several) {
       // Which file the texts and messages that follow are about.
       progress.Restart(number + " ");
+      if (bytes) bytes->Clear();
       const std::string shown_path = target.typed.empty() ? Latin1ToUtf8(target.path) : target.typed;
       const std::string line = std::string(StderrIsTerminal() ? "\r\033[K" : "") + "[" + number +
                                "] " + shown_path + "\n";
       std::fwrite(line.data(), 1, line.size(), stderr);
     }
     shown_once.NextFile();
-    UndeleteOptions file_options = options;
-    const Fared fared = ResolveTarget(drives, target, long_names, file_options)
-                            ? Recover(drives, target.path, file_options, status, progress)
-                            : Fared::kNotUndeleted;
+    resolve(k);
+    ProgressBar& bar = bytes ? bytes->BeginFile(sizes[k]) : static_cast<ProgressBar&>(progress);
+    const Fared fared = resolved[k] ? Recover(drives, target.path, *resolved[k], status, bar)
+                                    : Fared::kNotUndeleted;
+    if (bytes) bytes->EndFile();
     last.Flush();
     ++counts[static_cast<size_t>(fared)];
   }
+  bytes.reset();  // its last state stays on the terminal, above the counts
   const size_t intact = counts[0], not_intact = counts[1], partly = counts[2], failed = counts[3];
   if (several) {
     std::fprintf(stderr, "%s: undeleted %zu, partly undeleted %zu, not undeleted %zu, not intact %zu\n",

@@ -340,6 +340,7 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
   outcome_.firstCluster = walk.firstCluster;
   outcome_.condition = walk.condition;
   outcome_.times = walk.times;
+  if (options_.findOnly) return 0;
 
   progress.SetRange32(0, total);
   progress.SetStep(1);

@@ -41,6 +41,9 @@ struct UndeleteOptions {
   // The entry's modification and access times are given to the recovered
   // file; without this it carries the time of recovery.
   bool keepTimes = true;
+  // Only find the file: the outcome tells its size, first cluster,
+  // condition and times; nothing is created.
+  bool findOnly = false;
 };
 
 // What the last UndeleteByPath call did, for callers that recover many

@@ -340,6 +340,23 @@ TEST_F(CliRecover, UndeleteOfSeveralPathsGoesOnAfterAFailureAndItsStatusNamesThe
     EXPECT_THAT(run.output, Not(HasSubstr("Undeleting file")));
     EXPECT_THAT(run.output, Not(HasSubstr("Extracting the boot sector")));
   }
+  // On a terminal one bar runs over all the files' bytes (the missing
+  // file counts none), and stays at its end above the counts.
+  TempDir out;
+  CommandOptions terminal;
+  terminal.terminal = true;
+  const CommandResult run = Cli({"undelete", "-o", out.str(), report, missing, notes}, terminal);
+  EXPECT_EQ(run.status, 1) << run.output;
+  const size_t end = run.output.rfind("] 100%  ");
+  ASSERT_NE(end, std::string::npos) << run.output;
+  // "8.0 KiB of 8.0 KiB  3/3 files": all the bytes of the bar's total were copied.
+  const std::string tail = run.output.substr(end + 8);
+  const size_t of = tail.find(" of ");
+  ASSERT_NE(of, std::string::npos) << tail;
+  EXPECT_EQ(tail.substr(0, of), tail.substr(of + 4, of)) << tail;
+  EXPECT_THAT(tail, HasSubstr("  3/3 files\nquorvane-cli: undeleted 2, partly undeleted 0"));
+  EXPECT_EQ(run.output.find("1/3 files"), std::string::npos) << "a bar per file";
+  EXPECT_EQ(ReadFileBytes(out.path() / "NOTES.TXT"), files_[4].bytes);
 }
 
 TEST_F(CliRecover, SearchDetailsAndJsonShowTheEntrysTimesAfterTheColumnsTheyHad) {
