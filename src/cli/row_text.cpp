@@ -1,4 +1,5 @@
 #include "cli/row_text.h"
+#include "volume/format/entry_times.h"
 
 #include <cstdio>
 #include <ctime>
@@ -158,18 +159,6 @@ std::string Utf8OfUtf16(std::u16string_view text) {
   AppendUtf8OfUtf16(out, text);
   return out;
 }
-
-namespace {
-// Days from 1970-01-01 to the given day of the proleptic Gregorian calendar.
-int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
-  year -= month <= 2;
-  const int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const auto year_of_era = static_cast<unsigned>(year - era * 400);
-  const unsigned day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const unsigned day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-  return era * 146097 + static_cast<int64_t>(day_of_era) - 719468;
-}
-}  // namespace
 
 std::string LocalTimeText(int64_t seconds) {
   const auto time = static_cast<std::time_t>(seconds);

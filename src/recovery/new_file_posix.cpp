@@ -26,13 +26,13 @@ std::FILE* CreateNewFile(const std::string& host_name, bool& name_taken) {
 bool SetNewFileTimes(std::FILE* file, std::optional<int64_t> modified,
                      std::optional<int64_t> accessed) {
   if (!modified && !accessed) return true;
-  auto spec = [](std::optional<int64_t> seconds) {
+  auto at_or_omit = [](std::optional<int64_t> seconds) {
     timespec at{};
     if (seconds) at.tv_sec = static_cast<time_t>(*seconds);
     else at.tv_nsec = UTIME_OMIT;
     return at;
   };
-  const timespec times[2] = {spec(accessed), spec(modified)};
+  const timespec times[2] = {at_or_omit(accessed), at_or_omit(modified)};
   return ::futimens(::fileno(file), times) == 0;
 }
 

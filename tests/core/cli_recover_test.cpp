@@ -21,6 +21,7 @@
 #include "support/nt_deleted.h"
 #include "support/run_command.h"
 #include "support/search_rows.h"
+#include "support/scoped_zone.h"
 #include "support/temp_dir.h"
 
 namespace quorvane {
@@ -36,26 +37,9 @@ using testing::PatternBytes;
 using testing::ReadFileBytes;
 using testing::RunCli;
 using testing::RunCommand;
+using testing::ScopedZone;
 using testing::TempDir;
 
-// The zone the volume's local times are written and read in: New York,
-// whose summer time puts the offset at -04:00.
-class ScopedZone {
- public:
-  explicit ScopedZone(const char* zone) {
-    if (const char* old = std::getenv("TZ")) old_ = old;
-    ::setenv("TZ", zone, 1);
-    ::tzset();
-  }
-  ~ScopedZone() {
-    if (old_) ::setenv("TZ", old_->c_str(), 1);
-    else ::unsetenv("TZ");
-    ::tzset();
-  }
-
- private:
-  std::optional<std::string> old_;
-};
 
 // A JSON object on one line, as the manifest writes it: its string, number
 // and null values by key (strings unescaped for \\ and \").

@@ -12,6 +12,7 @@
 #include "recovery/undelete_engine.h"
 #include "support/mtools_volume.h"
 #include "support/recording_reports.h"
+#include "support/scoped_zone.h"
 #include "support/temp_dir.h"
 #include "volume/host/drive_table.h"
 
@@ -25,6 +26,7 @@ using testing::PatternBytes;
 using testing::ReadFileBytes;
 using testing::RecordingReports;
 using testing::ScopedCurrentDir;
+using testing::ScopedZone;
 using testing::TempDir;
 using testing::UnchangedGuard;
 
@@ -162,23 +164,6 @@ TEST_F(EngineOnRealVolume, PathsThatNameNoFileOrBreakTheNameFormat) {
 namespace quorvane {
 namespace {
 
-// The zone the entry's local times are written and read in, for one test.
-class ScopedZone {
- public:
-  explicit ScopedZone(const char* zone) {
-    if (const char* old = std::getenv("TZ")) old_ = old;
-    ::setenv("TZ", zone, 1);
-    ::tzset();
-  }
-  ~ScopedZone() {
-    if (old_) ::setenv("TZ", old_->c_str(), 1);
-    else ::unsetenv("TZ");
-    ::tzset();
-  }
-
- private:
-  std::optional<std::string> old_;
-};
 
 // What a caller that recovers many files learns from each call, and the
 // times a recovered file is given: the entry's, read in the local zone as

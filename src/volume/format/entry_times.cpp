@@ -7,6 +7,15 @@
 
 namespace quorvane {
 
+int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
+  year -= month <= 2;
+  const int64_t era = (year >= 0 ? year : year - 399) / 400;
+  const auto year_of_era = static_cast<unsigned>(year - era * 400);
+  const unsigned day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+  const unsigned day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+  return era * 146097 + static_cast<int64_t>(day_of_era) - 719468;
+}
+
 std::optional<int64_t> LocalDosTime(uint16_t date, uint16_t time, int extra_ms) {
   const int day = date & 0x1F, month = date >> 5 & 0x0F, year = 1980 + (date >> 9);
   const int second = (time & 0x1F) * 2 + extra_ms / 1000, minute = time >> 5 & 0x3F, hour = time >> 11;

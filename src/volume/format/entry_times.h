@@ -23,6 +23,9 @@ EntryTimes FatEntryTimes(const DirEntry& entry);
 // is local time, as on FAT.
 EntryTimes ExFatEntryTimes(const ExFatFileSet& set);
 
+// Days from 1970-01-01 to the given day of the proleptic Gregorian calendar.
+int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day);
+
 // A DOS date and time (2-second steps) as local time, when the date is one.
 std::optional<int64_t> LocalDosTime(uint16_t date, uint16_t time, int extra_ms = 0);
 

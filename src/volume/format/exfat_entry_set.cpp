@@ -5,6 +5,7 @@
 
 #include "volume/format/exfat_names.h"
 #include "volume/little_endian.h"
+#include "volume/format/entry_times.h"
 
 namespace quorvane {
 
@@ -21,15 +22,6 @@ std::u16string Units(std::span<const uint8_t> bytes, size_t count) {
   return text;
 }
 
-// Days from 1970-01-01 to the given date of the proleptic Gregorian calendar.
-int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
-  year -= month <= 2;
-  const int64_t era = (year >= 0 ? year : year - 399) / 400;
-  const auto year_of_era = static_cast<unsigned>(year - era * 400);
-  const unsigned day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const unsigned day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-  return era * 146097 + static_cast<int64_t>(day_of_era) - 719468;
-}
 
 ExFatTimestamp Timestamp(std::span<const uint8_t> file, size_t at, std::optional<size_t> ten_ms_at,
                          size_t offset_at) {
