@@ -45,8 +45,10 @@ struct CUndeleteEngine::Walk {
 
 namespace {
 
-// Up to this many bytes of consecutive free clusters are read in one request.
-constexpr size_t kRunBytes = 8u << 20;
+// Up to this many bytes of consecutive free clusters are read in one request:
+// 1 MiB stays in a core's L2 cache between the read and the write, where
+// larger runs cost more in memory traffic than they save in calls.
+constexpr size_t kRunBytes = 1u << 20;
 // Numbered names tried when the recovered file's own name is taken.
 constexpr int kMaxNameNumber = 9999;
 
