@@ -1,5 +1,7 @@
 #include "volume/format/directory_chain.h"
 
+#include "volume/format/directory_continuation.h"
+
 namespace quorvane {
 
 namespace {
@@ -23,6 +25,15 @@ DirectoryChain::Step DirectoryChain::Advance() {
       return Step::kEnd;
     ++cluster_;
     ++walked_;
+    at_cluster_ = true;
+    return Step::kNext;
+  }
+  if (extent_.scope == Scope::kFirstClusterThenContinuations) {
+    const auto bytes = view_.ReadCluster(cluster_);
+    if (!bytes || EndsDirectory(**bytes)) return Step::kEnd;
+    const auto next = FindDirectoryContinuation(view_, cluster_);
+    if (!next || !guard_.Enter(*next)) return Step::kEnd;
+    cluster_ = *next;
     at_cluster_ = true;
     return Step::kNext;
   }

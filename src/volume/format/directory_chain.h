@@ -5,7 +5,8 @@
 // piece. A ChainGuard ends the chain where it leaves the volume, comes back
 // to a cluster already walked or grows past the largest directory FAT
 // allows; a walk inside a deleted directory reads its first cluster only,
-// since its FAT entries have been freed and may since belong to other files.
+// since its FAT entries have been freed and may since belong to other files,
+// or, when asked, goes on to clusters found by their bytes.
 // Directories are walked through WalkDirectory (directory_walk.h), which
 // holds what a failed read means; this is the cluster step beneath it.
 #include <cstdint>
@@ -16,7 +17,14 @@
 
 namespace quorvane {
 
-enum class DirectoryScope { kWholeChain, kFirstClusterOnly };
+enum class DirectoryScope {
+  kWholeChain,
+  kFirstClusterOnly,
+  // A deleted directory's first cluster, then, while the cluster walked is
+  // full, the free cluster nearest after it that reads as the directory's
+  // continuation (directory_continuation.h).
+  kFirstClusterThenContinuations,
+};
 
 // Where a directory lies: its first cluster and how its clusters follow.
 struct DirectoryExtent {
