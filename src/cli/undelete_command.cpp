@@ -69,7 +69,7 @@ bool ResolveTarget(DriveTable& drives, Target& target, bool long_names, Undelete
     const DirectoryClusterRebuild rebuild =
         options.rebuildClearedHighWord ? ClearedHighWordRebuild() : DirectoryClusterRebuild();
     if (const auto resolved =
-            ResolveLongPath(drives, Utf16OfUtf8(typed), rebuild ? &rebuild : nullptr)) {
+            ResolveLongPath(drives, Utf16OfUtf8(typed), rebuild ? &rebuild : nullptr, options.fragments)) {
       path = resolved->storedPath;
       const std::string long_name = Utf8OfUtf16(resolved->longName);
       options.longExtension = ExtensionOfLongName(resolved->longName);

@@ -19,6 +19,11 @@ class ScanBudget {
  public:
   // A read of `cluster` for a scan of its entries; false once spent.
   bool TakeScan(uint32_t cluster) { return Take(cluster); }
+  // Whether `cluster` was read for a scan.
+  bool Scanned(uint32_t cluster) const {
+    const auto found = pages_.find(cluster / kPageClusters);
+    return found != pages_.end() && (*found->second)[cluster % kPageClusters] != 0;
+  }
 
  private:
   // Counts in pages of clusters, made as clusters are first read: memory

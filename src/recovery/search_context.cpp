@@ -56,10 +56,14 @@ std::u16string ComponentText(const DirEntry& entry, const std::u16string& long_n
 
 // Inside a deleted directory only the first cluster of a chain is read: its
 // FAT entries were freed. A contiguous exFAT directory needs no FAT entry.
-DirectoryExtent SearchContext::ExtentOf(const Place& place) {
+// With --fragments a deleted directory goes on in the clusters that read as
+// its continuation.
+DirectoryExtent SearchContext::ExtentOf(const Place& place) const {
+  const DirectoryScope deleted = settings_.bSearchFragments && m_params.m_family != VolumeFamily::kExFat
+                                     ? DirectoryScope::kFirstClusterThenContinuations
+                                     : DirectoryScope::kFirstClusterOnly;
   return {place.cluster,
-          place.insideDeleted && !place.contiguous ? DirectoryScope::kFirstClusterOnly
-                                                   : DirectoryScope::kWholeChain,
+          place.insideDeleted && !place.contiguous ? deleted : DirectoryScope::kWholeChain,
           place.contiguous, place.clusters};
 }
 
@@ -145,7 +149,9 @@ void SearchContext::SearchDeletedFiles(std::string path) {
     outcome_ = walkFailure_;
     return;
   }
+  listOrphans_ = ListsOrphans(components);
   const bool read = ScanDirectory(path, *place);
+  if (listOrphans_ && !Aborted()) ListOrphans(path.substr(0, 2));
   outcome_ = Aborted() ? SearchOutcome::kAborted
              : read    ? SearchOutcome::kScanned
                        : SearchOutcome::kDirectoryUnreadable;
@@ -237,6 +243,7 @@ bool SearchContext::ScanDirectory(const std::string& path, const Place& place) {
   } close{openDirectories_};
 
   const bool pathDeleted = HoldsDeletedMark(path);
+  if (listOrphans_) reachedDirectories_.try_emplace(place.cluster, path, place);
   SeenNames seen(indexedNames_, kMaxIndexedNames);
   // Deleted directories: first cluster only.
   EntryNameCollector long_names;

@@ -10,6 +10,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "recovery/scan_budget.h"
@@ -94,7 +96,7 @@ class SearchContext {
   };
 
 
-  static DirectoryExtent ExtentOf(const Place& place);
+  DirectoryExtent ExtentOf(const Place& place) const;
   bool Aborted() const;
   bool BeginDirectory(const std::string& path);
   void Blink(bool lit);
@@ -115,6 +117,11 @@ class SearchContext {
   void EnterExFatDirectory(const std::string& parentPath, const Place& parent,
                            const struct ExFatFileSet& set);
   void ConsiderExFatFile(const std::string& path, const Place& place, const struct ExFatFileSet& set);
+  // With --fragments, a search of a whole volume's tree ends with the
+  // directories no walk reached (search_orphans.cpp).
+  bool ListsOrphans(const std::vector<std::string>& components) const;
+  void ListOrphans(const std::string& root_path);
+  void ScanOrphan(const std::string& parent_path, const Place& parent, uint32_t cluster);
   // The rows carry details, or rebuilt first clusters, or both.
   bool Detailed() const { return settings_.bSearchDetails || settings_.bSearchNtDeleted; }
 
@@ -135,6 +142,9 @@ class SearchContext {
   // First clusters of the directories being scanned, top call first.
   std::vector<uint32_t> openDirectories_;
   ScanBudget budget_;
+  // With orphans to place: each directory scanned, by its first cluster.
+  bool listOrphans_ = false;
+  std::unordered_map<uint32_t, std::pair<std::string, Place>> reachedDirectories_;
   size_t indexedNames_ = 0;  // held by the indexes of the directories being scanned
   SearchOutcome outcome_ = SearchOutcome::kScanned;
   SearchOutcome walkFailure_ = SearchOutcome::kNotFound;  // why the last Walk failed

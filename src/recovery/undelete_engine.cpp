@@ -19,6 +19,7 @@
 #include "volume/format/exfat_directory.h"
 #include "volume/format/exfat_names.h"
 #include "volume/format/opened_volume.h"
+#include "volume/format/orphan_directories.h"
 #include "volume/format/long_name.h"
 #include "volume/path_text.h"
 #include "volume/format/volume_view.h"
@@ -161,9 +162,11 @@ int CUndeleteEngine::WalkToEntry(VolumeView& view, Walk& walk, StatusText& statu
 
   uint32_t cluster = root;
   bool inside_deleted = false;
+  bool in_orphans_folder = false;
+  const DirectoryScope deleted_scope = options_.fragments ? DirectoryScope::kFirstClusterThenContinuations
+                                                          : DirectoryScope::kFirstClusterOnly;
   auto extent = [&] {
-    return DirectoryExtent{
-        cluster, inside_deleted ? DirectoryScope::kFirstClusterOnly : DirectoryScope::kWholeChain};
+    return DirectoryExtent{cluster, inside_deleted ? deleted_scope : DirectoryScope::kWholeChain};
   };
   const size_t directories = walk.components.size() - 1;
   for (size_t index = 0; index < directories; ++index) {
@@ -177,6 +180,13 @@ int CUndeleteEngine::WalkToEntry(VolumeView& view, Walk& walk, StatusText& statu
     step.rebuild = rebuild ? &rebuild : nullptr;
     bool matched = false;
     std::optional<uint32_t> entered;
+    if (in_orphans_folder) {  // its directories are named by their clusters only
+      const auto orphan = OrphanNamedBy(view, component, 0, true);
+      if (!orphan) return NotFound(status);
+      cluster = *orphan;
+      in_orphans_folder = false;
+      continue;
+    }
     const WalkEnd end = WalkDirectory(view, extent(), [&](const WalkedEntry& at) {
       const DirEntry entry = DirEntry::Parse(at.raw);
       if (!WalkTakesAsDirectory(entry) || UpperStoredName(entry) != target) return Visit::kGoOn;
@@ -186,6 +196,20 @@ int CUndeleteEngine::WalkToEntry(VolumeView& view, Walk& walk, StatusText& statu
       return Visit::kStop;
     });
     if (end.kind == WalkEnd::Kind::kUnreadable && !matched) return unreadable(end.error);
+    // With --fragments, a name no entry has may name the root's orphans
+    // folder, or an orphan directory whose ".." names this one.
+    if (!matched && options_.fragments) {
+      if (cluster == root && UpperAsciiLetters(component) == kOrphansFolder) {
+        in_orphans_folder = true;
+        inside_deleted = true;
+        continue;
+      }
+      if (const auto orphan = OrphanNamedBy(view, component, step.parent, false)) {
+        cluster = *orphan;
+        inside_deleted = true;
+        continue;
+      }
+    }
     // A deleted directory whose cluster holds no directory now leads nowhere.
     if (!entered) return NotFound(status);
     cluster = *entered;

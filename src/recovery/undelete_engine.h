@@ -41,6 +41,10 @@ struct UndeleteOptions {
   // The entry's modification and access times are given to the recovered
   // file; without this it carries the time of recovery.
   bool keepTimes = true;
+  // A deleted directory goes on in the free clusters that read as its
+  // continuation, and directories no walk reaches are named by their
+  // cluster (orphan_directories.h), as the search with --fragments lists them.
+  bool fragments = false;
   // Only find the file: the outcome tells its size, first cluster,
   // condition and times; nothing is created.
   bool findOnly = false;

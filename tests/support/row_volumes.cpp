@@ -1,8 +1,10 @@
 #include "support/row_volumes.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "support/nt_deleted.h"
+#include "support/run_command.h"
 #include "support/temp_dir.h"
 
 namespace quorvane::testing {
@@ -80,6 +82,33 @@ void AddWalkCases(MtoolsVolume& v, bool reused_cluster) {
   v.Delete("/CASES/DEEP/LEVEL010/LEVEL011/LEVEL012/LEVEL013/LEVEL014/LEVEL015/LEVEL016/LEVEL017/"
            "LEVEL018/LEVEL019/LEVEL020/LEVEL021/LEVEL022/LEVEL023/LEVEL024/LEVEL025/MIDDLE.TXT");
   v.DeleteTree("/CASES/2019.Q4");
+}
+
+OrphanClusters AddOrphanCases(MtoolsVolume& v) {
+  for (const char* d : {"/ORPH", "/ORPH/A", "/ORPH/A/OLD", "/ORPH/B", "/ORPH/B/INNER"}) v.MakeDirectory(d);
+  v.AddFile("/ORPH/A/OLD/LOST1.TXT", PatternBytes(700, 41)).AddFile("/ORPH/A/OLD/LOST2.TXT", PatternBytes(300, 42));
+  v.AddFile("/ORPH/B/INNER/DEEP.TXT", PatternBytes(1200, 43));
+  // "." and ".." and INNER and 13 files fill B's first cluster; the rest
+  // go on in a cluster past the files written so far.
+  for (int i = 0; i < 16; ++i)
+    v.AddFile("/ORPH/B/F" + std::string(i < 10 ? "0" : "") + std::to_string(i) + ".TXT",
+              PatternBytes(200 + 10 * i, 50 + i));
+  v.AddFile("/ORPH/END.BIN", PatternBytes(512, 49));
+  OrphanClusters clusters;
+  clusters.old = v.FirstCluster("/ORPH/A/OLD");
+  clusters.inner = v.FirstCluster("/ORPH/B/INNER");
+  const uint32_t b = v.FirstCluster("/ORPH/B");
+  const uint32_t end = v.FirstCluster("/ORPH/END.BIN");
+  // "::/ORPH/B <9> <27>": the second piece of the chain is the later cluster.
+  const CommandResult chain = RunCommand({"mshowfat", "-i", v.path(), "::/ORPH/B"});
+  const size_t second = chain.output.find('<', chain.output.find('<') + 1);
+  if (second == std::string::npos) throw std::runtime_error("B did not grow: " + chain.output);
+  clusters.later = static_cast<uint32_t>(std::stoul(chain.output.substr(second + 1)));
+  v.DeleteTree("/ORPH/A/OLD").DeleteTree("/ORPH/B");
+  // New files after everything, but for TAKEN.BIN, which takes B's cluster.
+  v.SetNextFreeCluster(end).AddFile("/ORPH/A/NEWER.TXT", PatternBytes(100, 44));
+  v.SetNextFreeCluster(b - 1).AddFile("/ORPH/TAKEN.BIN", PatternBytes(400, 45));
+  return clusters;
 }
 
 std::vector<uint8_t> NtZip(size_t size) {

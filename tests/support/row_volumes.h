@@ -33,6 +33,19 @@ void AddWalkCases(MtoolsVolume& v, bool reused_cluster);
 // The deepest directory of AddWalkCases' tree, as mtools names it.
 std::string DeepestWalkCaseDirectory();
 
+// Directories no walk reaches (FAT32, whose next-free hint places files),
+// under /ORPH: the deleted directory A/OLD (LOST1.TXT, LOST2.TXT deleted
+// with it) whose entry the live file A/NEWER.TXT took, so that only its
+// cluster's "." and ".." tell where it was; and the deleted directory B,
+// which grew past its first cluster (F00.TXT to F15.TXT) and held INNER
+// (DEEP.TXT), whose first cluster the live file TAKEN.BIN took, so that
+// neither its later cluster nor INNER can be reached from it. Returns the
+// first clusters of OLD, B's later cluster and INNER.
+struct OrphanClusters {
+  uint32_t old = 0, later = 0, inner = 0;
+};
+OrphanClusters AddOrphanCases(MtoolsVolume& v);
+
 // Files deleted as the NT family deletes them, on a FAT32 volume of more
 // than 65,536 clusters (MtoolsVolume's default 33 MiB), high words cleared:
 // /low notes.txt at cluster 3 (its high word was 0 anyway), /zero low

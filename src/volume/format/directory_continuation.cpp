@@ -44,13 +44,11 @@ bool EndsDirectory(std::span<const uint8_t> cluster) {
   return false;
 }
 
-bool ReadsAsDirectoryContinuation(std::span<const uint8_t> cluster, const FatParams& params) {
-  const size_t slots = EntriesIn(cluster);
-  if (slots == 0 || cluster[0] == 0 || cluster[0] == '.') return false;
+bool SlotsReadAsEntries(std::span<const uint8_t> bytes, size_t from, const FatParams& params,
+                        size_t& short_entries) {
   bool ended = false;
-  bool short_entry = false;
-  for (size_t i = 0; i < slots; ++i) {
-    const auto slot = EntryBytes(cluster, i);
+  for (size_t i = from; i < EntriesIn(bytes); ++i) {
+    const auto slot = EntryBytes(bytes, i);
     if (ended || slot[0] == 0) {
       ended = true;
       if (slot[0] != 0) return false;
@@ -60,10 +58,16 @@ bool ReadsAsDirectoryContinuation(std::span<const uint8_t> cluster, const FatPar
       if (!PlausibleLongNamePart(slot)) return false;
     } else {
       if (!PlausibleShortEntry(slot, params)) return false;
-      short_entry = true;
+      ++short_entries;
     }
   }
-  return short_entry;
+  return true;
+}
+
+bool ReadsAsDirectoryContinuation(std::span<const uint8_t> cluster, const FatParams& params) {
+  if (EntriesIn(cluster) == 0 || cluster[0] == 0 || cluster[0] == '.') return false;
+  size_t short_entries = 0;
+  return SlotsReadAsEntries(cluster, 0, params, short_entries) && short_entries > 0;
 }
 
 std::optional<uint32_t> FindDirectoryContinuation(VolumeView& view, uint32_t after) {

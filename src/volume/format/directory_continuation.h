@@ -23,6 +23,12 @@ inline constexpr uint32_t kContinuationWindow = 2048;
 // directory's entries end in this cluster.
 bool EndsDirectory(std::span<const uint8_t> cluster);
 
+// Whether the slots of `bytes` from `from` on read as directory entries:
+// each a plausible short entry or long-name part up to an end mark, only
+// unused slots after it. `short_entries` counts the short ones.
+bool SlotsReadAsEntries(std::span<const uint8_t> bytes, size_t from, const FatParams& params,
+                        size_t& short_entries);
+
 // Whether `cluster` reads as a later cluster of a FAT directory of the
 // volume `params` describes: it begins with a used or deleted entry other
 // than ".", every slot up to an end mark is a plausible short entry or

@@ -6,6 +6,7 @@
 #include "volume/format/exfat_names.h"
 #include "volume/format/long_name.h"
 #include "volume/format/opened_volume.h"
+#include "volume/format/orphan_directories.h"
 #include "volume/format/stored_name.h"
 #include "volume/path_text.h"
 
@@ -40,6 +41,15 @@ bool NamesShortName(std::u16string_view component, const Named& named) {
   return NamesEqualIgnoringCase(component, text);
 }
 
+// A component's ASCII letters upper-cased, anything else '?': enough for
+// the names orphan directories are given.
+std::string UpperAscii(std::u16string_view component) {
+  std::string text;
+  for (const char16_t c : component)
+    text.push_back(c < 0x80 ? static_cast<char>(c >= u'a' && c <= u'z' ? c - 32 : c) : '?');
+  return text;
+}
+
 bool Matches(std::u16string_view component, const Named& named) {
   return (!named.longName.empty() && NamesEqualIgnoringCase(component, named.longName)) ||
          NamesShortName(component, named);
@@ -47,15 +57,13 @@ bool Matches(std::u16string_view component, const Named& named) {
 
 // The first entry of the directory at `cluster` that `component` names and
 // `wanted` accepts, with its long name and the directory cluster holding it.
-std::optional<Named> Find(VolumeView& view, uint32_t cluster, bool first_cluster_only,
+std::optional<Named> Find(VolumeView& view, uint32_t cluster, DirectoryScope deleted_scope, bool inside_deleted,
                           std::u16string_view component, bool (*wanted)(const DirEntry&),
                           std::vector<uint8_t>& siblings) {
   EntryNameCollector names;
   std::optional<Named> found;
   // A directory that cannot be read names nothing.
-  WalkDirectory(view,
-                {cluster, first_cluster_only ? DirectoryScope::kFirstClusterOnly
-                                             : DirectoryScope::kWholeChain},
+  WalkDirectory(view, {cluster, inside_deleted ? deleted_scope : DirectoryScope::kWholeChain},
                 [&](const WalkedEntry& at) {
                   const DirEntry entry = DirEntry::Parse(at.raw);
                   if (entry.IsEnd()) return Visit::kStop;
@@ -105,7 +113,7 @@ bool ResolveOnExFat(OpenedVolume& volume, const std::vector<std::u16string>& com
 }  // namespace
 
 std::optional<ResolvedFile> ResolveLongPath(DriveSource& drives, std::u16string_view path,
-                                            const DirectoryClusterRebuild* rebuild) {
+                                            const DirectoryClusterRebuild* rebuild, bool fragments) {
   const auto parsed = ParseDrivePath(path);
   if (!parsed || parsed->components.empty()) return std::nullopt;
   auto volume = OpenedVolume::Open(drives, parsed->drive);
@@ -121,11 +129,38 @@ std::optional<ResolvedFile> ResolveLongPath(DriveSource& drives, std::u16string_
   const uint32_t root = (*volume)->RootCluster();
   uint32_t cluster = root;
   bool inside_deleted = false;
+  bool in_orphans_folder = false;
+  const DirectoryScope deleted_scope =
+      fragments ? DirectoryScope::kFirstClusterThenContinuations : DirectoryScope::kFirstClusterOnly;
   std::vector<uint8_t> siblings;
   for (size_t i = 0; i < parsed->components.size(); ++i) {
     const bool file = i + 1 == parsed->components.size();
+    // Orphan directories keep the names the search gave them.
+    if (fragments && !file) {
+      const std::string ascii = UpperAscii(parsed->components[i]);
+      std::optional<uint32_t> orphan;
+      if (in_orphans_folder) {
+        orphan = OrphanNamedBy(view, ascii, 0, true);
+        if (!orphan) return std::nullopt;
+      } else if (!Find(view, cluster, deleted_scope, inside_deleted, parsed->components[i],
+                       +[](const DirEntry& e) { return WalkTakesAsDirectory(e); }, siblings)) {
+        if (cluster == root && ascii == kOrphansFolder) {
+          in_orphans_folder = inside_deleted = true;
+          resolved.storedPath.append(1, '\\').append(ascii);
+          continue;
+        }
+        orphan = OrphanNamedBy(view, ascii, cluster == root ? 0 : cluster, false);
+      }
+      if (orphan) {
+        in_orphans_folder = false;
+        inside_deleted = true;
+        cluster = *orphan;
+        resolved.storedPath.append(1, '\\').append(ascii);
+        continue;
+      }
+    }
     const auto named =
-        Find(view, cluster, inside_deleted, parsed->components[i],
+        Find(view, cluster, deleted_scope, inside_deleted, parsed->components[i],
              // Below a deleted directory every file is gone with it.
              !file            ? +[](const DirEntry& e) { return WalkTakesAsDirectory(e); }
              : inside_deleted ? +[](const DirEntry& e) { return WalkTakesAsFile(e); }

@@ -28,8 +28,11 @@ struct ResolvedFile {
 // directory (live or deleted, entered as EnteredDirectoryCluster allows) for
 // every component but the last, a deleted file for the last. `rebuild`,
 // when given, rebuilds deleted directories' first clusters as the search
-// that listed the path did.
+// that listed the path did; with `fragments`, deleted directories go on in
+// their continuation clusters and orphan directories are named by their
+// clusters, as the search with --fragments lists them.
 std::optional<ResolvedFile> ResolveLongPath(DriveSource& drives, std::u16string_view path,
-                                            const DirectoryClusterRebuild* rebuild = nullptr);
+                                            const DirectoryClusterRebuild* rebuild = nullptr,
+                                            bool fragments = false);
 
 }  // namespace quorvane

@@ -1,0 +1,103 @@
+#include "volume/format/orphan_directories.h"
+
+#include <algorithm>
+
+#include "volume/format/dir_entry.h"
+#include "volume/format/directory_continuation.h"
+
+namespace quorvane {
+
+namespace {
+
+bool IsDotEntry(std::span<const uint8_t> slot, std::string_view name) {
+  const DirEntry entry = DirEntry::Parse(slot);
+  return (entry.attr & kAttrDirectory) && !entry.IsLongNamePart() &&
+         std::equal(name.begin(), name.end(), slot.begin());
+}
+
+// The parent a cluster's "." and ".." name, when the bytes begin with them
+// and "." names `cluster`.
+std::optional<uint32_t> DotParent(std::span<const uint8_t> bytes, uint32_t cluster,
+                                  const FatParams& params) {
+  if (EntriesIn(bytes) < 2 || !IsDotEntry(EntryBytes(bytes, 0), ".          ") ||
+      !IsDotEntry(EntryBytes(bytes, 1), "..         "))
+    return std::nullopt;
+  if (params.FirstClusterOf(DirEntry::Parse(EntryBytes(bytes, 0))) != cluster) return std::nullopt;
+  const uint32_t parent = params.FirstClusterOf(DirEntry::Parse(EntryBytes(bytes, 1)));
+  if (parent == 0 || parent == static_cast<uint32_t>(params.m_nRootCluster)) return 0u;
+  if (!params.IsClusterInVolume(parent) || parent == cluster) return std::nullopt;
+  return parent;
+}
+
+// The sector test, or the whole cluster's.
+bool Reads(std::span<const uint8_t> bytes, uint32_t cluster, const FatParams& params,
+           std::optional<uint32_t>& parent) {
+  parent = DotParent(bytes, cluster, params);
+  size_t short_entries = 0;
+  if (parent) return SlotsReadAsEntries(bytes, 2, params, short_entries);
+  return EntriesIn(bytes) > 0 && bytes[0] != 0 && bytes[0] != '.' &&
+         SlotsReadAsEntries(bytes, 0, params, short_entries) && short_entries > 0;
+}
+
+}  // namespace
+
+bool ReadsAsOrphanDirectory(std::span<const uint8_t> bytes, uint32_t cluster,
+                            const FatParams& params, std::optional<uint32_t>& parent) {
+  return Reads(bytes, cluster, params, parent);
+}
+
+OrphanScan FindOrphanDirectories(VolumeView& view, const std::function<bool(uint32_t)>& reached,
+                                 const std::atomic<int32_t>& abort) {
+  OrphanScan scan;
+  const FatParams& params = view.params();
+  if (params.m_family == VolumeFamily::kExFat) return scan;
+  uint32_t examined = 0;
+  for (uint32_t cluster = kFirstDataCluster; cluster <= params.LastCluster(); ++cluster) {
+    if (abort.load(std::memory_order_relaxed) != 0 || examined == kOrphanScanClusters) {
+      scan.complete = false;
+      break;
+    }
+    const auto free = view.ClusterFree(cluster);
+    if (!free || !*free) continue;
+    ++examined;
+    if (reached(cluster)) continue;
+    std::optional<uint32_t> parent;
+    const auto sector = view.ReadOneSector(params.ClusterToSector(cluster));
+    if (!sector || !Reads(*sector, cluster, params, parent)) continue;
+    const auto whole = view.ReadCluster(cluster);
+    if (whole && Reads(**whole, cluster, params, parent)) scan.found.push_back({cluster, parent});
+  }
+  return scan;
+}
+
+std::string OrphanComponent(uint32_t cluster) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string name(8, '0');
+  for (int i = 7; i >= 0; --i, cluster >>= 4) name[static_cast<size_t>(i)] = kDigits[cluster & 15];
+  return name;
+}
+
+std::optional<uint32_t> OrphanNamedBy(VolumeView& view, std::string_view component, uint32_t parent,
+                                      bool in_orphans_folder) {
+  if (component.size() != 8) return std::nullopt;
+  uint32_t cluster = 0;
+  for (const char c : component) {
+    const int digit = c >= '0' && c <= '9'   ? c - '0'
+                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                             : -1;
+    if (digit < 0) return std::nullopt;
+    cluster = cluster * 16 + static_cast<uint32_t>(digit);
+  }
+  const FatParams& params = view.params();
+  if (params.m_family == VolumeFamily::kExFat || !params.IsClusterInVolume(cluster)) return std::nullopt;
+  const auto free = view.ClusterFree(cluster);
+  if (!free || !*free) return std::nullopt;
+  const auto bytes = view.ReadCluster(cluster);
+  std::optional<uint32_t> named_parent;
+  if (!bytes || !Reads(**bytes, cluster, params, named_parent)) return std::nullopt;
+  if (!in_orphans_folder && named_parent != parent) return std::nullopt;
+  return cluster;
+}
+
+}  // namespace quorvane
