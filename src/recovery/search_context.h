@@ -105,7 +105,8 @@ class SearchContext {
   void EnterSubdirectory(const std::string& parentPath, const Place& parent, const DirEntry& entry,
                          const EntryNames& names, std::span<const uint8_t> cluster);
   void ConsiderFile(const std::string& path, const Place& place, bool pathDeleted,
-                    const DirEntry& entry, const EntryNames& names, std::span<const uint8_t> cluster);
+                    const DirEntry& entry, const EntryNames& names, std::span<const uint8_t> cluster,
+                    bool twin);
   // exFAT: its entry sets instead of 8.3 entries; paths of whole names.
   void SearchExFat(const std::string& path, const std::vector<std::string>& components);
   std::optional<Place> WalkExFat(Place from, const std::vector<std::string>& components,
@@ -114,7 +115,8 @@ class SearchContext {
   bool ScanExFatDirectory(const std::string& path, const Place& place);
   void EnterExFatDirectory(const std::string& parentPath, const Place& parent,
                            const struct ExFatFileSet& set);
-  void ConsiderExFatFile(const std::string& path, const Place& place, const struct ExFatFileSet& set);
+  void ConsiderExFatFile(const std::string& path, const Place& place, const struct ExFatFileSet& set,
+                         bool twin);
   // The rows carry details, or rebuilt first clusters, or both.
   bool Detailed() const { return settings_.bSearchDetails || settings_.bSearchNtDeleted; }
 

@@ -20,6 +20,16 @@ namespace quorvane {
 class OutputFile;
 class VolumeView;
 
+// Which of several deleted entries of one name is meant: the one a search
+// row was listed for, by the size and first cluster the row shows.
+struct ExpectedEntry {
+  uint64_t size = 0;
+  // The first cluster the entry holds. A FAT32 entry whose high word a
+  // delete may have cleared also answers to a cluster rebuilt from its low
+  // word, as a row whose first cluster was rebuilt shows it.
+  uint32_t firstCluster = 0;
+};
+
 // What a recovery may do beyond the classic rules; none of it by default.
 struct UndeleteOptions {
   // A deleted entry whose high word may have been cleared by a delete of the
@@ -41,6 +51,10 @@ struct UndeleteOptions {
   // The entry's modification and access times are given to the recovered
   // file; without this it carries the time of recovery.
   bool keepTimes = true;
+  // The file's entry among several deleted entries of its name; without
+  // it the first entry of the name along the directory is taken. An entry
+  // of the name that does not fit is passed over; none fitting: not found.
+  std::optional<ExpectedEntry> expectedEntry;
   // Only find the file: the outcome tells its size, first cluster,
   // condition and times; nothing is created.
   bool findOnly = false;
