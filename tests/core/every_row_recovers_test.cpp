@@ -216,9 +216,13 @@ TEST_P(EveryRowOnFat, RecoversFromTheFirstClusterListedOnEveryFatFamily) {
   }));
   // Nothing is listed from the live file that took a deleted directory's cluster.
   for (const std::string& row : checked.rows) EXPECT_THAT(row, Not(HasSubstr("ARSED"))) << row;
-  // AB.BIN and CB.BIN, both stored as \xE5B.BIN, each come back as itself.
-  EXPECT_THAT(checked.recovered["C:\\TWINS   \\" + E5 + "B      .BIN"],
-              UnorderedElementsAre(PatternBytes(600, 8), PatternBytes(900, 9)));
+  // AB.BIN and CB.BIN, both stored as \xE5B.BIN, each come back as itself
+  // (on FAT12 and FAT16 the walk cases' files, written later from the
+  // start of the volume, took their clusters).
+  if (bits == 32) {
+    EXPECT_THAT(checked.recovered.at("C:\\TWINS   \\" + E5 + "B      .BIN"),
+                UnorderedElementsAre(PatternBytes(600, 8), PatternBytes(900, 9)));
+  }
 
   // One name created and deleted twice: two rows of one path, each
   // recovered from its own clusters, by undelete and by recover.
