@@ -86,7 +86,8 @@ class CUndeleteEngine {
   CUndeleteEngine(DriveSource& drives, MessageBoxHost& boxes);
 
   // Walks `strPath` (for example C:\DOCS\REPORT.TXT, bytes as typed or as a
-  // search row gives them) to its deleted entry and rebuilds the file from
+  // search row gives them) to its deleted entry (the expected one, when the
+  // options name one) and rebuilds the file from
   // the free clusters that follow its first cluster. Returns 0 when the file
   // was undeleted, the user aborted or the path was empty; 1 otherwise.
   // Runs on a worker thread; reads `pAbort` before every cluster it examines.

@@ -227,8 +227,8 @@ TEST_F(Page4Test, BothFilesOfOneStoredNameAreListedAndEachComesBackAsItself) {
   Click(&page(), kUndelete);
   ASSERT_TRUE(WaitForReady());
   EXPECT_EQ(Written(), (std::multiset{PatternBytes(900, 6)}));
-  std::filesystem::remove_all(out_.path());
-  std::filesystem::create_directory(out_.path());
+  for (const auto& file : std::filesystem::directory_iterator(out_.path()))
+    std::filesystem::remove(file.path());
   // Both at once: each from its own entry, the second under a numbered name.
   ClickRow(0);
   ClickRow(1, Qt::ControlModifier);

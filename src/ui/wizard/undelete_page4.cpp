@@ -104,14 +104,15 @@ void CUndeletePage4::OnShowFiles() {
 
 namespace {
 
-// The options a row is recovered with, alone or among others, after a
-// search that rebuilt cleared high words or not.
+// The size a row shows, as a number.
 uint64_t ListedSize(const ResultRow& row) {
   uint64_t size = 0;
   std::from_chars(row.size.data(), row.size.data() + row.size.size(), size);
   return size;
 }
 
+// The options a row is recovered with, alone or among others, after a
+// search that rebuilt cleared high words or not.
 UndeleteOptions OptionsForRow(const ResultRow& row, bool nt_deleted) {
   UndeleteOptions options;
   // A row that shows its first cluster is recovered from its own entry,
