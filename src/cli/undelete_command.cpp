@@ -1,12 +1,17 @@
-// quorvane-cli undelete [-o DIR] [--nt-deleted] [--long-names] (PATH | --hex HEX)...:
-// recovers each file in turn into DIR, going on after one that fails. PATH
-// is a drive path (C:\DOCS\REPORT.TXT) or a host path to the deleted file's
-// name in a directory under the mount point of a drive's volume
-// (/media/alice/CARD/DCIM/?MG_0001.JPG).
+// quorvane-cli undelete [-o DIR] [--nt-deleted] [--long-names]
+// ([--entry SIZE:CLUSTER] (PATH | --hex HEX))...: recovers each file in turn
+// into DIR, going on after one that fails. PATH is a drive path
+// (C:\DOCS\REPORT.TXT) or a host path to the deleted file's name in a
+// directory under the mount point of a drive's volume
+// (/media/alice/CARD/DCIM/?MG_0001.JPG). --entry names, for the path after
+// it, which of several deleted entries of its name is meant, by the size
+// and first cluster that search --details shows.
 #include <atomic>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <utility>
 #include <vector>
 #include <system_error>
 
@@ -29,7 +34,7 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: %s [--drive L:=PATH]... undelete [-o DIR] [--nt-deleted] [--long-names]\n"
-               "       (PATH | --hex HEX)...\n",
+               "       ([--entry SIZE:CLUSTER] (PATH | --hex HEX))...\n",
                ProgramTitle().c_str());
   return 2;
 }
@@ -39,7 +44,19 @@ int Usage() {
 struct Target {
   std::string path;
   std::string typed;
+  std::optional<ExpectedEntry> entry;  // --entry before it
 };
+
+// --entry's SIZE:CLUSTER, both decimal.
+std::optional<ExpectedEntry> ParseEntry(const std::string& text) {
+  ExpectedEntry entry;
+  const char* end = text.data() + text.size();
+  const auto size = std::from_chars(text.data(), end, entry.size);
+  if (size.ec != std::errc() || size.ptr == end || *size.ptr != ':') return std::nullopt;
+  const auto cluster = std::from_chars(size.ptr + 1, end, entry.firstCluster);
+  if (cluster.ec != std::errc() || cluster.ptr != end || cluster.ptr == size.ptr + 1) return std::nullopt;
+  return entry;
+}
 
 // The path the engine takes for `target`, and the options that follow from
 // how it was given; false after saying why there is none.
@@ -158,6 +175,7 @@ int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args)
   std::vector<Target> targets;
   UndeleteOptions options;
   bool long_names = false;
+  std::optional<ExpectedEntry> entry;  // for the next path
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "-o" && i + 1 < args.size()) {
       output_dir = args[++i];
@@ -172,15 +190,22 @@ int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args)
         PrintError("--hex takes two hex digits per byte of the path");
         return 2;
       }
-      targets.push_back({*bytes, {}});
+      targets.push_back({*bytes, {}, std::exchange(entry, std::nullopt)});
+    } else if (args[i] == "--entry" && i + 1 < args.size()) {
+      entry = ParseEntry(args[++i]);
+      if (!entry) {
+        PrintError("--entry takes SIZE:CLUSTER, the size and first cluster search --details shows");
+        return 2;
+      }
     } else if (args[i].empty() || args[i][0] != '-' || args[i] == "-") {
       // A listed path copied from a terminal comes back as text.
-      targets.push_back({RowBytes(args[i], NamesOfDrivePath(drives, args[i])), args[i]});
+      targets.push_back({RowBytes(args[i], NamesOfDrivePath(drives, args[i])), args[i],
+                         std::exchange(entry, std::nullopt)});
     } else {
       return Usage();
     }
   }
-  if (targets.empty()) return Usage();
+  if (targets.empty() || entry) return Usage();
   // The engine creates each recovered file in the output directory.
   std::error_code error;
   if (!std::filesystem::is_directory(output_dir, error)) {
@@ -211,6 +236,7 @@ int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args)
     if (tried[k]) return;
     tried[k] = true;
     UndeleteOptions file_options = options;
+    file_options.expectedEntry = targets[k].entry;
     if (ResolveTarget(drives, targets[k], long_names, file_options)) resolved[k] = file_options;
   };
   std::vector<uint64_t> sizes(targets.size(), 0);

@@ -277,8 +277,8 @@ bool SearchContext::ScanDirectory(const std::string& path, const Place& place) {
           return Visit::kGoOn;
         }
         if (!WalkTakesAsFile(entry)) return Visit::kGoOn;
-        if (seen.First(UpperStoredNameKey(entry), /*directory=*/false))
-          ConsiderFile(path, place, pathDeleted, entry, names, at.cluster);
+        const bool twin = !seen.First(UpperStoredNameKey(entry), /*directory=*/false);
+        ConsiderFile(path, place, pathDeleted, entry, names, at.cluster, twin);
         return Visit::kGoOn;
       });
   // Only a directory whose first cluster could not be read went unread.
@@ -311,9 +311,12 @@ void SearchContext::EnterSubdirectory(const std::string& parentPath, const Place
   ScanDirectory(path, place);
 }
 
+// Lists a file entry that passes the filters. A `twin` (an entry of a name
+// an earlier entry of the directory had) carries its first cluster in
+// every row, which a recovery of the row names its entry by.
 void SearchContext::ConsiderFile(const std::string& path, const Place& place, bool pathDeleted,
                                  const DirEntry& entry, const EntryNames& names,
-                                 std::span<const uint8_t> cluster) {
+                                 std::span<const uint8_t> cluster, bool twin) {
   std::array<char, 12> name12;
   std::copy(entry.name.begin(), entry.name.end(), name12.begin());
   name12[8] = '.';
@@ -358,7 +361,7 @@ void SearchContext::ConsiderFile(const std::string& path, const Place& place, bo
       return;
     }
   }
-  if (!Detailed()) {
+  if (!Detailed() && !twin) {
     report_.list.InsertRowAtTop(row, std::to_string(size));
     return;
   }

@@ -107,7 +107,8 @@ class SearchContext {
   void EnterSubdirectory(const std::string& parentPath, const Place& parent, const DirEntry& entry,
                          const EntryNames& names, std::span<const uint8_t> cluster);
   void ConsiderFile(const std::string& path, const Place& place, bool pathDeleted,
-                    const DirEntry& entry, const EntryNames& names, std::span<const uint8_t> cluster);
+                    const DirEntry& entry, const EntryNames& names, std::span<const uint8_t> cluster,
+                    bool twin);
   // exFAT: its entry sets instead of 8.3 entries; paths of whole names.
   void SearchExFat(const std::string& path, const std::vector<std::string>& components);
   std::optional<Place> WalkExFat(Place from, const std::vector<std::string>& components,
@@ -116,7 +117,8 @@ class SearchContext {
   bool ScanExFatDirectory(const std::string& path, const Place& place);
   void EnterExFatDirectory(const std::string& parentPath, const Place& parent,
                            const struct ExFatFileSet& set);
-  void ConsiderExFatFile(const std::string& path, const Place& place, const struct ExFatFileSet& set);
+  void ConsiderExFatFile(const std::string& path, const Place& place, const struct ExFatFileSet& set,
+                         bool twin);
   // With --fragments, a search of a whole volume's tree ends with the
   // directories no walk reached (search_orphans.cpp).
   bool ListsOrphans(const std::vector<std::string>& components) const;

@@ -94,9 +94,9 @@ bool SearchContext::ScanExFatDirectory(const std::string& path, const Place& pla
     ~Close() { open.pop_back(); }
   } close{openDirectories_};
 
-  // The first set of each name, as the walk back along a row compares
-  // names: a directory set, or a file set gone (deleted, or below a deleted
-  // directory).
+  // The sets of each name seen, as the walk back along a row compares
+  // names: a directory is entered for the first of its name only; a file
+  // set gone (deleted, or below a deleted directory) is listed for each.
   SeenNames seen(indexedNames_, kMaxIndexedNames);
   const ExFatUpcaseTable& upcase = volume_->Upcase();
   auto first = [&](const ExFatFileSet& set) {
@@ -111,8 +111,9 @@ bool SearchContext::ScanExFatDirectory(const std::string& path, const Place& pla
       [&](const ExFatFileSet& set) {
         if (set.isDirectory) {
           if (first(set)) EnterExFatDirectory(path, place, set);
-        } else if ((set.deleted || place.insideDeleted) && first(set)) {
-          ConsiderExFatFile(path, place, set);
+        } else if (set.deleted || place.insideDeleted) {
+          const bool twin = !first(set);
+          ConsiderExFatFile(path, place, set, twin);
         }
         return false;
       },
@@ -137,8 +138,9 @@ void SearchContext::EnterExFatDirectory(const std::string& parentPath, const Pla
   ScanExFatDirectory(path, ExFatChild(parent, set));
 }
 
+// A `twin`, as on FAT, carries its first cluster in every row.
 void SearchContext::ConsiderExFatFile(const std::string& path, const Place& place,
-                                      const ExFatFileSet& set) {
+                                      const ExFatFileSet& set, bool twin) {
   // Inside a deleted directory every file is gone with it.
   if (!set.deleted && !place.insideDeleted) return;
   if (set.size == 0) return;
@@ -166,7 +168,7 @@ void SearchContext::ConsiderExFatFile(const std::string& path, const Place& plac
     if (!m_params.IsClusterInVolume(set.firstCluster)) return;
     if (const auto free = view_->ClusterFree(set.firstCluster); !free || !*free) return;
   }
-  if (!Detailed()) {
+  if (!Detailed() && !twin) {
     report_.list.InsertRowAtTop(row, std::to_string(set.size));
     return;
   }

@@ -20,7 +20,9 @@ class ResultList {
   // recovery takes, column 1 ("Size") the size in decimal digits.
   virtual void InsertRowAtTop(const std::string& column0, const std::string& column1) = 0;
   // The same with what a search asked for details (or rebuilt clusters)
-  // knows of the file; a list that shows none of it keeps the two columns.
+  // knows of the file, and for a file whose name an earlier entry of its
+  // directory had, whatever was asked; a list that shows none of it keeps
+  // the two columns.
   virtual void InsertDetailedRowAtTop(const std::string& column0, const std::string& column1,
                                       const struct RowDetails& details) {
     (void)details;
@@ -31,7 +33,9 @@ class ResultList {
 struct RowDetails {
   std::u16string longPath;  // each component's long name where it has one, else its 8.3 name
   FileCondition condition = FileCondition::kIntact;
-  uint32_t firstCluster = 0;  // where a recovery of the row begins
+  // Where a recovery of the row begins; with the size, which of several
+  // deleted entries of one name the row is (ExpectedEntry).
+  uint32_t firstCluster = 0;
   EntryTimes times;           // as the entry keeps them; with the long path only
 };
 

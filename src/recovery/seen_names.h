@@ -1,13 +1,14 @@
 #pragma once
 // The names the entries of a directory being scanned have shown so far, as
-// a walk compares them (upper-cased), directories and files apart. The
-// search lists a row, and enters a directory, only for the first entry of
-// its name and kind along the directory, the one a walk along the row's
-// path finds: a later twin (two deleted files whose names differed only in
-// the letter the deleted mark took) would give a row that recovers the
-// first one's clusters. The names held by every open set are counted
-// against one bound; past it a name counts as seen, so that nothing is
-// listed that a walk might not lead back to.
+// a walk compares them (upper-cased), directories and files apart. A walk
+// along a path takes the first entry of a name: the search enters a
+// directory only for the first of its name, and lists a later file twin
+// (two deleted files whose names differed only in the letter the deleted
+// mark took, or one name created and deleted twice) with the size and
+// first cluster that lead a recovery to its own entry. The names held by
+// every open set are counted against one bound; past it a name counts as
+// seen (a directory is not entered, a file's row carries its first
+// cluster), so that nothing is listed that a walk might not lead back to.
 #include <cstddef>
 #include <string>
 #include <unordered_set>

@@ -63,6 +63,16 @@ bool HoldsDeletedMark(std::string_view bytes) {
   return bytes.find(static_cast<char>(kDeletedMark)) != std::string_view::npos;
 }
 
+// Whether `entry` is the one `expected` describes (none: any entry of the name is).
+bool FitsExpectation(const std::optional<ExpectedEntry>& expected, const DirEntry& entry,
+                     const FatParams& params) {
+  if (!expected) return true;
+  if (entry.fileSize != expected->size) return false;
+  const uint32_t stored = params.FirstClusterOf(entry);
+  if (stored == expected->firstCluster) return true;
+  return MayHaveLostHighWord(entry, params) && (expected->firstCluster & 0xFFFF) == stored;
+}
+
 }  // namespace
 
 CUndeleteEngine::CUndeleteEngine(DriveSource& drives, MessageBoxHost& boxes)
@@ -224,12 +234,14 @@ int CUndeleteEngine::WalkToEntry(VolumeView& view, Walk& walk, StatusText& statu
   std::copy(pattern.name.begin(), pattern.name.end(), target.begin());
   std::copy(pattern.ext.begin(), pattern.ext.end(), target.begin() + 8);
   // The first file entry along the directory's chain with the pattern's
-  // name; a directory of that name is no file to bring back.
+  // name (and the expected size and first cluster, when given); a
+  // directory of that name is no file to bring back.
   std::optional<DirEntry> match;
   DeletedLongNameCollector long_name;  // for the extension a rebuild judges content by
   const WalkEnd end = WalkDirectory(view, extent(), [&](const WalkedEntry& at) {
     const DirEntry entry = DirEntry::Parse(at.raw);
-    if (WalkTakesAsFile(entry) && UpperStoredName(entry) == target) {
+    if (WalkTakesAsFile(entry) && UpperStoredName(entry) == target &&
+        FitsExpectation(options_.expectedEntry, entry, m_params)) {
       match = entry;
       if (options_.rebuildClearedHighWord) {
         walk.siblings.assign(at.cluster.begin(), at.cluster.end());
@@ -269,6 +281,10 @@ int CUndeleteEngine::WalkToExFatEntry(OpenedVolume& volume, Walk& walk, StatusTe
     std::optional<ExFatFileSet> match;
     const WalkEnd end = ForEachExFatSet(volume.view(), extent, [&](const ExFatFileSet& set) {
       if (set.isDirectory == last || (last && !set.deleted && !inside_deleted)) return false;
+      // Of several file sets of the name, the one expected.
+      const auto& expected = options_.expectedEntry;
+      if (last && expected && (set.size != expected->size || set.firstCluster != expected->firstCluster))
+        return false;
       if (ExFatNameMatches(walk.components[index], set.name, volume.Upcase())) match = set;
       return match.has_value();
     });

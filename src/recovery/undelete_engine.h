@@ -20,6 +20,16 @@ namespace quorvane {
 class OutputFile;
 class VolumeView;
 
+// Which of several deleted entries of one name is meant: the one a search
+// row was listed for, by the size and first cluster the row shows.
+struct ExpectedEntry {
+  uint64_t size = 0;
+  // The first cluster the entry holds. A FAT32 entry whose high word a
+  // delete may have cleared also answers to a cluster rebuilt from its low
+  // word, as a row whose first cluster was rebuilt shows it.
+  uint32_t firstCluster = 0;
+};
+
 // What a recovery may do beyond the classic rules; none of it by default.
 struct UndeleteOptions {
   // A deleted entry whose high word may have been cleared by a delete of the
@@ -45,6 +55,10 @@ struct UndeleteOptions {
   // continuation, and directories no walk reaches are named by their
   // cluster (orphan_directories.h), as the search with --fragments lists them.
   bool fragments = false;
+  // The file's entry among several deleted entries of its name; without
+  // it the first entry of the name along the directory is taken. An entry
+  // of the name that does not fit is passed over; none fitting: not found.
+  std::optional<ExpectedEntry> expectedEntry;
   // Only find the file: the outcome tells its size, first cluster,
   // condition and times; nothing is created.
   bool findOnly = false;
@@ -76,7 +90,8 @@ class CUndeleteEngine {
   CUndeleteEngine(DriveSource& drives, MessageBoxHost& boxes);
 
   // Walks `strPath` (for example C:\DOCS\REPORT.TXT, bytes as typed or as a
-  // search row gives them) to its deleted entry and rebuilds the file from
+  // search row gives them) to its deleted entry (the expected one, when the
+  // options name one) and rebuilds the file from
   // the free clusters that follow its first cluster. Returns 0 when the file
   // was undeleted, the user aborted or the path was empty; 1 otherwise.
   // Runs on a worker thread; reads `pAbort` before every cluster it examines.

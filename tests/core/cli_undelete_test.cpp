@@ -185,6 +185,10 @@ TEST_F(CliUndelete, HelpVersionBadArgumentsAndTheDriveTable) {
   EXPECT_EQ(wrong.output, "");  // the usage goes to standard error
 
   EXPECT_EQ(RunCli({volume_.path(), "undelete"}).status, 2);
+  // --entry takes SIZE:CLUSTER, and a path after it.
+  for (const char* entry : {"600", "600:", ":3", "6o0:3", "600:3x", "600:99999999999"})
+    EXPECT_EQ(RunCli({volume_.path(), "undelete", "--entry", entry, "C:\\A.TXT"}).status, 2) << entry;
+  EXPECT_EQ(RunCli({volume_.path(), "undelete", "C:\\A.TXT", "--entry", "600:3"}).status, 2);
   EXPECT_EQ(RunCli({volume_.path(), "undelete", "-o", dir_.File("no-such-dir"), "C:\\A.TXT"}).status,
             1);
 

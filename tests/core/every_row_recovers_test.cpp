@@ -1,5 +1,5 @@
 // Every row a search lists comes back with the same options, from the first
-// cluster the row shows: every option set of quorvane-cli search, over the
+// cluster the row shows, twins of one stored name each from its own entry: every option set of quorvane-cli search, over the
 // volumes the other tests make (FAT12, FAT16 and FAT32 by mtools with the
 // walks' hard cases, a volume the NT family deleted on, exFAT by
 // exfat-fuse, and one written byte by byte for names no tool writes).
@@ -33,6 +33,7 @@ namespace {
 
 using ::testing::HasSubstr;
 using ::testing::Not;
+using ::testing::UnorderedElementsAre;
 
 const std::string E5 = "\xE5";
 
@@ -66,11 +67,14 @@ std::vector<uint8_t> OnlyFileIn(const TempDir& dir) {
 struct Checked {
   size_t searches = 0;
   std::set<std::string> rows;  // each listed path once
+  // Without --nt-deleted, the bytes each row of a path gave, a twin's too.
+  std::map<std::string, std::vector<std::vector<uint8_t>>> recovered;
 };
 
 // Runs every option set's search over the image, with and without
 // --details, and recovers each row listed: by its bytes, and with
-// `long_names` by the long path --details gives it too.
+// `long_names` by the long path --details gives it too, each time naming
+// its entry by the size and first cluster the row shows (--entry).
 Checked EveryRowRecovers(const std::string& image, bool long_names) {
   Checked checked;
   UnchangedGuard unchanged(image);
@@ -84,8 +88,11 @@ Checked EveryRowRecovers(const std::string& image, bool long_names) {
   VolumeView& view = (*volume)->view();
   const uint32_t cluster_bytes = view.params().ClusterBytes();
 
-  // Each path with --nt-deleted and without: what every search said of it.
-  std::map<std::pair<std::string, bool>, SearchRow> listed;
+  // Each path with --nt-deleted and without: the rows every search gave it
+  // (twins of one stored name apart by size and first cluster), and the
+  // most one search gave.
+  std::map<std::pair<std::string, bool>, std::vector<SearchRow>> listed;
+  std::map<std::pair<std::string, bool>, size_t> most;
   for (int set = 0; set < 16; ++set) {
     std::vector<std::string> options{"--drive", "C:=" + image, "search"};
     const bool nt = set & 4;
@@ -110,27 +117,38 @@ Checked EveryRowRecovers(const std::string& image, bool long_names) {
       EXPECT_EQ(plain_rows[i].path, rows[i].path) << set;
       EXPECT_EQ(plain_rows[i].size, rows[i].size) << set;
     }
+    std::map<std::string, size_t> in_this;
     for (const SearchRow& row : rows) {
       checked.rows.insert(row.path);
-      const auto [at, added] = listed.try_emplace({row.path, nt}, row);
-      if (!added) {
-        EXPECT_EQ(at->second.firstCluster, row.firstCluster) << row.path << " with set " << set;
-        EXPECT_EQ(at->second.size, row.size) << row.path;
-      }
+      size_t& most_rows = most[{row.path, nt}];
+      most_rows = std::max(most_rows, ++in_this[row.path]);
+      std::vector<SearchRow>& seen = listed[{row.path, nt}];
+      if (std::none_of(seen.begin(), seen.end(), [&](const SearchRow& earlier) {
+            return earlier.size == row.size && earlier.firstCluster == row.firstCluster;
+          }))
+        seen.push_back(row);
     }
   }
 
-  for (const auto& [key, row] : listed) {
+  std::vector<std::pair<std::pair<std::string, bool>, SearchRow>> every_row;
+  for (const auto& [key, rows] : listed) {
+    // A path shows the same rows whatever else the options list.
+    EXPECT_EQ(rows.size(), most[key]) << key.first;
+    for (const SearchRow& row : rows) every_row.emplace_back(key, row);
+  }
+  for (const auto& [key, row] : every_row) {
     const auto& [path, nt] = key;
     const std::string what = row.longPath + (nt ? " (--nt-deleted)" : "");
     TempDir out;
     std::vector<std::string> args{"--drive", "C:=" + image, "undelete", "-o", out.str()};
     if (nt) args.push_back("--nt-deleted");
+    args.insert(args.end(), {"--entry", std::to_string(row.size) + ":" + std::to_string(row.firstCluster)});
     const std::vector<std::string> common = args;
     args.insert(args.end(), {"--hex", Hex(path)});
     const CommandResult run = RunCli(args);
     EXPECT_THAT(run.output, Not(HasSubstr("File not found"))) << what;
     const std::vector<uint8_t> bytes = OnlyFileIn(out);
+    if (!nt) checked.recovered[path].push_back(bytes);
     // A first cluster outside the volume (a cleared high word read as it
     // stands, listed with --all) leaves nothing to copy, and says so.
     if (!view.params().IsClusterInVolume(row.firstCluster)) {
@@ -198,6 +216,31 @@ TEST_P(EveryRowOnFat, RecoversFromTheFirstClusterListedOnEveryFatFamily) {
   }));
   // Nothing is listed from the live file that took a deleted directory's cluster.
   for (const std::string& row : checked.rows) EXPECT_THAT(row, Not(HasSubstr("ARSED"))) << row;
+  // AB.BIN and CB.BIN, both stored as \xE5B.BIN, each come back as itself
+  // (on FAT12 and FAT16 the walk cases' files, written later from the
+  // start of the volume, took their clusters).
+  if (bits == 32) {
+    EXPECT_THAT(checked.recovered.at("C:\\TWINS   \\" + E5 + "B      .BIN"),
+                UnorderedElementsAre(PatternBytes(600, 8), PatternBytes(900, 9)));
+  }
+
+  // One name created and deleted twice: two rows of one path, each
+  // recovered from its own clusters, by undelete and by recover.
+  MtoolsVolume twice(dir.File("twice.img"), bits == 12 ? 2 : bits == 16 ? 16 : 33, bits);
+  AddRecreatedTwins(twice);
+  const std::string report = "C:\\TWICE   \\" + E5 + "EPORT  .TXT";
+  EXPECT_THAT(EveryRowRecovers(twice.path(), /*long_names=*/true).recovered[report],
+              UnorderedElementsAre(FirstReport(), SecondReport()));
+  UnchangedGuard unchanged(twice.path());
+  TempDir out;
+  const CommandResult recover =
+      RunCli({"--drive", "C:=" + twice.path(), "recover", "--recurse", "-o", out.str(), "C:"});
+  EXPECT_EQ(recover.status, 0) << recover.output;
+  // The second file of the name takes the next numbered one.
+  std::vector<std::vector<uint8_t>> written;
+  for (const char* name : {"TWICE/XEPORT.TXT", "TWICE/XEPORT (2).TXT"})
+    written.push_back(ReadFileBytes(out.File(name)));
+  EXPECT_THAT(written, UnorderedElementsAre(FirstReport(), SecondReport()));
 }
 
 TEST(EveryRow, RecoversFromTheFirstClusterListedOnAVolumeTheNtFamilyDeletedOn) {
@@ -215,8 +258,8 @@ TEST(EveryRow, RecoversFromTheFirstClusterListedOnExFat) {
   EXPECT_GE(checked.rows.size(), 13u);
 
   // A copy where two deleted sets bear one name: fragB1.bin renamed
-  // fragB2.bin, its checksum and name hash made to fit. Only the first is
-  // listed, the one the walk back along its row finds.
+  // fragB2.bin, its checksum and name hash made to fit. Both are listed,
+  // and each comes back from its own first cluster.
   const std::string twins = volume.dir.File("twins.img");
   std::filesystem::copy_file(volume.image, twins);
   const ExFatListing listing = ListExFatVolume(twins);
@@ -235,7 +278,12 @@ TEST(EveryRow, RecoversFromTheFirstClusterListedOnExFat) {
   const Checked twin_rows = EveryRowRecovers(twins, /*long_names=*/false);
   EXPECT_EQ(twin_rows.rows.size(), checked.rows.size() - 1);
   EXPECT_FALSE(twin_rows.rows.contains("C:\\fragB1.bin"));
-  EXPECT_TRUE(twin_rows.rows.contains("C:\\fragB2.bin"));
+  const auto twins_recovered = twin_rows.recovered.find("C:\\fragB2.bin");
+  ASSERT_NE(twins_recovered, twin_rows.recovered.end());
+  const std::vector<uint8_t>& b1 = checked.recovered.at("C:\\fragB1.bin").at(0);
+  const std::vector<uint8_t>& b2 = checked.recovered.at("C:\\fragB2.bin").at(0);
+  ASSERT_NE(b1, b2);
+  EXPECT_THAT(twins_recovered->second, UnorderedElementsAre(b1, b2));
 }
 
 TEST(EveryRow, RecoversFromTheFirstClusterListedWhereNamesAreNoToolsNames) {

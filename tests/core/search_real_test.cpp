@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <memory>
@@ -68,14 +69,14 @@ TEST_P(SearchOnEveryFatFamily, ListsAndReportsAsThePageShowsAndEveryRowRecoversI
                           "row: C:\\DOCS\\OLD\\" + E5 + "OTES   .TXT | 1500",
                           "caption: List of undeletable files ...", "progress: range 0 0", "status: "));
   settings.bSearchRecurse = 1;  // deleted directories are entered only when asked
-  EXPECT_EQ(search("c:").size(), 8u);
+  EXPECT_EQ(search("c:").size(), 9u);
   EXPECT_EQ(ui->reports.log.LinesStartingWith("caption: ").size(), 6u + 1u);  // one per live directory
 
   settings.bSearchDeletedDirs = 1;
   const std::string docs = "C:\\DOCS    \\", big = docs + "BIG     \\" + E5;
-  // Long-name entries, live and empty files give no row; of twins (same
-  // stored name) only the first is listed: the walk along their path finds
-  // it, never the other.
+  // Long-name entries, live and empty files give no row; twins (same
+  // stored name) are both listed, the later one with its first cluster,
+  // which leads the walk along their path to its own entry.
   const std::vector<std::pair<std::string, std::vector<uint8_t>>> expected = {
       {"C:\\" + E5 + "OOTLO~1.TXT", PatternBytes(700, 1)},
       {docs + E5 + "EPORT  .DOC", PatternBytes(5000, 2)},
@@ -87,21 +88,38 @@ TEST_P(SearchOnEveryFatFamily, ListsAndReportsAsThePageShowsAndEveryRowRecoversI
       {"C:\\" + E5 + "ONE    \\" + E5 + "NNER   .BIN", PatternBytes(2000, 6)},
       {"C:\\" + E5 + "ONE    \\" + E5 + "UB     \\" + E5 + "EEP    .TXT", PatternBytes(513, 7)},
       {"C:\\TWINS   \\" + E5 + "B      .BIN", PatternBytes(600, 8)},
+      {"C:\\TWINS   \\" + E5 + "B      .BIN", PatternBytes(900, 9)},
       {"C:\\TWIND   \\" + E5 + "DIR    \\" + E5 + "NE     .TXT", PatternBytes(800, 10)},
   };
   std::vector<std::string> expected_rows;
   for (const auto& [row, bytes] : expected) expected_rows.push_back(row);
   ASSERT_THAT(search("C:"), ::testing::UnorderedElementsAreArray(expected_rows));
 
-  for (const auto& [row, bytes] : expected) {
+  const testing::RecordingList& listed = ui->list;
+  for (size_t i = 0; i < listed.found.size(); ++i) {
+    const auto& [row, size] = listed.found[i];
+    const auto wanted = std::find_if(expected.begin(), expected.end(), [&](const auto& e) {
+      return e.first == row && std::to_string(e.second.size()) == size;
+    });
+    ASSERT_NE(wanted, expected.end()) << row << " " << size;
     testing::TempDir out;
     testing::ScopedCurrentDir cwd(out.path());
     RecordingSearch engine_ui;
     CUndeleteEngine engine(drives, engine_ui.reports.boxes);
+    if (const auto cluster = listed.firstClusters[i]) {
+      UndeleteOptions options;
+      options.expectedEntry = ExpectedEntry{wanted->second.size(), *cluster};
+      engine.SetOptions(options);
+    }
     EXPECT_EQ(engine.UndeleteByPath(row, engine_ui.reports.status, engine_ui.reports.progress, abort), 0)
         << engine_ui.reports.log.Dump();
-    EXPECT_EQ(testing::ReadFileBytes(out.File("X" + row.substr(row.rfind('\\') + 2))), bytes) << row;
+    EXPECT_EQ(testing::ReadFileBytes(out.File("X" + row.substr(row.rfind('\\') + 2))), wanted->second)
+        << row;
   }
+  // The first of the twins is found by its path alone; only the other names its entry.
+  EXPECT_EQ(std::count_if(listed.firstClusters.begin(), listed.firstClusters.end(),
+                          [](const auto& cluster) { return cluster.has_value(); }),
+            1);
 }
 
 TEST(SearchOnRealVolume, DeletedDirectoriesWhoseClustersLiveDirectoriesReuseAreNotEntered) {

@@ -2,7 +2,9 @@
 // What the search reports through, as fakes: every change goes, in order,
 // into the ReportLog beside the status and progress lines ("caption: C:\DOCS",
 // "row: <column 0> | <column 1>").
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,7 +18,13 @@ struct RecordingList final : ResultList {
   explicit RecordingList(ReportLog& log) : log(log) {}
   void InsertRowAtTop(const std::string& column0, const std::string& column1) override {
     found.insert(found.begin(), {column0, column1});
+    firstClusters.insert(firstClusters.begin(), std::nullopt);
     log.Add("row: " + column0 + " | " + column1);
+  }
+  void InsertDetailedRowAtTop(const std::string& column0, const std::string& column1,
+                              const RowDetails& details) override {
+    InsertRowAtTop(column0, column1);
+    firstClusters.front() = details.firstCluster;
   }
   const std::vector<std::pair<std::string, std::string>>& rows() const { return found; }  // top first
   std::vector<std::string> Column0() const {
@@ -26,6 +34,7 @@ struct RecordingList final : ResultList {
   }
   ReportLog& log;
   std::vector<std::pair<std::string, std::string>> found;
+  std::vector<std::optional<uint32_t>> firstClusters;  // of the rows that carry details, top first
 };
 
 struct RecordingCaption final : StatusText {

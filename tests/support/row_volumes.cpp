@@ -111,6 +111,19 @@ OrphanClusters AddOrphanCases(MtoolsVolume& v) {
   return clusters;
 }
 
+std::vector<uint8_t> FirstReport() { return PatternBytes(2100, 31); }
+std::vector<uint8_t> SecondReport() { return PatternBytes(1120, 32); }
+
+void AddRecreatedTwins(MtoolsVolume& v) {
+  // The first copy's long name takes two slots, of which the second copy's
+  // short entry reuses the first; GAP.BIN's clusters, freed before it,
+  // are the first free ones, so the first copy's stay as they were.
+  v.MakeDirectory("/TWICE");
+  v.AddFile("/TWICE/GAP.BIN", PatternBytes(1536, 30)).AddFile("/TWICE/Report.txt", FirstReport());
+  v.Delete("/TWICE/GAP.BIN").Delete("/TWICE/Report.txt");
+  v.AddFile("/TWICE/REPORT.TXT", SecondReport()).Delete("/TWICE/REPORT.TXT");
+}
+
 std::vector<uint8_t> NtZip(size_t size) {
   std::vector<uint8_t> bytes = PatternBytes(size, 7);
   const uint8_t header[] = {'P', 'K', 3, 4, 20, 0, 0, 0};

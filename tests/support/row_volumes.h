@@ -30,6 +30,14 @@ void FillSearchVolume(MtoolsVolume& v);
 // look like directory entries of deleted files (PARSED1.TXT ...), without
 // "." and "..".
 void AddWalkCases(MtoolsVolume& v, bool reused_cluster);
+// /TWICE/REPORT.TXT created, deleted, created again with other content and
+// deleted again: two deleted entries stored alike (\xE5EPORT  TXT), the
+// later one first in the directory, each with clusters of its own (a
+// deleted file GAP.BIN left the hole the later one took).
+void AddRecreatedTwins(MtoolsVolume& v);
+std::vector<uint8_t> FirstReport();   // the first REPORT.TXT's bytes
+std::vector<uint8_t> SecondReport();  // the second's
+
 // The deepest directory of AddWalkCases' tree, as mtools names it.
 std::string DeepestWalkCaseDirectory();
 

@@ -104,10 +104,20 @@ void CUndeletePage4::OnShowFiles() {
 
 namespace {
 
+// The size a row shows, as a number.
+uint64_t ListedSize(const ResultRow& row) {
+  uint64_t size = 0;
+  std::from_chars(row.size.data(), row.size.data() + row.size.size(), size);
+  return size;
+}
+
 // The options a row is recovered with, alone or among others, after a
 // search that rebuilt cleared high words or not.
 UndeleteOptions OptionsForRow(const ResultRow& row, bool nt_deleted) {
   UndeleteOptions options;
+  // A row that shows its first cluster is recovered from its own entry,
+  // whatever entries of its name come before it.
+  if (row.details) options.expectedEntry = ExpectedEntry{ListedSize(row), row.Details().firstCluster};
   // The walk back to the row rebuilds deleted directories' first clusters
   // as the search that listed it did.
   options.rebuildClearedHighWord = nt_deleted;
@@ -118,12 +128,6 @@ UndeleteOptions OptionsForRow(const ResultRow& row, bool nt_deleted) {
     options.rebuiltCluster =
         RebuiltCluster{row.Details().firstCluster, condition == FileCondition::kGuessed};
   return options;
-}
-
-uint64_t ListedSize(const ResultRow& row) {
-  uint64_t size = 0;
-  std::from_chars(row.size.data(), row.size.data() + row.size.size(), size);
-  return size;
 }
 
 }  // namespace
