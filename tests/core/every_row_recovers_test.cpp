@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -75,7 +76,9 @@ struct Checked {
 // --details, and recovers each row listed: by its bytes, and with
 // `long_names` by the long path --details gives it too, each time naming
 // its entry by the size and first cluster the row shows (--entry).
-Checked EveryRowRecovers(const std::string& image, bool long_names) {
+// `extra` options go to every search and recovery.
+Checked EveryRowRecovers(const std::string& image, bool long_names,
+                         const std::vector<std::string>& extra = {}) {
   Checked checked;
   UnchangedGuard unchanged(image);
   DriveTable drives;
@@ -100,6 +103,7 @@ Checked EveryRowRecovers(const std::string& image, bool long_names) {
     if (set & 2) options.push_back("--deleted-dirs");
     if (nt) options.push_back("--nt-deleted");
     if (set & 8) options.push_back("--all");
+    options.insert(options.end(), extra.begin(), extra.end());
     std::vector<std::string> detailed_options = options;
     detailed_options.push_back("--details");
     options.push_back("C:");
@@ -142,6 +146,7 @@ Checked EveryRowRecovers(const std::string& image, bool long_names) {
     TempDir out;
     std::vector<std::string> args{"--drive", "C:=" + image, "undelete", "-o", out.str()};
     if (nt) args.push_back("--nt-deleted");
+    args.insert(args.end(), extra.begin(), extra.end());
     args.insert(args.end(), {"--entry", std::to_string(row.size) + ":" + std::to_string(row.firstCluster)});
     const std::vector<std::string> common = args;
     args.insert(args.end(), {"--hex", Hex(path)});
@@ -241,6 +246,44 @@ TEST_P(EveryRowOnFat, RecoversFromTheFirstClusterListedOnEveryFatFamily) {
   for (const char* name : {"TWICE/XEPORT.TXT", "TWICE/XEPORT (2).TXT"})
     written.push_back(ReadFileBytes(out.File(name)));
   EXPECT_THAT(written, UnorderedElementsAre(FirstReport(), SecondReport()));
+}
+
+// Directories no walk reaches: with --fragments each deleted file in them
+// is listed (every one The Sleuth Kit counts as an orphan among them) and
+// comes back as it was written; without it none is listed.
+TEST(EveryRow, RecoversFromOrphanDirectoriesWithFragments) {
+  TempDir dir;
+  MtoolsVolume v(dir.File("orphans.img"));
+  const OrphanClusters at = AddOrphanCases(v);
+  const Checked plain = EveryRowRecovers(v.path(), /*long_names=*/false);
+  const Checked found = EveryRowRecovers(v.path(), /*long_names=*/true, {"--fragments"});
+  auto name = [](uint32_t cluster) {
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08X", cluster);
+    return std::string(hex) + "\\";
+  };
+  const std::string old = "C:\\ORPH    \\A       \\" + name(at.old);
+  const std::map<std::string, std::vector<uint8_t>> orphans{
+      {old + E5 + "OST1   .TXT", PatternBytes(700, 41)},
+      {old + E5 + "OST2   .TXT", PatternBytes(300, 42)},
+      {"C:\\ORPHANS\\" + name(at.inner) + E5 + "EEP    .TXT", PatternBytes(1200, 43)},
+      {"C:\\ORPHANS\\" + name(at.later) + E5 + "13     .TXT", PatternBytes(330, 63)},
+      {"C:\\ORPHANS\\" + name(at.later) + E5 + "14     .TXT", PatternBytes(340, 64)},
+      {"C:\\ORPHANS\\" + name(at.later) + E5 + "15     .TXT", PatternBytes(350, 65)}};
+  for (const auto& [row, bytes] : orphans) {
+    EXPECT_FALSE(plain.rows.contains(row)) << row;
+    ASSERT_TRUE(found.rows.contains(row)) << row << ::testing::PrintToString(found.rows);
+    EXPECT_THAT(found.recovered.at(row), ::testing::Each(bytes)) << row;
+  }
+  EXPECT_EQ(found.rows.size(), plain.rows.size() + orphans.size());
+  // The Sleuth Kit finds the same orphans: their stored names, deleted mark apart.
+  const CommandResult fls = RunCommand({"fls", "-r", "-d", "-p", v.path()});
+  ASSERT_EQ(fls.status, 0) << fls.output;
+  size_t tsk_orphans = 0;
+  for (size_t at_line = fls.output.find("$OrphanFiles/"); at_line != std::string::npos;
+       at_line = fls.output.find("$OrphanFiles/", at_line + 1))
+    ++tsk_orphans;
+  EXPECT_EQ(tsk_orphans, orphans.size()) << fls.output;
 }
 
 TEST(EveryRow, RecoversFromTheFirstClusterListedOnAVolumeTheNtFamilyDeletedOn) {
