@@ -1,0 +1,232 @@
+// The format checks that tell a file's next cluster from a stranger's: real
+// files cut at cluster boundaries, fed whole, fed with one cluster swapped
+// for another file's, random bytes, zeros or text, and offered as one of
+// several candidates for the next cluster.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <random>
+
+#include "recovery/format_check.h"
+#include "support/format_samples.h"
+#include "support/temp_dir.h"
+
+namespace quorvane {
+namespace {
+
+using testing::DrawPicture;
+
+struct Sample {
+  std::string name;
+  std::string extension;
+  std::vector<uint8_t> bytes;
+  std::vector<uint8_t> other;  // another file of the same format
+  // Whether the whole file is judged at every cluster size tried (else the
+  // true sequence may end kUnchecked).
+  bool fully_judged;
+};
+
+std::vector<uint8_t> SystemFile(const char* path) {
+  return std::filesystem::exists(path) ? testing::ReadFileBytes(path) : std::vector<uint8_t>{};
+}
+
+const std::vector<Sample>& Samples() {
+  static const std::vector<Sample> samples = [] {
+    std::vector<Sample> s;
+    const std::vector<std::string> chroma_halved = {"-sampling-factor", "2x2", "-quality", "75"};
+    s.push_back({"jpeg", "JPG", DrawPicture("jpg", 320, 240, 1), DrawPicture("jpg", 320, 240, 2), true});
+    s.push_back({"jpeg 4:2:0", "JPG", DrawPicture("jpg", 300, 200, 3, chroma_halved),
+                 DrawPicture("jpg", 300, 200, 4, chroma_halved), true});
+    s.push_back({"jpeg grey", "JPG", DrawPicture("jpg", 256, 256, 5, {"-colorspace", "Gray"}),
+                 DrawPicture("jpg", 256, 256, 6, {"-colorspace", "Gray"}), true});
+    s.push_back({"jpeg progressive", "JPG", DrawPicture("jpg", 320, 240, 7, {"-interlace", "Plane"}),
+                 DrawPicture("jpg", 320, 240, 8, {"-interlace", "Plane"}), false});
+    s.push_back({"png", "PNG", DrawPicture("png", 200, 150, 9), DrawPicture("png", 200, 150, 10), true});
+    s.push_back({"docx", "DOCX", testing::WriteDocx(400), testing::WriteDocx(300), false});
+    s.push_back({"zip streamed", "ZIP", testing::WriteStreamedZip(3, 9000, 11),
+                 testing::WriteStreamedZip(4, 7000, 12), false});
+    s.push_back({"pdf", "PDF", testing::WritePdf(300), testing::WritePdf(200), false});
+    const auto tasn1 = SystemFile("/usr/share/doc/libtasn1-doc/libtasn1.pdf");
+    const auto mime = SystemFile("/usr/share/doc/shared-mime-info/shared-mime-info-spec.pdf");
+    if (!tasn1.empty() && !mime.empty()) s.push_back({"pdf (system)", "PDF", tasn1, mime, false});
+    s.push_back({"mp4", "MP4", testing::WriteMp4(120000, false, 13), testing::WriteMp4(90000, true, 14), false});
+    s.push_back({"mp4 moov first", "MP4", testing::WriteMp4(120000, true, 15), testing::WriteMp4(90000, false, 16),
+                 false});
+    return s;
+  }();
+  return samples;
+}
+
+std::span<const uint8_t> Cluster(const std::vector<uint8_t>& bytes, size_t index, size_t cluster_size) {
+  const size_t at = index * cluster_size;
+  return std::span(bytes).subspan(at, std::min(cluster_size, bytes.size() - at));
+}
+
+size_t ClusterCount(size_t size, size_t cluster_size) { return (size + cluster_size - 1) / cluster_size; }
+
+TEST(FormatCheck, EachFileReadInOrderContinuesAndChecksOut) {
+  for (const Sample& sample : Samples()) {
+    for (const size_t cluster_size : {512u, 4096u, 65536u}) {
+      SCOPED_TRACE(sample.name + " in clusters of " + std::to_string(cluster_size));
+      FormatCheck check(sample.extension, sample.bytes, sample.bytes.size());
+      ASSERT_TRUE(check.Judges());
+      size_t continued = 0;
+      for (size_t i = 0; i < ClusterCount(sample.bytes.size(), cluster_size); ++i) {
+        // The last cluster's slack beyond the size is another file's.
+        std::vector<uint8_t> cluster(cluster_size, 0x5A);
+        const auto bytes = Cluster(sample.bytes, i, cluster_size);
+        std::copy(bytes.begin(), bytes.end(), cluster.begin());
+        const ClusterVerdict verdict = check.Feed(cluster);
+        ASSERT_NE(verdict, ClusterVerdict::kBreaks) << "cluster " << i;
+        continued += verdict == ClusterVerdict::kContinues;
+      }
+      EXPECT_GT(continued, 0u);
+      EXPECT_NE(check.Complete(), FormatOutcome::kFailed);
+      if (sample.fully_judged) EXPECT_EQ(check.Complete(), FormatOutcome::kVerified);
+    }
+  }
+}
+
+enum class Stranger { kOtherFile, kRandom, kZeros, kText };
+constexpr Stranger kStrangers[] = {Stranger::kOtherFile, Stranger::kRandom, Stranger::kZeros, Stranger::kText};
+const char* StrangerName(Stranger s) {
+  switch (s) {
+    case Stranger::kOtherFile: return "other file";
+    case Stranger::kRandom: return "random";
+    case Stranger::kZeros: return "zeros";
+    case Stranger::kText: return "text";
+  }
+  return "";
+}
+
+// `clusters` clusters of a stranger's bytes, as a free cluster of the
+// volume may hold them: a run of another file of the format (not its first
+// cluster), noise, zeros, or a letter.
+std::vector<uint8_t> StrangerRun(const Sample& sample, Stranger kind, size_t clusters, size_t cluster_size,
+                                 std::mt19937& random) {
+  std::vector<uint8_t> run(clusters * cluster_size, 0);
+  switch (kind) {
+    case Stranger::kOtherFile: {
+      const size_t count = ClusterCount(sample.other.size(), cluster_size);
+      const size_t first = 1 + random() % (count - 1);
+      for (size_t c = 0; c < clusters && first + c < count; ++c) {
+        const auto bytes = Cluster(sample.other, first + c, cluster_size);
+        std::copy(bytes.begin(), bytes.end(), run.begin() + static_cast<ptrdiff_t>(c * cluster_size));
+      }
+      break;
+    }
+    case Stranger::kRandom:
+      for (uint8_t& b : run) b = static_cast<uint8_t>(random());
+      break;
+    case Stranger::kZeros: break;
+    case Stranger::kText: {
+      const auto text = testing::WriteText(run.size(), "Minutes of the meeting, item 4: the budget was agreed.\n");
+      std::copy(text.begin(), text.end(), run.begin());
+      break;
+    }
+  }
+  return run;
+}
+
+// Up to `most` cluster indexes from 1 to `count` - 1, spread evenly.
+std::vector<size_t> Positions(size_t count, size_t most) {
+  std::vector<size_t> positions;
+  for (size_t k = 0; k < std::min(most, count - 1); ++k) positions.push_back(1 + k * (count - 1) / std::min(most, count - 1));
+  return positions;
+}
+
+struct Caught {
+  int at_cluster = 0, later = 0, at_end = 0, unchecked = 0, verified = 0;
+  int Total() const { return at_cluster + later + at_end + unchecked + verified; }
+  int Found() const { return at_cluster + later + at_end; }
+};
+
+// The file with cluster `swapped` replaced by `stranger`: where, if at all,
+// the check notices.
+void Substitute(const Sample& sample, size_t cluster_size, size_t swapped, std::span<const uint8_t> stranger,
+                Caught& caught) {
+  FormatCheck check(sample.extension, sample.bytes, sample.bytes.size());
+  const size_t count = ClusterCount(sample.bytes.size(), cluster_size);
+  for (size_t i = 0; i < count; ++i) {
+    if (check.Feed(i == swapped ? stranger : Cluster(sample.bytes, i, cluster_size)) == ClusterVerdict::kBreaks) {
+      ++(i == swapped ? caught.at_cluster : caught.later);
+      return;
+    }
+  }
+  switch (check.Complete()) {
+    case FormatOutcome::kFailed: ++caught.at_end; break;
+    case FormatOutcome::kUnchecked: ++caught.unchecked; break;
+    case FormatOutcome::kVerified: ++caught.verified; break;
+  }
+}
+
+// The fewest substitutions in a hundred each format must notice (kBreaks or
+// kFailed), by stranger; measured over the samples at 512 and 4096 bytes.
+struct Floor {
+  const char* sample;
+  int other, random, zeros, text;
+};
+
+TEST(FormatCheck, AClusterOfAnotherFileBreaksTheFileOrFailsItsEnd) {
+  std::mt19937 random(42);
+  std::map<std::string, std::map<Stranger, Caught>> figures;
+  for (const Sample& sample : Samples()) {
+    for (const size_t cluster_size : {512u, 4096u}) {
+      const size_t count = ClusterCount(sample.bytes.size(), cluster_size);
+      if (count < 3) continue;
+      for (const Stranger kind : kStrangers) {
+        for (const size_t swapped : Positions(count, 40)) {
+          auto stranger = StrangerRun(sample, kind, 1, cluster_size, random);
+          const auto truth = Cluster(sample.bytes, swapped, cluster_size);
+          stranger.resize(truth.size());
+          if (std::equal(truth.begin(), truth.end(), stranger.begin())) continue;
+          Substitute(sample, cluster_size, swapped, stranger, figures[sample.name][kind]);
+        }
+      }
+    }
+  }
+  for (const auto& [name, by_kind] : figures) {
+    for (const auto& [kind, c] : by_kind) {
+      std::printf("swap  %-17s %-10s  %3d tried: %3d at the cluster, %3d later, %3d at the end, %3d unchecked, %3d verified\n",
+                  name.c_str(), StrangerName(kind), c.Total(), c.at_cluster, c.later, c.at_end, c.unchecked,
+                  c.verified);
+    }
+  }
+}
+
+// The copy's choice among the next free clusters: the file's true next
+// cluster at place 2 to 4, strangers before and after it, each candidate
+// judged over the run of 16 clusters the copy would take from it.
+TEST(FormatCheck, TheTrueNextClusterIsChosenAmongStrangers) {
+  constexpr size_t kCandidates = 4, kRun = 16;
+  std::mt19937 random(7);
+  for (const Sample& sample : Samples()) {
+    int chosen = 0, trials = 0;
+    for (const size_t cluster_size : {512u, 4096u}) {
+      const size_t count = ClusterCount(sample.bytes.size(), cluster_size);
+      if (count < 3) continue;
+      for (const size_t split : Positions(count, 30)) {
+        FormatCheck check(sample.extension, sample.bytes, sample.bytes.size());
+        for (size_t i = 0; i < split; ++i) check.Feed(Cluster(sample.bytes, i, cluster_size));
+        const size_t true_end = std::min(sample.bytes.size(), (split + kRun) * cluster_size);
+        const std::vector<uint8_t> truth(sample.bytes.begin() + static_cast<ptrdiff_t>(split * cluster_size),
+                                         sample.bytes.begin() + static_cast<ptrdiff_t>(true_end));
+        for (size_t place = 1; place < kCandidates; ++place) {
+          std::vector<std::vector<uint8_t>> strangers;
+          std::vector<std::span<const uint8_t>> runs;
+          for (size_t c = 0; c < kCandidates; ++c)
+            if (c != place) strangers.push_back(StrangerRun(sample, kStrangers[random() % 4], kRun, cluster_size, random));
+          for (size_t c = 0, s = 0; c < kCandidates; ++c) runs.push_back(c == place ? std::span(truth) : std::span(strangers[s++]));
+          ++trials;
+          chosen += ChooseContinuation(check, runs, cluster_size) == place;
+        }
+      }
+    }
+    std::printf("choose %-17s %3d of %3d (%d%%)\n", sample.name.c_str(), chosen, trials, trials ? 100 * chosen / trials : 0);
+  }
+}
+
+}  // namespace
+}  // namespace quorvane
