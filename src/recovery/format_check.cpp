@@ -99,7 +99,10 @@ ClusterVerdict FormatCheck::Feed(std::span<const uint8_t> cluster) {
     failed_ = true;
     return ClusterVerdict::kBreaks;
   }
-  if (parser_->Judged()) return ClusterVerdict::kContinues;
+  // A cluster of one byte over and over (zeros, as freed space often holds)
+  // may well pass, but that tells nothing about whose it is.
+  const bool uniform = std::all_of(bytes.begin(), bytes.end(), [&](uint8_t b) { return b == bytes[0]; });
+  if (parser_->Judged()) return uniform ? ClusterVerdict::kUnknown : ClusterVerdict::kContinues;
   if (!parser_->CoveredLater()) blind_ = true;
   return ClusterVerdict::kUnknown;
 }

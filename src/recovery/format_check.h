@@ -50,8 +50,9 @@ class FormatCheck {
   bool Judges() const { return parser_ != nullptr; }
 
   // The next cluster of the file. Bytes past the file's size (the last
-  // cluster's slack) are not the file's and are not looked at. After a
-  // kBreaks the check stays failed and says kUnknown for what follows.
+  // cluster's slack) are not the file's and are not looked at. A cluster of
+  // one repeated byte that the format admits gets kUnknown: it tells nothing.
+  // After a kBreaks the check stays failed and says kUnknown for what follows.
   ClusterVerdict Feed(std::span<const uint8_t> cluster);
   // Feed on a copy: what `cluster` would get, leaving this check as it is.
   ClusterVerdict Try(std::span<const uint8_t> cluster) const;

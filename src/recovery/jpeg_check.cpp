@@ -285,9 +285,11 @@ class JpegParser final : public ClonableParser<JpegParser> {
     return i;
   }
 
+  // The marker rules alone are no evidence that entropy-coded bytes are this
+  // file's (another picture's pass them): only decoding marks them judged.
   void EntropyMarker(uint8_t code) {
     if (code == 0xFF) return;
-    Held();
+    if (decoding_) Held();
     if (code == 0x00) {
       state_ = State::kEntropy;
       if (decoding_) DecodeByte(0xFF);

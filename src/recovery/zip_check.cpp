@@ -6,6 +6,7 @@
 // CRC-32 once its last byte is read; other methods' data is not judged.
 #include <algorithm>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "recovery/format_parser.h"
@@ -27,6 +28,27 @@ struct LocalEntry {
   uint64_t compressed;
 };
 
+// The parts of an office document or a text archive are XML or text, which
+// hold no control bytes but tab and line ends.
+bool NamesText(std::span<const uint8_t> name) {
+  static constexpr std::string_view kEndings[] = {".xml", ".rels", ".txt", ".htm", ".html", ".css",
+                                                  ".svg", ".json", ".csv", ".xhtml", ".opf", ".ncx"};
+  const std::string_view text(reinterpret_cast<const char*>(name.data()), name.size());
+  return std::any_of(std::begin(kEndings), std::end(kEndings), [&](std::string_view ending) {
+    return text.size() >= ending.size() &&
+           std::equal(ending.begin(), ending.end(), text.end() - static_cast<ptrdiff_t>(ending.size()),
+                      [](char e, char c) { return e == (c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
+  });
+}
+
+class TextSink final : public InflateSink {
+ public:
+  bool Accept(std::span<const uint8_t> bytes) override {
+    return std::none_of(bytes.begin(), bytes.end(),
+                        [](uint8_t b) { return b < 0x20 && b != '\t' && b != '\n' && b != '\r'; });
+  }
+};
+
 bool KnownMethod(uint16_t method) {
   return method == 0 || method == 8 || method == 9 || method == 12 || method == 14 || method == 93 ||
          method == 95 || method == 98 || method == 99;
@@ -42,8 +64,15 @@ class ZipParser final : public ClonableParser<ZipParser> {
       if (state_ == State::kData) {
         size_t n = static_cast<size_t>(std::min<uint64_t>(left_, bytes.size() - i));
         if (stored_) crc_ = Crc32Continue(crc_, bytes.subspan(i, n));
+        if (stored_ && text_entry_ && n > 0) {
+          if (!text_.Accept(bytes.subspan(i, n))) return Fail();
+          Held();
+        }
         if (inflater_) {
-          const size_t used = inflater_->Take(bytes.subspan(i, n));
+          // Inflated text is held to the text rule, but passing it proves
+          // little: another file's bits decoded with this entry's codes come
+          // out as this entry's letters. The CRC at the end decides.
+          const size_t used = inflater_->Take(bytes.subspan(i, n), text_entry_ ? &text_ : nullptr);
           if (inflater_->Failed()) return Fail();
           if (inflater_->Ended()) {
             // Where the stream ends, the data ends: exactly at the size the
@@ -173,6 +202,7 @@ class ZipParser final : public ClonableParser<ZipParser> {
     if (zip64_ && compressed_ == 0xFFFFFFFFu) compressed_ = zip64_compressed;
     Held();
     locals_.push_back({record_offset_, Crc32(name), crc_expected_, compressed_});
+    text_entry_ = NamesText(name) && !(flags_ & 1);
     crc_ = 0;
     data_length_ = 0;
     size_known_ = !((flags_ & 8) && compressed_ == 0);
@@ -221,6 +251,7 @@ class ZipParser final : public ClonableParser<ZipParser> {
     if (window_.size() > wanted) {
       // The byte leaving the window is data: a stored entry's CRC takes it.
       crc_ = Crc32Continue(crc_, std::span(window_).first(1));
+      if (stored_ && text_entry_ && !text_.Accept(std::span(window_).first(1))) return Fail();
       window_.erase(window_.begin());
     }
     if (window_.size() < wanted || LoadLe32(window_, 0) != kDescriptor) return;
@@ -314,6 +345,8 @@ class ZipParser final : public ClonableParser<ZipParser> {
   bool size_known_ = true;
   bool checked_data_ = false;
   std::optional<Inflater> inflater_;
+  bool text_entry_ = false;
+  TextSink text_;
   bool zip64_ = false;
   uint32_t crc_expected_ = 0, crc_ = 0;
   uint64_t compressed_ = 0, left_ = 0, data_length_ = 0;
