@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <random>
 #include <stdexcept>
@@ -89,6 +90,82 @@ TEST(FormatCheck, EachFileReadInOrderContinuesAndChecksOut) {
         EXPECT_EQ(check.Complete(), FormatOutcome::kVerified);
       }
     }
+  }
+}
+
+const Sample& SampleNamed(const std::string& name) {
+  for (const Sample& sample : Samples())
+    if (sample.name == name) return sample;
+  throw std::logic_error("no sample " + name);
+}
+
+size_t Find(const std::vector<uint8_t>& bytes, std::string_view what, size_t from = 0) {
+  const auto at = std::search(bytes.begin() + static_cast<ptrdiff_t>(from), bytes.end(), what.begin(), what.end(),
+                              [](uint8_t b, char c) { return b == static_cast<uint8_t>(c); });
+  if (at == bytes.end()) throw std::logic_error("not found: " + std::string(what));
+  return static_cast<size_t>(at - bytes.begin());
+}
+
+// Another digit in place of a digit.
+void Retype(uint8_t& digit) { digit = digit == '0' ? '1' : '0'; }
+
+// The whole file fed in clusters of `cluster_size`: kBreaks at a cluster,
+// else the outcome.
+std::string Verdict(const std::string& extension, const std::vector<uint8_t>& bytes, size_t cluster_size) {
+  FormatCheck check(extension, bytes, bytes.size());
+  for (size_t i = 0; i < ClusterCount(bytes.size(), cluster_size); ++i)
+    if (check.Feed(Cluster(bytes, i, cluster_size)) == ClusterVerdict::kBreaks) return "breaks";
+  switch (check.Complete()) {
+    case FormatOutcome::kVerified: return "verified";
+    case FormatOutcome::kFailed: return "failed";
+    case FormatOutcome::kUnchecked: return "unchecked";
+  }
+  return "";
+}
+
+// Faults each format's own fields show, made in real files, beside the
+// untouched file's verdict.
+TEST(FormatCheck, FaultsInTheFormatsOwnFieldsAreCaught) {
+  constexpr size_t kCluster = 512;
+  const struct {
+    const char* what;
+    const char* sample;
+    std::function<void(std::vector<uint8_t>&)> edit;
+    const char* verdict;
+  } cases[] = {
+      {"jpeg as written", "jpeg", [](auto&) {}, "verified"},
+      {"jpeg: padding after EOI in the last cluster", "jpeg",
+       [](auto& b) { b.resize(b.size() + std::min<size_t>(100, kCluster - 1 - b.size() % kCluster), 0); }, "verified"},
+      {"jpeg: a cluster of text after EOI", "jpeg",
+       [](auto& b) { b.resize((b.size() / kCluster + 2) * kCluster, 'a'); }, "breaks"},
+      {"jpeg: two clusters of the scan swapped", "jpeg",
+       [](auto& b) { std::swap_ranges(b.begin() + 20 * kCluster, b.begin() + 21 * kCluster, b.begin() + 21 * kCluster); },
+       "breaks"},
+      {"jpeg: a cluster of the scan left out", "jpeg",
+       [](auto& b) { b.erase(b.begin() + 20 * kCluster, b.begin() + 21 * kCluster); b.resize(b.size() + kCluster, 0); },
+       "breaks"},
+      {"png: one bit of the image data flipped", "png", [](auto& b) { b[Find(b, "IDAT") + 5000] ^= 0x10; }, "breaks"},
+      {"png: a byte of an ancillary chunk changed", "png", [](auto& b) { b[Find(b, "tEXt") + 6] ^= 0x01; }, "breaks"},
+      {"docx as written", "docx", [](auto&) {}, "verified"},
+      {"zip: a central entry names another local header", "docx",
+       [](auto& b) { ++b[Find(b, "PK\x01\x02", 0) + 42 + 4]; }, "breaks"},
+      {"zip: the end record gives another directory offset", "docx",
+       [](auto& b) { ++b[Find(b, "PK\x05\x06") + 16]; }, "breaks"},
+      {"zip: a deflated entry's CRC-32 changed", "zip streamed",
+       [](auto& b) { ++b[Find(b, "PK\x07\x08") + 4]; }, "breaks"},
+      {"pdf as written (its content stream not judged)", "pdf", [](auto&) {}, "unchecked"},
+      {"pdf: an xref entry off its object", "pdf",
+       [](auto& b) { Retype(b[Find(b, " 00000 n", Find(b, "xref")) - 1]); }, "failed"},
+      {"pdf: startxref not at the table", "pdf", [](auto& b) { ++b[Find(b, "%%EOF") - 2]; }, "failed"},
+      {"pdf: a /Length that misses endstream", "pdf", [](auto& b) { Retype(b[Find(b, " >>\nstream") - 1]); }, "breaks"},
+      {"mp4: a box in the movie box one byte longer", "mp4", [](auto& b) { ++b[Find(b, "mvhd") - 1]; }, "breaks"},
+      {"mp4: mdat one byte shorter", "mp4", [](auto& b) { --b[Find(b, "mdat") - 1]; }, "breaks"},
+  };
+  for (const auto& c : cases) {
+    const Sample& sample = SampleNamed(c.sample);
+    std::vector<uint8_t> bytes = sample.bytes;
+    c.edit(bytes);
+    EXPECT_EQ(Verdict(sample.extension, bytes, kCluster), c.verdict) << c.what;
   }
 }
 
