@@ -147,8 +147,10 @@ TEST(FormatCheck, FaultsInTheFormatsOwnFieldsAreCaught) {
       {"png: one bit of the image data flipped", "png", [](auto& b) { b[Find(b, "IDAT") + 5000] ^= 0x10; }, "breaks"},
       {"png: a byte of an ancillary chunk changed", "png", [](auto& b) { b[Find(b, "tEXt") + 6] ^= 0x01; }, "breaks"},
       {"docx as written", "docx", [](auto&) {}, "verified"},
-      {"zip: a central entry names another local header", "docx",
-       [](auto& b) { ++b[Find(b, "PK\x01\x02", 0) + 42 + 4]; }, "breaks"},
+      {"zip: a central entry points past its local header", "docx",
+       [](auto& b) { ++b[Find(b, "PK\x01\x02") + 42]; }, "breaks"},
+      {"zip: a central entry's name is not its local header's", "docx",
+       [](auto& b) { ++b[Find(b, "PK\x01\x02") + 46]; }, "breaks"},
       {"zip: the end record gives another directory offset", "docx",
        [](auto& b) { ++b[Find(b, "PK\x05\x06") + 16]; }, "breaks"},
       {"zip: a deflated entry's CRC-32 changed", "zip streamed",
@@ -156,9 +158,24 @@ TEST(FormatCheck, FaultsInTheFormatsOwnFieldsAreCaught) {
       {"pdf as written (its content stream not judged)", "pdf", [](auto&) {}, "unchecked"},
       {"pdf: an xref entry off its object", "pdf",
        [](auto& b) { Retype(b[Find(b, " 00000 n", Find(b, "xref")) - 1]); }, "failed"},
+      {"pdf: two xref entries swapped", "pdf",
+       [](auto& b) {
+         const size_t first = Find(b, " 00000 n", Find(b, "xref")) - 10;
+         std::swap_ranges(b.begin() + static_cast<ptrdiff_t>(first), b.begin() + static_cast<ptrdiff_t>(first + 20),
+                          b.begin() + static_cast<ptrdiff_t>(first + 20));
+       },
+       "failed"},
+      {"pdf: a letter over the objects after the stream", "pdf",
+       [](auto& b) {
+         const size_t at = Find(b, "endstream") + 10, end = Find(b, "xref");
+         const auto text = testing::WriteText(end - at, "Dear council, the minutes follow.\n");
+         std::copy(text.begin(), text.end(), b.begin() + static_cast<ptrdiff_t>(at));
+       },
+       "breaks"},
       {"pdf: startxref not at the table", "pdf", [](auto& b) { ++b[Find(b, "%%EOF") - 2]; }, "failed"},
       {"pdf: a /Length that misses endstream", "pdf", [](auto& b) { Retype(b[Find(b, " >>\nstream") - 1]); }, "breaks"},
       {"mp4: a box in the movie box one byte longer", "mp4", [](auto& b) { ++b[Find(b, "mvhd") - 1]; }, "breaks"},
+      {"mp4: the movie box's last box runs past it", "mp4", [](auto& b) { ++b[Find(b, "udta") - 1]; }, "breaks"},
       {"mp4: mdat one byte shorter", "mp4", [](auto& b) { --b[Find(b, "mdat") - 1]; }, "breaks"},
   };
   for (const auto& c : cases) {
