@@ -4,9 +4,13 @@
 // "endstream"), and the cross-reference table is read entry by entry. What
 // the table says is checked at the end, when all objects have been seen:
 // every entry in use names an object found at its offset, and startxref
-// points at the table. Mid-file only the text between streams is judged: a
-// cluster of random bytes or zeros there breaks, a cluster of text passes.
-// Stream data (mostly compressed) is not judged.
+// points at the table. Mid-file the text between streams is judged (a
+// cluster of random bytes, zeros or a letter there breaks), and streams
+// compressed with FlateDecode are inflated as they come: an error breaks the
+// file, and the zlib stream's Adler-32 at its end passes all of it. Other
+// streams' data (pictures, fonts, unfiltered content) is not judged; nor is
+// any stream that does not open as a zlib stream (an encrypted file's), after
+// which the file's streams are left alone.
 #include <algorithm>
 #include <optional>
 #include <string>
@@ -14,6 +18,7 @@
 #include <vector>
 
 #include "recovery/format_parser.h"
+#include "recovery/inflater.h"
 
 namespace quorvane {
 namespace {
@@ -51,6 +56,23 @@ uint64_t Integer(std::string_view token) {
   return value;
 }
 
+// The inflated bytes of a cross-reference stream, kept to read its entries.
+class Collected final : public InflateSink {
+ public:
+  bool Accept(std::span<const uint8_t> inflated) override {
+    bytes.insert(bytes.end(), inflated.begin(), inflated.end());
+    return bytes.size() <= (64u << 20);
+  }
+  std::vector<uint8_t> bytes;
+};
+
+struct XrefStream {
+  bool is = false;
+  std::string key;  // the last name seen in the dictionary
+  std::vector<uint64_t> widths, index;
+  uint64_t size = 0, predictor = 1, columns = 1;
+};
+
 struct Located {
   uint64_t offset;
   uint64_t number;
@@ -67,6 +89,8 @@ class PdfParser final : public ClonableParser<PdfParser> {
     for (size_t i = 0; i < bytes.size() && !Failed();) {
       if (state_ == State::kStreamData) {
         const size_t n = static_cast<size_t>(std::min<uint64_t>(left_, bytes.size() - i));
+        StreamBytes(bytes.subspan(i, n));
+        if (Failed()) return;
         i += n;
         offset_ += n;
         left_ -= n;
@@ -98,7 +122,10 @@ class PdfParser final : public ClonableParser<PdfParser> {
     });
   }
 
-  bool EndCheckedWhole() const override { return !entries_.empty(); }
+  bool EndCheckedWhole() const override { return !entries_.empty() && !xref_unread_; }
+  bool CoveredLater() const override {
+    return (state_ == State::kStreamData || state_ == State::kStreamSearch) && inflater_.has_value();
+  }
 
  private:
   enum class State { kHeader, kText, kComment, kString, kHexString, kStreamEol, kStreamData, kStreamEnd, kStreamSearch };
@@ -156,6 +183,9 @@ class PdfParser final : public ClonableParser<PdfParser> {
         if (++matched_ == kEndStream.size()) EndStream();
         return;
       case State::kStreamSearch:
+        // The keyword's own bytes may go to the inflater: a zlib stream has
+        // ended before them.
+        StreamBytes(std::span(&b, 1));
         if (b == static_cast<uint8_t>(kEndStream[matched_])) {
           if (++matched_ == kEndStream.size()) EndStream();
         } else {
@@ -168,6 +198,7 @@ class PdfParser final : public ClonableParser<PdfParser> {
 
   void FirstStreamByte(uint8_t b) {
     if (state_ != State::kStreamData) return Step(b);
+    StreamBytes(std::span(&b, 1));
     if (--left_ == 0) {
       state_ = State::kStreamEnd;
       matched_ = 0;
@@ -217,6 +248,8 @@ class PdfParser final : public ClonableParser<PdfParser> {
       objects_.push_back({previous_at_[0], Integer(previous_[0])});
       length_.reset();
       length_tokens_ = 0;
+      flate_ = false;
+      xref_ = XrefStream{};
     } else if (token == "stream") {
       if (delimiter == '\n') return StreamBegins();
       if (delimiter != '\r') return Fail();
@@ -232,6 +265,9 @@ class PdfParser final : public ClonableParser<PdfParser> {
     if (previous_[1] == "startxref" && IsInteger(token)) startxref_ = Integer(token);
     // "/Length N" gives the stream's length; "/Length N G R" names an object
     // that holds it, found later if at all.
+    // The first filter is the one the stored bytes are in.
+    if (previous_[1] == "/Filter") flate_ = token == "/FlateDecode";
+    XrefStreamToken(token);
     if (token == "/Length") {
       length_tokens_ = 1;
     } else if (length_tokens_ == 1) {
@@ -247,6 +283,65 @@ class PdfParser final : public ClonableParser<PdfParser> {
     previous_at_[0] = previous_at_[1];
     previous_[1] = token;
     previous_at_[1] = token_at_;
+  }
+
+  // A cross-reference stream's dictionary: /Type /XRef, the field widths
+  // /W, the subsections /Index, /Size, and the PNG predictor of /DecodeParms.
+  void XrefStreamToken(const std::string& token) {
+    if (token.front() == '/') xref_.key = token;
+    if (previous_[1] == "/Type" && token == "/XRef") xref_.is = true;
+    if (!IsInteger(token)) return;
+    const uint64_t value = Integer(token);
+    if (xref_.key == "/W" && xref_.widths.size() < 3) xref_.widths.push_back(value);
+    if (xref_.key == "/Index") xref_.index.push_back(value);
+    if (xref_.key == "/Size" && previous_[1] == "/Size") xref_.size = value;
+    if (xref_.key == "/Predictor") xref_.predictor = value;
+    if (xref_.key == "/Columns") xref_.columns = value;
+  }
+
+  // The entries of an inflated cross-reference stream: type 1 entries give
+  // an object's offset. False when its layout is not one read here.
+  bool ReadXrefStream() {
+    const XrefStream& x = xref_;
+    if (x.widths.size() != 3 || x.widths[0] > 1 || x.widths[1] > 8 || x.widths[2] > 4) return false;
+    const size_t width = static_cast<size_t>(x.widths[0] + x.widths[1] + x.widths[2]);
+    std::vector<uint8_t> rows = collected_.bytes;
+    if (x.predictor >= 10) {
+      // PNG rows of a filter byte and `columns` bytes; None, Sub and Up.
+      if (x.columns != width) return false;
+      std::vector<uint8_t> plain, above(width, 0);
+      for (size_t at = 0; at + width + 1 <= rows.size(); at += width + 1) {
+        const uint8_t filter = rows[at];
+        if (filter > 2) return false;
+        for (size_t i = 0; i < width; ++i) {
+          uint8_t b = rows[at + 1 + i];
+          if (filter == 1 && i > 0) b = static_cast<uint8_t>(b + plain[plain.size() - 1]);
+          if (filter == 2) b = static_cast<uint8_t>(b + above[i]);
+          plain.push_back(b);
+        }
+        std::copy(plain.end() - static_cast<ptrdiff_t>(width), plain.end(), above.begin());
+      }
+      rows = std::move(plain);
+    } else if (x.predictor > 1) {
+      return false;
+    }
+    std::vector<uint64_t> index = x.index;
+    if (index.empty()) index = {0, x.size};
+    if (index.size() % 2 != 0 || width == 0) return false;
+    size_t at = 0;
+    for (size_t sub = 0; sub < index.size(); sub += 2) {
+      for (uint64_t n = 0; n < index[sub + 1]; ++n, at += width) {
+        if (at + width > rows.size()) return false;
+        auto field = [&](size_t from, uint64_t bytes) {
+          uint64_t value = 0;
+          for (uint64_t k = 0; k < bytes; ++k) value = value << 8 | rows[at + from + k];
+          return value;
+        };
+        const uint64_t type = x.widths[0] ? field(0, x.widths[0]) : 1;
+        if (type == 1) entries_.push_back({field(static_cast<size_t>(x.widths[0]), x.widths[1]), index[sub] + n});
+      }
+    }
+    return true;
   }
 
   // The table: subsections of a first object number and a count, then that
@@ -289,9 +384,46 @@ class PdfParser final : public ClonableParser<PdfParser> {
     matched_ = 0;
     end_white_ = 0;
     length_.reset();
+    inflate_ = flate_ && !opaque_streams_ && Inflater::Available();
+    flate_ = false;
+    collecting_ = xref_.is && inflate_;
+    collected_ = Collected{};
+    if (xref_.is && !inflate_) xref_unread_ = true;
+    zlib_head_.clear();
+    inflater_.reset();
+  }
+
+  // A FlateDecode stream's bytes: its two-byte zlib header decides whether
+  // it is inflated at all, then every byte goes to the inflater.
+  void StreamBytes(std::span<const uint8_t> bytes) {
+    if (!inflate_ || bytes.empty()) return;
+    if (!inflater_) {
+      while (zlib_head_.size() < 2 && !bytes.empty()) {
+        zlib_head_.push_back(bytes.front());
+        bytes = bytes.subspan(1);
+      }
+      if (zlib_head_.size() < 2) return;
+      if ((zlib_head_[0] & 0x0F) != 8 || (zlib_head_[0] << 8 | zlib_head_[1]) % 31 != 0) {
+        inflate_ = false;
+        opaque_streams_ = true;
+        return;
+      }
+      inflater_.emplace(Inflater::Wrapping::kZlib);
+      inflater_->Take(zlib_head_, collecting_ ? &collected_ : nullptr);
+    }
+    const bool ended = inflater_->Ended();
+    inflater_->Take(bytes, collecting_ ? &collected_ : nullptr);
+    if (inflater_->Failed()) return Fail();
+    if (inflater_->Ended() && !ended) Held();  // its Adler-32 held
   }
 
   void EndStream() {
+    // A zlib stream that has not ended by endstream was cut short.
+    if (inflater_ && !inflater_->Ended()) return Fail();
+    if (collecting_ && (!inflater_ || !ReadXrefStream())) xref_unread_ = true;
+    collecting_ = false;
+    collected_ = Collected{};
+    inflater_.reset();
     state_ = State::kText;
     previous_[1] = "endstream";
   }
@@ -308,6 +440,15 @@ class PdfParser final : public ClonableParser<PdfParser> {
   std::string previous_[2];
   uint64_t previous_at_[2] = {0, 0};
   int length_tokens_ = 0;
+  bool flate_ = false;           // the object's dictionary names FlateDecode first
+  bool inflate_ = false;         // this stream is being inflated
+  bool opaque_streams_ = false;  // a FlateDecode stream was no zlib stream
+  std::vector<uint8_t> zlib_head_;
+  std::optional<Inflater> inflater_;
+  XrefStream xref_;
+  bool collecting_ = false;
+  Collected collected_;
+  bool xref_unread_ = false;  // a cross-reference stream whose entries were not read
   std::optional<uint64_t> length_;
   uint64_t left_ = 0;
   size_t matched_ = 0;
