@@ -50,6 +50,7 @@ const std::vector<Sample>& Samples() {
     s.push_back({"zip streamed", "ZIP", testing::WriteStreamedZip(3, 9000, 11),
                  testing::WriteStreamedZip(4, 7000, 12), false});
     s.push_back({"pdf", "PDF", testing::WritePdf(300), testing::WritePdf(200), false});
+    s.push_back({"pdf 1.5", "PDF", testing::WriteCompressedPdf(2000), testing::WriteCompressedPdf(1500), true});
     const auto tasn1 = SystemFile("/usr/share/doc/libtasn1-doc/libtasn1.pdf");
     const auto mime = SystemFile("/usr/share/doc/shared-mime-info/shared-mime-info-spec.pdf");
     if (!tasn1.empty() && !mime.empty()) s.push_back({"pdf (system)", "PDF", tasn1, mime, false});
@@ -174,6 +175,7 @@ TEST(FormatCheck, FaultsInTheFormatsOwnFieldsAreCaught) {
        "breaks"},
       {"pdf: startxref not at the table", "pdf", [](auto& b) { ++b[Find(b, "%%EOF") - 2]; }, "failed"},
       {"pdf: a /Length that misses endstream", "pdf", [](auto& b) { Retype(b[Find(b, " >>\nstream") - 1]); }, "breaks"},
+      {"pdf 1.5: an object renumbered", "pdf 1.5", [](auto& b) { b[Find(b, "\n2 0 obj") + 1] = '3'; }, "failed"},
       // Present where the machine has these documents (Debian's libtasn1-doc).
       {"pdf (system) as written", "pdf (system)", [](auto&) {}, "verified"},
       {"pdf (system): an object renumbered", "pdf (system)",
@@ -288,6 +290,7 @@ constexpr Floor kFloors[] = {
     {"docx", 100, 100, 100, 100, -1},  // its stored XML takes any text until the CRC
     {"zip streamed", 100, 100, 100, 100, 90},
     {"pdf", 5, 5, 5, 5, 55},  // mostly one unfiltered stream, not judged
+    {"pdf 1.5", 100, 100, 100, 100, 80},
     {"pdf (system)", 100, 100, 100, 100, 80},  // its streams inflated
     {"mp4", -1, -1, -1, -1, -1},  // mdat is not judged
     {"mp4 moov first", -1, -1, -1, -1, -1},

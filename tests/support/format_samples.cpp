@@ -133,6 +133,42 @@ std::vector<uint8_t> WritePdf(int lines) {
   return {pdf.begin(), pdf.end()};
 }
 
+std::vector<uint8_t> WriteCompressedPdf(int lines) {
+  static constexpr char kScript[] = R"(import struct, sys, zlib
+lines = int(sys.argv[2])
+text = "BT /F1 11 Tf 40 800 Td 14 TL\n" + "".join(
+    "(Minutes, item %d: the budget was agreed.) '\n" % (i + 1) for i in range(lines)) + "ET\n"
+content = zlib.compress(text.encode())
+objects = [b"<< /Type /Catalog /Pages 2 0 R >>",
+           b"<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+           b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R "
+           b"/Resources << /Font << /F1 5 0 R >> >> >>",
+           b"<< /Length %d /Filter /FlateDecode >>\nstream\n" % len(content) + content + b"\nendstream",
+           b"<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"]
+pdf = b"%PDF-1.5\n%\xe2\xe3\xcf\xd3\n"
+offsets = []
+for i, body in enumerate(objects):
+    offsets.append(len(pdf))
+    pdf += b"%d 0 obj\n" % (i + 1) + body + b"\nendobj\n"
+xref_at = len(pdf)
+rows = [(0, 0, 255)] + [(1, o, 0) for o in offsets] + [(1, xref_at, 0)]
+raw, above = b"", bytes(5)
+for kind, field, gen in rows:
+    row = struct.pack(">BIB", kind, field, gen)[:1] + struct.pack(">I", field)[1:] + bytes([gen])
+    raw += b"\x02" + bytes((r - a) & 255 for r, a in zip(row, above))
+    above = row
+data = zlib.compress(raw)
+pdf += (b"6 0 obj\n<< /Type /XRef /Size 7 /W [1 3 1] /Root 1 0 R /Filter /FlateDecode "
+        b"/DecodeParms << /Predictor 12 /Columns 5 >> /Length %d >>\nstream\n" % len(data) + data +
+        b"\nendstream\nendobj\nstartxref\n%d\n%%%%EOF\n" % xref_at)
+open(sys.argv[1], "wb").write(pdf)
+)";
+  TempDir scratch;
+  const std::string out = scratch.File("minutes.pdf");
+  RunCommandOrThrow({"python3", "-c", kScript, out, std::to_string(lines)});
+  return ReadFileBytes(out);
+}
+
 std::vector<uint8_t> WriteText(size_t size, const std::string& line) {
   std::vector<uint8_t> bytes;
   while (bytes.size() < size) bytes.insert(bytes.end(), line.begin(), line.end());

@@ -29,6 +29,10 @@ std::vector<uint8_t> WriteMp4(size_t media_bytes, bool movie_box_first, int seed
 // A one-page PDF 1.4 with its cross-reference table, the page showing
 // `lines` lines of text.
 std::vector<uint8_t> WritePdf(int lines);
+// The same page as PDF 1.5 writers lay it out: the content stream
+// compressed with FlateDecode and the cross-reference table a compressed
+// stream of its own, its rows PNG-Up predicted (/Predictor 12).
+std::vector<uint8_t> WriteCompressedPdf(int lines);
 // Lines of plain English text, cut at `size` bytes.
 std::vector<uint8_t> WriteText(size_t size, const std::string& line);
 
