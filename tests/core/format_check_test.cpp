@@ -124,6 +124,41 @@ std::string Verdict(const std::string& extension, const std::vector<uint8_t>& by
   return "";
 }
 
+// A 16 x 8 grey JPEG built byte by byte, since no encoder on the machine
+// writes restart markers: one code per table (DC difference 0, end of
+// block), so each block is the bits 00 padded with ones (0x3F), and a
+// restart interval of one MCU. `scan` is the entropy-coded data.
+std::vector<uint8_t> RestartJpeg(const std::vector<uint8_t>& scan) {
+  std::vector<uint8_t> jpeg = {
+      0xFF, 0xD8,                                                              // SOI
+      0xFF, 0xC0, 0x00, 0x0B, 8, 0x00, 0x08, 0x00, 0x10, 1, 1, 0x11, 0,        // SOF0: 8 rows, 16 columns
+      0xFF, 0xC4, 0x00, 0x14, 0x00, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00,  // DC: "0" = 0
+      0xFF, 0xC4, 0x00, 0x14, 0x10, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x00,  // AC: "0" = EOB
+      0xFF, 0xDD, 0x00, 0x04, 0x00, 0x01,                                      // DRI: one MCU
+      0xFF, 0xDA, 0x00, 0x08, 1, 1, 0x00, 0, 63, 0,                            // SOS
+  };
+  jpeg.insert(jpeg.end(), scan.begin(), scan.end());
+  jpeg.insert(jpeg.end(), {0xFF, 0xD9});
+  return jpeg;
+}
+
+TEST(FormatCheck, RestartMarkersComeInOrderAfterEachInterval) {
+  const struct {
+    const char* what;
+    std::vector<uint8_t> scan;
+    const char* verdict;
+  } cases[] = {
+      {"two MCUs, RST0 between", {0x3F, 0xFF, 0xD0, 0x3F}, "verified"},
+      {"RST1 where RST0 is due", {0x3F, 0xFF, 0xD1, 0x3F}, "breaks"},
+      {"no restart marker between the intervals", {0x3F, 0x3F}, "breaks"},
+      {"a restart marker before the interval's MCU", {0xFF, 0xD0, 0x3F, 0xFF, 0xD1, 0x3F}, "breaks"},
+      {"a restart marker after the last MCU", {0x3F, 0xFF, 0xD0, 0x3F, 0xFF, 0xD1}, "breaks"},
+      {"EOI one MCU early", {0x3F}, "breaks"},
+      {"padding of zero bits", {0x3F, 0xFF, 0xD0, 0x3E}, "breaks"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Verdict("JPG", RestartJpeg(c.scan), 512), c.verdict) << c.what;
+}
+
 // Faults each format's own fields show, made in real files, beside the
 // untouched file's verdict.
 TEST(FormatCheck, FaultsInTheFormatsOwnFieldsAreCaught) {
