@@ -28,25 +28,37 @@ struct LocalEntry {
   uint64_t compressed;
 };
 
-// The parts of an office document or a text archive are XML or text, which
-// hold no control bytes but tab and line ends.
-bool NamesText(std::span<const uint8_t> name) {
-  static constexpr std::string_view kEndings[] = {".xml", ".rels", ".txt", ".htm", ".html", ".css",
-                                                  ".svg", ".json", ".csv", ".xhtml", ".opf", ".ncx"};
+// The parts of an office document or an e-book are XML, which holds no
+// control bytes but tab and line ends; a plain text part holds no NUL.
+enum class TextRule : uint8_t { kNone, kXml, kText };
+
+bool EndsWith(std::string_view text, std::string_view ending) {
+  return text.size() >= ending.size() &&
+         std::equal(ending.begin(), ending.end(), text.end() - static_cast<ptrdiff_t>(ending.size()),
+                    [](char e, char c) { return e == (c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
+}
+
+TextRule TextRuleOf(std::span<const uint8_t> name) {
+  static constexpr std::string_view kXml[] = {".xml", ".rels", ".svg", ".xhtml", ".opf", ".ncx"};
+  static constexpr std::string_view kText[] = {".txt", ".htm", ".html", ".css", ".json", ".csv"};
   const std::string_view text(reinterpret_cast<const char*>(name.data()), name.size());
-  return std::any_of(std::begin(kEndings), std::end(kEndings), [&](std::string_view ending) {
-    return text.size() >= ending.size() &&
-           std::equal(ending.begin(), ending.end(), text.end() - static_cast<ptrdiff_t>(ending.size()),
-                      [](char e, char c) { return e == (c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c); });
-  });
+  const auto ends = [&](std::string_view ending) { return EndsWith(text, ending); };
+  if (std::any_of(std::begin(kXml), std::end(kXml), ends)) return TextRule::kXml;
+  if (std::any_of(std::begin(kText), std::end(kText), ends)) return TextRule::kText;
+  return TextRule::kNone;
 }
 
 class TextSink final : public InflateSink {
  public:
+  explicit TextSink(TextRule rule = TextRule::kNone) : rule_(rule) {}
   bool Accept(std::span<const uint8_t> bytes) override {
+    if (rule_ == TextRule::kText) return std::find(bytes.begin(), bytes.end(), 0) == bytes.end();
     return std::none_of(bytes.begin(), bytes.end(),
                         [](uint8_t b) { return b < 0x20 && b != '\t' && b != '\n' && b != '\r'; });
   }
+
+ private:
+  TextRule rule_;
 };
 
 bool KnownMethod(uint16_t method) {
@@ -91,6 +103,13 @@ class ZipParser final : public ClonableParser<ZipParser> {
         offset_ += n;
         left_ -= n;
         if (left_ == 0) EndData();
+      } else if (state_ == State::kSkipRecord) {
+        // A record not read here (zip64 end record, signature): skipped, not kept.
+        const size_t n = std::min(wanted_, bytes.size() - i);
+        wanted_ -= n;
+        i += n;
+        offset_ += n;
+        if (wanted_ == 0) Want(State::kSignature, 4);
       } else if (state_ == State::kSeekDescriptor) {
         SeekDescriptor(bytes[i++]);
         ++offset_;
@@ -103,10 +122,12 @@ class ZipParser final : public ClonableParser<ZipParser> {
   }
 
   bool EndHolds() const override { return state_ == State::kDone; }
-  // Stored and deflated data wait for their CRC; other methods' data is
-  // never judged.
+  // Stored and deflated data wait for their CRC, and a header cut by the
+  // cluster's end is read on in the next; other methods' data is never judged.
   bool CoveredLater() const override {
-    return (state_ == State::kData && (stored_ || inflater_)) || (state_ == State::kSeekDescriptor && stored_);
+    if (state_ == State::kData) return stored_ || inflater_.has_value();
+    if (state_ == State::kSeekDescriptor) return stored_;
+    return true;
   }
 
  private:
@@ -202,7 +223,9 @@ class ZipParser final : public ClonableParser<ZipParser> {
     if (zip64_ && compressed_ == 0xFFFFFFFFu) compressed_ = zip64_compressed;
     Held();
     locals_.push_back({record_offset_, Crc32(name), crc_expected_, compressed_});
-    text_entry_ = NamesText(name) && !(flags_ & 1);
+    const TextRule rule = flags_ & 1 ? TextRule::kNone : TextRuleOf(name);
+    text_entry_ = rule != TextRule::kNone;
+    text_ = TextSink(rule);
     crc_ = 0;
     data_length_ = 0;
     size_known_ = !((flags_ & 8) && compressed_ == 0);
