@@ -9,8 +9,8 @@
 set -euo pipefail
 
 packages=(
-  # build: compiler, CMake and Ninja, libblkid, Qt
-  g++ cmake ninja-build pkg-config libblkid-dev qt6-base-dev libxkbcommon-dev
+  # build: compiler, CMake and Ninja, libblkid, zlib (ZIP entries' CRC-32 check), Qt
+  g++ cmake ninja-build pkg-config libblkid-dev zlib1g-dev qt6-base-dev libxkbcommon-dev
   # build: sd-bus from libsystemd, to find and open drives through UDisks2
   libsystemd-dev
   # run: a font for the wizard (without one every glyph is an empty box);

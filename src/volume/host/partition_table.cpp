@@ -265,11 +265,13 @@ constexpr std::array<uint32_t, 256> kCrcTable = MakeCrcTable();
 
 }  // namespace
 
-uint32_t Crc32(std::span<const uint8_t> bytes) {
-  uint32_t crc = 0xFFFFFFFFu;
+uint32_t Crc32Continue(uint32_t crc_so_far, std::span<const uint8_t> bytes) {
+  uint32_t crc = crc_so_far ^ 0xFFFFFFFFu;
   for (const uint8_t byte : bytes) crc = kCrcTable[(crc ^ byte) & 0xFF] ^ (crc >> 8);
   return crc ^ 0xFFFFFFFFu;
 }
+
+uint32_t Crc32(std::span<const uint8_t> bytes) { return Crc32Continue(0, bytes); }
 
 PartitionTable ReadPartitionTable(BlockDevice& disk, uint64_t diskSize) {
   std::array<uint8_t, kMbrSectorSize> sector{};

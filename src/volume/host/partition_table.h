@@ -79,5 +79,8 @@ std::string GuidText(std::span<const uint8_t, 16> guid);
 
 // The CRC32 of IEEE 802.3 that GPT uses for its header and entry array.
 uint32_t Crc32(std::span<const uint8_t> bytes);
+// The same CRC32 carried on over `bytes` from the CRC32 of the bytes before
+// them (0 before any), for data that comes in pieces: PNG chunks, ZIP entries.
+uint32_t Crc32Continue(uint32_t crc_so_far, std::span<const uint8_t> bytes);
 
 }  // namespace quorvane
