@@ -11,6 +11,7 @@ using namespace quorvane;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Texts: the directory, the name, extension and deleted-directory filters.
   fuzz::FuzzInput input = fuzz::ParseInput(data, size, 4);
+  const bool fragments = input.sectors.size() % 2 == 1;
   testing::MemoryDriveSource drives;
   fuzz::MapVolume(input, drives);
 
@@ -24,6 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   settings.bSearchDeletedDirFilter = input.Flag(5);
   settings.bSearchNtDeleted = input.Flag(6);
   settings.bSearchDetails = input.Flag(7);
+  // The flags byte is full: --fragments goes with an odd count of sector records.
+  settings.bSearchFragments = fragments;
   SetFilterText(settings.szSearchNameFilter, input.Text(1));
   SetFilterText(settings.szSearchExtFilter, input.Text(2));
   SetFilterText(settings.szSearchDeletedDirFilter, input.Text(3));

@@ -29,11 +29,12 @@ std::filesystem::path OutputDirectory() {
 }
 
 void Undelete(testing::MemoryDriveSource& drives, const std::string& path, fuzz::SilentReports& ui,
-              bool rebuild) {
+              bool rebuild, bool fragments) {
   std::atomic<int32_t> abort{0};
   CUndeleteEngine engine(drives, ui);
   UndeleteOptions options;
   options.rebuildClearedHighWord = rebuild;
+  options.fragments = fragments;
   engine.SetOptions(options);
   engine.UndeleteByPath(path, ui, ui, abort);
 }
@@ -60,17 +61,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // Flag 2: first clusters rebuilt, and the search's rows in detail.
   const bool rebuild = input.Flag(2);
-  Undelete(drives, input.Text(0), ui, rebuild);
+  // Flag 3: --fragments, for the search and every recovery.
+  const bool fragments = input.Flag(3);
+  Undelete(drives, input.Text(0), ui, rebuild, fragments);
 
   SearchSettings settings;
   settings.strSearchDir = input.Flag(1) ? input.Text(0) : "C:";
   settings.bSearchRecurse = settings.bSearchDeletedDirs = 1;
   settings.bSearchNtDeleted = settings.bSearchDetails = rebuild;
+  settings.bSearchFragments = fragments;
   SearchReport report{ui, ui, ui, &ui};
   std::atomic<int32_t> abort{0};
   RunSearch(drives, ui, settings, report, abort);
   const std::vector<std::string> rows = ui.rows;
-  for (const std::string& row : rows) Undelete(drives, row, ui, rebuild);
+  for (const std::string& row : rows) Undelete(drives, row, ui, rebuild, fragments);
 
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(OutputDirectory(), error))
