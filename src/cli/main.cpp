@@ -25,7 +25,8 @@ void PrintUsage(std::FILE* out) {
                "       %s --help | help | --version\n"
                "commands:\n"
                "  drives                      print the drive table\n"
-               "  undelete [-o DIR] [--nt-deleted] [--long-names] (PATH | --hex HEX)...\n"
+               "  undelete [-o DIR] [--nt-deleted] [--long-names] [--keep-going]\n"
+               "           (PATH | --hex HEX)...\n"
                "                              recover each deleted file PATH (C:\\DIR\\NAME.EXT, or\n"
                "                              NAME.EXT in a host directory on a drive's mounted\n"
                "                              volume) or the one whose path has the bytes HEX\n"
@@ -33,7 +34,8 @@ void PrintUsage(std::FILE* out) {
                "                              list recoverable deleted files under PATH\n"
                "  recover [SEARCH OPTIONS] -o DIR [--long-names] PATH\n"
                "                              recover every file search lists into DIR, keeping\n"
-               "                              the directory tree; writes DIR/quorvane-manifest.jsonl\n"
+               "                              the directory tree; writes DIR/quorvane-manifest.jsonl;\n"
+               "                              keeps going past unreadable sectors (--keep-going)\n"
                "search options:\n"
                "  --recurse                   enter subdirectories\n"
                "  --deleted-dirs              with --recurse, enter deleted directories too\n"
@@ -51,11 +53,15 @@ void PrintUsage(std::FILE* out) {
                "  --long-names                take paths of long names (undelete) and write files\n"
                "                              and directories under their long names\n"
                "  --hex HEX                   a path as the hex of its bytes (search --json path_hex)\n"
+               "  --keep-going                write a sector that cannot be read as 512 zero bytes\n"
+               "                              and go on (undelete); the file is then not intact\n"
+               "                              and the byte ranges of the zeros are told\n"
                "--quiet leaves out status texts and the progress bar; messages are still written.\n"
                "exit status: 0 done (every file undeleted and intact); 1 a file not undeleted or\n"
                "partly undeleted, a search that listed nothing, or (recover) a file not intact;\n"
                "2 a wrong command line; 3 undelete wrote every file whole but one is not intact\n"
-               "(its first cluster is in use again, or was rebuilt, ...); 130 interrupted.\n",
+               "(its first cluster is in use again, was rebuilt, has zeros for unreadable\n"
+               "sectors, ...); 130 interrupted.\n",
                g_title.c_str(), g_title.c_str());
 }
 

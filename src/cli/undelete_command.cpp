@@ -1,5 +1,7 @@
-// quorvane-cli undelete [-o DIR] [--nt-deleted] [--long-names] (PATH | --hex HEX)...:
-// recovers each file in turn into DIR, going on after one that fails. PATH
+// quorvane-cli undelete [-o DIR] [--nt-deleted] [--long-names] [--keep-going]
+// (PATH | --hex HEX)...: recovers each file in turn into DIR, going on after
+// one that fails; with --keep-going a file's unreadable sectors are written
+// as zeros and its copy goes on. PATH
 // is a drive path (C:\DOCS\REPORT.TXT) or a host path to the deleted file's
 // name in a directory under the mount point of a drive's volume
 // (/media/alice/CARD/DCIM/?MG_0001.JPG).
@@ -29,7 +31,7 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: %s [--drive L:=PATH]... undelete [-o DIR] [--nt-deleted] [--long-names]\n"
-               "       (PATH | --hex HEX)...\n",
+               "       [--keep-going] (PATH | --hex HEX)...\n",
                ProgramTitle().c_str());
   return 2;
 }
@@ -165,6 +167,8 @@ int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args)
       options.rebuildClearedHighWord = true;
     } else if (args[i] == "--long-names") {
       long_names = true;
+    } else if (args[i] == "--keep-going") {
+      options.keepGoing = true;
     } else if (args[i] == "--hex" && i + 1 < args.size()) {
       // The path's bytes exactly, as search --json gives them in path_hex.
       const auto bytes = BytesOfHex(args[++i]);
