@@ -68,7 +68,8 @@ FailingImageMount::FailingImageMount(const std::string& image, const std::vector
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) {
     server_ = -1;
-    why_not_ = std::string("cannot start ") + kServer;
+    why_not_ = "cannot start ";
+    why_not_.append(kServer);
     return;
   }
   // The server mounts, then serves; it ends at once when mounting fails.

@@ -30,7 +30,7 @@ class FailingImageMount {
   // Empty when mounted; else why not (for GTEST_SKIP).
   const std::string& whyNot() const { return why_not_; }
   // The image as the mount serves it.
-  std::string path() const { return dir_.File("image"); }
+  std::string path() const { return dir_.File("mnt/image"); }
 
  private:
   TempDir dir_;  // the mount point
