@@ -35,6 +35,11 @@ test_packages=(
   # exFAT test volumes: mkfs.exfat and dump.exfat (exfatprogs), written
   # through exfat-fuse on a loop device (util-linux's losetup)
   exfatprogs exfat-fuse
+  # real read errors: the tests' own FUSE file system that fails reads in
+  # chosen byte ranges (tests/support/failing_image_fs.c). The library only:
+  # as root it mounts without fusermount3, and Debian's fuse3 package would
+  # take the place of the fuse package exfat-fuse depends on.
+  libfuse3-dev
   # fuzz targets: clang with libFuzzer
   clang-14 libclang-rt-14-dev
   # install and .deb check: man pages from scdoc, the desktop entry and

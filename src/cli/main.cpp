@@ -25,7 +25,7 @@ void PrintUsage(std::FILE* out) {
                "       %s --help | help | --version\n"
                "commands:\n"
                "  drives                      print the drive table\n"
-               "  undelete [-o DIR] [--nt-deleted] [--long-names]\n"
+               "  undelete [-o DIR] [--nt-deleted] [--long-names] [--keep-going]\n"
                "           ([--entry SIZE:CLUSTER] (PATH | --hex HEX))...\n"
                "                              recover each deleted file PATH (C:\\DIR\\NAME.EXT, or\n"
                "                              NAME.EXT in a host directory on a drive's mounted\n"
@@ -34,7 +34,8 @@ void PrintUsage(std::FILE* out) {
                "                              list recoverable deleted files under PATH\n"
                "  recover [SEARCH OPTIONS] -o DIR [--long-names] PATH\n"
                "                              recover every file search lists into DIR, keeping\n"
-               "                              the directory tree; writes DIR/quorvane-manifest.jsonl\n"
+               "                              the directory tree; writes DIR/quorvane-manifest.jsonl;\n"
+               "                              keeps going past unreadable sectors (--keep-going)\n"
                "search options:\n"
                "  --recurse                   enter subdirectories\n"
                "  --deleted-dirs              with --recurse, enter deleted directories too\n"
@@ -55,11 +56,15 @@ void PrintUsage(std::FILE* out) {
                "  --entry SIZE:CLUSTER        (undelete) of several deleted files of the next\n"
                "                              path's name, the one of this size and first cluster\n"
                "                              (as search --details shows them)\n"
+               "  --keep-going                write a sector that cannot be read as 512 zero bytes\n"
+               "                              and go on (undelete); the file is then not intact\n"
+               "                              and the byte ranges of the zeros are told\n"
                "--quiet leaves out status texts and the progress bar; messages are still written.\n"
                "exit status: 0 done (every file undeleted and intact); 1 a file not undeleted or\n"
                "partly undeleted, a search that listed nothing, or (recover) a file not intact;\n"
                "2 a wrong command line; 3 undelete wrote every file whole but one is not intact\n"
-               "(its first cluster is in use again, or was rebuilt, ...); 130 interrupted.\n",
+               "(its first cluster is in use again, was rebuilt, has zeros for unreadable\n"
+               "sectors, ...); 130 interrupted.\n",
                g_title.c_str(), g_title.c_str());
 }
 

@@ -1,7 +1,8 @@
 // quorvane-cli recover [search options] -o DIR [--long-names] PATH: runs the
 // search and recovers every row it lists into DIR, the volume's directories
 // as host directories below it, and writes what became of each file into
-// DIR/quorvane-manifest.jsonl, one JSON object a line.
+// DIR/quorvane-manifest.jsonl, one JSON object a line. A sector that cannot
+// be read is written as zeros and the copy goes on; the manifest tells where.
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -23,6 +24,7 @@
 #include "recovery/engine_texts.h"
 #include "recovery/host_file_name.h"
 #include "recovery/undelete_engine.h"
+#include "recovery/zero_filled_ranges.h"
 #include "volume/path_text.h"
 
 namespace quorvane::cli {
@@ -195,6 +197,16 @@ const char* OutcomeWord(UndeleteOutcome::Kind kind) {
   return "not undeleted";
 }
 
+// Bytes written as zeros, as [start, end) pairs: [[4096, 4608], ...].
+std::string JsonRanges(const std::vector<ByteRange>& ranges) {
+  std::string json = "[";
+  for (const ByteRange& range : ranges) {
+    if (json.size() > 1) json += ", ";
+    json += "[" + std::to_string(range.start) + ", " + std::to_string(range.end) + "]";
+  }
+  return json + "]";
+}
+
 // The nearest directory of `dir` that exists: where a new one would be made.
 fs::path ExistingAncestor(fs::path dir) {
   std::error_code error;
@@ -295,6 +307,8 @@ int RunRecoverCommand(DriveTable& drives, const std::vector<std::string>& args) 
       options.rebuildClearedHighWord = settings.bSearchNtDeleted != 0;
       // The row's own entry, whatever entries of its name come before it.
       options.expectedEntry = ExpectedEntry{row.size, row.firstCluster};
+      // One bad sector costs a file its 512 bytes, not the rest of it.
+      options.keepGoing = true;
       // A row whose first cluster the search rebuilt is copied from that
       // cluster, as on the results page.
       if (row.condition == FileCondition::kRebuilt || row.condition == FileCondition::kGuessed)
@@ -346,6 +360,7 @@ int RunRecoverCommand(DriveTable& drives, const std::vector<std::string>& args) 
         line.append(": ").append(RowText(row.path, names));
         if (written) line.append(" -> ").append(output);
         if (!boxes.said.empty()) line.append(": ").append(boxes.said);
+        if (!done.zeroFilled.empty()) line.append(": ").append(ZeroFilledText(done.zeroFilled));
         progress.Clear();
         if (!intact) line.insert(0, ProgramTitle() + ": ");
         line.push_back('\n');
@@ -362,6 +377,7 @@ int RunRecoverCommand(DriveTable& drives, const std::vector<std::string>& args) 
                          std::string(ConditionWord(condition)) + "\", \"first_cluster\": " +
                          std::to_string(done.found ? done.firstCluster : row.firstCluster) +
                          ", \"bytes_written\": " + std::to_string(done.bytesWritten) +
+                         ", \"zero_filled\": " + JsonRanges(done.zeroFilled) +
                          ", \"sha256\": " + (sha ? Quoted(*sha) : std::string("null")) +
                          ", \"modified\": " + JsonTime(times.modified) +
                          ", \"accessed\": " + JsonTime(times.accessed) +

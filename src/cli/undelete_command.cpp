@@ -1,8 +1,9 @@
-// quorvane-cli undelete [-o DIR] [--nt-deleted] [--long-names]
+// quorvane-cli undelete [-o DIR] [--nt-deleted] [--long-names] [--keep-going]
 // ([--entry SIZE:CLUSTER] (PATH | --hex HEX))...: recovers each file in turn
-// into DIR, going on after one that fails. PATH is a drive path
-// (C:\DOCS\REPORT.TXT) or a host path to the deleted file's name in a
-// directory under the mount point of a drive's volume
+// into DIR, going on after one that fails; with --keep-going a file's
+// unreadable sectors are written as zeros and its copy goes on. PATH is a
+// drive path (C:\DOCS\REPORT.TXT) or a host path to the deleted file's name
+// in a directory under the mount point of a drive's volume
 // (/media/alice/CARD/DCIM/?MG_0001.JPG). --entry names, for the path after
 // it, which of several deleted entries of its name is meant, by the size
 // and first cluster that search --details shows.
@@ -34,7 +35,7 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: %s [--drive L:=PATH]... undelete [-o DIR] [--nt-deleted] [--long-names]\n"
-               "       ([--entry SIZE:CLUSTER] (PATH | --hex HEX))...\n",
+               "       [--keep-going] ([--entry SIZE:CLUSTER] (PATH | --hex HEX))...\n",
                ProgramTitle().c_str());
   return 2;
 }
@@ -183,6 +184,8 @@ int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args)
       options.rebuildClearedHighWord = true;
     } else if (args[i] == "--long-names") {
       long_names = true;
+    } else if (args[i] == "--keep-going") {
+      options.keepGoing = true;
     } else if (args[i] == "--hex" && i + 1 < args.size()) {
       // The path's bytes exactly, as search --json gives them in path_hex.
       const auto bytes = BytesOfHex(args[++i]);

@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "recovery/zero_filled_ranges.h"
 #include "volume/read_error.h"
 #include "volume/format/volume_view.h"
 
@@ -29,6 +30,11 @@ class ClusterRunReader {
   // When several clusters cannot be read in one request, `first` is read
   // alone and the error returned is that read's.
   ReadStatus Load(uint32_t first, uint32_t count);
+  // Fills the buffer with `cluster` read one sector at a time, a sector that
+  // cannot be read as zeros: for a copy that keeps going past unreadable
+  // sectors, after Load failed. The bytes of the cluster written as zeros
+  // (neighbours joined); fails only when the volume cannot be opened.
+  ReadResult<std::vector<ByteRange>> LoadSectorBySector(uint32_t cluster);
 
   // The host has already copied `count` clusters from `first` to the
   // output: they are held, and taking them hands nothing over.

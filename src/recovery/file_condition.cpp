@@ -14,6 +14,7 @@ std::string_view ConditionWord(FileCondition condition) {
     case FileCondition::kGuessed: return "guessed";
     case FileCondition::kUnchained: return "unchained";
     case FileCondition::kBadChecksum: return "bad-checksum";
+    case FileCondition::kUnreadable: return "unreadable";
   }
   return "";
 }
@@ -39,6 +40,8 @@ std::string_view ConditionMeaning(FileCondition condition) {
     case FileCondition::kBadChecksum:
       return "the entry's checksum does not match its bytes, so its name, size or first cluster "
              "may be wrong";
+    case FileCondition::kUnreadable:
+      return "sectors that could not be read were written as zeros, so those bytes are missing";
   }
   return "";
 }
@@ -46,6 +49,10 @@ std::string_view ConditionMeaning(FileCondition condition) {
 std::string ConditionLine(FileCondition condition) {
   return "Condition: " + std::string(ConditionWord(condition)) + " - " +
          std::string(ConditionMeaning(condition));
+}
+
+std::string UnreadableLine(const std::vector<ByteRange>& zero_filled) {
+  return ConditionLine(FileCondition::kUnreadable) + "; " + ZeroFilledText(zero_filled);
 }
 
 namespace {

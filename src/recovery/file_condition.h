@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "recovery/zero_filled_ranges.h"
 #include "volume/format/volume_view.h"
 
 namespace quorvane {
@@ -21,6 +23,10 @@ enum class FileCondition {
   // exFAT: the entry set's checksum does not match its bytes, so its name,
   // size or first cluster may not be what was written.
   kBadChecksum,
+  // Sectors that could not be read were written as zeros (a copy that kept
+  // going past them); a file found intact becomes this one. Known after
+  // the copy only, never from a search.
+  kUnreadable,
 };
 
 std::string_view ConditionWord(FileCondition condition);
@@ -29,6 +35,10 @@ std::string_view ConditionMeaning(FileCondition condition);
 // The line a recovery adds after its final texts when the file is not
 // intact: "Condition: overwritten - the first cluster now belongs to ...".
 std::string ConditionLine(FileCondition condition);
+// The unreadable condition's line with where the zeros are: "Condition:
+// unreadable - ...; zeros at bytes 4096-4607". Added after any other
+// condition's line, since a file may be both.
+std::string UnreadableLine(const std::vector<ByteRange>& zero_filled);
 
 // The condition of a file of `size` bytes whose copy begins at
 // `first_cluster`, by the copy's own taking rule. A FAT that cannot be read

@@ -143,6 +143,10 @@ void BatchTally::Add(const std::string& path, const UndeleteOutcome& outcome,
   }
   if (said.empty() && outcome.kind == UndeleteOutcome::Kind::kNotUndeleted)
     said = "not undeleted";
+  // Where a file that came back whole holds zeros for unreadable sectors
+  // (a partly undeleted file's box has told it).
+  if (outcome.kind == UndeleteOutcome::Kind::kUndeleted && !outcome.zeroFilled.empty())
+    said += (said.empty() ? "" : " ") + ZeroFilledText(outcome.zeroFilled);
   if (!said.empty()) troubles_.push_back(path + ": " + said);
 }
 

@@ -392,11 +392,6 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
   const auto written_as = CreateOutput(output, wanted, walk.outputNameIsUtf8, view, status);
   if (!written_as) return 1;
   outcome_.outputPath = output.path();
-  // What reached the file, however the copy ends.
-  auto ended = [&](UndeleteOutcome::Kind kind) {
-    outcome_.kind = kind;
-    outcome_.bytesWritten = output.bytesWritten();
-  };
   const bool renamed = *written_as != wanted;
   if (renamed) status.SetText(wanted + t::kNameTaken + *written_as);
   // A final status names the file when it is not the name asked for, and
@@ -404,6 +399,15 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
   std::string condition_line;
   if (walk.condition != FileCondition::kIntact)
     condition_line.append(1, '\n').append(ConditionLine(walk.condition));
+  // What reached the file, however the copy ends; bytes written as zeros
+  // make a file that was intact unreadable, and are told in a line of their own.
+  auto ended = [&](UndeleteOutcome::Kind kind) {
+    outcome_.kind = kind;
+    outcome_.bytesWritten = output.bytesWritten();
+    if (outcome_.zeroFilled.empty()) return;
+    if (outcome_.condition == FileCondition::kIntact) outcome_.condition = FileCondition::kUnreadable;
+    condition_line.append(1, '\n').append(UnreadableLine(outcome_.zeroFilled));
+  };
   auto final_text = [&](const char* text) {
     return (renamed ? text + std::string(t::kSavedAs) + *written_as : std::string(text)) +
            rebuilt_note_ + condition_line;
@@ -437,6 +441,18 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
         Format(t::kPartlyFormat, static_cast<int>(written), total) + condition_line,
         std::string(t::kAppCaption), kMbIconExclamation);
     return 1;
+  };
+
+  // With keepGoing, a cluster that cannot be read is read again sector by
+  // sector; the file's bytes in the sectors that fail are zeros.
+  auto keep_going_past = [&](uint32_t cluster, uint32_t k) {
+    if (!options_.keepGoing) return false;
+    const auto zeros = runs.LoadSectorBySector(cluster);
+    if (!zeros) return false;
+    const uint64_t at = uint64_t{k} * cluster_bytes;
+    for (const ByteRange& range : *zeros)
+      AddZeroFilled(outcome_.zeroFilled, at + range.start, std::min(at + range.end, size));
+    return true;
   };
 
   FreeClusters free(view, walk.firstCluster, walk.contiguous);
@@ -475,7 +491,7 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
       const auto on_host = view.ClusterRunOnHost(j, count);
       if (on_host && output.AppendFromHost(*on_host, run_bytes)) {
         runs.MarkCopied(j, count);
-      } else if (const auto loaded = runs.Load(j, count); !loaded) {
+      } else if (const auto loaded = runs.Load(j, count); !loaded && !keep_going_past(j, k)) {
         TellReadFailure(loaded.error());
         return partly(k);
       }

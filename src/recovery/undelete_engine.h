@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "recovery/file_condition.h"
 #include "recovery/rebuilt_cluster.h"
 #include "recovery/report.h"
+#include "recovery/zero_filled_ranges.h"
 #include "recovery/message_box_host.h"
 #include "volume/host/block_device.h"
 #include "volume/format/entry_times.h"
@@ -62,6 +64,10 @@ struct UndeleteOptions {
   // Only find the file: the outcome tells its size, first cluster,
   // condition and times; nothing is created.
   bool findOnly = false;
+  // A cluster that cannot be read is read again sector by sector, and the
+  // sectors that still fail are written as zeros: the copy goes on, and the
+  // outcome lists the bytes so filled. Without it the copy ends there.
+  bool keepGoing = false;
 };
 
 // What the last UndeleteByPath call did, for callers that recover many
@@ -81,6 +87,9 @@ struct UndeleteOutcome {
   uint32_t firstCluster = 0;   // where the copy began (rebuilt when it was)
   FileCondition condition = FileCondition::kIntact;
   EntryTimes times;
+  // Bytes written as zeros for sectors that could not be read (keepGoing),
+  // in file order.
+  std::vector<ByteRange> zeroFilled;
 };
 
 class CUndeleteEngine {

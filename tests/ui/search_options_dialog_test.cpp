@@ -1,5 +1,5 @@
 // The search options dialog: its checks at OK in their order, its length
-// limits, Cancel leaving the settings alone, the two boxes that start
+// limits, Cancel leaving the settings alone, the three boxes that start
 // unchecked at every opening, its tooltips by hit test.
 #include <gmock/gmock.h>
 
@@ -86,31 +86,32 @@ TEST_F(SearchOptionsTest, CancelLeavesTheSettingsAsTheyWere) {
   EXPECT_TRUE(state_.m_strExtFilter.isEmpty());
 }
 
-TEST_F(SearchOptionsTest, RebuildAndDetailsBoxesStartUncheckedAtEveryOpening) {
+TEST_F(SearchOptionsTest, RebuildDetailsAndKeepGoingBoxesStartUncheckedAtEveryOpening) {
   auto box = [&](int id) { return ui::FindControl<QCheckBox>(&dialog_, id); };
   auto tick = [&](int id) { QTest::mouseClick(box(id), Qt::LeftButton, {}, QPoint(6, 5)); };
   struct Opening {
     std::vector<int> ticked;
     int button;
-    int32_t nt_after, details_after;
+    int32_t nt_after, details_after, keep_going_after;
   };
   const Opening openings[] = {
-      {{kNtDeletedCheck, kDetailsCheck}, kOk, 1, 1},
-      {{}, kCancel, 1, 1},          // Cancel keeps what the last OK stored
-      {{kDetailsCheck}, kOk, 0, 1},  // OK stores what the boxes show now
-      {{}, kOk, 0, 0},
+      {{kNtDeletedCheck, kDetailsCheck, kKeepGoingCheck}, kOk, 1, 1, 1},
+      {{}, kCancel, 1, 1, 1},             // Cancel keeps what the last OK stored
+      {{kDetailsCheck}, kOk, 0, 1, 0},    // OK stores what the boxes show now
+      {{kKeepGoingCheck}, kOk, 0, 0, 1},
+      {{}, kOk, 0, 0, 0},
   };
   for (const Opening& opening : openings) {
     SCOPED_TRACE(&opening - openings);
     const int result = Run([&] {
-      EXPECT_FALSE(box(kNtDeletedCheck)->isChecked());
-      EXPECT_FALSE(box(kDetailsCheck)->isChecked());
+      for (int id : {kNtDeletedCheck, kDetailsCheck, kKeepGoingCheck}) EXPECT_FALSE(box(id)->isChecked());
       for (int id : opening.ticked) tick(id);
       Click(&dialog_, opening.button);
     });
     EXPECT_EQ(result, opening.button);
     EXPECT_EQ(state_.m_bNtDeleted, opening.nt_after);
     EXPECT_EQ(state_.m_bDetails, opening.details_after);
+    EXPECT_EQ(state_.m_bKeepGoing, opening.keep_going_after);
     const SearchSettings search = ui::ToSearchSettings(state_);
     EXPECT_EQ(search.bSearchNtDeleted, opening.nt_after);
     EXPECT_EQ(search.bSearchDetails, opening.details_after);

@@ -27,6 +27,9 @@ struct WizardState {
   // of the NT family cleared; list each file's long path and condition.
   int32_t m_bNtDeleted = 0;
   int32_t m_bDetails = 0;
+  // Also set there and off at each opening: Undelete of a single row writes
+  // sectors it cannot read as zeros and goes on (several rows always do).
+  int32_t m_bKeepGoing = 0;
 };
 
 // The settings a search reads, texts as their Latin-1 bytes. The filter
