@@ -18,6 +18,7 @@ inline constexpr int kDeletedDirLabel = 1047;
 inline constexpr int kDeletedDirNote = 1046;  // why the group is disabled
 inline constexpr int kNtDeletedCheck = 1048;   // rebuild first clusters an NT-family delete cut
 inline constexpr int kDetailsCheck = 1049;     // long names and condition as list columns
+inline constexpr int kFragmentsCheck = 1050;   // step over clusters other deleted entries claim
 
 inline constexpr ControlTemplate kControls[] = {
     {kNoId, ControlKind::kGroupBox, "F&ilename or substring of filename", 0, 7, 4, 190, 62},
@@ -47,11 +48,13 @@ inline constexpr ControlTemplate kControls[] = {
      "&Rebuild cluster numbers cleared by Windows NT/2000/XP and later", 0, 7, 202, 246, 10},
     {kDetailsCheck, ControlKind::kCheckBox, "&Show long names and condition", 0, 7, 215, 246,
      10},
+    {kFragmentsCheck, ControlKind::kCheckBox, "S&tep over clusters other deleted files claim", 0, 7,
+     228, 246, 10},
 };
 
 }  // namespace search_options_dialog
 
-inline constexpr DialogTemplate kSearchOptionsDialog{153, "Search Options", 260, 232,
+inline constexpr DialogTemplate kSearchOptionsDialog{153, "Search Options", 260, 245,
                                                      search_options_dialog::kControls};
 
 }  // namespace quorvane::res

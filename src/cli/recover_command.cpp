@@ -293,6 +293,7 @@ int RunRecoverCommand(DriveTable& drives, const std::vector<std::string>& args) 
       UndeleteOptions options;
       options.outputDirectory = (fs::path(*output_dir) / relative_dir).string();
       options.rebuildClearedHighWord = settings.bSearchNtDeleted != 0;
+      options.stepOverClaims = settings.bSearchFragments != 0;
       // A row whose first cluster the search rebuilt is copied from that
       // cluster, as on the results page.
       if (row.condition == FileCondition::kRebuilt || row.condition == FileCondition::kGuessed)

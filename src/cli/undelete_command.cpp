@@ -1,4 +1,4 @@
-// quorvane-cli undelete [-o DIR] [--nt-deleted] [--long-names] (PATH | --hex HEX)...:
+// quorvane-cli undelete [-o DIR] [--nt-deleted] [--fragments] [--long-names] (PATH | --hex HEX)...:
 // recovers each file in turn into DIR, going on after one that fails. PATH
 // is a drive path (C:\DOCS\REPORT.TXT) or a host path to the deleted file's
 // name in a directory under the mount point of a drive's volume
@@ -28,7 +28,7 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: %s [--drive L:=PATH]... undelete [-o DIR] [--nt-deleted] [--long-names]\n"
+               "usage: %s [--drive L:=PATH]... undelete [-o DIR] [--nt-deleted] [--fragments] [--long-names]\n"
                "       (PATH | --hex HEX)...\n",
                ProgramTitle().c_str());
   return 2;
@@ -126,6 +126,7 @@ uint64_t SizeOfFile(DriveTable& drives, const std::string& path, UndeleteOptions
     void SetPos(int32_t) override {}
   } silent;
   options.findOnly = true;
+  options.stepOverClaims = false;  // the size alone is wanted: no walk of the whole volume
   std::atomic<int32_t> abort{0};
   CUndeleteEngine engine(drives, silent);
   engine.SetOptions(options);
@@ -163,6 +164,8 @@ int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args)
       output_dir = args[++i];
     } else if (args[i] == "--nt-deleted") {
       options.rebuildClearedHighWord = true;
+    } else if (args[i] == "--fragments") {
+      options.stepOverClaims = true;
     } else if (args[i] == "--long-names") {
       long_names = true;
     } else if (args[i] == "--hex" && i + 1 < args.size()) {

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "recovery/cluster_claims.h"
 #include "recovery/scan_budget.h"
 #include "recovery/search_report.h"
 #include "recovery/search_settings.h"
@@ -115,14 +116,18 @@ class SearchContext {
   void EnterExFatDirectory(const std::string& parentPath, const Place& parent,
                            const struct ExFatFileSet& set);
   void ConsiderExFatFile(const std::string& path, const Place& place, const struct ExFatFileSet& set);
-  // The rows carry details, or rebuilt first clusters, or both.
-  bool Detailed() const { return settings_.bSearchDetails || settings_.bSearchNtDeleted; }
+  // The rows carry details, rebuilt first clusters or conditions weighed
+  // against claims.
+  bool Detailed() const {
+    return settings_.bSearchDetails || settings_.bSearchNtDeleted || settings_.bSearchFragments;
+  }
 
   MessageBoxHost& boxes_;
   DriveSource& drives_;
   FatParams m_params;
   std::unique_ptr<OpenedVolume> volume_;  // opened once for the run
   VolumeView* view_ = nullptr;            // the volume's
+  std::optional<ClusterClaims> claims_;   // with bSearchFragments, gathered once for the run
 
   NeighbourClusters neighbours_;  // of the directory cluster last judged
   DirectoryClusterRebuild rebuild_;  // with bSearchNtDeleted: deleted directories' first clusters

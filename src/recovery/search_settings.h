@@ -31,6 +31,9 @@ struct SearchSettings {
   // each row its long path, condition and first cluster.
   int32_t bSearchNtDeleted = 0;
   int32_t bSearchDetails = 0;
+  // Also off unless asked for: each row's condition weighs the clusters
+  // other deleted entries claim, and its recovery steps over them.
+  int32_t bSearchFragments = 0;
 };
 
 // Copies `text` into `buffer`: at most 19 characters, the rest zero.

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "recovery/cluster_claims.h"
 #include "recovery/file_condition.h"
 #include "recovery/rebuilt_cluster.h"
 #include "recovery/report.h"
@@ -41,6 +42,10 @@ struct UndeleteOptions {
   // The entry's modification and access times are given to the recovered
   // file; without this it carries the time of recovery.
   bool keepTimes = true;
+  // The copy steps over the clusters other deleted entries of the volume
+  // claim (their first clusters and the free runs their sizes cover), and
+  // the condition weighs those claims.
+  bool stepOverClaims = false;
   // Only find the file: the outcome tells its size, first cluster,
   // condition and times; nothing is created.
   bool findOnly = false;
@@ -98,6 +103,7 @@ class CUndeleteEngine {
                    const std::atomic<int32_t>& abort);
   void ResetProgress(ProgressBar& progress);
   void TellReadFailure(const ReadError& error);
+  const ClusterClaims* ClaimsIfAsked(OpenedVolume& volume, const std::atomic<int32_t>& abort);
 
   DriveSource& drives_;
   MessageBoxHost& boxes_;
@@ -105,6 +111,9 @@ class CUndeleteEngine {
   UndeleteOptions options_;
   std::string rebuilt_note_;
   UndeleteOutcome outcome_;
+  // The claims of the drive last recovered from with stepOverClaims,
+  // gathered once for the engine's life (the volume is only read).
+  std::optional<std::pair<int32_t, ClusterClaims>> claims_;
 };
 
 }  // namespace quorvane

@@ -52,10 +52,11 @@ int CSearchOptionsDlg::DoModal(WizardState& state, QWidget* owner) {
   setWindowModality(owner ? Qt::WindowModal : Qt::ApplicationModal);
   Build();
   m_state = state;
-  // These two start unchecked at every opening, whatever an earlier OK
+  // These three start unchecked at every opening, whatever an earlier OK
   // stored: a person asks for them again for each search.
   m_state.m_bNtDeleted = 0;
   m_state.m_bDetails = 0;
+  m_state.m_bFragments = 0;
   OnInitDialog();
   if (exec() != QDialog::Accepted) return id::kCancel;
   state = m_state;
@@ -95,6 +96,7 @@ void CSearchOptionsDlg::DoDataExchange(DataExchange& dx) {
   dx.Text(id::kDeletedDirFilter, m_state.m_strDeletedDirFilter, 8);
   dx.Check(id::kNtDeletedCheck, m_state.m_bNtDeleted);
   dx.Check(id::kDetailsCheck, m_state.m_bDetails);
+  dx.Check(id::kFragmentsCheck, m_state.m_bFragments);
 }
 
 bool CSearchOptionsDlg::UpdateData(bool save_and_validate) {
@@ -144,6 +146,9 @@ QString CSearchOptionsDlg::TipText(int control) {
     case id::kExtFilter: return QStringLiteral("Give 3 character long extention");
     case id::kDeletedDirGroup:
       return QStringLiteral("Available only if [Search deleted directories] option is enabled");
+    case id::kFragmentsCheck:
+      return QStringLiteral("A file's copy skips the clusters that other deleted files begin at or "
+                            "run through, and its condition says so");
     default: return {};
   }
 }

@@ -2,7 +2,8 @@
 // The search options dialog: the name, extension and deleted-directory
 // filters, each a check box that switches it on and an edit for its text;
 // below them, unchecked at every opening, the rebuilding of first clusters
-// cleared by the NT family and the long-name and condition columns.
+// cleared by the NT family, the long-name and condition columns, and the
+// stepping over of clusters other deleted files claim.
 // It edits a copy of the wizard's settings, which OK stores and Cancel drops.
 #include <QDialog>
 #include <QString>

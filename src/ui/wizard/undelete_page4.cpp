@@ -105,9 +105,10 @@ void CUndeletePage4::OnShowFiles() {
 namespace {
 
 // The options a row is recovered with, alone or among others, after a
-// search that rebuilt cleared high words or not.
-UndeleteOptions OptionsForRow(const ResultRow& row, bool nt_deleted) {
+// search that rebuilt cleared high words or not, and weighed claims or not.
+UndeleteOptions OptionsForRow(const ResultRow& row, bool nt_deleted, bool fragments) {
   UndeleteOptions options;
+  options.stepOverClaims = fragments;
   // The walk back to the row rebuilds deleted directories' first clusters
   // as the search that listed it did.
   options.rebuildClearedHighWord = nt_deleted;
@@ -151,7 +152,7 @@ void CUndeletePage4::OnUndelete() {
   if (!selected.empty()) {
     const ResultRow& row = m_model->Row(selected.front());
     path = row.path;
-    options = OptionsForRow(row, NtDeletedSearch());
+    options = OptionsForRow(row, NtDeletedSearch(), FragmentsSearch());
   }
   StartWorker([this, &drives = context_.drives, path = std::move(path),
                options = std::move(options)](ResultsPageReports& run) {
@@ -167,7 +168,7 @@ void CUndeletePage4::UndeleteRows(const std::vector<int>& rows) {
   files.reserve(rows.size());
   for (const int index : rows) {
     const ResultRow& row = m_model->Row(index);
-    files.push_back({row.path, OptionsForRow(row, NtDeletedSearch()), ListedSize(row)});
+    files.push_back({row.path, OptionsForRow(row, NtDeletedSearch(), FragmentsSearch()), ListedSize(row)});
   }
   // The caption names each file while it is copied, and comes back after.
   std::string caption = m_ctlCaption->text().toLatin1().toStdString();

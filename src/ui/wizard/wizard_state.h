@@ -27,6 +27,9 @@ struct WizardState {
   // of the NT family cleared; list each file's long path and condition.
   int32_t m_bNtDeleted = 0;
   int32_t m_bDetails = 0;
+  // Also off again at each opening: copies step over the clusters other
+  // deleted entries claim, and conditions weigh those claims.
+  int32_t m_bFragments = 0;
 };
 
 // The settings a search reads, texts as their Latin-1 bytes. The filter
