@@ -11,13 +11,17 @@
 #  - nested: A, gap, B, gap, C (1 to 4 clusters each);
 #  - braided: A, then 2 to 6 pairs of a one-cluster file and a one-cluster
 #    gap, then B;
+#  - braided pair: A, then 2 to 6 pairs of one-cluster files, then B; the
+#    first of each pair is a gap of the first round, the second one of the
+#    second round, so that two later files interleave cluster by cluster;
 #  - side by side: three files, no gap (the classic rule is right there).
 # The gap files are deleted, the FSInfo hint is set back to the volume's
 # start, and one file a group is written that fills that group's gaps
 # exactly (mtools takes the first free clusters from the hint), so that its
-# pieces lie between files of known runs. Empty files then take the slots
-# the gap files' entries left (mtools reuses deleted slots), and everything
-# in /D is deleted with mdel. Each file's true clusters come from mshowfat
+# pieces lie between files of known runs; then the same again for the
+# second round's gaps. Empty files then take the slots the gap files'
+# entries left (mtools reuses deleted slots), and everything in /D is
+# deleted with mdel. Each file's true clusters come from mshowfat
 # before the deletion; a file counts as "gaps held by known runs" when every
 # cluster between its first and its last that is not its own belongs to a
 # deleted file stored in one run.
@@ -43,7 +47,7 @@ groups=${BENCH_GROUPS:-400}
 require_tools mkfs.fat mmd mcopy mdel mshowfat fls icat python3 /usr/bin/time
 mkdir -p "$bench_scratch"
 work=$(mktemp -d "$bench_scratch/fragments.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+trap '[[ -n ${BENCH_KEEP:-} ]] || rm -rf "$work"' EXIT
 img=$work/fragments.img
 
 echo "== building the volume ($groups groups)"
@@ -84,8 +88,9 @@ def new_file(clusters, kept):
     return {"name": name, "clusters": clusters, "kept": kept}
 
 first_pass, gap_names, fillers, kinds = [], [], [], {}
+second_gaps, second_fillers = [], []
 for g in range(groups):
-    kind = rng.choices(["nested", "braided", "side"], [45, 40, 15])[0]
+    kind = rng.choices(["nested", "braided", "pair", "side"], [40, 30, 15, 15])[0]
     layout = []
     if kind == "nested":
         layout = [new_file(rng.randint(1, 4), True), new_file(rng.randint(1, 3), False),
@@ -96,6 +101,20 @@ for g in range(groups):
         for _ in range(rng.randint(2, 6)):
             layout += [new_file(1, True), new_file(1, False)]
         layout.append(new_file(rng.randint(1, 2), True))
+    elif kind == "pair":
+        layout.append(new_file(rng.randint(1, 2), True))
+        pairs = rng.randint(2, 6)
+        for _ in range(pairs):
+            layout.append(new_file(1, False))
+            second = new_file(1, True)
+            second["second"] = True
+            layout.append(second)
+        layout.append(new_file(rng.randint(1, 2), True))
+        seconds = [f["name"] for f in layout if f.get("second")]
+        second_gaps += seconds
+        filler = new_file(pairs, True)
+        second_fillers.append(filler)
+        kinds[filler["name"]] = kind
     else:
         layout = [new_file(rng.randint(1, 4), True) for _ in range(3)]
     first_pass += layout
@@ -106,7 +125,7 @@ for g in range(groups):
         fillers.append(filler)
         kinds[filler["name"]] = kind
     for f in layout:
-        kinds[f["name"]] = kind if f["kept"] else "gap"
+        kinds[f["name"]] = kind if f["kept"] and not f.get("second") else "gap"
 
 def copy_all(names):
     for start in range(0, len(names), 500):
@@ -123,7 +142,19 @@ with open(img, "r+b") as f:
     fsinfo = struct.unpack("<H", f.read(2))[0]
     f.seek(fsinfo * 512 + 492)
     f.write(struct.pack("<I", 2))
+def hint_to_start():
+    with open(img, "r+b") as f:
+        f.seek(48)
+        fsinfo = struct.unpack("<H", f.read(2))[0]
+        f.seek(fsinfo * 512 + 492)
+        f.write(struct.pack("<I", 2))
 copy_all([f["name"] for f in fillers])
+if second_fillers:
+    delete_all(second_gaps)
+    hint_to_start()
+    copy_all([f["name"] for f in second_fillers])
+    gap_names += second_gaps
+    fillers += second_fillers
 # The gap files' entries that no filler took are taken by empty files, so
 # that no deleted entry names clusters a later file was written over.
 for k in range(len(gap_names) - len(fillers)):
@@ -132,7 +163,7 @@ if len(gap_names) > len(fillers):
     for start in range(0, len(gap_names) - len(fillers), 2000):
         mtools("mcopy", *[f"{empty}/E{k:05d}" for k in range(start, min(len(gap_names) - len(fillers), start + 2000))], "::/D/")
 
-live = [f["name"] for f in first_pass if f["kept"]] + [f["name"] for f in fillers]
+live = [f["name"] for f in first_pass if f["kept"] and not f.get("second")] + [f["name"] for f in fillers]
 truth = {}
 for start in range(0, len(live), 500):
     out = subprocess.run(["mshowfat", "-i", img] + [f"::/D/{n}" for n in live[start:start + 500]],
@@ -176,8 +207,8 @@ def manifest(folder):
     rows = {}
     for line in open(f"{work}/{folder}/quorvane-manifest.jsonl"):
         row = json.loads(line)
-        name = bytes.fromhex(row["path_hex"]).split(b"\\")[-1].decode("latin-1")
-        rows[name[1:]] = (row["sha256"], row["condition"])
+        stem, _, ext = bytes.fromhex(row["path_hex"]).split(b"\\")[-1].decode("latin-1").partition(".")
+        rows[stem[1:].rstrip() + "." + ext.rstrip()] = (row["sha256"], row["condition"])
     return rows
 classic, claims = manifest("classic"), manifest("claims")
 icat = {}
@@ -201,7 +232,7 @@ def line(label, values):
 for label, names in (("exact, all files", everyone), ("exact, classic mixed up", mixed_by_classic),
                      ("exact, gaps held by known runs", target)):
     line(label, [tally(rows, names)[0] for rows in (classic, claims, icat)])
-for kind in ("nested", "braided", "side"):
+for kind in ("nested", "braided", "pair", "side"):
     names = [n for n in everyone if kinds[n] == kind]
     line(f"exact, {kind} groups ({len(names)})", [tally(rows, names)[0] for rows in (classic, claims, icat)])
 line("mixtures reported intact", [tally(classic, everyone)[1], tally(claims, everyone)[1], "n/a"])

@@ -413,20 +413,21 @@ TEST(CliRecoverNtDeleted, EachRowComesFromTheClusterItsSearchRebuilt) {
 
 // A file written into the gap another file's delete left, then every file
 // deleted, as mtools does it: the classic copy runs on into the next deleted
-// file and calls the mixture intact; --fragments steps over that file's
-// claim and brings each file back byte for byte, none of the disputed ones
-// called intact.
+// file (in a deleted directory no search below reads unasked) and calls the
+// mixture intact; --fragments steps over that file's claim and brings each
+// file back byte for byte, none of the disputed ones called intact.
 TEST(CliFragments, AFileWrittenIntoAGapComesBackWholeWhereOtherEntriesClaimTheRest) {
   TempDir dir, out, classic_out;
   MtoolsVolume volume(dir.File("card.img"));
   const std::vector<uint8_t> a = PatternBytes(1024, 11), c = PatternBytes(1500, 13), l = PatternBytes(2500, 14);
-  volume.AddFile("/AA.BIN", a).AddFile("/BB.BIN", PatternBytes(1024, 12)).AddFile("/CC.BIN", c);
+  volume.MakeDirectory("/SUB");
+  volume.AddFile("/AA.BIN", a).AddFile("/BB.BIN", PatternBytes(1024, 12)).AddFile("/SUB/CC.BIN", c);
   const uint32_t gap = volume.FirstCluster("/BB.BIN");
-  const uint32_t a_first = volume.FirstCluster("/AA.BIN"), c_first = volume.FirstCluster("/CC.BIN");
+  const uint32_t a_first = volume.FirstCluster("/AA.BIN"), c_first = volume.FirstCluster("/SUB/CC.BIN");
   // Two clusters into the gap, three after CC.BIN.
   volume.Delete("/BB.BIN").SetNextFreeCluster(gap - 1).AddFile("/LL.BIN", l);
   ASSERT_EQ(volume.FirstCluster("/LL.BIN"), gap);
-  volume.Delete("/AA.BIN").Delete("/CC.BIN").Delete("/LL.BIN");
+  volume.Delete("/AA.BIN").Delete("/LL.BIN").DeleteTree("/SUB");
   testing::UnchangedGuard unchanged(volume.path());
   auto cli = [&](std::vector<std::string> args) {
     args.insert(args.begin(), {"--drive", "C:=" + volume.path()});
@@ -434,18 +435,22 @@ TEST(CliFragments, AFileWrittenIntoAGapComesBackWholeWhereOtherEntriesClaimTheRe
   };
 
   const struct {
-    const char* option;
+    std::vector<std::string> options;
     std::map<uint32_t, std::string> conditions;  // by first cluster
   } searches[] = {
-      {"--details", {{a_first, "intact"}, {gap, "intact"}, {c_first, "intact"}}},
-      {"--fragments", {{a_first, "intact"}, {gap, "claimed"}, {c_first, "contested"}}},
+      {{"--details", "--recurse", "--deleted-dirs"}, {{a_first, "intact"}, {gap, "intact"}, {c_first, "intact"}}},
+      {{"--fragments"}, {{a_first, "intact"}, {gap, "claimed"}}},
+      {{"--fragments", "--recurse", "--deleted-dirs"}, {{a_first, "intact"}, {gap, "claimed"}, {c_first, "contested"}}},
   };
   for (const auto& search : searches) {
-    const CommandResult run = cli({"search", search.option, "C:"});
+    std::vector<std::string> args{"search"};
+    args.insert(args.end(), search.options.begin(), search.options.end());
+    args.push_back("C:");
+    const CommandResult run = cli(args);
     ASSERT_EQ(run.status, 0) << run.output;
     std::map<uint32_t, std::string> conditions;
     for (const auto& row : testing::SearchRows(run.output)) conditions[row.firstCluster] = row.condition;
-    EXPECT_EQ(conditions, search.conditions) << search.option;
+    EXPECT_EQ(conditions, search.conditions) << search.options.size();
   }
 
   // Without the option the mixture comes back as it always did: exit 0.
@@ -462,15 +467,16 @@ TEST(CliFragments, AFileWrittenIntoAGapComesBackWholeWhereOtherEntriesClaimTheRe
   EXPECT_EQ(ReadFileBytes(out.File("LL.BIN")), l);
 
   TempDir all;
-  const CommandResult recovered = cli({"recover", "--fragments", "-o", all.str(), "C:"});
+  const CommandResult recovered =
+      cli({"recover", "--fragments", "--recurse", "--deleted-dirs", "-o", all.str(), "C:"});
   EXPECT_EQ(recovered.status, 1) << recovered.output;  // two files are not intact
   EXPECT_EQ(ReadFileBytes(all.path() / "XA.BIN"), a);
-  EXPECT_EQ(ReadFileBytes(all.path() / "XC.BIN"), c);
+  EXPECT_EQ(ReadFileBytes(all.path() / "XUB" / "XC.BIN"), c);
   EXPECT_EQ(ReadFileBytes(all.path() / "XL.BIN"), l);
   std::map<std::string, std::string> conditions;
   for (const auto& line : Manifest(all.path())) conditions[line.at("output")] = line.at("condition");
   EXPECT_EQ(conditions, (std::map<std::string, std::string>{
-                            {"XA.BIN", "intact"}, {"XC.BIN", "contested"}, {"XL.BIN", "claimed"}}));
+                            {"XA.BIN", "intact"}, {"XUB/XC.BIN", "contested"}, {"XL.BIN", "claimed"}}));
 }
 
 TEST_F(CliRecover, WrongCommandLinesAreRefusedWithStatus2AndTheVolumeIsNeverWritten) {

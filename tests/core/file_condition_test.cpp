@@ -15,8 +15,9 @@ class ConditionOnCraftedVolume : public ::testing::Test {
   void SetUp() override {
     volume_.SetFat(20, 0x0FFFFFFF).SetFat(32, 5);  // in use
     drives_.MapBytes('C', volume_.bytes());
-    params_ = FatParams::FromBootSector(*reader_.ReadSectors(3, 0, 1), 3);
-    ASSERT_TRUE(params_);
+    const auto params = FatParams::FromBootSector(*reader_.ReadSectors(3, 0, 1), 3);
+    ASSERT_TRUE(params);
+    params_ = *params;
     view_.emplace(reader_, *params_);
   }
   testing::CraftedVolume volume_;  // clusters 2 .. 401

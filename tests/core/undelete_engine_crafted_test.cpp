@@ -246,9 +246,9 @@ TEST_F(EngineOnCraftedVolume, ClaimsOfOtherDeletedFilesAreSteppedOverWhereTheyDe
       // its extension keeps the run, the other is told it lost it (its copy
       // goes on from there as any other would).
       {"two entries with the same first cluster",
-       {{'P', 30, {30, 31}, "JPG"}, {'T', 30, {30, 31, 32}, "TXT"}},
-       {{{30, 31}, {30, 31}, FileCondition::kIntact, FileCondition::kContested},
-        {{30, 31, 32}, {30, 31, 32}, FileCondition::kIntact, FileCondition::kClaimed}}},
+       {{'T', 30, {30, 31, 32}, "TXT"}, {'P', 30, {30, 31}, "JPG"}},
+       {{{30, 31, 32}, {30, 31, 32}, FileCondition::kIntact, FileCondition::kClaimed},
+        {{30, 31}, {30, 31}, FileCondition::kIntact, FileCondition::kContested}}},
       // Files one after another, none fragmented: nothing contradicts them.
       {"deleted files side by side",
        {{'A', 10, {10, 11}}, {'B', 12, {12, 13, 14}}},
@@ -282,7 +282,9 @@ TEST_F(EngineOnCraftedVolume, ClaimsOfOtherDeletedFilesAreSteppedOverWhereTheyDe
         EXPECT_EQ(ReadFileBytes(out_.File(name)), ClusterBytes(claims ? expect.claims : expect.classic));
         EXPECT_EQ(engine.outcome().condition, claims ? expect.claims_condition : expect.classic_condition);
         const bool exact = ReadFileBytes(out_.File(name)) == ClusterBytes(file.clusters);
-        if (claims) EXPECT_TRUE(exact || engine.outcome().condition != FileCondition::kIntact);
+        if (claims) {
+          EXPECT_TRUE(exact || engine.outcome().condition != FileCondition::kIntact);
+        }
       }
     }
   }

@@ -86,34 +86,38 @@ TEST_F(SearchOptionsTest, CancelLeavesTheSettingsAsTheyWere) {
   EXPECT_TRUE(state_.m_strExtFilter.isEmpty());
 }
 
-TEST_F(SearchOptionsTest, RebuildAndDetailsBoxesStartUncheckedAtEveryOpening) {
+TEST_F(SearchOptionsTest, RebuildDetailsAndFragmentsBoxesStartUncheckedAtEveryOpening) {
   auto box = [&](int id) { return ui::FindControl<QCheckBox>(&dialog_, id); };
   auto tick = [&](int id) { QTest::mouseClick(box(id), Qt::LeftButton, {}, QPoint(6, 5)); };
   struct Opening {
     std::vector<int> ticked;
     int button;
-    int32_t nt_after, details_after;
+    int32_t nt_after, details_after, fragments_after;
   };
   const Opening openings[] = {
-      {{kNtDeletedCheck, kDetailsCheck}, kOk, 1, 1},
-      {{}, kCancel, 1, 1},          // Cancel keeps what the last OK stored
-      {{kDetailsCheck}, kOk, 0, 1},  // OK stores what the boxes show now
-      {{}, kOk, 0, 0},
+      {{kNtDeletedCheck, kDetailsCheck, kFragmentsCheck}, kOk, 1, 1, 1},
+      {{}, kCancel, 1, 1, 1},             // Cancel keeps what the last OK stored
+      {{kDetailsCheck}, kOk, 0, 1, 0},    // OK stores what the boxes show now
+      {{kFragmentsCheck}, kOk, 0, 0, 1},
+      {{}, kOk, 0, 0, 0},
   };
   for (const Opening& opening : openings) {
     SCOPED_TRACE(&opening - openings);
     const int result = Run([&] {
       EXPECT_FALSE(box(kNtDeletedCheck)->isChecked());
       EXPECT_FALSE(box(kDetailsCheck)->isChecked());
+      EXPECT_FALSE(box(kFragmentsCheck)->isChecked());
       for (int id : opening.ticked) tick(id);
       Click(&dialog_, opening.button);
     });
     EXPECT_EQ(result, opening.button);
     EXPECT_EQ(state_.m_bNtDeleted, opening.nt_after);
     EXPECT_EQ(state_.m_bDetails, opening.details_after);
+    EXPECT_EQ(state_.m_bFragments, opening.fragments_after);
     const SearchSettings search = ui::ToSearchSettings(state_);
     EXPECT_EQ(search.bSearchNtDeleted, opening.nt_after);
     EXPECT_EQ(search.bSearchDetails, opening.details_after);
+    EXPECT_EQ(search.bSearchFragments, opening.fragments_after);
   }
 }
 
