@@ -25,13 +25,12 @@ std::string TrimmedExtension(std::string_view ext) {
   return std::string(ext.substr(0, ext.find_last_not_of(' ') + 1));
 }
 
-// A directory still to be walked: where it begins, whether it or one above
-// it was deleted (then only its first cluster is read), how deep it lies.
+// A directory still to be walked: where it lies (inside a deleted one, its
+// first cluster only), whether it or one above it was deleted, how deep.
 struct Pending {
-  uint32_t cluster = 0;
+  DirectoryExtent extent;
   bool insideDeleted = false;
   size_t depth = 0;
-  ExFatFileSet set;  // exFAT: the directory's own set, for its extent
 };
 
 void GatherFat(OpenedVolume& volume, const std::atomic<int32_t>& abort,
@@ -39,15 +38,14 @@ void GatherFat(OpenedVolume& volume, const std::atomic<int32_t>& abort,
   VolumeView& view = volume.view();
   const FatParams& params = volume.params();
   const uint32_t root = volume.RootCluster();
-  std::vector<Pending> pending{{root, false, 0, {}}};
+  std::vector<Pending> pending{{DirectoryExtent{root}, false, 0}};
   std::unordered_set<uint32_t> walked{root};
   while (!pending.empty() && abort.load() == 0) {
     const Pending at_dir = pending.back();
     pending.pop_back();
-    const DirectoryExtent extent{at_dir.cluster, at_dir.insideDeleted ? DirectoryScope::kFirstClusterOnly
-                                                                      : DirectoryScope::kWholeChain};
+    const uint32_t cluster = at_dir.extent.first;
     WalkDirectory(
-        view, extent, [&](uint32_t) { return abort.load() == 0; },
+        view, at_dir.extent, [&](uint32_t) { return abort.load() == 0; },
         [&](const WalkedEntry& at) {
           const DirEntry entry = DirEntry::Parse(at.raw);
           if (entry.IsDotEntry() || entry.IsLongNamePart()) return Visit::kGoOn;
@@ -56,7 +54,7 @@ void GatherFat(OpenedVolume& volume, const std::atomic<int32_t>& abort,
           if (WalkTakesAsDirectory(entry)) {
             if (entry.fileSize != 0 || at_dir.depth + 1 > kMaxSearchComponents) return Visit::kGoOn;
             DirectoryStep step;
-            step.parent = at_dir.cluster == root ? 0 : at_dir.cluster;
+            step.parent = cluster == root ? 0 : cluster;
             step.siblings = at.cluster;
             step.insideDeleted = deleted;
             const auto entered = EnteredDirectoryCluster(view, entry, step);
@@ -64,8 +62,9 @@ void GatherFat(OpenedVolume& volume, const std::atomic<int32_t>& abort,
             // A deleted directory's first cluster is its own while it still
             // holds its "." and ".." entries: one cluster of evidence.
             if (deleted) entries.push_back({*entered, 1, {}});
+            const DirectoryScope scope = deleted ? DirectoryScope::kFirstClusterOnly : DirectoryScope::kWholeChain;
             if (walked.insert(*entered).second)
-              pending.push_back({*entered, deleted, at_dir.depth + 1, {}});
+              pending.push_back({DirectoryExtent{*entered, scope}, deleted, at_dir.depth + 1});
             return Visit::kGoOn;
           }
           if (deleted && WalkTakesAsFile(entry) && entry.fileSize != 0)
@@ -80,24 +79,20 @@ void GatherExFat(OpenedVolume& volume, const std::atomic<int32_t>& abort,
                  std::vector<ClusterClaims::Entry>& entries) {
   VolumeView& view = volume.view();
   const FatParams& params = volume.params();
-  std::vector<Pending> pending{{volume.RootCluster(), false, 0, {}}};
+  std::vector<Pending> pending{{DirectoryExtent{volume.RootCluster()}, false, 0}};
   std::unordered_set<uint32_t> walked{volume.RootCluster()};
-  bool root = true;
   while (!pending.empty() && abort.load() == 0) {
     const Pending at_dir = pending.back();
     pending.pop_back();
-    const DirectoryExtent extent =
-        root ? DirectoryExtent{at_dir.cluster} : ExFatDirectoryExtent(params, at_dir.set, at_dir.insideDeleted);
-    root = false;
     ForEachExFatSet(
-        view, extent,
+        view, at_dir.extent,
         [&](const ExFatFileSet& set) {
           const bool deleted = at_dir.insideDeleted || set.deleted;
           if (!params.IsClusterInVolume(set.firstCluster)) return false;
           if (set.isDirectory) {
             if (deleted) entries.push_back({set.firstCluster, ClustersOf(params, set.size), {}});
             if (at_dir.depth + 1 <= kMaxSearchComponents && walked.insert(set.firstCluster).second)
-              pending.push_back({set.firstCluster, deleted, at_dir.depth + 1, set});
+              pending.push_back({ExFatDirectoryExtent(params, set, deleted), deleted, at_dir.depth + 1});
           } else if (deleted && set.size != 0) {
             const size_t dot = set.nameUtf8.rfind('.');
             entries.push_back({set.firstCluster, ClustersOf(params, set.size),
