@@ -19,6 +19,7 @@ inline constexpr int kDeletedDirNote = 1046;  // why the group is disabled
 inline constexpr int kNtDeletedCheck = 1048;   // rebuild first clusters an NT-family delete cut
 inline constexpr int kDetailsCheck = 1049;     // long names and condition as list columns
 inline constexpr int kKeepGoingCheck = 1050;   // one row's Undelete writes unreadable sectors as zeros
+inline constexpr int kFragmentsCheck = 1051;   // fragments followed, claims stepped over, lost folders found
 
 inline constexpr ControlTemplate kControls[] = {
     {kNoId, ControlKind::kGroupBox, "F&ilename or substring of filename", 0, 7, 4, 190, 62},
@@ -50,11 +51,13 @@ inline constexpr ControlTemplate kControls[] = {
      10},
     {kKeepGoingCheck, ControlKind::kCheckBox, "&Keep going past unreadable sectors", 0, 7, 228,
      246, 10},
+    {kFragmentsCheck, ControlKind::kCheckBox, "Follow fragmen&ted files and lost folders", 0, 7, 241,
+     246, 10},
 };
 
 }  // namespace search_options_dialog
 
-inline constexpr DialogTemplate kSearchOptionsDialog{153, "Search Options", 260, 245,
+inline constexpr DialogTemplate kSearchOptionsDialog{153, "Search Options", 260, 258,
                                                      search_options_dialog::kControls};
 
 }  // namespace quorvane::res

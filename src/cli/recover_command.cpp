@@ -309,6 +309,7 @@ int RunRecoverCommand(DriveTable& drives, const std::vector<std::string>& args) 
       options.expectedEntry = ExpectedEntry{row.size, row.firstCluster};
       // One bad sector costs a file its 512 bytes, not the rest of it.
       options.keepGoing = true;
+      options.stepOverClaims = options.fragments = settings.bSearchFragments != 0;
       // A row whose first cluster the search rebuilt is copied from that
       // cluster, as on the results page.
       if (row.condition == FileCondition::kRebuilt || row.condition == FileCondition::kGuessed)

@@ -1,5 +1,5 @@
 // quorvane-cli search [--recurse] [--deleted-dirs] [--all] [--name TEXT]
-// [--ext TEXT] [--deleted-dir TEXT] [--nt-deleted] [--details] [--json] PATH:
+// [--ext TEXT] [--deleted-dir TEXT] [--nt-deleted] [--details] [--fragments] [--json] PATH:
 // lists the recoverable deleted files under PATH, one row a line. Every form
 // writes each row as it is found, in the order found (the reverse of the
 // results page, whose top row is the last found), so that a reader has the
@@ -188,6 +188,8 @@ int RunSearchCommand(DriveTable& drives, const std::vector<std::string>& args) {
   const DriveNames names = *prepared;
   SearchSettings& settings = request.settings;
   const bool json = request.json;
+  // Conditions weighed against claims are shown in the details' columns.
+  if (settings.bSearchFragments) settings.bSearchDetails = 1;
 
   SetStdoutBinary();  // rows are bytes, lines end in \n
   RowWriter out;

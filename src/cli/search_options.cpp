@@ -45,7 +45,8 @@ OptionTaken TakeSearchOption(const std::vector<std::string>& args, size_t& i,
   }
   const bool takes_value = option == "--name" || option == "--ext" || option == "--deleted-dir";
   const bool flag = option == "--recurse" || option == "--deleted-dirs" || option == "--json" ||
-                    option == "--nt-deleted" || option == "--details" || option == "--all";
+                    option == "--nt-deleted" || option == "--details" || option == "--all" ||
+                    option == "--fragments";
   if (!takes_value && !flag) {
     if (request.path || (!option.empty() && option[0] == '-')) return OptionTaken::kNotMine;
     request.path = args[i];
@@ -67,6 +68,8 @@ OptionTaken TakeSearchOption(const std::vector<std::string>& args, size_t& i,
     settings.bSearchNtDeleted = 1;
   } else if (option == "--details") {
     settings.bSearchDetails = 1;
+  } else if (option == "--fragments") {
+    settings.bSearchFragments = 1;
   } else if (option == "--all") {
     settings.bSearchSkipUnrecoverable = 0;
   } else if (option == "--name") {

@@ -38,7 +38,7 @@ OptionTaken TakeSearchOption(const std::vector<std::string>& args, size_t& i,
 // The usage line of the search options, for the commands' usage texts.
 inline constexpr char kSearchOptionsUsage[] =
     "[--recurse] [--deleted-dirs] [--all] [--name TEXT] [--ext TEXT]\n"
-    "       [--deleted-dir TEXT] [--nt-deleted] [--details]";
+    "       [--deleted-dir TEXT] [--nt-deleted] [--details] [--fragments]";
 
 // Puts the directory into settings.strSearchDir as the search takes it: a
 // host directory on a drive's mounted volume as that drive's directory, a

@@ -1,4 +1,5 @@
-// quorvane-cli undelete [-o DIR] [--nt-deleted] [--long-names] [--keep-going]
+// quorvane-cli undelete [-o DIR] [--nt-deleted] [--fragments] [--long-names]
+// [--keep-going]
 // ([--entry SIZE:CLUSTER] (PATH | --hex HEX))...: recovers each file in turn
 // into DIR, going on after one that fails; with --keep-going a file's
 // unreadable sectors are written as zeros and its copy goes on. PATH is a
@@ -34,8 +35,8 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: %s [--drive L:=PATH]... undelete [-o DIR] [--nt-deleted] [--long-names]\n"
-               "       [--keep-going] ([--entry SIZE:CLUSTER] (PATH | --hex HEX))...\n",
+               "usage: %s [--drive L:=PATH]... undelete [-o DIR] [--nt-deleted] [--fragments]\n"
+               "       [--long-names] [--keep-going] ([--entry SIZE:CLUSTER] (PATH | --hex HEX))...\n",
                ProgramTitle().c_str());
   return 2;
 }
@@ -144,6 +145,7 @@ uint64_t SizeOfFile(DriveTable& drives, const std::string& path, UndeleteOptions
     void SetPos(int32_t) override {}
   } silent;
   options.findOnly = true;
+  options.stepOverClaims = false;  // the size alone is wanted: no walk of the whole volume
   std::atomic<int32_t> abort{0};
   CUndeleteEngine engine(drives, silent);
   engine.SetOptions(options);
@@ -182,6 +184,8 @@ int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args)
       output_dir = args[++i];
     } else if (args[i] == "--nt-deleted") {
       options.rebuildClearedHighWord = true;
+    } else if (args[i] == "--fragments") {
+      options.stepOverClaims = options.fragments = true;
     } else if (args[i] == "--long-names") {
       long_names = true;
     } else if (args[i] == "--keep-going") {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "recovery/cluster_claims.h"
+
 namespace quorvane {
 
 std::string_view ConditionWord(FileCondition condition) {
@@ -15,6 +17,8 @@ std::string_view ConditionWord(FileCondition condition) {
     case FileCondition::kUnchained: return "unchained";
     case FileCondition::kBadChecksum: return "bad-checksum";
     case FileCondition::kUnreadable: return "unreadable";
+    case FileCondition::kClaimed: return "claimed";
+    case FileCondition::kContested: return "contested";
   }
   return "";
 }
@@ -42,6 +46,12 @@ std::string_view ConditionMeaning(FileCondition condition) {
              "may be wrong";
     case FileCondition::kUnreadable:
       return "sectors that could not be read were written as zeros, so those bytes are missing";
+    case FileCondition::kClaimed:
+      return "another deleted file claims some of the clusters that follow the first; they were "
+             "stepped over, so the copy holds the clusters after them, which may not be this file's";
+    case FileCondition::kContested:
+      return "another deleted file's entry also reaches some of these clusters; they were kept for "
+             "this file by the stronger evidence, which does not prove them its own";
   }
   return "";
 }
@@ -65,32 +75,51 @@ uint32_t ClustersNeeded(const FatParams& params, uint64_t size) {
 
 }  // namespace
 
-FileCondition ConditionOf(VolumeView& view, uint32_t first_cluster, uint64_t size) {
+FileCondition ConditionOf(VolumeView& view, uint32_t first_cluster, uint64_t size,
+                          const ClusterClaims* claims) {
   const FatParams& params = view.params();
   const uint32_t needed = ClustersNeeded(params, size);
   if (!params.IsClusterInVolume(first_cluster)) return FileCondition::kOverwritten;
-  bool gaps = false;
+  bool gaps = false, claimed = false, contested = false;
+  if (claims != nullptr) {
+    const auto standing = claims->StandingOf(first_cluster, needed);
+    // A first cluster inside another entry's run (a rebuilt one) is that entry's too.
+    claimed = standing == ClusterClaims::Standing::kLost ||
+              claims->OtherClaimEnd(first_cluster, first_cluster).has_value();
+    contested = standing == ClusterClaims::Standing::kKept;
+  }
   uint32_t taken = 0;
   for (uint32_t c = first_cluster; taken < needed; ++c) {
     if (!params.IsClusterInVolume(c)) return FileCondition::kShort;
+    if (claims != nullptr && c != first_cluster) {
+      if (const auto end = claims->OtherClaimEnd(c, first_cluster)) {
+        claimed = true;
+        c = *end;
+        continue;
+      }
+    }
     const auto free = view.ClusterFree(c);
     if (!free) return FileCondition::kShort;
     if (*free) {
       ++taken;
+      if (claims != nullptr && !contested) contested = claims->ContestedAt(c, first_cluster);
     } else if (c == first_cluster) {
       return FileCondition::kOverwritten;
     } else {
       gaps = true;
     }
   }
+  if (claimed) return FileCondition::kClaimed;
+  if (contested) return FileCondition::kContested;
   return gaps ? FileCondition::kGaps : FileCondition::kIntact;
 }
 
 FileCondition ExFatConditionOf(VolumeView& view, uint32_t first_cluster, uint64_t size,
-                               bool contiguous, bool checksum_matches) {
+                               bool contiguous, bool checksum_matches,
+                               const ClusterClaims* claims) {
   if (!checksum_matches) return FileCondition::kBadChecksum;
   if (!contiguous) {
-    const FileCondition classic = ConditionOf(view, first_cluster, size);
+    const FileCondition classic = ConditionOf(view, first_cluster, size, claims);
     return classic == FileCondition::kIntact || classic == FileCondition::kGaps ? FileCondition::kUnchained
                                                                                  : classic;
   }

@@ -10,6 +10,8 @@
 
 namespace quorvane {
 
+class ClusterClaims;
+
 enum class FileCondition {
   kIntact,       // the clusters the size needs are free and follow each other
   kGaps,         // clusters in use had to be stepped over
@@ -27,6 +29,13 @@ enum class FileCondition {
   // going past them); a file found intact becomes this one. Known after
   // the copy only, never from a search.
   kUnreadable,
+  // With the volume's claims: clusters another deleted entry claims were
+  // stepped over, or the first cluster went to another entry that begins
+  // there too.
+  kClaimed,
+  // With the volume's claims: another deleted entry's claim also reaches
+  // clusters this copy kept by the stronger evidence.
+  kContested,
 };
 
 std::string_view ConditionWord(FileCondition condition);
@@ -43,13 +52,18 @@ std::string UnreadableLine(const std::vector<ByteRange>& zero_filled);
 // The condition of a file of `size` bytes whose copy begins at
 // `first_cluster`, by the copy's own taking rule. A FAT that cannot be read
 // counts as the volume's end.
-FileCondition ConditionOf(VolumeView& view, uint32_t first_cluster, uint64_t size);
+// With `claims`, by the rule that steps over other entries' claims too:
+// not intact when it steps over one, loses its first cluster to another
+// entry, or keeps clusters another entry's claim also reaches.
+FileCondition ConditionOf(VolumeView& view, uint32_t first_cluster, uint64_t size,
+                          const ClusterClaims* claims = nullptr);
 
 // The condition of an exFAT file. A NoFatChain file's clusters follow one
 // another and are copied as they are: it is intact while none of them is in
 // use again. A file that had a FAT chain is taken by the free-cluster rule
-// and is at best kUnchained. A checksum that does not match outweighs all.
+// and is at best kUnchained (kClaimed or kContested as `claims` say). A checksum that does not match outweighs all.
 FileCondition ExFatConditionOf(VolumeView& view, uint32_t first_cluster, uint64_t size,
-                               bool contiguous, bool checksum_matches);
+                               bool contiguous, bool checksum_matches,
+                               const ClusterClaims* claims = nullptr);
 
 }  // namespace quorvane

@@ -136,6 +136,7 @@ void SearchContext::SearchDeletedFiles(std::string path) {
   volume_ = std::move(*volume);
   view_ = &volume_->view();
   m_params = volume_->params();
+  if (settings_.bSearchFragments) claims_ = ClusterClaims::Gather(*volume_, abort_);
   if (volume_->IsExFat()) return SearchExFat(path, components);
   if (settings_.bSearchNtDeleted) rebuild_ = ClearedHighWordRebuild(&neighbours_);
   // A directory deeper than the search goes lists nothing.
@@ -372,7 +373,8 @@ void SearchContext::ConsiderFile(const std::string& path, const Place& place, bo
     AppendComponentText(details.longPath, entry, names.longName);
   }
   details.times = settings_.bSearchDetails ? FatEntryTimes(entry) : EntryTimes{};
-  details.condition = rebuilt.value_or(ConditionOf(*view_, first, entry.fileSize));
+  details.condition =
+      rebuilt.value_or(ConditionOf(*view_, first, entry.fileSize, claims_ ? &*claims_ : nullptr));
   details.firstCluster = first;
   report_.list.InsertDetailedRowAtTop(row, std::to_string(size), details);
 }

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "recovery/cluster_claims.h"
 #include "recovery/scan_budget.h"
 #include "recovery/search_report.h"
 #include "recovery/search_settings.h"
@@ -124,14 +125,18 @@ class SearchContext {
   bool ListsOrphans(const std::vector<std::string>& components) const;
   void ListOrphans(const std::string& root_path);
   void ScanOrphan(const std::string& parent_path, const Place& parent, uint32_t cluster);
-  // The rows carry details, or rebuilt first clusters, or both.
-  bool Detailed() const { return settings_.bSearchDetails || settings_.bSearchNtDeleted; }
+  // The rows carry details, rebuilt first clusters or conditions weighed
+  // against claims.
+  bool Detailed() const {
+    return settings_.bSearchDetails || settings_.bSearchNtDeleted || settings_.bSearchFragments;
+  }
 
   MessageBoxHost& boxes_;
   DriveSource& drives_;
   FatParams m_params;
   std::unique_ptr<OpenedVolume> volume_;  // opened once for the run
   VolumeView* view_ = nullptr;            // the volume's
+  std::optional<ClusterClaims> claims_;   // with bSearchFragments, gathered once for the run
 
   NeighbourClusters neighbours_;  // of the directory cluster last judged
   DirectoryClusterRebuild rebuild_;  // with bSearchNtDeleted: deleted directories' first clusters

@@ -177,7 +177,8 @@ void SearchContext::ConsiderExFatFile(const std::string& path, const Place& plac
   if (settings_.bSearchDetails) details.longPath.assign(place.longPath).append(1, u'\\').append(set.name);
   details.times = settings_.bSearchDetails ? ExFatEntryTimes(set) : EntryTimes{};
   details.condition =
-      ExFatConditionOf(*view_, set.firstCluster, set.size, set.noFatChain, set.checksumMatches);
+      ExFatConditionOf(*view_, set.firstCluster, set.size, set.noFatChain, set.checksumMatches,
+                       claims_ ? &*claims_ : nullptr);
   details.firstCluster = set.firstCluster;
   report_.list.InsertDetailedRowAtTop(row, std::to_string(set.size), details);
 }

@@ -38,6 +38,7 @@ struct CUndeleteEngine::Walk {
   std::vector<uint8_t> siblings;         // the directory cluster holding the entry
   uint64_t size = 0;                     // bytes to copy
   bool contiguous = false;               // exFAT NoFatChain: the clusters are taken as they follow
+  const ClusterClaims* claims = nullptr;  // with stepOverClaims: stepped over by the copy
   std::string outputName;                // the name the output file is created under
   bool outputNameIsUtf8 = false;         // exFAT's names are UTF-8 already, not Latin-1
   FileCondition condition = FileCondition::kIntact;  // of the copy about to be made
@@ -133,6 +134,7 @@ int CUndeleteEngine::UndeleteByPath(std::string strPath, StatusText& pStatus,
   walk.carries_mark = split.carries_deleted_mark;
   pStatus.SetText(t::kSearchingDirectories);
   if ((*volume)->IsExFat()) {
+    walk.claims = ClaimsIfAsked(**volume, pAbort);
     if (const int result = WalkToExFatEntry(**volume, walk, pStatus); result != 0) return result;
     return CopyClusters(view, walk, pStatus, pProgress, pAbort);
   }
@@ -141,9 +143,18 @@ int CUndeleteEngine::UndeleteByPath(std::string strPath, StatusText& pStatus,
   walk.size = walk.entry.fileSize;
   walk.outputName = walk.file.output_name;
   walk.times = FatEntryTimes(walk.entry);
-  walk.condition = ConditionOf(view, walk.firstCluster, walk.size);
+  walk.claims = ClaimsIfAsked(**volume, pAbort);
+  walk.condition = ConditionOf(view, walk.firstCluster, walk.size, walk.claims);
   rebuilt_note_ = RebuildFirstClusterIfAsked(view, walk);
   return CopyClusters(view, walk, pStatus, pProgress, pAbort);
+}
+
+const ClusterClaims* CUndeleteEngine::ClaimsIfAsked(OpenedVolume& volume,
+                                                    const std::atomic<int32_t>& abort) {
+  if (!options_.stepOverClaims) return nullptr;
+  if (!claims_ || claims_->first != volume.drive())
+    claims_.emplace(volume.drive(), ClusterClaims::Gather(volume, abort));
+  return &claims_->second;
 }
 
 void CUndeleteEngine::TellReadFailure(const ReadError& error) {
@@ -300,7 +311,7 @@ int CUndeleteEngine::WalkToExFatEntry(OpenedVolume& volume, Walk& walk, StatusTe
       walk.contiguous = match->noFatChain;
       walk.times = ExFatEntryTimes(*match);
       walk.condition = ExFatConditionOf(volume.view(), match->firstCluster, match->size,
-                                        match->noFatChain, match->checksumMatches);
+                                        match->noFatChain, match->checksumMatches, walk.claims);
       // One name in the output directory: '/' and NUL cannot stand in one.
       walk.outputName = match->nameUtf8;
       for (char& c : walk.outputName)
@@ -455,7 +466,7 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
     return true;
   };
 
-  FreeClusters free(view, walk.firstCluster, walk.contiguous);
+  FreeClusters free(view, walk.firstCluster, walk.contiguous, walk.claims);
   for (uint32_t k = 0; k < n; ++k) {
     switch (free.Next(abort)) {
       case FreeClusters::Found::kFree:

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "recovery/cluster_claims.h"
 #include "recovery/file_condition.h"
 #include "recovery/rebuilt_cluster.h"
 #include "recovery/report.h"
@@ -61,6 +62,10 @@ struct UndeleteOptions {
   // it the first entry of the name along the directory is taken. An entry
   // of the name that does not fit is passed over; none fitting: not found.
   std::optional<ExpectedEntry> expectedEntry;
+  // The copy steps over the clusters other deleted entries of the volume
+  // claim (their first clusters and the free runs their sizes cover), and
+  // the condition weighs those claims.
+  bool stepOverClaims = false;
   // Only find the file: the outcome tells its size, first cluster,
   // condition and times; nothing is created.
   bool findOnly = false;
@@ -126,6 +131,7 @@ class CUndeleteEngine {
                    const std::atomic<int32_t>& abort);
   void ResetProgress(ProgressBar& progress);
   void TellReadFailure(const ReadError& error);
+  const ClusterClaims* ClaimsIfAsked(OpenedVolume& volume, const std::atomic<int32_t>& abort);
 
   DriveSource& drives_;
   MessageBoxHost& boxes_;
@@ -133,6 +139,9 @@ class CUndeleteEngine {
   UndeleteOptions options_;
   std::string rebuilt_note_;
   UndeleteOutcome outcome_;
+  // The claims of the drive last recovered from with stepOverClaims,
+  // gathered once for the engine's life (the volume is only read).
+  std::optional<std::pair<int32_t, ClusterClaims>> claims_;
 };
 
 }  // namespace quorvane

@@ -128,6 +128,21 @@ TEST_F(CliExFat, SearchListsEveryDeletedFileByItsWholeNameAndUndeleteTakesEveryR
   for (const auto& [path, inode] : inodes) tsk_paths.insert(RowOf(path));
   EXPECT_EQ(row_paths, tsk_paths);
   ASSERT_EQ(rows.size(), std::size(files)) << detailed.output;
+  // With --fragments the pair written in turn, cluster run by cluster run,
+  // is told for what it is: the first file's copy steps over the second's
+  // claim, the second keeps clusters the first's run would have reached.
+  // Files without a FAT chain lie where they lie, claims or not.
+  const CommandResult claims = Cli({"search", "--recurse", "--deleted-dirs", "--fragments", "C:"});
+  ASSERT_EQ(claims.status, 0) << claims.output;
+  std::map<std::string, std::string> claimed;
+  for (const SearchRow& row : SearchRows(claims.output))
+    claimed[row.longPath.substr(row.longPath.rfind('\\') + 1)] = row.condition;
+  for (const auto& f : files) {
+    if (f.back == Back::kFreshBinsClusters) continue;
+    const std::string name = NameOf(f.path);
+    const char* expected = name == "fragB1.bin" ? "claimed" : name == "fragB2.bin" ? "contested" : f.condition;
+    EXPECT_EQ(claimed[name], expected) << name;
+  }
 
   const CommandResult json = Cli({"search", "--recurse", "--deleted-dirs", "--all", "--details", "--json", "C:"});
   ASSERT_EQ(json.status, 0) << json.output;

@@ -411,6 +411,74 @@ TEST(CliRecoverNtDeleted, EachRowComesFromTheClusterItsSearchRebuilt) {
   EXPECT_EQ(first_clusters["minutes of the meeting.txt"], "65546");
 }
 
+// A file written into the gap another file's delete left, then every file
+// deleted, as mtools does it: the classic copy runs on into the next deleted
+// file (in a deleted directory no search below reads unasked) and calls the
+// mixture intact; --fragments steps over that file's claim and brings each
+// file back byte for byte, none of the disputed ones called intact.
+TEST(CliFragments, AFileWrittenIntoAGapComesBackWholeWhereOtherEntriesClaimTheRest) {
+  TempDir dir, out, classic_out;
+  MtoolsVolume volume(dir.File("card.img"));
+  const std::vector<uint8_t> a = PatternBytes(1024, 11), c = PatternBytes(1500, 13), l = PatternBytes(2500, 14);
+  volume.MakeDirectory("/SUB");
+  volume.AddFile("/AA.BIN", a).AddFile("/BB.BIN", PatternBytes(1024, 12)).AddFile("/SUB/CC.BIN", c);
+  const uint32_t gap = volume.FirstCluster("/BB.BIN");
+  const uint32_t a_first = volume.FirstCluster("/AA.BIN"), c_first = volume.FirstCluster("/SUB/CC.BIN");
+  // Two clusters into the gap, three after CC.BIN.
+  volume.Delete("/BB.BIN").SetNextFreeCluster(gap - 1).AddFile("/LL.BIN", l);
+  ASSERT_EQ(volume.FirstCluster("/LL.BIN"), gap);
+  volume.Delete("/AA.BIN").Delete("/LL.BIN").DeleteTree("/SUB");
+  testing::UnchangedGuard unchanged(volume.path());
+  auto cli = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"--drive", "C:=" + volume.path()});
+    return RunCli(args);
+  };
+
+  const struct {
+    std::vector<std::string> options;
+    std::map<uint32_t, std::string> conditions;  // by first cluster
+  } searches[] = {
+      {{"--details", "--recurse", "--deleted-dirs"}, {{a_first, "intact"}, {gap, "intact"}, {c_first, "intact"}}},
+      {{"--fragments"}, {{a_first, "intact"}, {gap, "claimed"}}},
+      {{"--fragments", "--recurse", "--deleted-dirs"}, {{a_first, "intact"}, {gap, "claimed"}, {c_first, "contested"}}},
+  };
+  for (const auto& search : searches) {
+    std::vector<std::string> args{"search"};
+    args.insert(args.end(), search.options.begin(), search.options.end());
+    args.push_back("C:");
+    const CommandResult run = cli(args);
+    ASSERT_EQ(run.status, 0) << run.output;
+    std::map<uint32_t, std::string> conditions;
+    for (const auto& row : testing::SearchRows(run.output)) conditions[row.firstCluster] = row.condition;
+    EXPECT_EQ(conditions, search.conditions) << search.options.size();
+  }
+
+  // Without the option the mixture comes back as it always did: exit 0.
+  const CommandResult classic = cli({"undelete", "-o", classic_out.str(), "C:\\LL.BIN"});
+  EXPECT_EQ(classic.status, 0) << classic.output;
+  std::vector<uint8_t> mixture(l.begin(), l.begin() + 1024);
+  mixture.insert(mixture.end(), c.begin(), c.end());
+  mixture.resize(l.size());
+  EXPECT_EQ(ReadFileBytes(classic_out.File("LL.BIN")), mixture);
+  // With it the file's own bytes, not intact by the claims: exit 3.
+  const CommandResult fragments = cli({"undelete", "--fragments", "-o", out.str(), "C:\\LL.BIN"});
+  EXPECT_EQ(fragments.status, 3) << fragments.output;
+  EXPECT_THAT(fragments.output, HasSubstr("Condition: claimed - another deleted file claims"));
+  EXPECT_EQ(ReadFileBytes(out.File("LL.BIN")), l);
+
+  TempDir all;
+  const CommandResult recovered =
+      cli({"recover", "--fragments", "--recurse", "--deleted-dirs", "-o", all.str(), "C:"});
+  EXPECT_EQ(recovered.status, 1) << recovered.output;  // two files are not intact
+  EXPECT_EQ(ReadFileBytes(all.path() / "XA.BIN"), a);
+  EXPECT_EQ(ReadFileBytes(all.path() / "XUB" / "XC.BIN"), c);
+  EXPECT_EQ(ReadFileBytes(all.path() / "XL.BIN"), l);
+  std::map<std::string, std::string> conditions;
+  for (const auto& line : Manifest(all.path())) conditions[line.at("output")] = line.at("condition");
+  EXPECT_EQ(conditions, (std::map<std::string, std::string>{
+                            {"XA.BIN", "intact"}, {"XUB/XC.BIN", "contested"}, {"XL.BIN", "claimed"}}));
+}
+
 TEST_F(CliRecover, WrongCommandLinesAreRefusedWithStatus2AndTheVolumeIsNeverWritten) {
   TempDir out;
   for (const std::vector<std::string>& args : {

@@ -197,6 +197,99 @@ TEST_F(EngineOnCraftedVolume, OutputDirectoryOnTheVolumeIsRefusedBeforeAnyFileIs
   EXPECT_TRUE(std::filesystem::is_empty(out_.path()));
 }
 
+// Fragmented files whose gaps hold other deleted files, every file deleted:
+// the classic copy runs on through the other file's clusters and calls the
+// mixture intact; with claims it steps over the clusters the other entries
+// begin at or run through, and exact or not, no mixture is called intact.
+TEST_F(EngineOnCraftedVolume, ClaimsOfOtherDeletedFilesAreSteppedOverWhereTheyDecide) {
+  struct File {
+    char letter;
+    uint32_t first;
+    std::vector<uint32_t> clusters;  // where its bytes really lie
+    std::string ext = "BIN";
+  };
+  struct Expect {
+    std::vector<uint32_t> classic;  // the clusters each copy holds, without and with claims
+    std::vector<uint32_t> claims;
+    FileCondition classic_condition, claims_condition;
+  };
+  const struct {
+    const char* name;
+    std::vector<File> files;
+    std::vector<Expect> expect;  // one a file
+  } cases[] = {
+      {"a small file nested in a larger one's gap",
+       {{'L', 10, {10, 11, 12, 15, 16, 17}}, {'S', 13, {13, 14}}},
+       {{{10, 11, 12, 13, 14, 15}, {10, 11, 12, 15, 16, 17}, FileCondition::kIntact, FileCondition::kClaimed},
+        // The larger file's run would have gone on over it: contested.
+        {{13, 14}, {13, 14}, FileCondition::kIntact, FileCondition::kContested}}},
+      {"a braid whose second file fits the gap",
+       {{'A', 10, {10, 12, 14}}, {'B', 11, {11}}, {'C', 13, {13}}},
+       {{{10, 11, 12}, {10, 12, 14}, FileCondition::kIntact, FileCondition::kClaimed},
+        {{11}, {11}, FileCondition::kIntact, FileCondition::kContested},
+        // Beyond what the first file's run reaches: nothing contradicts it.
+        {{13}, {13}, FileCondition::kIntact, FileCondition::kIntact}}},
+      // Two files interleaved cluster by cluster: nothing on the volume says
+      // which of them the clusters between their first ones belong to. The
+      // copies stay mixtures, and say so.
+      {"a braided pair",
+       {{'A', 10, {10, 12, 14}}, {'B', 11, {11, 13, 15}}},
+       {{{10, 11, 12}, {10, 14, 15}, FileCondition::kIntact, FileCondition::kClaimed},
+        {{11, 12, 13}, {11, 12, 13}, FileCondition::kIntact, FileCondition::kContested}}},
+      // The rest of the file lies before its first cluster, where no copy
+      // goes; the file after it is stepped over all the same.
+      {"fragments out of order",
+       {{'A', 20, {20, 21, 10, 11}}, {'C', 22, {22, 23}}},
+       {{{20, 21, 22, 23}, {20, 21, 24, 25}, FileCondition::kIntact, FileCondition::kClaimed},
+        {{22, 23}, {22, 23}, FileCondition::kIntact, FileCondition::kContested}}},
+      // Two entries begin at the same cluster: the one whose content fits
+      // its extension keeps the run, the other is told it lost it (its copy
+      // goes on from there as any other would).
+      {"two entries with the same first cluster",
+       {{'T', 30, {30, 31, 32}, "TXT"}, {'P', 30, {30, 31}, "JPG"}},
+       {{{30, 31, 32}, {30, 31, 32}, FileCondition::kIntact, FileCondition::kClaimed},
+        {{30, 31}, {30, 31}, FileCondition::kIntact, FileCondition::kContested}}},
+      // Files one after another, none fragmented: nothing contradicts them.
+      {"deleted files side by side",
+       {{'A', 10, {10, 11}}, {'B', 12, {12, 13, 14}}},
+       {{{10, 11}, {10, 11}, FileCondition::kIntact, FileCondition::kIntact},
+        {{12, 13, 14}, {12, 13, 14}, FileCondition::kIntact, FileCondition::kIntact}}},
+  };
+  for (const auto& c : cases) {
+    volume_ = CraftedVolume();
+    FillClusters(10, 30);
+    static const uint8_t kJpegHead[] = {0xFF, 0xD8, 0xFF, 0xE0};
+    volume_.FillCluster(30, kJpegHead);
+    for (size_t k = 0; k < c.files.size(); ++k) {
+      const File& file = c.files[k];
+      volume_.SetEntry(2, k, CraftedEntry{ShortName("\xE5" + std::string(1, file.letter) + "FILE", file.ext),
+                                          0x20, file.first, static_cast<uint32_t>(file.clusters.size() * 512)});
+    }
+    // The path's first letter stands for the deleted mark: "AAFILE.BIN".
+    drives_->MapBytes('C', volume_.bytes());
+    for (size_t k = 0; k < c.files.size(); ++k) {
+      const File& file = c.files[k];
+      const Expect& expect = c.expect[k];
+      const std::string name = std::string(1, file.letter) + std::string(1, file.letter) + "FILE." + file.ext;
+      for (const bool claims : {false, true}) {
+        SCOPED_TRACE(std::string(c.name) + ", file " + file.letter + (claims ? ", with claims" : ", classic"));
+        std::filesystem::remove(out_.File(name));
+        UndeleteOptions options;
+        options.stepOverClaims = claims;
+        CUndeleteEngine engine(*drives_, reports_.boxes);
+        engine.SetOptions(options);
+        EXPECT_EQ(engine.UndeleteByPath("C:\\" + name, reports_.status, reports_.progress, abort_), 0);
+        EXPECT_EQ(ReadFileBytes(out_.File(name)), ClusterBytes(claims ? expect.claims : expect.classic));
+        EXPECT_EQ(engine.outcome().condition, claims ? expect.claims_condition : expect.classic_condition);
+        const bool exact = ReadFileBytes(out_.File(name)) == ClusterBytes(file.clusters);
+        if (claims) {
+          EXPECT_TRUE(exact || engine.outcome().condition != FileCondition::kIntact);
+        }
+      }
+    }
+  }
+}
+
 TEST_F(EngineOnCraftedVolume, TheOutputIsNeverTheVolumeBeingRead) {
   // A volume that turns out to be the very file just made (as a file system
   // that ignores exclusive creation could give): refused before a byte is written.

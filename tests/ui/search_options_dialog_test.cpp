@@ -86,25 +86,26 @@ TEST_F(SearchOptionsTest, CancelLeavesTheSettingsAsTheyWere) {
   EXPECT_TRUE(state_.m_strExtFilter.isEmpty());
 }
 
-TEST_F(SearchOptionsTest, RebuildDetailsAndKeepGoingBoxesStartUncheckedAtEveryOpening) {
+TEST_F(SearchOptionsTest, RebuildDetailsKeepGoingAndFragmentsBoxesStartUncheckedAtEveryOpening) {
   auto box = [&](int id) { return ui::FindControl<QCheckBox>(&dialog_, id); };
   auto tick = [&](int id) { QTest::mouseClick(box(id), Qt::LeftButton, {}, QPoint(6, 5)); };
   struct Opening {
     std::vector<int> ticked;
     int button;
-    int32_t nt_after, details_after, keep_going_after;
+    int32_t nt_after, details_after, keep_going_after, fragments_after;
   };
   const Opening openings[] = {
-      {{kNtDeletedCheck, kDetailsCheck, kKeepGoingCheck}, kOk, 1, 1, 1},
-      {{}, kCancel, 1, 1, 1},             // Cancel keeps what the last OK stored
-      {{kDetailsCheck}, kOk, 0, 1, 0},    // OK stores what the boxes show now
-      {{kKeepGoingCheck}, kOk, 0, 0, 1},
-      {{}, kOk, 0, 0, 0},
+      {{kNtDeletedCheck, kDetailsCheck, kKeepGoingCheck, kFragmentsCheck}, kOk, 1, 1, 1, 1},
+      {{}, kCancel, 1, 1, 1, 1},             // Cancel keeps what the last OK stored
+      {{kDetailsCheck}, kOk, 0, 1, 0, 0},    // OK stores what the boxes show now
+      {{kKeepGoingCheck}, kOk, 0, 0, 1, 0},
+      {{kFragmentsCheck}, kOk, 0, 0, 0, 1},
+      {{}, kOk, 0, 0, 0, 0},
   };
   for (const Opening& opening : openings) {
     SCOPED_TRACE(&opening - openings);
     const int result = Run([&] {
-      for (int id : {kNtDeletedCheck, kDetailsCheck, kKeepGoingCheck}) EXPECT_FALSE(box(id)->isChecked());
+      for (int id : {kNtDeletedCheck, kDetailsCheck, kKeepGoingCheck, kFragmentsCheck}) EXPECT_FALSE(box(id)->isChecked());
       for (int id : opening.ticked) tick(id);
       Click(&dialog_, opening.button);
     });
@@ -112,9 +113,11 @@ TEST_F(SearchOptionsTest, RebuildDetailsAndKeepGoingBoxesStartUncheckedAtEveryOp
     EXPECT_EQ(state_.m_bNtDeleted, opening.nt_after);
     EXPECT_EQ(state_.m_bDetails, opening.details_after);
     EXPECT_EQ(state_.m_bKeepGoing, opening.keep_going_after);
+    EXPECT_EQ(state_.m_bFragments, opening.fragments_after);
     const SearchSettings search = ui::ToSearchSettings(state_);
     EXPECT_EQ(search.bSearchNtDeleted, opening.nt_after);
     EXPECT_EQ(search.bSearchDetails, opening.details_after);
+    EXPECT_EQ(search.bSearchFragments, opening.fragments_after);
   }
 }
 

@@ -57,6 +57,7 @@ int CSearchOptionsDlg::DoModal(WizardState& state, QWidget* owner) {
   m_state.m_bNtDeleted = 0;
   m_state.m_bDetails = 0;
   m_state.m_bKeepGoing = 0;
+  m_state.m_bFragments = 0;
   OnInitDialog();
   if (exec() != QDialog::Accepted) return id::kCancel;
   state = m_state;
@@ -97,6 +98,7 @@ void CSearchOptionsDlg::DoDataExchange(DataExchange& dx) {
   dx.Check(id::kNtDeletedCheck, m_state.m_bNtDeleted);
   dx.Check(id::kDetailsCheck, m_state.m_bDetails);
   dx.Check(id::kKeepGoingCheck, m_state.m_bKeepGoing);
+  dx.Check(id::kFragmentsCheck, m_state.m_bFragments);
 }
 
 bool CSearchOptionsDlg::UpdateData(bool save_and_validate) {
@@ -146,6 +148,10 @@ QString CSearchOptionsDlg::TipText(int control) {
     case id::kExtFilter: return QStringLiteral("Give 3 character long extention");
     case id::kDeletedDirGroup:
       return QStringLiteral("Available only if [Search deleted directories] option is enabled");
+    case id::kFragmentsCheck:
+      return QStringLiteral("A file's copy skips the clusters that other deleted files begin at or "
+                            "run through, and its condition says so; deleted folders are followed "
+                            "past their first cluster, and folders nothing leads to are listed");
     default: return {};
   }
 }

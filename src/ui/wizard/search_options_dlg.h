@@ -2,8 +2,8 @@
 // The search options dialog: the name, extension and deleted-directory
 // filters, each a check box that switches it on and an edit for its text;
 // below them, unchecked at every opening, the rebuilding of first clusters
-// cleared by the NT family, the long-name and condition columns, and
-// keeping going past unreadable sectors.
+// cleared by the NT family, the long-name and condition columns, keeping
+// going past unreadable sectors, and following fragments.
 // It edits a copy of the wizard's settings, which OK stores and Cancel drops.
 #include <QDialog>
 #include <QString>

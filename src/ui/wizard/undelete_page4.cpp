@@ -113,13 +113,14 @@ uint64_t ListedSize(const ResultRow& row) {
 
 // The options a row is recovered with, alone or among others, after a
 // search that rebuilt cleared high words or not, keeping going past
-// unreadable sectors or not.
-UndeleteOptions OptionsForRow(const ResultRow& row, bool nt_deleted, bool keep_going) {
+// unreadable sectors or not, following fragments or not.
+UndeleteOptions OptionsForRow(const ResultRow& row, bool nt_deleted, bool keep_going, bool fragments) {
   UndeleteOptions options;
   // A row that shows its first cluster is recovered from its own entry,
   // whatever entries of its name come before it.
   if (row.details) options.expectedEntry = ExpectedEntry{ListedSize(row), row.Details().firstCluster};
   options.keepGoing = keep_going;
+  options.stepOverClaims = options.fragments = fragments;
   // The walk back to the row rebuilds deleted directories' first clusters
   // as the search that listed it did.
   options.rebuildClearedHighWord = nt_deleted;
@@ -157,7 +158,7 @@ void CUndeletePage4::OnUndelete() {
   if (!selected.empty()) {
     const ResultRow& row = m_model->Row(selected.front());
     path = row.path;
-    options = OptionsForRow(row, NtDeletedSearch(), context_.state.m_bKeepGoing != 0);
+    options = OptionsForRow(row, NtDeletedSearch(), context_.state.m_bKeepGoing != 0, FragmentsSearch());
   }
   StartWorker([this, &drives = context_.drives, path = std::move(path),
                options = std::move(options)](ResultsPageReports& run) {
@@ -175,7 +176,7 @@ void CUndeletePage4::UndeleteRows(const std::vector<int>& rows) {
     const ResultRow& row = m_model->Row(index);
     // Several files always keep going: one bad sector should not cost
     // every byte after it, and the summary tells where the zeros are.
-    files.push_back({row.path, OptionsForRow(row, NtDeletedSearch(), true), ListedSize(row)});
+    files.push_back({row.path, OptionsForRow(row, NtDeletedSearch(), true, FragmentsSearch()), ListedSize(row)});
   }
   // The caption names each file while it is copied, and comes back after.
   std::string caption = m_ctlCaption->text().toLatin1().toStdString();

@@ -69,6 +69,7 @@ class CUndeletePage4 : public CWizardPage {
   void UndeleteRows(const std::vector<int>& rows);
   // The last search rebuilt first clusters cleared by an NT-family delete.
   bool NtDeletedSearch() const { return m_search && m_search->bSearchNtDeleted != 0; }
+  bool FragmentsSearch() const { return m_search && m_search->bSearchFragments != 0; }
   void OnWorkerEnded(uint64_t run_number);
 
   QLabel* m_ctlCaption = nullptr;

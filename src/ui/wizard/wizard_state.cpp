@@ -26,6 +26,7 @@ SearchSettings ToSearchSettings(const WizardState& state) {
   SetFilterText(search.szSearchDeletedDirFilter, Latin1Bytes(state.m_strDeletedDirFilter));
   search.bSearchNtDeleted = state.m_bNtDeleted;
   search.bSearchDetails = state.m_bDetails;
+  search.bSearchFragments = state.m_bFragments;
   return search;
 }
 

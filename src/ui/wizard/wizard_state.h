@@ -30,6 +30,10 @@ struct WizardState {
   // Also set there and off at each opening: Undelete of a single row writes
   // sectors it cannot read as zeros and goes on (several rows always do).
   int32_t m_bKeepGoing = 0;
+  // Also off again at each opening: fragmented files and lost folders are
+  // followed (--fragments): copies step over the clusters other deleted
+  // entries claim, conditions weigh those claims.
+  int32_t m_bFragments = 0;
 };
 
 // The settings a search reads, texts as their Latin-1 bytes. The filter
