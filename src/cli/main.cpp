@@ -5,6 +5,7 @@
 
 #include "cli/cli_reports.h"
 #include "cli/commands.h"
+#include "volume/format/entry_times.h"
 
 namespace quorvane::cli {
 
@@ -91,6 +92,7 @@ const std::string& ProgramTitle() { return g_title; }
 int main(int argc, char** argv) {
   using namespace quorvane::cli;
   if (argc > 0) g_title = TitleFromProgramPath(argv[0]);
+  quorvane::SettleLocalZone();
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];

@@ -44,6 +44,12 @@ class ClusterRunReader {
     copied_ = true;
   }
 
+  // The bytes of a cluster held in the buffer (read, not copied by the host).
+  std::span<const uint8_t> Bytes(uint32_t cluster) const {
+    return std::span<const uint8_t>(buffer_).subspan(static_cast<size_t>(cluster - first_) * cluster_bytes_,
+                                                     cluster_bytes_);
+  }
+
   // Takes `bytes` of the buffered `cluster` for the output, after the
   // clusters taken before it.
   void Take(uint32_t cluster, size_t bytes);

@@ -19,6 +19,7 @@ std::string_view ConditionWord(FileCondition condition) {
     case FileCondition::kUnreadable: return "unreadable";
     case FileCondition::kClaimed: return "claimed";
     case FileCondition::kContested: return "contested";
+    case FileCondition::kFollowed: return "followed";
   }
   return "";
 }
@@ -52,6 +53,9 @@ std::string_view ConditionMeaning(FileCondition condition) {
     case FileCondition::kContested:
       return "another deleted file's entry also reaches some of these clusters; they were kept for "
              "this file by the stronger evidence, which does not prove them its own";
+    case FileCondition::kFollowed:
+      return "free clusters that broke the file's format were passed over for the ones that "
+             "continue it; the format's checks bear the copy out, but do not prove every byte";
   }
   return "";
 }

@@ -36,6 +36,9 @@ enum class FileCondition {
   // With the volume's claims: another deleted entry's claim also reaches
   // clusters this copy kept by the stronger evidence.
   kContested,
+  // With --fragments: free clusters that broke the file's format were
+  // passed over for the ones that continue it. Known after the copy only.
+  kFollowed,
 };
 
 std::string_view ConditionWord(FileCondition condition);

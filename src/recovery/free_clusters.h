@@ -41,6 +41,12 @@ class FreeClusters {
   Found Next(const std::atomic<int32_t>& abort);
   uint32_t cluster() const { return cluster_; }
   const ReadError& error() const { return error_; }
+  // Goes on from `cluster` instead (a free one further on): the next call
+  // of Next() examines it.
+  void StandOn(uint32_t cluster) {
+    cluster_ = cluster;
+    started_ = false;
+  }
   // Clusters another entry claims were stepped over.
   bool steppedOverClaims() const { return stepped_over_claims_; }
 

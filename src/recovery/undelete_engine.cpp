@@ -7,6 +7,7 @@
 
 #include "recovery/cluster_run_reader.h"
 #include "recovery/engine_texts.h"
+#include "recovery/format_follower.h"
 #include "recovery/free_clusters.h"
 #include "recovery/host_file_name.h"
 #include "recovery/output_file.h"
@@ -274,6 +275,15 @@ int CUndeleteEngine::WalkToEntry(VolumeView& view, Walk& walk, StatusText& statu
   return 0;
 }
 
+// The extension a file's format is judged by: its long name's, else its
+// stored name's.
+std::string CUndeleteEngine::ExtensionForChecks(const Walk& walk) const {
+  if (!options_.longExtension.empty()) return options_.longExtension;
+  if (!walk.longExtension.empty()) return walk.longExtension;
+  const size_t dot = walk.outputName.rfind('.');
+  return dot == std::string::npos ? std::string() : walk.outputName.substr(dot + 1);
+}
+
 int CUndeleteEngine::NotFound(StatusText& status) {
   boxes_.ShowMessageBox(t::kFileNotFoundBox, std::nullopt, kMbOk);
   status.SetText(t::kFileNotFoundStatus);
@@ -412,9 +422,21 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
     condition_line.append(1, '\n').append(ConditionLine(walk.condition));
   // What reached the file, however the copy ends; bytes written as zeros
   // make a file that was intact unreadable, and are told in a line of their own.
+  // With --fragments, a file of a format whose bytes show where they are
+  // wrong is checked as it is copied, and followed past free clusters that
+  // break it (format_follower.h); its format then has the last word.
+  std::optional<FormatFollower> follower;
+  bool checking = options_.fragments && !walk.contiguous;
   auto ended = [&](UndeleteOutcome::Kind kind) {
     outcome_.kind = kind;
     outcome_.bytesWritten = output.bytesWritten();
+    if (const auto by_format = follower ? follower->Condition() : std::nullopt;
+        by_format && outcome_.condition != FileCondition::kOverwritten &&
+        (*by_format == FileCondition::kGuessed || outcome_.condition == FileCondition::kIntact ||
+         outcome_.condition == FileCondition::kGaps)) {
+      outcome_.condition = *by_format;
+      condition_line.assign(1, '\n').append(ConditionLine(*by_format));
+    }
     if (outcome_.zeroFilled.empty()) return;
     if (outcome_.condition == FileCondition::kIntact) outcome_.condition = FileCondition::kUnreadable;
     condition_line.append(1, '\n').append(UnreadableLine(outcome_.zeroFilled));
@@ -467,6 +489,35 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
   };
 
   FreeClusters free(view, walk.firstCluster, walk.contiguous, walk.claims);
+  // Makes cluster j, the k-th of the file, ready to take; a run that
+  // begins there is read with it. The call's result when the copy ends here.
+  auto bring = [&](uint32_t j, uint32_t k) -> std::optional<int> {
+    if (runs.Holds(j)) return std::nullopt;
+    if (!hand_over()) return write_failed();
+    // The free clusters that follow are read with it, up to what is still needed.
+    uint32_t count = 1;
+    if (!runs.ReadsSingly(j)) {
+      std::optional<ReadError> unread;
+      count = free.FreeRunLength(std::min(run_capacity, n - k), unread);
+      if (unread) TellReadFailure(*unread);
+    }
+    // From an image file the host copies the run itself, unless its bytes
+    // are checked; bytes it cannot copy are read here, and a read that
+    // fails is told as always.
+    const uint64_t run_bytes =
+        std::min<uint64_t>(uint64_t{count} * cluster_bytes, size - uint64_t{k} * cluster_bytes);
+    const auto on_host = checking ? std::nullopt : view.ClusterRunOnHost(j, count);
+    if (on_host && output.AppendFromHost(*on_host, run_bytes)) {
+      runs.MarkCopied(j, count);
+    } else if (const auto loaded = runs.Load(j, count); !loaded) {
+      if (!keep_going_past(j, k)) {
+        TellReadFailure(loaded.error());
+        return partly(k);
+      }
+      if (follower) follower->Blind();
+    }
+    return std::nullopt;
+  };
   for (uint32_t k = 0; k < n; ++k) {
     switch (free.Next(abort)) {
       case FreeClusters::Found::kFree:
@@ -483,31 +534,37 @@ int CUndeleteEngine::CopyClusters(VolumeView& view, const Walk& walk, StatusText
       case FreeClusters::Found::kVolumeEnds:
         return partly(k);
     }
-    const uint32_t j = free.cluster();
+    uint32_t j = free.cluster();
     if (k % 20 == 0)
       status.SetText(Format(t::kUndeletingFormat, static_cast<int>(k) + 1, total));
-    if (!runs.Holds(j)) {
-      if (!hand_over()) return write_failed();
-      // The free clusters that follow are read with it, up to what is still needed.
-      uint32_t count = 1;
-      if (!runs.ReadsSingly(j)) {
-        std::optional<ReadError> unread;
-        count = free.FreeRunLength(std::min(run_capacity, n - k), unread);
-        if (unread) TellReadFailure(*unread);
-      }
-      // From an image file the host copies the run itself; bytes it cannot
-      // copy are read here, and a read that fails is told as always.
-      const uint64_t run_bytes =
-          std::min<uint64_t>(uint64_t{count} * cluster_bytes, size - uint64_t{k} * cluster_bytes);
-      const auto on_host = view.ClusterRunOnHost(j, count);
-      if (on_host && output.AppendFromHost(*on_host, run_bytes)) {
-        runs.MarkCopied(j, count);
-      } else if (const auto loaded = runs.Load(j, count); !loaded && !keep_going_past(j, k)) {
-        TellReadFailure(loaded.error());
-        return partly(k);
+    if (const auto stop = bring(j, k)) return *stop;
+    auto bytes_of = [&](uint32_t index) {
+      return index + 1 == n ? static_cast<uint32_t>(size - uint64_t{n - 1} * cluster_bytes) : cluster_bytes;
+    };
+    if (checking && k == 0) {
+      follower = FormatFollower::Start(ExtensionForChecks(walk), runs.Bytes(j).first(bytes_of(0)), size);
+      checking = follower.has_value();
+    }
+    if (follower && k > 0) {
+      const FormatFollower::Move move = follower->Choose(view, free, k, j, runs.Bytes(j), abort);
+      if (move.back || move.cluster != j) {
+        // The clusters passed over are not the file's: what was taken goes
+        // to the output first, cut back to where the file went elsewhere.
+        if (!hand_over()) return write_failed();
+        if (move.back) {
+          if (!output.TruncateTo(move.taken)) return write_failed();
+          taken = move.taken;
+          k = move.index;
+          progress.SetPos(static_cast<int32_t>(k));
+        }
+        free.StandOn(move.cluster);
+        free.Next(abort);
+        j = move.cluster;
+        if (const auto stop = bring(j, k)) return *stop;
       }
     }
-    const uint32_t bytes = k + 1 == n ? static_cast<uint32_t>(size - uint64_t{n - 1} * cluster_bytes) : cluster_bytes;
+    const uint32_t bytes = bytes_of(k);
+    if (follower) follower->Taken(k, j, taken, runs.Bytes(j).first(bytes));
     runs.Take(j, bytes);
     taken += bytes;
     progress.StepIt();

@@ -124,6 +124,7 @@ class CUndeleteEngine {
   int WalkToEntry(VolumeView& view, Walk& walk, StatusText& status);
   int WalkToExFatEntry(class OpenedVolume& volume, Walk& walk, StatusText& status);
   int NotFound(StatusText& status);
+  std::string ExtensionForChecks(const Walk& walk) const;
   std::optional<std::string> CreateOutput(OutputFile& output, const std::string& wanted, bool utf8,
                                           VolumeView& view, StatusText& status);
   std::string RebuildFirstClusterIfAsked(VolumeView& view, Walk& walk);

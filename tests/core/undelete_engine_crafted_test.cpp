@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <sys/resource.h>
 
 #include <atomic>
@@ -17,6 +19,7 @@
 #include "recovery/undelete_engine.h"
 #include "support/crafted_volume.h"
 #include "support/memory_volume.h"
+#include "support/format_samples.h"
 #include "support/recording_reports.h"
 #include "support/temp_dir.h"
 
@@ -24,6 +27,7 @@ namespace quorvane {
 namespace {
 
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 using testing::CraftedEntry;
@@ -284,6 +288,72 @@ TEST_F(EngineOnCraftedVolume, ClaimsOfOtherDeletedFilesAreSteppedOverWhereTheyDe
         const bool exact = ReadFileBytes(out_.File(name)) == ClusterBytes(file.clusters);
         if (claims) {
           EXPECT_TRUE(exact || engine.outcome().condition != FileCondition::kIntact);
+        }
+      }
+    }
+  }
+}
+
+// A file of a format whose bytes show where they are wrong, written in two
+// pieces around clusters of something else that no entry claims: the
+// classic copy takes the gap and calls it intact; with --fragments the
+// format is followed past the gap, and the copy says so. Where the file's
+// own clusters are gone, nothing continues it, and the copy is a guess.
+TEST_F(EngineOnCraftedVolume, FragmentsFollowAFilesFormatPastClustersThatBreakIt) {
+  std::vector<uint8_t> noise(3 * 512);
+  std::mt19937 random(5);
+  for (auto& b : noise) b = static_cast<uint8_t>(random());
+  const std::vector<uint8_t> other_picture = testing::DrawPicture("png", 48, 48, 9);
+  const std::vector<uint8_t> text = testing::WriteText(3 * 512, "Notes from the meeting, in full. ");
+  const struct {
+    const char* ext;
+    std::vector<uint8_t> file;
+  } files[] = {{"PNG", testing::DrawPicture("png", 64, 64, 3)},
+               {"JPG", testing::DrawPicture("jpg", 96, 96, 4)},
+               {"DOC", testing::WriteDocx(40)},
+               {"PDF", testing::WriteCompressedPdf(60)}};
+  const std::vector<uint8_t> gaps[] = {noise, {other_picture.begin() + 1024, other_picture.begin() + 2560}, text};
+  for (const auto& f : files) {
+    for (const auto& gap : gaps) {
+      for (const bool lost_tail : {false, true}) {
+        SCOPED_TRACE(std::string(f.ext) + ", gap of " + std::to_string(&gap - gaps) +
+                     (lost_tail ? ", its second piece gone" : ""));
+        // First piece at 10.., the gap after it, the second piece after that.
+        const uint32_t clusters = static_cast<uint32_t>((f.file.size() + 511) / 512);
+        const uint32_t head = clusters / 2;
+        volume_ = CraftedVolume();
+        volume_.SetEntry(2, 0, CraftedEntry{ShortName("\xE5" "ILE", f.ext), 0x20, 10,
+                                            static_cast<uint32_t>(f.file.size())});
+        auto piece = [&](uint32_t cluster, size_t from) {
+          std::vector<uint8_t> bytes(512, 0);
+          std::copy(f.file.begin() + from, f.file.begin() + std::min(f.file.size(), from + 512), bytes.begin());
+          volume_.FillCluster(cluster, bytes);
+        };
+        for (uint32_t c = 0; c < head; ++c) piece(10 + c, c * 512);
+        for (uint32_t c = 0; c < 3; ++c)
+          volume_.FillCluster(10 + head + c, std::span(gap).subspan(c * 512, 512));
+        for (uint32_t c = head; c < clusters && !lost_tail; ++c) piece(13 + c, c * 512);
+        drives_->MapBytes('C', volume_.bytes());
+        for (const bool fragments : {false, true}) {
+          const std::string name = "FILE." + std::string(f.ext);
+          std::filesystem::remove(out_.File(name));
+          UndeleteOptions options;
+          options.fragments = options.stepOverClaims = fragments;
+          CUndeleteEngine engine(*drives_, reports_.boxes);
+          engine.SetOptions(options);
+          ASSERT_EQ(engine.UndeleteByPath("C:\\" + name, reports_.status, reports_.progress, abort_), 0);
+          const bool exact = ReadFileBytes(out_.File(name)) == f.file;
+          const FileCondition condition = engine.outcome().condition;
+          if (!fragments) {
+            EXPECT_FALSE(exact);
+            EXPECT_EQ(condition, FileCondition::kIntact);
+          } else if (lost_tail) {
+            EXPECT_EQ(condition, FileCondition::kGuessed);
+          } else {
+            EXPECT_TRUE(exact);
+            EXPECT_EQ(condition, FileCondition::kFollowed);
+            EXPECT_THAT(reports_.status.text(), HasSubstr("Condition: followed - "));
+          }
         }
       }
     }

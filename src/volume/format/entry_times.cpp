@@ -1,5 +1,6 @@
 #include "volume/format/entry_times.h"
 
+#include <cstdlib>
 #include <ctime>
 
 #include "volume/format/dir_entry.h"
@@ -54,6 +55,15 @@ std::optional<int64_t> ExFatTime(const ExFatTimestamp& stamp) {
 
 EntryTimes ExFatEntryTimes(const ExFatFileSet& set) {
   return {ExFatTime(set.modified), ExFatTime(set.accessed), ExFatTime(set.created)};
+}
+
+void SettleLocalZone() {
+#ifndef _WIN32
+  if (std::getenv("TZ") == nullptr) setenv("TZ", ":/etc/localtime", 0);
+  tzset();
+#else
+  _tzset();
+#endif
 }
 
 }  // namespace quorvane

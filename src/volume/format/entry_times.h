@@ -19,6 +19,12 @@ struct EntryTimes {
 // local zone. A date that names no day (month 0, day 0) gives no time.
 EntryTimes FatEntryTimes(const DirEntry& entry);
 
+// Reads the local zone once for the process, before any thread starts. With
+// TZ unset the C library looks at /etc/localtime again at every local-time
+// conversion (a search with times converts three for every row); naming
+// that file in TZ, which is where it looks anyway, makes it read it once.
+void SettleLocalZone();
+
 // exFAT records the offset from UTC a time was taken in; a time without one
 // is local time, as on FAT.
 EntryTimes ExFatEntryTimes(const ExFatFileSet& set);
