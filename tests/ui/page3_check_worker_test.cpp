@@ -37,14 +37,9 @@ class PaintCounter : public QObject {
   }
 };
 
-class Page3CheckTest : public WizardFixture {
+class Page3CheckTest : public SuiteVolumeFixture {
  protected:
-  static void SetUpTestSuite() {
-    dir_ = std::make_unique<TempDir>();
-    volume_ = std::make_unique<MtoolsVolume>(dir_->File("vol.img"));
-    volume_->MakeDirectory("/DOCS");
-  }
-  static void TearDownTestSuite() { volume_.reset(); dir_.reset(); }
+  static void SetUpTestSuite() { MakeVolume().MakeDirectory("/DOCS"); }
   void SetUp() override {
     drives_.table().Map('C', volume_->path());
     StartWizard(drives_.table(), drives_);
@@ -65,9 +60,6 @@ class Page3CheckTest : public WizardFixture {
     return Status()->isHidden() && sheet().cursor().shape() == Qt::ArrowCursor;
   }
 
-  static inline std::unique_ptr<TempDir> dir_;
-  static inline std::unique_ptr<MtoolsVolume> volume_;
-  UnchangedGuard unchanged_{volume_->path()};
   LatchedDrives drives_;
   int latched_ = 0;
 };

@@ -22,20 +22,13 @@ using res::search_setup_page::kDirectory;
 const QString kMissing = QStringLiteral("Directory does not exist !");
 
 // /My Documents/Letters 2024   /DOCS/OLD   /README.TXT (a file)   /Gone (deleted)
-class Page3Test : public WizardFixture {
+class Page3Test : public SuiteVolumeFixture {
  protected:
   static void SetUpTestSuite() {
-    dir_ = std::make_unique<TempDir>();
-    volume_ = std::make_unique<MtoolsVolume>(dir_->File("vol.img"));
-    volume_->MakeDirectory("/My Documents")
-        .MakeDirectory("/My Documents/Letters 2024")
-        .MakeDirectory("/DOCS")
-        .MakeDirectory("/DOCS/OLD")
-        .MakeDirectory("/Gone")
-        .AddFile("/README.TXT", std::string("text"));
-    volume_->DeleteTree("/Gone");
+    MakeVolume().MakeDirectory("/My Documents").MakeDirectory("/My Documents/Letters 2024");
+    volume_->MakeDirectory("/DOCS").MakeDirectory("/DOCS/OLD").MakeDirectory("/Gone");
+    volume_->AddFile("/README.TXT", std::string("text")).DeleteTree("/Gone");
   }
-  static void TearDownTestSuite() { volume_.reset(); dir_.reset(); }
   void SetUp() override {
     drives_.Map('C', volume_->path());
     StartWizard(drives_);
@@ -67,9 +60,6 @@ class Page3Test : public WizardFixture {
     return false;
   }
 
-  static inline std::unique_ptr<TempDir> dir_;
-  static inline std::unique_ptr<MtoolsVolume> volume_;
-  UnchangedGuard unchanged_{volume_->path()};
   DriveTable drives_;
 };
 

@@ -5,12 +5,10 @@
 // without details back to two columns.
 #include <gmock/gmock.h>
 
-#include <QCheckBox>
 #include <QHeaderView>
 #include <QTest>
 #include <QTreeView>
 #include <filesystem>
-#include <sstream>
 
 #include "held_drives.h"
 #include "res/dialogs/results_page.h"
@@ -19,6 +17,7 @@
 #include "support/nt_deleted.h"
 #include "support/row_volumes.h"
 #include "support/run_command.h"
+#include "support/search_rows.h"
 #include "ui_test_support.h"
 
 namespace quorvane::testing {
@@ -26,44 +25,17 @@ namespace {
 
 using ::testing::HasSubstr;
 using namespace res::results_page;
+namespace setup = res::search_setup_page;
 
-std::vector<uint8_t> Zip(size_t size) {
-  std::vector<uint8_t> bytes = PatternBytes(size, 21);
-  const uint8_t header[] = {'P', 'K', 3, 4, 20, 0, 0, 0};
-  std::copy(std::begin(header), std::end(header), bytes.begin());
-  return bytes;
-}
-
-std::string Text(size_t size) {
-  std::string text;
-  while (text.size() < size) text += "Kept: a live note in the low clusters.\n";
-  text.resize(size);
-  return text;
-}
-
-// /keep.txt lives in clusters 3 to 5; /Letter to the bank.docx (deleted,
-// high word cleared) began past cluster 65,536, so its low word alone points
-// into keep.txt.
-class Page4DetailsTest : public WizardFixture {
+// The results page over the suite's volume, its searches run with the two
+// options as the options dialog's OK stores them.
+class Page4DetailsFixture : public SuiteVolumeFixture {
  protected:
-  static void SetUpTestSuite() {
-    dir_ = std::make_unique<TempDir>();
-    volume_ = std::make_unique<MtoolsVolume>(dir_->File("nt.img"));
-    volume_->AddFile("/keep.txt", Text(1500)).SetNextFreeCluster(65536 + 3);
-    volume_->AddFile("/Letter to the bank.docx", Zip(3000)).Delete("/Letter to the bank.docx");
-    if (ClearHighWordsOfDeleted(volume_->path()) != 1) throw std::runtime_error("no NT delete");
-  }
-  static void TearDownTestSuite() { volume_.reset(); dir_.reset(); }
   void SetUp() override {
     StartWizard(drives_.table(), drives_);
     Forward(2);
-    Type(&launcher_->page3(), res::search_setup_page::kDirectory, QStringLiteral("C:\\"));
-    // Listed whatever its low word points at, so that the classic copy can be tried.
-    auto* skip = ui::FindControl<QCheckBox>(&launcher_->page3(),
-                                            res::search_setup_page::kSkipUnrecoverable);
-    if (skip->isChecked()) QTest::mouseClick(skip, Qt::LeftButton, {}, QPoint(6, 5));
+    Type(&launcher_->page3(), setup::kDirectory, QStringLiteral("C:\\"));
   }
-  // Runs a search from page 4 with the two options as the dialog's OK stores them.
   void Search(bool nt_deleted, bool details) {
     if (sheet().ActiveIndex() == 3) sheet().Back();
     launcher_->state().m_bNtDeleted = nt_deleted;
@@ -73,8 +45,7 @@ class Page4DetailsTest : public WizardFixture {
     ASSERT_TRUE(WaitForReady());
   }
   void UndeleteRow(int row) {
-    list()->selectionModel()->select(page().Rows().index(row, 0),
-                                     QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    SelectOnly(&page(), kList, row);
     Click(&page(), kUndelete);
     ASSERT_TRUE(WaitForReady());
   }
@@ -82,6 +53,28 @@ class Page4DetailsTest : public WizardFixture {
     return WaitFor([&] {
       return !page().WorkerRunning() && ui::FindControl(&page(), kShowFiles)->isEnabled();
     });
+  }
+  ui::CUndeletePage4& page() { return launcher_->page4(); }
+  QTreeView* list() { return ui::FindControl<QTreeView>(&page(), kList); }
+
+  HeldDrives drives_{'C', volume_->path()};
+};
+
+// /keep.txt lives in clusters 3 to 5; /Letter to the bank.docx (deleted,
+// high word cleared) began past cluster 65,536, so its low word alone points
+// into keep.txt.
+class Page4DetailsTest : public Page4DetailsFixture {
+ protected:
+  static void SetUpTestSuite() {
+    MtoolsVolume& volume = MakeVolume();
+    volume.AddFile("/keep.txt", NtText(1500)).SetNextFreeCluster(65536 + 3);
+    volume.AddFile("/Letter to the bank.docx", NtZip(3000)).Delete("/Letter to the bank.docx");
+    if (ClearHighWordsOfDeleted(volume.path()) != 1) throw std::runtime_error("no NT delete");
+  }
+  void SetUp() override {
+    Page4DetailsFixture::SetUp();
+    // Listed whatever its low word points at, so that the classic copy can be tried.
+    SetChecked(&launcher_->page3(), setup::kSkipUnrecoverable, false);
   }
   // Column `column` of every row as the list shows it, top first.
   std::vector<std::string> Shown(int column) {
@@ -91,14 +84,7 @@ class Page4DetailsTest : public WizardFixture {
       texts.push_back(model.data(model.index(row, column)).toString().toStdString());
     return texts;
   }
-  ui::CUndeletePage4& page() { return launcher_->page4(); }
-  QTreeView* list() { return ui::FindControl<QTreeView>(&page(), kList); }
   std::string Recovered() { return out_.File("XETTER~1.DOC"); }
-
-  static inline std::unique_ptr<TempDir> dir_;
-  static inline std::unique_ptr<MtoolsVolume> volume_;
-  UnchangedGuard unchanged_{volume_->path()};
-  HeldDrives drives_{'C', volume_->path()};
 };
 
 TEST_F(Page4DetailsTest, ColumnsMatchTheCommandLineAndUndeleteUsesTheRebuiltCluster) {
@@ -114,20 +100,14 @@ TEST_F(Page4DetailsTest, ColumnsMatchTheCommandLineAndUndeleteUsesTheRebuiltClus
                                     "--details", "C:\\"});
   ASSERT_EQ(cli.status, 0) << cli.output;
   const std::vector<std::string> long_names = Shown(2), conditions = Shown(3);
-  std::string listed;
-  for (int row = 0; row < model.rowCount(); ++row) {
+  // The size and the three detail columns; the times the command line adds after them are not listed.
+  std::string listed, from_cli;
+  for (int row = 0; row < model.rowCount(); ++row)
     listed += model.Row(row).size + '\t' + long_names[row] + '\t' + conditions[row] + '\t' +
               std::to_string(model.Row(row).Details().firstCluster) + '\n';
-  }
-  std::string from_cli;
-  std::istringstream lines(cli.output);
-  // The size and the three detail columns; the times the command line adds after them are not listed.
-  for (std::string line; std::getline(lines, line);) {
-    size_t end = line.find('\t');
-    for (int column = 0; column < 4 && end != std::string::npos; ++column) end = line.find('\t', end + 1);
-    from_cli += line.substr(line.find('\t') + 1, end == std::string::npos ? std::string::npos
-                                                                        : end - line.find('\t') - 1) + '\n';
-  }
+  for (const SearchRow& row : SearchRows(cli.output))
+    from_cli += std::to_string(row.size) + '\t' + row.longPath + '\t' + row.condition + '\t' +
+                std::to_string(row.firstCluster) + '\n';
   EXPECT_EQ(listed, from_cli);
   ASSERT_EQ(model.rowCount(), 1);
   EXPECT_EQ(long_names[0], "C:\\Letter to the bank.docx");
@@ -136,7 +116,7 @@ TEST_F(Page4DetailsTest, ColumnsMatchTheCommandLineAndUndeleteUsesTheRebuiltClus
   EXPECT_GT(cluster, 65536u);
 
   UndeleteRow(0);
-  EXPECT_EQ(ReadFileBytes(Recovered()), Zip(3000));
+  EXPECT_EQ(ReadFileBytes(Recovered()), NtZip(3000));
   EXPECT_THAT(TextOf(&page(), kStatus).toStdString(),
               HasSubstr("From first cluster " + std::to_string(cluster) + " (rebuilt)"));
 }
@@ -163,11 +143,11 @@ TEST_F(Page4DetailsTest, WithoutTheDetailsTwoColumnsAndWithoutTheRebuildTheClass
     UndeleteRow(0);
     const std::string status = TextOf(&page(), kStatus).toStdString();
     if (nt_deleted) {
-      EXPECT_EQ(ReadFileBytes(Recovered()), Zip(3000));
+      EXPECT_EQ(ReadFileBytes(Recovered()), NtZip(3000));
       EXPECT_THAT(status, HasSubstr(" (rebuilt)"));
     } else {
       if (std::filesystem::exists(Recovered())) {
-        EXPECT_NE(ReadFileBytes(Recovered()), Zip(3000));
+        EXPECT_NE(ReadFileBytes(Recovered()), NtZip(3000));
       }
       EXPECT_THAT(status, ::testing::Not(HasSubstr("From first cluster")));
       // keep.txt holds the low word's cluster: the copy is said not to be the file's.
@@ -179,50 +159,27 @@ TEST_F(Page4DetailsTest, WithoutTheDetailsTwoColumnsAndWithoutTheRebuildTheClass
 // A deleted directory whose high word the NT family cleared: its files are
 // listed with --nt-deleted's rebuilt cluster for the directory, and the
 // Undelete of such a row walks back through the same rebuilt cluster.
-class Page4NtDeletedDirectoryTest : public WizardFixture {
+class Page4NtDeletedDirectoryTest : public Page4DetailsFixture {
  protected:
+  static void SetUpTestSuite() { FillNtDeletedVolume(MakeVolume()); }
   void SetUp() override {
-    FillNtDeletedVolume(volume_);
-    unchanged_ = std::make_unique<UnchangedGuard>(volume_.path());
-    drives_ = std::make_unique<HeldDrives>('C', volume_.path());
-    StartWizard(drives_->table(), *drives_);
-    Forward(2);
-    Type(&launcher_->page3(), res::search_setup_page::kDirectory, QStringLiteral("C:\\"));
-    for (const int box : {res::search_setup_page::kRecurse, res::search_setup_page::kSearchDeletedDirs}) {
-      auto* check = ui::FindControl<QCheckBox>(&launcher_->page3(), box);
-      if (!check->isChecked()) QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(6, 5));
-    }
+    Page4DetailsFixture::SetUp();
+    SetChecked(&launcher_->page3(), setup::kRecurse, true);
+    SetChecked(&launcher_->page3(), setup::kSearchDeletedDirs, true);
   }
-  TempDir dir_;
-  MtoolsVolume volume_{dir_.File("nt.img")};
-  std::unique_ptr<UnchangedGuard> unchanged_;
-  std::unique_ptr<HeldDrives> drives_;
 };
 
 TEST_F(Page4NtDeletedDirectoryTest, ARowBelowARebuiltDirectoryComesBack) {
   for (const bool details : {true, false}) {
     SCOPED_TRACE(details);
-    if (sheet().ActiveIndex() == 3) sheet().Back();
-    launcher_->state().m_bNtDeleted = 1;
-    launcher_->state().m_bDetails = details;
-    Forward(1);
-    ui::CUndeletePage4& page = launcher_->page4();
-    auto ready = [&] {
-      return WaitFor([&] { return !page.WorkerRunning() && ui::FindControl(&page, kShowFiles)->isEnabled(); });
-    };
-    Click(&page, kShowFiles);
-    ASSERT_TRUE(ready());
+    Search(true, details);
     int council = -1;
-    for (int row = 0; row < page.Rows().rowCount(); ++row)
-      if (page.Rows().Row(row).path == "C:\\\xE5LDLET~1\\\xE5OTHEC~1.TXT") council = row;
+    for (int row = 0; row < page().Rows().rowCount(); ++row)
+      if (page().Rows().Row(row).path == "C:\\\xE5LDLET~1\\\xE5OTHEC~1.TXT") council = row;
     ASSERT_GE(council, 0);
-    auto* list = ui::FindControl<QTreeView>(&page, kList);
-    list->selectionModel()->select(page.Rows().index(council, 0),
-                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     std::filesystem::remove(out_.File("XOTHEC~1.TXT"));
-    Click(&page, kUndelete);
-    ASSERT_TRUE(ready());
-    EXPECT_THAT(TextOf(&page, kStatus).toStdString(), HasSubstr("File Undeleted !"));
+    UndeleteRow(council);
+    EXPECT_THAT(TextOf(&page(), kStatus).toStdString(), HasSubstr("File Undeleted !"));
     EXPECT_EQ(ReadFileBytes(out_.File("XOTHEC~1.TXT")), NtText(700));
   }
 }

@@ -9,7 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include <QCheckBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeView>
@@ -35,15 +34,14 @@ const std::string E5 = "\xE5";
 //   /GONE/INNER.BIN (the whole tree deleted)
 //   /TWINS/AB.BIN, /TWINS/CB.BIN (both deleted: the same stored name)
 //   /My Documents/Long report name.txt (deleted)   /BIG.BIN (2 MiB, deleted)
-class Page4Test : public WizardFixture {
+class Page4Test : public SuiteVolumeFixture {
  protected:
   static void SetUpTestSuite() {
-    dir_ = std::make_unique<TempDir>();
-    volume_ = std::make_unique<MtoolsVolume>(dir_->File("vol.img"));
-    volume_->AddFile("/OLD.BIN", PatternBytes(300, 9));  // cluster 3, after the root's
-    volume_->MakeDirectory("/DOCS").MakeDirectory("/DOCS/OLD").MakeDirectory("/GONE");
-    volume_->MakeDirectory("/TWINS").MakeDirectory("/My Documents");
-    volume_->AddFile("/DOCS/REPORT.DOC", PatternBytes(5000, 1))
+    MtoolsVolume& volume = MakeVolume();
+    volume.AddFile("/OLD.BIN", PatternBytes(300, 9));  // cluster 3, after the root's
+    volume.MakeDirectory("/DOCS").MakeDirectory("/DOCS/OLD").MakeDirectory("/GONE");
+    volume.MakeDirectory("/TWINS").MakeDirectory("/My Documents");
+    volume.AddFile("/DOCS/REPORT.DOC", PatternBytes(5000, 1))
         .AddFile("/DOCS/OLD/PLAN.TXT", PatternBytes(1234, 3))
         .AddFile("/GONE/INNER.BIN", PatternBytes(700, 4))
         .AddFile("/TWINS/AB.BIN", PatternBytes(600, 5))
@@ -52,14 +50,12 @@ class Page4Test : public WizardFixture {
         .AddFile("/BIG.BIN", PatternBytes(2 << 20, 8));
     // KEEP.TXT takes cluster 3 (this mtools looks for a free cluster after
     // the hint), in a directory whose slots no deletion has freed.
-    volume_->Delete("/OLD.BIN").SetNextFreeCluster(2).AddFile("/DOCS/KEEP.TXT",
-                                                               PatternBytes(300, 2));
+    volume.Delete("/OLD.BIN").SetNextFreeCluster(2).AddFile("/DOCS/KEEP.TXT", PatternBytes(300, 2));
     for (const char* path : {"/DOCS/REPORT.DOC", "/DOCS/OLD/PLAN.TXT", "/TWINS/AB.BIN",
                              "/TWINS/CB.BIN", "/My Documents/Long report name.txt", "/BIG.BIN"})
-      volume_->Delete(path);
-    volume_->DeleteTree("/GONE");
+      volume.Delete(path);
+    volume.DeleteTree("/GONE");
   }
-  static void TearDownTestSuite() { volume_.reset(); dir_.reset(); }
   void SetUp() override {
     StartWizard(drives_.table(), drives_);
     Forward(2);
@@ -69,14 +65,10 @@ class Page4Test : public WizardFixture {
   void GoToPage4(const QString& directory, bool recurse = true, bool skip_unrecoverable = true) {
     ui::CUndeletePage3& page3 = launcher_->page3();
     Type(&page3, setup::kDirectory, directory);
-    auto set = [&](int id, bool on) {
-      auto* box = ui::FindControl<QCheckBox>(&page3, id);
-      if (box->isChecked() != on) QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, 5));
-    };
-    set(setup::kRecurse, true);  // enables the next one
-    set(setup::kSearchDeletedDirs, recurse);
-    set(setup::kRecurse, recurse);
-    set(setup::kSkipUnrecoverable, skip_unrecoverable);
+    SetChecked(&page3, setup::kRecurse, true);  // enables the next one
+    SetChecked(&page3, setup::kSearchDeletedDirs, recurse);
+    SetChecked(&page3, setup::kRecurse, recurse);
+    SetChecked(&page3, setup::kSkipUnrecoverable, skip_unrecoverable);
     Forward(1);
   }
 
@@ -89,21 +81,15 @@ class Page4Test : public WizardFixture {
              !Enabled(kAbort);
     });
   }
-  // The list's rows, top row (the last found) first.
-  std::string ListedRows() {
+  // The list's rows, top row (the last found) first, or read from the
+  // bottom up as quorvane-cli search prints them: in the order found.
+  std::string ListedRows(bool as_found = false) {
     std::string rows;
     const ui::ResultListModel& model = page().Rows();
-    for (int i = 0; i < model.rowCount(); ++i)
-      rows += model.Row(i).path + '\t' + model.Row(i).size + '\n';
-    return rows;
-  }
-  // The list read from its bottom row up, as quorvane-cli search prints the
-  // rows: in the order found.
-  std::string RowsAsFound() {
-    std::string rows;
-    const ui::ResultListModel& model = page().Rows();
-    for (int i = model.rowCount() - 1; i >= 0; --i)
-      rows += model.Row(i).path + '\t' + model.Row(i).size + '\n';
+    for (int i = 0; i < model.rowCount(); ++i) {
+      const ui::ResultRow& row = model.Row(as_found ? model.rowCount() - 1 - i : i);
+      rows += row.path + '\t' + row.size + '\n';
+    }
     return rows;
   }
   // The file a row's recovery writes: its stored 8.3 name, blanks kept,
@@ -148,23 +134,16 @@ class Page4Test : public WizardFixture {
     ADD_FAILURE() << "no original for " << row.path;
     return {};
   }
-  // The files the recoveries wrote, whatever their names.
-  std::multiset<std::vector<uint8_t>> Written() {
+  // The files the recoveries wrote, whatever their names; then none.
+  std::multiset<std::vector<uint8_t>> Written(bool clear = false) {
     std::multiset<std::vector<uint8_t>> files;
-    for (const auto& file : std::filesystem::directory_iterator(out_.path()))
+    for (const auto& file : std::filesystem::directory_iterator(out_.path())) {
       files.insert(ReadFileBytes(file.path()));
+      if (clear) std::filesystem::remove(file.path());
+    }
     return files;
   }
-  void Select(int row) {
-    auto* selection = ui::FindControl<QTreeView>(&page(), kList)->selectionModel();
-    selection->clear();
-    selection->select(page().Rows().index(row, 0),
-                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
-  }
 
-  static inline std::unique_ptr<TempDir> dir_;
-  static inline std::unique_ptr<MtoolsVolume> volume_;
-  UnchangedGuard unchanged_{volume_->path()};
   HeldDrives drives_{'C', volume_->path()};
 };
 
@@ -206,7 +185,7 @@ TEST_F(Page4Test, ShowFilesListsWhatTheCommandLineSearchListsInTheSameOrder) {
     args.push_back(state.m_strSearchDir.toStdString());
     const CommandResult cli = RunCli(args);
     ASSERT_EQ(cli.status, 0) << cli.output;
-    EXPECT_EQ(RowsAsFound(), cli.output);
+    EXPECT_EQ(ListedRows(true), cli.output);
     EXPECT_GT(page().Rows().rowCount(), 0);
     EXPECT_EQ(TextOf(&page(), kCaption), kDone);
     EXPECT_EQ(ProgressOf(&page(), kProgress).high, 0);
@@ -223,12 +202,10 @@ TEST_F(Page4Test, BothFilesOfOneStoredNameAreListedAndEachComesBackAsItself) {
   // shown on top, names its own entry by its size and first cluster.
   const std::string twin = "C:\\TWINS\\" + E5 + "B      .BIN";
   ASSERT_EQ(ListedRows(), twin + "\t900\n" + twin + "\t600\n");
-  Select(0);
+  SelectOnly(&page(), kList, 0);
   Click(&page(), kUndelete);
   ASSERT_TRUE(WaitForReady());
-  EXPECT_EQ(Written(), (std::multiset{PatternBytes(900, 6)}));
-  for (const auto& file : std::filesystem::directory_iterator(out_.path()))
-    std::filesystem::remove(file.path());
+  EXPECT_EQ(Written(true), (std::multiset{PatternBytes(900, 6)}));
   // Both at once: each from its own entry, the second under a numbered name.
   ClickRow(0);
   ClickRow(1, Qt::ControlModifier);
@@ -299,7 +276,7 @@ TEST_F(Page4Test, AbortAndBackDuringARecovery) {
 
   for (bool back : {false, true}) {
     SCOPED_TRACE(back ? "Back" : "Abort");
-    Select(big);
+    SelectOnly(&page(), kList, big);
     drives_.HoldNextDataRead();
     Click(&page(), kUndelete);
     ASSERT_TRUE(drives_.WaitUntilHeld());
@@ -368,8 +345,7 @@ TEST_F(Page4Test, SeveralSelectedRowsComeBackInListOrderUnderOneBarAndOneBox) {
   EXPECT_EQ(SelectedRows(), (std::vector<int>{1, 2, 3, 4}));
   QTest::keyClick(window->windowHandle(), Qt::Key_A, Qt::ControlModifier);
   ASSERT_EQ(SelectedRows().size(), size_t(rows));
-  for (const auto& file : std::filesystem::directory_iterator(out_.path()))
-    std::filesystem::remove(file.path());
+  Written(true);
   Click(&page(), kUndelete);
   ASSERT_TRUE(WaitForReady());
   ASSERT_EQ(boxes_.boxes().size(), 2u);
@@ -379,14 +355,12 @@ TEST_F(Page4Test, SeveralSelectedRowsComeBackInListOrderUnderOneBarAndOneBox) {
   // Every row its own file (the second of AB.BIN and CB.BIN numbered).
   std::multiset<std::vector<uint8_t>> originals;
   for (int i = 0; i < rows; ++i) originals.insert(Original(page().Rows().Row(i)));
-  EXPECT_EQ(Written(), originals);
+  EXPECT_EQ(Written(true), originals);
 
   // Abort within BIG.BIN, the top row: its file is a part, the rest are not
   // tried; the box and the status say so.
   const int big = RowOf("C:\\" + E5 + "IG     .BIN");
   ASSERT_EQ(big, 0) << ListedRows();
-  for (const auto& file : std::filesystem::directory_iterator(out_.path()))
-    std::filesystem::remove(file.path());
   ClickRow(0);
   ClickRow(2, Qt::ShiftModifier);
   drives_.HoldNextDataRead(64 << 10);  // BIG.BIN's copy; the others' runs are smaller
