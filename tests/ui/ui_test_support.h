@@ -118,7 +118,10 @@ class SuiteVolumeFixture : public WizardFixture {
     volume_ = std::make_unique<MtoolsVolume>(dir_->File("vol.img"));
     return *volume_;
   }
-  static void TearDownTestSuite() { volume_.reset(), dir_.reset(); }
+  static void TearDownTestSuite() {
+    volume_.reset();
+    dir_.reset();
+  }
 
   static inline std::unique_ptr<TempDir> dir_;
   static inline std::unique_ptr<MtoolsVolume> volume_;
