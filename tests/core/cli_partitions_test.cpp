@@ -35,8 +35,8 @@ using testing::RunCommand;
 using testing::TempDir;
 using testing::UnchangedGuard;
 
-constexpr const char* kBasicData = "EBD0A0A2-B9E5-4433-87C0-68B6B72699C7";
-constexpr const char* kLinuxData = "0FC63DAF-8483-4772-8E79-3D69D8477DE4";
+using testing::kBasicDataGuid;
+using testing::kLinuxDataGuid;
 const std::string E5 = "\xE5";
 
 // Deleted files on a volume, made before they are deleted (mtools reuses
@@ -90,30 +90,32 @@ TEST_F(CliPartitions, EachFatPartitionIsADriveInTableOrderFromTheLettersItIsGive
   // Named from F: on; bare paths around a named one take the letters left.
   testing::RunCommandOrThrow({"mkfs.fat", "-F", "12", "-C", dir_.File("floppy.img"), "1440"});
   const std::string floppy = "D: " + dir_.File("floppy.img") + " FAT12 1.4 MiB\n";
-  const std::pair<std::vector<std::string>, std::string> mapped[] = {
-      {{"--drive", "f:=" + card_.path()}, "F: " + Line(1, "\"FIRST\" FAT32 34.0 MiB") + "G: " + d + "H: " + e},
-      {{card_.path(), "--drive", "D:=" + dir_.File("floppy.img")}, c + floppy + "E: " + d + "F: " + e},
-      {{"--drive", "X:=" + card_.path()}, "X: " + Line(1, "\"FIRST\" FAT32 34.0 MiB") + "Y: " + d + "Z: " + e},
+  // Refused, with status 2: letters past Z:, a letter given twice.
+  const std::string refused = "quorvane-cli: the 3 FAT partitions of '" + card_.path() +
+                              "' from Y: on need drive letters past Z:\n";
+  const std::string twice = "quorvane-cli: drive E: is given twice: to partition 6 of '" + card_.path() +
+                            "' and to '" + dir_.File("floppy.img") + "'\n";
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string output;  // all of it, or with status 2 a line of it
+  } runs[] = {
+      {{"--drive", "f:=" + card_.path()}, 0, "F: " + Line(1, "\"FIRST\" FAT32 34.0 MiB") + "G: " + d + "H: " + e},
+      {{card_.path(), "--drive", "D:=" + dir_.File("floppy.img")}, 0, c + floppy + "E: " + d + "F: " + e},
+      {{"--drive", "X:=" + card_.path()}, 0, "X: " + Line(1, "\"FIRST\" FAT32 34.0 MiB") + "Y: " + d + "Z: " + e},
+      {{"--drive", "Y:=" + card_.path()}, 2, refused},
+      {{"--drive", "C:=" + card_.path(), "--drive", "E:=" + dir_.File("floppy.img")}, 2, twice},
   };
-  for (const auto& [args, lines] : mapped) {
+  for (const auto& [args, status, output] : runs) {
     std::vector<std::string> command = args;
     command.push_back("drives");
     const auto run = RunCli(command);
-    EXPECT_EQ(run.status, 0) << args[0];
-    EXPECT_EQ(run.output, lines) << args[0];
-  }
-
-  const std::pair<std::vector<std::string>, std::string> refused[] = {
-      {{"--drive", "Y:=" + card_.path()}, "the 3 FAT partitions of '" + card_.path() + "' from Y: on need drive letters past Z:"},
-      {{"--drive", "C:=" + card_.path(), "--drive", "E:=" + dir_.File("floppy.img")},
-       "drive E: is given twice: to partition 6 of '" + card_.path() + "' and to '" + dir_.File("floppy.img") + "'"},
-  };
-  for (const auto& [args, message] : refused) {
-    std::vector<std::string> command = args;
-    command.push_back("drives");
-    const auto run = RunCli(command);
-    EXPECT_EQ(run.status, 2) << args[1];
-    EXPECT_THAT(run.output, HasSubstr("quorvane-cli: " + message + "\n")) << args[1];
+    EXPECT_EQ(run.status, status) << args[1];
+    if (status == 0) {
+      EXPECT_EQ(run.output, output) << args[1];
+    } else {
+      EXPECT_THAT(run.output, HasSubstr(output)) << args[1];
+    }
   }
 }
 
@@ -173,8 +175,8 @@ TEST_F(CliPartitions, AClusterPastThePartitionsEndIsPastTheVolumesEnd) {
 TEST(CliPartitionTables, GptPartitionsAndImagesWithoutAFatPartitionOrATable) {
   TempDir dir;
   PartitionedImage gpt(dir.File("gpt.img"), 64,
-                       std::string("label: gpt\nsize=34MiB, type=") + kBasicData + "\nsize=4MiB, type=" + kLinuxData +
-                           "\nsize=4MiB, type=" + kLinuxData + "\nsize=8MiB, type=" + kBasicData + "\n");
+                       std::string("label: gpt\nsize=34MiB, type=") + kBasicDataGuid + "\nsize=4MiB, type=" + kLinuxDataGuid +
+                           "\nsize=4MiB, type=" + kLinuxDataGuid + "\nsize=8MiB, type=" + kBasicDataGuid + "\n");
   MtoolsVolume first = gpt.Format(1, 32, 1, "GPT ONE");
   gpt.Format(3, 12, 8, "");
   // mkfs.exfat writes no volume into a file at an offset: one of the
@@ -219,23 +221,6 @@ TEST(CliPartitionTables, GptPartitionsAndImagesWithoutAFatPartitionOrATable) {
 
 // --- Where the card's partitions are mounted (root: loop devices) --------
 
-// The card attached read-only as a loop device with its partitions
-// (/dev/loopNpM), detached whatever the test's outcome.
-struct LoopWithPartitions {
-  explicit LoopWithPartitions(const std::string& image) {
-    auto attached = RunCommand({"losetup", "-r", "-P", "-f", "--show", image});
-    if (attached.status != 0 || !attached.output.starts_with("/dev/")) return;
-    device = attached.output.substr(0, attached.output.find('\n'));
-    // The kernel may scan the table after losetup returns; partx adds what is missing.
-    RunCommand({"partx", "--add", device});
-  }
-  ~LoopWithPartitions() {
-    if (!device.empty()) RunCommand({"losetup", "-d", device});
-  }
-  std::string Partition(uint32_t number) const { return device + "p" + std::to_string(number); }
-  std::string device;
-};
-
 struct Mounted {
   Mounted(const std::string& device, const std::string& point)
       : point(point), ok(RunCommand({"mount", "-o", "ro,noload", device, point}).status == 0) {}
@@ -248,16 +233,17 @@ struct Mounted {
 
 TEST_F(CliPartitions, TheMountOfAPartitionIsItsDrivesAndNoOutputGoesOntoTheCard) {
   if (::geteuid() != 0) GTEST_SKIP() << "loop devices and mounts need root";
-  LoopWithPartitions loop(card_.path());
+  // The card attached read-only with its partitions (/dev/loopNpM).
+  testing::LoopDevice loop(card_.path(), {.read_only = true, .partitions = true});
   struct stat sixth {};
-  if (loop.device.empty() || ::stat(loop.Partition(6).c_str(), &sixth) != 0)
+  if (loop.device().empty() || ::stat(loop.Partition(6).c_str(), &sixth) != 0)
     GTEST_SKIP() << "no loop device with partitions";
 
   // The whole device is read as the image is: the same drives.
-  const auto table = RunCli({"--drive", "C:=" + loop.device, "drives"});
-  EXPECT_EQ(table.output, "C: " + loop.device + " \"FIRST\" FAT32 34.0 MiB partition 1 at 1048576\n"
-                          "D: " + loop.device + " \"SIXTEEN\" FAT16 8.0 MiB partition 5 at " +
-                          std::to_string(card_.At(5).offset()) + "\nE: " + loop.device +
+  const auto table = RunCli({"--drive", "C:=" + loop.device(), "drives"});
+  EXPECT_EQ(table.output, "C: " + loop.device() + " \"FIRST\" FAT32 34.0 MiB partition 1 at 1048576\n"
+                          "D: " + loop.device() + " \"SIXTEEN\" FAT16 8.0 MiB partition 5 at " +
+                          std::to_string(card_.At(5).offset()) + "\nE: " + loop.device() +
                           " \"SIXTH\" FAT32 34.0 MiB partition 6 at " + std::to_string(card_.At(6).offset()) + "\n");
 
   // Partition 6 mounted on `card`, as the kernel's mount table would show
@@ -270,7 +256,7 @@ TEST_F(CliPartitions, TheMountOfAPartitionIsItsDrivesAndNoOutputGoesOntoTheCard)
       "90 21 " + std::to_string(major(sixth.st_rdev)) + ":" + std::to_string(minor(sixth.st_rdev)) + " / " + card +
       " ro,relatime - vfat " + loop.Partition(6) + " ro,fmask=0022\n";
   if (RunCliWithMountTable(mountinfo, {"--version"}).status != 0) GTEST_SKIP() << "no mount namespace here";
-  for (const std::string& source : {card_.path(), loop.device}) {
+  for (const std::string& source : {card_.path(), loop.device()}) {
     const auto drives = RunCliWithMountTable(mountinfo, {"--drive", "C:=" + source, "drives"});
     EXPECT_THAT(drives.output, HasSubstr("E: " + source + " \"SIXTH\" FAT32 34.0 MiB partition 6 at " +
                                          std::to_string(card_.At(6).offset()) + " (mounted on " + card +
@@ -286,7 +272,7 @@ TEST_F(CliPartitions, TheMountOfAPartitionIsItsDrivesAndNoOutputGoesOntoTheCard)
   std::filesystem::create_directory(dir_.File("ext"));
   Mounted ext(loop.Partition(2), dir_.File("ext"));
   ASSERT_TRUE(ext.ok);
-  for (const std::string& source : {card_.path(), loop.device}) {
+  for (const std::string& source : {card_.path(), loop.device()}) {
     const auto run = RunCli({"--drive", "C:=" + source, "undelete", "-o", dir_.File("ext"), "E:\\DOCS\\REPORT.TXT"});
     EXPECT_EQ(run.status, 1) << source;
     EXPECT_THAT(run.output, HasSubstr("Please select an output directory on another drive !")) << source;

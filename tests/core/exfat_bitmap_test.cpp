@@ -196,10 +196,8 @@ TEST(ExFatBitmap, BitmapsThatCannotBeRead) {
     MemoryDriveSource drives;
     c.damage(damaged, r, drives);
     drives.MapBytes('C', damaged);
-    SectorReader reader(drives);
-    FatParams params = listing.params;
-    VolumeView view(reader, params);
-    const auto opened = ExFatBitmap::Open(view, r);
+    OpenedExFat volume = Open(drives, listing);
+    const auto opened = ExFatBitmap::Open(*volume.view, r);
     EXPECT_EQ(opened.has_value(), !c.problem) << c.what;
     if (!opened && c.problem) {
       EXPECT_EQ(opened.error(), *c.problem) << c.what;
@@ -212,10 +210,8 @@ TEST(ExFatBitmap, BitmapsThatCannotBeRead) {
   drives.MapBytes('C', bytes);
   const uint32_t second_chunk = listing.params.ClusterToSector(record.firstCluster) + 8;
   drives.FailSectors('C', second_chunk, 1, EIO);
-  SectorReader reader(drives);
-  FatParams params = listing.params;
-  VolumeView view(reader, params);
-  auto bitmap = ExFatBitmap::Open(view, record);
+  OpenedExFat volume = Open(drives, listing);
+  auto bitmap = ExFatBitmap::Open(*volume.view, record);
   ASSERT_TRUE(bitmap);
   EXPECT_TRUE(*(*bitmap)->InUse(2));
   const auto failed = (*bitmap)->InUse(2 + ExFatBitmap::kChunkBytes * 8);

@@ -76,7 +76,6 @@ TEST(ExFatBootSector, RealVolumesInEverySectorAndSeveralClusterSizes) {
     const auto params = ExFatParams(sector, 3);
     ASSERT_TRUE(params);
     EXPECT_EQ(params->m_family, VolumeFamily::kExFat);
-    EXPECT_EQ(params->m_nDrive, 3);
     EXPECT_EQ(params->m_nBytesPerSector, 512);
     EXPECT_EQ(params->m_nNumFats, 1);
     EXPECT_EQ(uint64_t(params->m_nSectorsPerCluster), c.cluster_bytes / 512);

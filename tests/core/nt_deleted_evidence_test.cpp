@@ -13,7 +13,6 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "support/format_samples.h"
@@ -67,6 +66,19 @@ std::string DetailsOf(size_t size, const std::string& name, const std::string& c
                       uint32_t cluster) {
   return "\t" + std::to_string(size) + "\tC:\\" + name + "\t" + condition + "\t" +
          std::to_string(cluster) + "\t";
+}
+
+// Checks that `rows` (search --nt-deleted --details) list `name`, of `size`
+// bytes, as `condition` from `cluster`, and that undelete --nt-deleted
+// --long-names says it copied from there; gives what undelete wrote.
+Recovered ExpectRowAndCopyFrom(const std::string& image, const std::string& rows, const std::string& name,
+                               size_t size, const std::string& condition, uint32_t cluster) {
+  EXPECT_THAT(rows, HasSubstr(DetailsOf(size, name, condition, cluster))) << rows;
+  Recovered recovered = Undelete(image, {"--nt-deleted", "--long-names"}, "C:\\" + name);
+  EXPECT_THAT(recovered.run.output,
+              HasSubstr("From first cluster " + std::to_string(cluster) + " (" + condition + ")"))
+      << name;
+  return recovered;
 }
 
 // The bytes a copy from a file's first cluster gives when the clusters
@@ -130,14 +142,10 @@ class NtDeletedContent : public ::testing::Test {
 TEST_F(NtDeletedContent, EachFormatIsTakenFromTheOneCandidateThatBeginsAsItsNameSays) {
   const std::string rows = Search(volume_.path(), {"--nt-deleted", "--details"});
   for (const Placed& f : files_) {
-    EXPECT_THAT(rows, HasSubstr(DetailsOf(f.bytes.size(), f.name, "rebuilt", f.cluster))) << rows;
-    const auto recovered = Undelete(volume_.path(), {"--nt-deleted", "--long-names"}, "C:\\" + f.name);
+    const auto recovered = ExpectRowAndCopyFrom(volume_.path(), rows, f.name, f.bytes.size(), "rebuilt", f.cluster);
     // Written whole from a rebuilt cluster: not known intact, status 3.
     EXPECT_EQ(recovered.run.status, 3) << recovered.run.output;
     EXPECT_EQ(recovered.bytes, f.bytes) << f.name;
-    EXPECT_THAT(recovered.run.output,
-                HasSubstr("From first cluster " + std::to_string(f.cluster) + " (rebuilt)"))
-        << recovered.run.output;
   }
 }
 
@@ -187,6 +195,10 @@ class NtDeletedNeighbours : public ::testing::Test {
   Recovered Undelete(std::vector<std::string> options, const std::string& path) {
     return quorvane::Undelete(volume_.path(), std::move(options), path);
   }
+  Recovered ExpectRowAndCopyFrom(const std::string& rows, const std::string& name, size_t size,
+                                 const std::string& condition, uint32_t cluster) {
+    return quorvane::ExpectRowAndCopyFrom(volume_.path(), rows, name, size, condition, cluster);
+  }
   testing::TempDir dir_;
   testing::MtoolsVolume volume_{dir_.File("neighbours.img")};
   const std::vector<uint8_t> notes_ =
@@ -207,15 +219,8 @@ class NtDeletedNeighbours : public ::testing::Test {
 TEST_F(NtDeletedNeighbours, FilesSharingALowWordAreToldApartByContentOrMarkedGuessed) {
   const std::string rows = Search(volume_.path(), {"--nt-deleted", "--details"});
   // A text below 65,536 and a picture above it: each begins as its name says.
-  EXPECT_THAT(rows, HasSubstr(DetailsOf(notes_.size(), "Notes.txt", "rebuilt", 20)));
-  EXPECT_THAT(rows, HasSubstr(DetailsOf(photo_.size(), "Photo.jpg", "rebuilt", 65536 + 20)));
-  for (const auto& [name, bytes, cluster] :
-       {std::tuple{"Notes.txt", notes_, 20}, {"Photo.jpg", photo_, 65536 + 20}}) {
-    const auto recovered = Undelete({"--nt-deleted", "--long-names"}, std::string("C:\\") + name);
-    EXPECT_EQ(recovered.bytes, bytes) << name;
-    EXPECT_THAT(recovered.run.output,
-                HasSubstr("From first cluster " + std::to_string(cluster) + " (rebuilt)"));
-  }
+  EXPECT_EQ(ExpectRowAndCopyFrom(rows, "Notes.txt", notes_.size(), "rebuilt", 20).bytes, notes_);
+  EXPECT_EQ(ExpectRowAndCopyFrom(rows, "Photo.jpg", photo_.size(), "rebuilt", 65536 + 20).bytes, photo_);
   // Two texts, both candidates text: nothing tells which began where.
   for (const char* name : {"First draft.txt", "Second draft.txt"}) {
     EXPECT_THAT(rows, HasSubstr(std::string("\tC:\\") + name + "\tguessed\t")) << rows;
@@ -225,24 +230,17 @@ TEST_F(NtDeletedNeighbours, FilesSharingALowWordAreToldApartByContentOrMarkedGue
   }
   // Two pictures, at 60 and 65596, and 60 in use again: the one picture
   // left may be either's, so neither is called rebuilt.
-  EXPECT_THAT(rows, HasSubstr(DetailsOf(old_scan_.size(), "Old scan.jpg", "guessed", 65536 + 60)));
-  EXPECT_THAT(rows, HasSubstr(DetailsOf(new_scan_.size(), "New scan.jpg", "guessed", 65536 + 60)));
-  const auto new_scan = Undelete({"--nt-deleted", "--long-names"}, "C:\\New scan.jpg");
-  EXPECT_EQ(new_scan.bytes, new_scan_);
-  EXPECT_THAT(new_scan.run.output, HasSubstr("From first cluster 65596 (guessed)"));
-  const auto old_scan = Undelete({"--nt-deleted", "--long-names"}, "C:\\Old scan.jpg");
-  EXPECT_THAT(old_scan.run.output, HasSubstr("From first cluster 65596 (guessed)"));
+  ExpectRowAndCopyFrom(rows, "Old scan.jpg", old_scan_.size(), "guessed", 65536 + 60);
+  EXPECT_EQ(ExpectRowAndCopyFrom(rows, "New scan.jpg", new_scan_.size(), "guessed", 65536 + 60).bytes, new_scan_);
   EXPECT_THAT(rows, Not(HasSubstr("\trebuilt\t65596\n")));
 }
 
 TEST_F(NtDeletedNeighbours, ClustersInUseAgainAreSteppedOverOrKeepTheFileFromBeingOffered) {
   const std::string rows = Search(volume_.path(), {"--nt-deleted", "--details"});
   // A rebuilt picture's third cluster is in use: the copy steps over it.
-  EXPECT_THAT(rows, HasSubstr(DetailsOf(garden_.size(), "Garden.jpg", "rebuilt", 65536 + 100)));
-  const auto garden = Undelete({"--nt-deleted", "--long-names"}, "C:\\Garden.jpg");
+  const auto garden = ExpectRowAndCopyFrom(rows, "Garden.jpg", garden_.size(), "rebuilt", 65536 + 100);
   EXPECT_EQ(garden.run.status, 3) << garden.run.output;
   EXPECT_EQ(garden.bytes, WithClustersSkipped(garden_, {2}));
-  EXPECT_THAT(garden.run.output, HasSubstr("From first cluster 65636 (rebuilt)"));
   // With its high word kept the file has gaps, with the option or without.
   EXPECT_THAT(rows, HasSubstr(DetailsOf(ledger_.size(), "Ledger.bin", "gaps", 65536 + 200)));
   EXPECT_THAT(Search(volume_.path(), {"--details"}),
@@ -260,9 +258,7 @@ TEST_F(NtDeletedNeighbours, ClustersInUseAgainAreSteppedOverOrKeepTheFileFromBei
               HasSubstr(DetailsOf(poster_.size(), "Poster.png", "overwritten", 300)));
   // The report's first cluster is in use; the only free candidate holds
   // text, which no PDF begins with: a guess at best.
-  EXPECT_THAT(rows, HasSubstr(DetailsOf(minutes_.size(), "Minutes.pdf", "guessed", 400)));
-  const auto minutes = Undelete({"--nt-deleted", "--long-names"}, "C:\\Minutes.pdf");
-  EXPECT_THAT(minutes.run.output, HasSubstr("From first cluster 400 (guessed)"));
+  ExpectRowAndCopyFrom(rows, "Minutes.pdf", minutes_.size(), "guessed", 400);
 }
 
 TEST_F(NtDeletedNeighbours, LowFilesAndKeptHighWordsComeBackAsTheClassicRulesBringThem) {

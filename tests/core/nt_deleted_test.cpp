@@ -28,10 +28,11 @@ using testing::RunCli;
 using testing::NtText;
 using testing::NtZip;
 
-testing::CommandOptions StdoutOnly() {
-  testing::CommandOptions options;
-  options.stdout_only = true;
-  return options;
+// A row's bytes as undelete --hex takes them.
+std::string Hex(const std::string& bytes) {
+  std::string hex;
+  for (const unsigned char c : bytes) hex += {"0123456789abcdef"[c >> 4], "0123456789abcdef"[c & 15]};
+  return hex;
 }
 
 class NtDeleted : public ::testing::Test {
@@ -41,11 +42,15 @@ class NtDeleted : public ::testing::Test {
     // words; the files inside the deleted directory keep theirs.
     ASSERT_EQ(testing::FillNtDeletedVolume(volume_), 4);
   }
+  // quorvane-cli with the volume as C:.
+  testing::CommandResult Cli(std::vector<std::string> args, const testing::CommandOptions& options = {}) {
+    args.insert(args.begin(), {"--drive", "C:=" + volume_.path()});
+    return RunCli(args, options);
+  }
   testing::CommandResult Undelete(std::vector<std::string> options, const std::string& path) {
-    std::vector<std::string> args{"--drive", "C:=" + volume_.path(), "undelete", "-o", out_.str()};
-    args.insert(args.end(), options.begin(), options.end());
-    if (!path.empty()) args.push_back(path);
-    return RunCli(args);
+    options.insert(options.begin(), {"undelete", "-o", out_.str()});
+    if (!path.empty()) options.push_back(path);
+    return Cli(options);
   }
   testing::TempDir dir_;
   testing::MtoolsVolume volume_{dir_.File("nt.img")};
@@ -70,25 +75,17 @@ TEST_F(NtDeleted, RebuiltClustersRecoverEveryFileUnderItsLongNameAndSaySo) {
   }
   // A listed row given by its bytes: the walk finds the long name's
   // extension itself (DOCX: a ZIP, where the stored DOC would want OLE2).
-  std::string hex;
-  for (unsigned char c : std::string("C:\\\xE5" "ETTER~1.DOC")) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    hex += kDigits[c >> 4];
-    hex += kDigits[c & 15];
-  }
-  const auto by_hex = Undelete({"--nt-deleted", "--hex", hex}, "");
+  const auto by_hex = Undelete({"--nt-deleted", "--hex", Hex("C:\\\xE5" "ETTER~1.DOC")}, "");
   EXPECT_EQ(by_hex.status, 3) << by_hex.output;
   EXPECT_EQ(ReadFileBytes(out_.File("XETTER~1.DOC")), NtZip(3000));
   // --quiet keeps the line that names the cluster.
-  const auto quiet = RunCli({"--quiet", "--drive", "C:=" + volume_.path(), "undelete", "-o", out_.str(),
-                             "--nt-deleted", "C:\\MINUTE~1.TXT"});
+  const auto quiet = Cli({"--quiet", "undelete", "-o", out_.str(), "--nt-deleted", "C:\\MINUTE~1.TXT"});
   EXPECT_THAT(quiet.output, HasSubstr("From first cluster ")) << quiet.output;
   EXPECT_EQ(ReadFileBytes(out_.File("XINUTE~1.TXT")), NtText(2500));
 }
 
 TEST_F(NtDeleted, SearchRowsCarryLongPathConditionAndTheRebuiltCluster) {
-  const auto run = RunCli({"--drive", "C:=" + volume_.path(), "search", "--recurse", "--deleted-dirs",
-                           "--nt-deleted", "--details", "C:"});
+  const auto run = Cli({"search", "--recurse", "--deleted-dirs", "--nt-deleted", "--details", "C:"});
   ASSERT_EQ(run.status, 0) << run.output;
   const std::string E5 = "\xE5";
   for (const std::string& line : {
@@ -101,7 +98,7 @@ TEST_F(NtDeleted, SearchRowsCarryLongPathConditionAndTheRebuiltCluster) {
   EXPECT_THAT(run.output, HasSubstr("\tC:\\Old letters\\to the council.txt\tintact\t"));
 
   // The classic search lists two columns, and misses the directory's file.
-  const auto plain = RunCli({"--drive", "C:=" + volume_.path(), "search", "--recurse", "--deleted-dirs", "C:"});
+  const auto plain = Cli({"search", "--recurse", "--deleted-dirs", "C:"});
   EXPECT_THAT(plain.output, HasSubstr("C:\\" + E5 + "ETTER~1.DOC\t3000\n"));
   EXPECT_THAT(plain.output, Not(HasSubstr("council")));
   EXPECT_THAT(plain.output, Not(HasSubstr("OUNCI")));
@@ -144,8 +141,8 @@ TEST_F(NtDeleted, TheWizardsRowHandsItsRebuiltClusterToTheEngine) {
 }
 
 TEST_F(NtDeleted, TheLookupRebuildsDeletedDirectoriesAndZeroLowWordsAsTheSearchDoes) {
-  const auto run = RunCli({"--drive", "C:=" + volume_.path(), "search", "--recurse", "--deleted-dirs",
-                           "--nt-deleted", "--details", "C:"}, StdoutOnly());
+  const auto run = Cli({"search", "--recurse", "--deleted-dirs", "--nt-deleted", "--details", "C:"},
+                      {.cwd = {}, .stdout_only = true});
   ASSERT_EQ(run.status, 0) << run.output;
   const std::map<std::string, std::pair<std::vector<uint8_t>, uint32_t>> wanted = {
       {"C:\\zero low word.txt", {NtText(900), 65536}},  // stored first cluster 0
@@ -159,20 +156,13 @@ TEST_F(NtDeleted, TheLookupRebuildsDeletedDirectoriesAndZeroLowWordsAsTheSearchD
     const testing::SearchRow& row = rows.at(long_path);
     EXPECT_EQ(row.firstCluster, file.second) << long_path;
     // The row's bytes and its long path come back alike, from the clusters listed.
-    std::string hex;
-    for (const unsigned char c : row.path) {
-      hex += "0123456789abcdef"[c >> 4];
-      hex += "0123456789abcdef"[c & 15];
-    }
     testing::TempDir by_row, by_name;
-    const auto listed = RunCli({"--drive", "C:=" + volume_.path(), "undelete", "-o", by_row.str(),
-                                "--nt-deleted", "--hex", hex});
+    const auto listed = Cli({"undelete", "-o", by_row.str(), "--nt-deleted", "--hex", Hex(row.path)});
     // Exit status 3: written whole, but not intact (a rebuilt cluster).
     const int written_whole = row.condition == "intact" ? 0 : 3;
     EXPECT_EQ(listed.status, written_whole) << listed.output;
     const std::string name = long_path.substr(long_path.rfind('\\') + 1);
-    const auto named = RunCli({"--drive", "C:=" + volume_.path(), "undelete", "-o", by_name.str(),
-                               "--nt-deleted", "--long-names", long_path});
+    const auto named = Cli({"undelete", "-o", by_name.str(), "--nt-deleted", "--long-names", long_path});
     EXPECT_EQ(named.status, written_whole) << named.output;
     EXPECT_EQ(ReadFileBytes(by_name.File(name)), file.first) << long_path;
     const auto output = std::filesystem::directory_iterator(by_row.path())->path();

@@ -30,8 +30,6 @@ using ::testing::ElementsAreArray;
 using testing::PartitionedImage;
 
 constexpr uint64_t kMiB = 1024 * 1024;
-constexpr const char* kBasicData = "EBD0A0A2-B9E5-4433-87C0-68B6B72699C7";
-constexpr const char* kLinuxData = "0FC63DAF-8483-4772-8E79-3D69D8477DE4";
 
 // A partition as the tests compare them: number, first byte, bytes.
 struct Place {
@@ -101,8 +99,8 @@ TEST(PartitionTable, RealTablesAsLinuxNumbersThemAndAsMmlsPlacesThem) {
                              "label: dos\nstart=2048, size=8MiB, type=c\nstart=20480, size=4MiB, type=83\n"
                              "start=40960, type=5\nsize=2MiB, type=6\nsize=3MiB, type=b\nsize=1MiB, type=83\n");
   const PartitionedImage gpt(dir.File("gpt.img"), 48,
-                             std::string("label: gpt\nsize=8MiB, type=") + kBasicData + "\nstart=40960, size=4MiB, type=" +
-                                 kLinuxData + "\nsize=2MiB, type=" + kBasicData + "\n");
+                             std::string("label: gpt\nsize=8MiB, type=") + testing::kBasicDataGuid + "\nstart=40960, size=4MiB, type=" +
+                                 testing::kLinuxDataGuid + "\nsize=2MiB, type=" + testing::kBasicDataGuid + "\n");
   testing::RunCommandOrThrow({"mkfs.fat", "-F", "32", "-s", "1", "-C", dir.File("whole.img"), "34000"});
   testing::RunCommandOrThrow({"truncate", "-s", "4M", dir.File("zeros.img")});
 
@@ -132,29 +130,16 @@ TEST(PartitionTable, RealTablesAsLinuxNumbersThemAndAsMmlsPlacesThem) {
   }
 }
 
-// A read-write loop device with 4096-byte logical sectors, detached whatever
-// the test's outcome: sfdisk writes a 4Kn disk's GPT only onto such a device.
-struct LoopWith4096ByteSectors {
-  explicit LoopWith4096ByteSectors(const std::string& image) {
-    auto attached = testing::RunCommand({"losetup", "--sector-size", "4096", "-f", "--show", image}, StdoutOnly());
-    if (attached.status == 0 && attached.output.starts_with("/dev/"))
-      device = attached.output.substr(0, attached.output.find('\n'));
-  }
-  ~LoopWith4096ByteSectors() {
-    if (!device.empty()) testing::RunCommand({"losetup", "-d", device});
-  }
-  std::string device;
-};
-
 TEST(PartitionTable, GptOfADiskWith4096ByteSectors) {
   if (::geteuid() != 0) GTEST_SKIP() << "a loop device needs root";
   testing::TempDir dir;
   const std::string image = dir.File("4kn.img");
   testing::RunCommandOrThrow({"truncate", "-s", "64M", image});
   {
-    LoopWith4096ByteSectors loop(image);
-    if (loop.device.empty()) GTEST_SKIP() << "no loop device";
-    testing::RunCommand({"sh", "-c", "printf 'label: gpt\\nsize=34MiB\\nsize=8MiB\\n' | sfdisk -q \"$0\"", loop.device});
+    // sfdisk writes a 4Kn disk's GPT only onto a device with such sectors.
+    testing::LoopDevice loop(image, {.sector_bytes = 4096});
+    if (loop.device().empty()) GTEST_SKIP() << "no loop device";
+    testing::RunCommand({"sh", "-c", "printf 'label: gpt\\nsize=34MiB\\nsize=8MiB\\n' | sfdisk -q \"$0\"", loop.device()});
   }
   const PartitionTable table = ReadImageTable(image);
   EXPECT_EQ(table.scheme, PartitionScheme::kGpt);
@@ -315,7 +300,7 @@ TEST(PartitionTable, DamagedMbrAndEbrChainsAreReadInBoundedTimeInsideTheDisk) {
 TEST(PartitionTable, DamagedGptHeadersAndEntriesAreReadInBoundedTimeInsideTheDisk) {
   testing::TempDir dir;
   const PartitionedImage image(dir.File("gpt.img"), 8,
-                               std::string("label: gpt\nsize=1MiB, type=") + kBasicData + "\nsize=2MiB\nsize=1MiB\n");
+                               std::string("label: gpt\nsize=1MiB, type=") + testing::kBasicDataGuid + "\nsize=2MiB\nsize=1MiB\n");
   const std::vector<uint8_t> original = testing::ReadFileBytes(image.path());
   const uint64_t backup = original.size() / 512 - 1;
   const Place p1{1, kMiB, kMiB}, p2{2, 2 * kMiB, 2 * kMiB}, p3{3, 4 * kMiB, kMiB};

@@ -23,6 +23,17 @@ constexpr uint32_t kHigh2 = 2 * 65536 + kLow;
 
 const std::string kJpeg("\xFF\xD8\xFF\xE0\0\x10JFIF", 10);
 
+// The entry as parsed from its 32 stored bytes.
+DirEntry Parsed(const CraftedEntry& e) {
+  std::array<uint8_t, 32> raw{};
+  std::copy(e.name11.begin(), e.name11.end(), raw.begin());
+  raw[11] = e.attr;
+  StoreLe16(raw, 20, static_cast<uint16_t>(e.first_cluster >> 16));
+  StoreLe16(raw, 26, static_cast<uint16_t>(e.first_cluster));
+  StoreLe32(raw, 28, e.size);
+  return DirEntry::Parse(raw);
+}
+
 struct Case {
   const char* what;
   std::function<void(CraftedVolume&)> lay;  // the volume around the entry
@@ -84,13 +95,7 @@ TEST(RebuiltCluster, EvidenceChoosesAmongTheClustersTheLowWordAllows) {
     const auto params = FatParams::FromBootSector(*reader.ReadSectors(3, 0, 1), 3);
     ASSERT_TRUE(params);
     VolumeView view(reader, *params);
-    std::array<uint8_t, 32> raw{};
-    std::copy(c.entry.name11.begin(), c.entry.name11.end(), raw.begin());
-    raw[11] = c.entry.attr;
-    raw[26] = static_cast<uint8_t>(c.entry.first_cluster);
-    raw[27] = static_cast<uint8_t>(c.entry.first_cluster >> 8);
-    for (int i = 0; i < 4; ++i) raw[28 + i] = static_cast<uint8_t>(c.entry.size >> (8 * i));
-    const DirEntry entry = DirEntry::Parse(raw);
+    const DirEntry entry = Parsed(c.entry);
     ASSERT_TRUE(MayHaveLostHighWord(entry, *params)) << c.what;
     // The directory cluster holding it: the live neighbours, then an end.
     std::vector<uint8_t> siblings((c.neighbours.size() + 1) * 32, 0);
@@ -115,20 +120,12 @@ TEST(RebuiltCluster, OnlyDeletedEntriesWithoutAHighWordOnLargeVolumesQualify) {
   CraftedVolume large({.clusters = 70'000});
   const auto large_params = FatParams::FromBootSector(large.bytes(), 3);
   ASSERT_TRUE(small_params && large_params);
-  auto entry = [](uint8_t first, uint16_t high, uint16_t low) {
-    DirEntry e{};
-    e.name.fill(' ');
-    e.ext.fill(' ');
-    e.name[0] = first;
-    e.clusterHigh = high;
-    e.clusterLow = low;
-    return e;
-  };
-  EXPECT_TRUE(MayHaveLostHighWord(entry(0xE5, 0, 5), *large_params));
-  EXPECT_FALSE(MayHaveLostHighWord(entry(0xE5, 0, 5), *small_params));
-  EXPECT_FALSE(MayHaveLostHighWord(entry(0xE5, 1, 5), *large_params));  // the high word is kept
-  EXPECT_FALSE(MayHaveLostHighWord(entry('A', 0, 5), *large_params));   // live
-  EXPECT_FALSE(MayHaveLostHighWord(entry(0xE5, 0, 0), *large_params));  // no cluster at all
+  const auto entry = [](const char* name, uint32_t cluster) { return Parsed({ShortName(name), 0x20, cluster, 0}); };
+  EXPECT_TRUE(MayHaveLostHighWord(entry("\xE5", 5), *large_params));
+  EXPECT_FALSE(MayHaveLostHighWord(entry("\xE5", 5), *small_params));
+  EXPECT_FALSE(MayHaveLostHighWord(entry("\xE5", 65536 + 5), *large_params));  // the high word is kept
+  EXPECT_FALSE(MayHaveLostHighWord(entry("A", 5), *large_params));             // live
+  EXPECT_FALSE(MayHaveLostHighWord(entry("\xE5", 0), *large_params));          // no cluster at all
 }
 
 TEST(RebuiltCluster, OnAVolumeOfManyBandsTheFatIsReadASectorPerCandidate) {
@@ -151,12 +148,7 @@ TEST(RebuiltCluster, OnAVolumeOfManyBandsTheFatIsReadASectorPerCandidate) {
   ASSERT_EQ(params->LastCluster(), kClusters + 1);
   VolumeView view(reader, *params);
 
-  DirEntry entry{};
-  entry.name.fill(' ');
-  entry.ext = {'J', 'P', 'G'};
-  entry.name[0] = 0xE5;
-  entry.clusterLow = kLow;
-  entry.fileSize = 3000;
+  const DirEntry entry = Parsed({ShortName("\xE5", "JPG"), 0x20, kLow, 3000});
   const size_t reads_before = drives.ReadLog('C').size();
   const auto rebuilt = RebuildFirstCluster(view, entry, {"JPG", 0, {}});
   ASSERT_TRUE(rebuilt);

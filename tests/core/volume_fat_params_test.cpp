@@ -26,7 +26,6 @@ TEST(FatParams, FromBootSectorRefusesWhatItCannotWalkAndSaysWhy) {
   const std::vector<uint8_t> good = CraftedVolume({.sectors_per_cluster = 8, .clusters = 1000}).bytes();
   const auto params = FatParams::FromBootSector(good, 3);
   ASSERT_TRUE(params);
-  EXPECT_EQ(params->m_nDrive, 3);
   EXPECT_EQ(params->m_nSectorsPerCluster, 8);
   EXPECT_FALSE(params->Problem());
   using P = BootSectorProblem;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "support/mtools_volume.h"
+#include "support/partitioned_image.h"
 #include "support/temp_dir.h"
 #include "volume/host/volume_identity.h"
 
@@ -18,23 +19,18 @@ TEST(VolumeIdentity, DirectoriesOnALoopMountOfTheImageAreOnTheVolume) {
   std::filesystem::create_directories(dir.path() / "content" / "sub");
   std::filesystem::create_directory(mnt);
   ASSERT_EQ(RunCommand({"mkfs.ext2", "-q", "-F", "-d", dir.File("content"), image, "4M"}).status, 0);
-  const CommandResult attach = RunCommand({"losetup", "--find", "--show", "--read-only", image});
-  if (attach.status != 0) GTEST_SKIP() << "no loop devices here";
-  const std::string device = attach.output.substr(0, attach.output.find('\n'));
-  if (RunCommand({"mount", "-o", "ro", device, mnt}).status != 0) {
-    RunCommand({"losetup", "-d", device});
-    GTEST_SKIP() << "no mounts here";
-  }
+  const LoopDevice loop(image, {.read_only = true});
+  if (loop.device().empty()) GTEST_SKIP() << "no loop devices here";
+  if (RunCommand({"mount", "-o", "ro", loop.device(), mnt}).status != 0) GTEST_SKIP() << "no mounts here";
   {
     UnchangedGuard unchanged(image);
     EXPECT_TRUE(VolumeHoldsPath(image, mnt + "/sub"));
-    EXPECT_TRUE(VolumeHoldsPath(device, mnt + "/sub"));
+    EXPECT_TRUE(VolumeHoldsPath(loop.device(), mnt + "/sub"));
     // The image itself lies on the host's file system, which it does not hold.
     EXPECT_FALSE(VolumeHoldsPath(image, dir.str()));
     EXPECT_FALSE(VolumeHoldsPath(dir.File("absent.img"), mnt));
   }
   RunCommand({"umount", mnt});
-  RunCommand({"losetup", "-d", device});
 }
 
 }  // namespace

@@ -2,12 +2,11 @@
 
 #include <unistd.h>
 
-#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
+#include "support/partitioned_image.h"
 #include "support/run_command.h"
 #include "support/temp_dir.h"
 #include "volume/format/directory_walk.h"
@@ -23,36 +22,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
-
-// A loop device over the image, detached when the object goes. Detaching a
-// device that exfat-fuse still holds only marks it to go at its last close,
-// so the object waits until it is gone: after that, every write made
-// through it is in the image file.
-class LoopDevice {
- public:
-  LoopDevice(const std::string& image, uint32_t sector_bytes) : image_(image) {
-    std::vector<std::string> argv{"losetup", "--find", "--show"};
-    if (sector_bytes != 512) argv.insert(argv.end(), {"--sector-size", std::to_string(sector_bytes)});
-    argv.push_back(image);
-    const CommandResult run = RunCommand(argv, {.cwd = {}, .stdout_only = true});
-    device_ = FirstLine(run.output);
-    if (run.status != 0 || device_.empty()) throw std::runtime_error("losetup " + image + " failed");
+// A loop device that must be had.
+struct AttachedLoop : LoopDevice {
+  AttachedLoop(const std::string& image, uint32_t sector_bytes) : LoopDevice(image, {.sector_bytes = sector_bytes}) {
+    if (device().empty()) throw std::runtime_error("losetup " + image + " failed");
   }
-  ~LoopDevice() {
-    RunCommand({"losetup", "-d", device_});
-    for (int i = 0; i < 200; ++i) {
-      if (RunCommand({"losetup", "-j", image_}, {.cwd = {}, .stdout_only = true}).output.empty()) return;
-      std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-  }
-  LoopDevice(const LoopDevice&) = delete;
-  LoopDevice& operator=(const LoopDevice&) = delete;
-  const std::string& device() const { return device_; }
-
- private:
-  std::string image_;
-  std::string device_;
 };
 
 class FuseMount {
@@ -101,7 +75,7 @@ ExFatVolume::ExFatVolume(std::string image_path, const Options& options)
     argv.push_back(path_);
     RunCommandOrThrow(argv);
   } else {
-    LoopDevice loop(path_, sector_bytes_);
+    AttachedLoop loop(path_, sector_bytes_);
     argv.push_back(loop.device());
     RunCommandOrThrow(argv);
   }
@@ -109,7 +83,7 @@ ExFatVolume::ExFatVolume(std::string image_path, const Options& options)
 
 ExFatVolume& ExFatVolume::Change(const std::function<void(const fs::path& root)>& change) {
   TempDir mount_point;
-  LoopDevice loop(path_, sector_bytes_);
+  AttachedLoop loop(path_, sector_bytes_);
   FuseMount mount(loop.device(), mount_point.path());
   change(mount_point.path());
   return *this;

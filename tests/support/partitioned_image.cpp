@@ -1,8 +1,10 @@
 #include "support/partitioned_image.h"
 
+#include <chrono>
 #include <filesystem>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include "support/run_command.h"
 
@@ -20,6 +22,30 @@ std::string Field(const std::string& line, const std::string& name) {
 }
 
 }  // namespace
+
+LoopDevice::LoopDevice(const std::string& image, const Options& options) : image_(image) {
+  std::vector<std::string> argv{"losetup", "--find", "--show"};
+  if (options.sector_bytes != 512) argv.insert(argv.end(), {"--sector-size", std::to_string(options.sector_bytes)});
+  if (options.read_only) argv.push_back("--read-only");
+  if (options.partitions) argv.push_back("--partscan");
+  argv.push_back(image);
+  const CommandResult run = RunCommand(argv, {.cwd = {}, .stdout_only = true});
+  if (run.status != 0 || !run.output.starts_with("/dev/")) return;
+  device_ = run.output.substr(0, run.output.find('\n'));
+  // The kernel may scan the table after losetup returns; partx adds what is missing.
+  if (options.partitions) RunCommand({"partx", "--add", device_});
+}
+
+LoopDevice::~LoopDevice() {
+  if (device_.empty()) return;
+  // Detaching a device still held (by exfat-fuse, say) only marks it to go
+  // at its last close.
+  RunCommand({"losetup", "-d", device_});
+  for (int i = 0; i < 200; ++i) {
+    if (RunCommand({"losetup", "-j", image_}, {.cwd = {}, .stdout_only = true}).output.empty()) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  }
+}
 
 PartitionedImage::PartitionedImage(std::string path, uint32_t mib, const std::string& sfdisk_script)
     : path_(std::move(path)) {

@@ -10,6 +10,32 @@
 
 namespace quorvane::testing {
 
+// The partition type GUIDs of GPT tables made here.
+inline constexpr const char* kBasicDataGuid = "EBD0A0A2-B9E5-4433-87C0-68B6B72699C7";
+inline constexpr const char* kLinuxDataGuid = "0FC63DAF-8483-4772-8E79-3D69D8477DE4";
+
+// A loop device over an image (root only), detached when the object goes,
+// which waits until the kernel has let it go: after that every write made
+// through it is in the image. device() is empty when none could be attached.
+class LoopDevice {
+ public:
+  struct Options {
+    uint32_t sector_bytes = 512;
+    bool read_only = false;
+    bool partitions = false;  // /dev/loopNpM for each partition of its table
+  };
+  LoopDevice(const std::string& image, const Options& options);
+  ~LoopDevice();
+  LoopDevice(const LoopDevice&) = delete;
+  LoopDevice& operator=(const LoopDevice&) = delete;
+  const std::string& device() const { return device_; }
+  std::string Partition(uint32_t number) const { return device_ + "p" + std::to_string(number); }
+
+ private:
+  std::string image_;
+  std::string device_;
+};
+
 class PartitionedImage {
  public:
   // One partition as sfdisk lists it, in 512-byte sectors.

@@ -1,6 +1,10 @@
-// The results page end to end on a real mtools volume: the list compared
+// The results page end to end on real mtools volumes: the list compared
 // with quorvane-cli search, recovery of the selected row's bytes, Abort and
-// Back during a search and a recovery, coming back to the page.
+// Back during a search and a recovery, coming back to the page; and, on a
+// volume of more than 65,536 clusters whose files the NT family deleted, the
+// Long Name and Condition columns against search --details, the recovery of
+// a rebuilt row from its rebuilt cluster, a later search without details
+// back to two columns.
 #include <gmock/gmock.h>
 
 #include <algorithm>
@@ -9,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include <QCheckBox>
+#include <QHeaderView>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeView>
@@ -18,7 +22,10 @@
 #include "res/dialogs/results_page.h"
 #include "res/dialogs/search_setup_page.h"
 #include "support/mtools_volume.h"
+#include "support/nt_deleted.h"
+#include "support/row_volumes.h"
 #include "support/run_command.h"
+#include "support/search_rows.h"
 #include "ui_test_support.h"
 
 namespace quorvane::testing {
@@ -29,57 +36,15 @@ namespace setup = res::search_setup_page;
 const QString kDone = QStringLiteral("List of undeletable files ...");
 const std::string E5 = "\xE5";
 
-// Clusters of 512 bytes:
-//   /OLD.BIN (deleted; its first cluster reused by KEEP.TXT: not recoverable)
-//   /DOCS/REPORT.DOC (deleted)  /DOCS/KEEP.TXT (live)  /DOCS/OLD/PLAN.TXT (deleted)
-//   /GONE/INNER.BIN (the whole tree deleted)
-//   /TWINS/AB.BIN, /TWINS/CB.BIN (both deleted: the same stored name)
-//   /My Documents/Long report name.txt (deleted)   /BIG.BIN (2 MiB, deleted)
-class Page4Test : public WizardFixture {
+using ::testing::HasSubstr;
+
+// The results page of a wizard over the suite's volume, as C:.
+class Page4Fixture : public SuiteVolumeFixture {
  protected:
-  static void SetUpTestSuite() {
-    dir_ = std::make_unique<TempDir>();
-    volume_ = std::make_unique<MtoolsVolume>(dir_->File("vol.img"));
-    volume_->AddFile("/OLD.BIN", PatternBytes(300, 9));  // cluster 3, after the root's
-    volume_->MakeDirectory("/DOCS").MakeDirectory("/DOCS/OLD").MakeDirectory("/GONE");
-    volume_->MakeDirectory("/TWINS").MakeDirectory("/My Documents");
-    volume_->AddFile("/DOCS/REPORT.DOC", PatternBytes(5000, 1))
-        .AddFile("/DOCS/OLD/PLAN.TXT", PatternBytes(1234, 3))
-        .AddFile("/GONE/INNER.BIN", PatternBytes(700, 4))
-        .AddFile("/TWINS/AB.BIN", PatternBytes(600, 5))
-        .AddFile("/TWINS/CB.BIN", PatternBytes(900, 6))
-        .AddFile("/My Documents/Long report name.txt", PatternBytes(2100, 7))
-        .AddFile("/BIG.BIN", PatternBytes(2 << 20, 8));
-    // KEEP.TXT takes cluster 3 (this mtools looks for a free cluster after
-    // the hint), in a directory whose slots no deletion has freed.
-    volume_->Delete("/OLD.BIN").SetNextFreeCluster(2).AddFile("/DOCS/KEEP.TXT",
-                                                               PatternBytes(300, 2));
-    for (const char* path : {"/DOCS/REPORT.DOC", "/DOCS/OLD/PLAN.TXT", "/TWINS/AB.BIN",
-                             "/TWINS/CB.BIN", "/My Documents/Long report name.txt", "/BIG.BIN"})
-      volume_->Delete(path);
-    volume_->DeleteTree("/GONE");
-  }
-  static void TearDownTestSuite() { volume_.reset(); dir_.reset(); }
   void SetUp() override {
     StartWizard(drives_.table(), drives_);
     Forward(2);
   }
-  // Sets page 3 as a user would (deleted directories searched when
-  // recursing) and moves on to this page.
-  void GoToPage4(const QString& directory, bool recurse = true, bool skip_unrecoverable = true) {
-    ui::CUndeletePage3& page3 = launcher_->page3();
-    Type(&page3, setup::kDirectory, directory);
-    auto set = [&](int id, bool on) {
-      auto* box = ui::FindControl<QCheckBox>(&page3, id);
-      if (box->isChecked() != on) QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, 5));
-    };
-    set(setup::kRecurse, true);  // enables the next one
-    set(setup::kSearchDeletedDirs, recurse);
-    set(setup::kRecurse, recurse);
-    set(setup::kSkipUnrecoverable, skip_unrecoverable);
-    Forward(1);
-  }
-
   ui::CUndeletePage4& page() { return launcher_->page4(); }
   bool Enabled(int id) { return ui::FindControl<QPushButton>(&page(), id)->isEnabled(); }
   // Ready: no worker, Show Files and Undelete enabled, Abort disabled.
@@ -89,21 +54,64 @@ class Page4Test : public WizardFixture {
              !Enabled(kAbort);
     });
   }
-  // The list's rows, top row (the last found) first.
-  std::string ListedRows() {
-    std::string rows;
-    const ui::ResultListModel& model = page().Rows();
-    for (int i = 0; i < model.rowCount(); ++i)
-      rows += model.Row(i).path + '\t' + model.Row(i).size + '\n';
-    return rows;
+  int RowOf(const std::string& path) {
+    for (int i = 0; i < page().Rows().rowCount(); ++i)
+      if (page().Rows().Row(i).path == path) return i;
+    return -1;
   }
-  // The list read from its bottom row up, as quorvane-cli search prints the
-  // rows: in the order found.
-  std::string RowsAsFound() {
+
+  HeldDrives drives_{'C', volume_->path()};
+};
+
+// Clusters of 512 bytes:
+//   /OLD.BIN (deleted; its first cluster reused by KEEP.TXT: not recoverable)
+//   /DOCS/REPORT.DOC (deleted)  /DOCS/KEEP.TXT (live)  /DOCS/OLD/PLAN.TXT (deleted)
+//   /GONE/INNER.BIN (the whole tree deleted)
+//   /TWINS/AB.BIN, /TWINS/CB.BIN (both deleted: the same stored name)
+//   /My Documents/Long report name.txt (deleted)   /BIG.BIN (2 MiB, deleted)
+class Page4Test : public Page4Fixture {
+ protected:
+  static void SetUpTestSuite() {
+    MtoolsVolume& volume = MakeVolume();
+    volume.AddFile("/OLD.BIN", PatternBytes(300, 9));  // cluster 3, after the root's
+    volume.MakeDirectory("/DOCS").MakeDirectory("/DOCS/OLD").MakeDirectory("/GONE");
+    volume.MakeDirectory("/TWINS").MakeDirectory("/My Documents");
+    volume.AddFile("/DOCS/REPORT.DOC", PatternBytes(5000, 1))
+        .AddFile("/DOCS/OLD/PLAN.TXT", PatternBytes(1234, 3))
+        .AddFile("/GONE/INNER.BIN", PatternBytes(700, 4))
+        .AddFile("/TWINS/AB.BIN", PatternBytes(600, 5))
+        .AddFile("/TWINS/CB.BIN", PatternBytes(900, 6))
+        .AddFile("/My Documents/Long report name.txt", PatternBytes(2100, 7))
+        .AddFile("/BIG.BIN", PatternBytes(2 << 20, 8));
+    // KEEP.TXT takes cluster 3 (this mtools looks for a free cluster after
+    // the hint), in a directory whose slots no deletion has freed.
+    volume.Delete("/OLD.BIN").SetNextFreeCluster(2).AddFile("/DOCS/KEEP.TXT", PatternBytes(300, 2));
+    for (const char* path : {"/DOCS/REPORT.DOC", "/DOCS/OLD/PLAN.TXT", "/TWINS/AB.BIN",
+                             "/TWINS/CB.BIN", "/My Documents/Long report name.txt", "/BIG.BIN"})
+      volume.Delete(path);
+    volume.DeleteTree("/GONE");
+  }
+  // Sets page 3 as a user would (deleted directories searched when
+  // recursing) and moves on to this page.
+  void GoToPage4(const QString& directory, bool recurse = true, bool skip_unrecoverable = true) {
+    ui::CUndeletePage3& page3 = launcher_->page3();
+    Type(&page3, setup::kDirectory, directory);
+    SetChecked(&page3, setup::kRecurse, true);  // enables the next one
+    SetChecked(&page3, setup::kSearchDeletedDirs, recurse);
+    SetChecked(&page3, setup::kRecurse, recurse);
+    SetChecked(&page3, setup::kSkipUnrecoverable, skip_unrecoverable);
+    Forward(1);
+  }
+
+  // The list's rows, top row (the last found) first, or read from the
+  // bottom up as quorvane-cli search prints them: in the order found.
+  std::string ListedRows(bool as_found = false) {
     std::string rows;
     const ui::ResultListModel& model = page().Rows();
-    for (int i = model.rowCount() - 1; i >= 0; --i)
-      rows += model.Row(i).path + '\t' + model.Row(i).size + '\n';
+    for (int i = 0; i < model.rowCount(); ++i) {
+      const ui::ResultRow& row = model.Row(as_found ? model.rowCount() - 1 - i : i);
+      rows += row.path + '\t' + row.size + '\n';
+    }
     return rows;
   }
   // The file a row's recovery writes: its stored 8.3 name, blanks kept,
@@ -113,11 +121,6 @@ class Page4Test : public WizardFixture {
     std::string name = "X";
     name.append(row, row.rfind('\\') + 2);
     return out_.File(name);
-  }
-  int RowOf(const std::string& path) {
-    for (int i = 0; i < page().Rows().rowCount(); ++i)
-      if (page().Rows().Row(i).path == path) return i;
-    return -1;
   }
   // A click on `row` through the list's window, with `modifiers` held.
   void ClickRow(int row, Qt::KeyboardModifiers modifiers = {}) {
@@ -148,24 +151,15 @@ class Page4Test : public WizardFixture {
     ADD_FAILURE() << "no original for " << row.path;
     return {};
   }
-  // The files the recoveries wrote, whatever their names.
-  std::multiset<std::vector<uint8_t>> Written() {
+  // The files the recoveries wrote, whatever their names; then none.
+  std::multiset<std::vector<uint8_t>> Written(bool clear = false) {
     std::multiset<std::vector<uint8_t>> files;
-    for (const auto& file : std::filesystem::directory_iterator(out_.path()))
+    for (const auto& file : std::filesystem::directory_iterator(out_.path())) {
       files.insert(ReadFileBytes(file.path()));
+      if (clear) std::filesystem::remove(file.path());
+    }
     return files;
   }
-  void Select(int row) {
-    auto* selection = ui::FindControl<QTreeView>(&page(), kList)->selectionModel();
-    selection->clear();
-    selection->select(page().Rows().index(row, 0),
-                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
-  }
-
-  static inline std::unique_ptr<TempDir> dir_;
-  static inline std::unique_ptr<MtoolsVolume> volume_;
-  UnchangedGuard unchanged_{volume_->path()};
-  HeldDrives drives_{'C', volume_->path()};
 };
 
 TEST_F(Page4Test, ShowFilesListsWhatTheCommandLineSearchListsInTheSameOrder) {
@@ -206,7 +200,7 @@ TEST_F(Page4Test, ShowFilesListsWhatTheCommandLineSearchListsInTheSameOrder) {
     args.push_back(state.m_strSearchDir.toStdString());
     const CommandResult cli = RunCli(args);
     ASSERT_EQ(cli.status, 0) << cli.output;
-    EXPECT_EQ(RowsAsFound(), cli.output);
+    EXPECT_EQ(ListedRows(true), cli.output);
     EXPECT_GT(page().Rows().rowCount(), 0);
     EXPECT_EQ(TextOf(&page(), kCaption), kDone);
     EXPECT_EQ(ProgressOf(&page(), kProgress).high, 0);
@@ -223,12 +217,10 @@ TEST_F(Page4Test, BothFilesOfOneStoredNameAreListedAndEachComesBackAsItself) {
   // shown on top, names its own entry by its size and first cluster.
   const std::string twin = "C:\\TWINS\\" + E5 + "B      .BIN";
   ASSERT_EQ(ListedRows(), twin + "\t900\n" + twin + "\t600\n");
-  Select(0);
+  SelectOnly(&page(), kList, 0);
   Click(&page(), kUndelete);
   ASSERT_TRUE(WaitForReady());
-  EXPECT_EQ(Written(), (std::multiset{PatternBytes(900, 6)}));
-  for (const auto& file : std::filesystem::directory_iterator(out_.path()))
-    std::filesystem::remove(file.path());
+  EXPECT_EQ(Written(true), (std::multiset{PatternBytes(900, 6)}));
   // Both at once: each from its own entry, the second under a numbered name.
   ClickRow(0);
   ClickRow(1, Qt::ControlModifier);
@@ -299,7 +291,7 @@ TEST_F(Page4Test, AbortAndBackDuringARecovery) {
 
   for (bool back : {false, true}) {
     SCOPED_TRACE(back ? "Back" : "Abort");
-    Select(big);
+    SelectOnly(&page(), kList, big);
     drives_.HoldNextDataRead();
     Click(&page(), kUndelete);
     ASSERT_TRUE(drives_.WaitUntilHeld());
@@ -368,8 +360,7 @@ TEST_F(Page4Test, SeveralSelectedRowsComeBackInListOrderUnderOneBarAndOneBox) {
   EXPECT_EQ(SelectedRows(), (std::vector<int>{1, 2, 3, 4}));
   QTest::keyClick(window->windowHandle(), Qt::Key_A, Qt::ControlModifier);
   ASSERT_EQ(SelectedRows().size(), size_t(rows));
-  for (const auto& file : std::filesystem::directory_iterator(out_.path()))
-    std::filesystem::remove(file.path());
+  Written(true);
   Click(&page(), kUndelete);
   ASSERT_TRUE(WaitForReady());
   ASSERT_EQ(boxes_.boxes().size(), 2u);
@@ -379,14 +370,12 @@ TEST_F(Page4Test, SeveralSelectedRowsComeBackInListOrderUnderOneBarAndOneBox) {
   // Every row its own file (the second of AB.BIN and CB.BIN numbered).
   std::multiset<std::vector<uint8_t>> originals;
   for (int i = 0; i < rows; ++i) originals.insert(Original(page().Rows().Row(i)));
-  EXPECT_EQ(Written(), originals);
+  EXPECT_EQ(Written(true), originals);
 
   // Abort within BIG.BIN, the top row: its file is a part, the rest are not
   // tried; the box and the status say so.
   const int big = RowOf("C:\\" + E5 + "IG     .BIN");
   ASSERT_EQ(big, 0) << ListedRows();
-  for (const auto& file : std::filesystem::directory_iterator(out_.path()))
-    std::filesystem::remove(file.path());
   ClickRow(0);
   ClickRow(2, Qt::ShiftModifier);
   drives_.HoldNextDataRead(64 << 10);  // BIG.BIN's copy; the others' runs are smaller
@@ -405,6 +394,152 @@ TEST_F(Page4Test, SeveralSelectedRowsComeBackInListOrderUnderOneBarAndOneBox) {
   EXPECT_LT(ReadFileBytes(Recovered(big_row)).size(), size_t{2} << 20);
   for (int row : {1, 2})
     EXPECT_FALSE(std::filesystem::exists(Recovered(page().Rows().Row(row).path)));
+}
+
+// The results page over the suite's volume, its searches run with the two
+// options as the options dialog's OK stores them.
+class Page4DetailsFixture : public Page4Fixture {
+ protected:
+  void SetUp() override {
+    Page4Fixture::SetUp();
+    Type(&launcher_->page3(), setup::kDirectory, QStringLiteral("C:\\"));
+  }
+  void Search(bool nt_deleted, bool details) {
+    if (sheet().ActiveIndex() == 3) sheet().Back();
+    launcher_->state().m_bNtDeleted = nt_deleted;
+    launcher_->state().m_bDetails = details;
+    Forward(1);
+    Click(&page(), kShowFiles);
+    ASSERT_TRUE(WaitForReady());
+  }
+  void UndeleteRow(int row) {
+    SelectOnly(&page(), kList, row);
+    Click(&page(), kUndelete);
+    ASSERT_TRUE(WaitForReady());
+  }
+  QTreeView* list() { return ui::FindControl<QTreeView>(&page(), kList); }
+};
+
+// /keep.txt lives in clusters 3 to 5; /Letter to the bank.docx (deleted,
+// high word cleared) began past cluster 65,536, so its low word alone points
+// into keep.txt.
+class Page4DetailsTest : public Page4DetailsFixture {
+ protected:
+  static void SetUpTestSuite() {
+    MtoolsVolume& volume = MakeVolume();
+    volume.AddFile("/keep.txt", NtText(1500)).SetNextFreeCluster(65536 + 3);
+    volume.AddFile("/Letter to the bank.docx", NtZip(3000)).Delete("/Letter to the bank.docx");
+    if (ClearHighWordsOfDeleted(volume.path()) != 1) throw std::runtime_error("no NT delete");
+  }
+  void SetUp() override {
+    Page4DetailsFixture::SetUp();
+    // Listed whatever its low word points at, so that the classic copy can be tried.
+    SetChecked(&launcher_->page3(), setup::kSkipUnrecoverable, false);
+  }
+  // Column `column` of every row as the list shows it, top first.
+  std::vector<std::string> Shown(int column) {
+    std::vector<std::string> texts;
+    const ui::ResultListModel& model = page().Rows();
+    for (int row = 0; row < model.rowCount(); ++row)
+      texts.push_back(model.data(model.index(row, column)).toString().toStdString());
+    return texts;
+  }
+  std::string Recovered() { return out_.File("XETTER~1.DOC"); }
+};
+
+TEST_F(Page4DetailsTest, ColumnsMatchTheCommandLineAndUndeleteUsesTheRebuiltCluster) {
+  Search(true, true);
+  const ui::ResultListModel& model = page().Rows();
+  ASSERT_EQ(model.columnCount(), 4);
+  EXPECT_EQ(list()->header()->count(), 4);
+  EXPECT_EQ(model.headerData(2, Qt::Horizontal).toString(), QStringLiteral("Long Name"));
+  EXPECT_EQ(model.headerData(3, Qt::Horizontal).toString(), QStringLiteral("Condition"));
+
+  // The size and the three detail columns, as the command line prints them.
+  const CommandResult cli = RunCli({"--drive", "C:=" + volume_->path(), "search", "--nt-deleted",
+                                    "--details", "C:\\"});
+  ASSERT_EQ(cli.status, 0) << cli.output;
+  const std::vector<std::string> long_names = Shown(2), conditions = Shown(3);
+  // The size and the three detail columns; the times the command line adds after them are not listed.
+  std::string listed, from_cli;
+  for (int row = 0; row < model.rowCount(); ++row)
+    listed += model.Row(row).size + '\t' + long_names[row] + '\t' + conditions[row] + '\t' +
+              std::to_string(model.Row(row).Details().firstCluster) + '\n';
+  for (const SearchRow& row : SearchRows(cli.output))
+    from_cli += std::to_string(row.size) + '\t' + row.longPath + '\t' + row.condition + '\t' +
+                std::to_string(row.firstCluster) + '\n';
+  EXPECT_EQ(listed, from_cli);
+  ASSERT_EQ(model.rowCount(), 1);
+  EXPECT_EQ(long_names[0], "C:\\Letter to the bank.docx");
+  EXPECT_EQ(conditions[0], "rebuilt");
+  const uint32_t cluster = model.Row(0).Details().firstCluster;
+  EXPECT_GT(cluster, 65536u);
+
+  UndeleteRow(0);
+  EXPECT_EQ(ReadFileBytes(Recovered()), NtZip(3000));
+  EXPECT_THAT(TextOf(&page(), kStatus).toStdString(),
+              HasSubstr("From first cluster " + std::to_string(cluster) + " (rebuilt)"));
+}
+
+// After a detailed search: the two columns at the widths they had; the
+// rebuild alone still copies from the rebuilt cluster; without either option, the classic copy
+// from the low word alone, past keep.txt, and no word of a rebuilt cluster.
+TEST_F(Page4DetailsTest, WithoutTheDetailsTwoColumnsAndWithoutTheRebuildTheClassicCopy) {
+  Search(false, false);
+  list()->setColumnWidth(0, 250);  // as a person may have dragged it
+  for (bool nt_deleted : {true, false}) {
+    SCOPED_TRACE(nt_deleted);
+    Search(true, true);
+    ASSERT_EQ(page().Rows().columnCount(), 4);
+    // All four in view.
+    EXPECT_LE(list()->header()->length(), list()->viewport()->width());
+    Search(nt_deleted, false);
+    EXPECT_EQ(page().Rows().columnCount(), 2);
+    EXPECT_EQ(list()->header()->count(), 2);
+    EXPECT_EQ(list()->columnWidth(0), 250);
+    EXPECT_EQ(list()->columnWidth(1), 100);
+    ASSERT_EQ(page().Rows().rowCount(), 1);
+    std::filesystem::remove(Recovered());
+    UndeleteRow(0);
+    const std::string status = TextOf(&page(), kStatus).toStdString();
+    if (nt_deleted) {
+      EXPECT_EQ(ReadFileBytes(Recovered()), NtZip(3000));
+      EXPECT_THAT(status, HasSubstr(" (rebuilt)"));
+    } else {
+      if (std::filesystem::exists(Recovered())) {
+        EXPECT_NE(ReadFileBytes(Recovered()), NtZip(3000));
+      }
+      EXPECT_THAT(status, ::testing::Not(HasSubstr("From first cluster")));
+      // keep.txt holds the low word's cluster: the copy is said not to be the file's.
+      EXPECT_THAT(status, HasSubstr("\n" + ConditionLine(FileCondition::kOverwritten)));
+    }
+  }
+}
+
+// A deleted directory whose high word the NT family cleared: its files are
+// listed with --nt-deleted's rebuilt cluster for the directory, and the
+// Undelete of such a row walks back through the same rebuilt cluster.
+class Page4NtDeletedDirectoryTest : public Page4DetailsFixture {
+ protected:
+  static void SetUpTestSuite() { FillNtDeletedVolume(MakeVolume()); }
+  void SetUp() override {
+    Page4DetailsFixture::SetUp();
+    SetChecked(&launcher_->page3(), setup::kRecurse, true);
+    SetChecked(&launcher_->page3(), setup::kSearchDeletedDirs, true);
+  }
+};
+
+TEST_F(Page4NtDeletedDirectoryTest, ARowBelowARebuiltDirectoryComesBack) {
+  for (const bool details : {true, false}) {
+    SCOPED_TRACE(details);
+    Search(true, details);
+    const int council = RowOf("C:\\\xE5LDLET~1\\\xE5OTHEC~1.TXT");
+    ASSERT_GE(council, 0);
+    std::filesystem::remove(out_.File("XOTHEC~1.TXT"));
+    UndeleteRow(council);
+    EXPECT_THAT(TextOf(&page(), kStatus).toStdString(), HasSubstr("File Undeleted !"));
+    EXPECT_EQ(ReadFileBytes(out_.File("XOTHEC~1.TXT")), NtText(700));
+  }
 }
 
 }  // namespace

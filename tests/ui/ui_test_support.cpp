@@ -1,6 +1,7 @@
 #include "ui_test_support.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -67,6 +68,17 @@ void Type(QWidget* root, int id, const QString& text) {
   if (!edit) return;
   edit->clear();
   QTest::keyClicks(edit, text);
+}
+
+void SetChecked(QWidget* root, int id, bool on) {
+  auto* box = Control<QAbstractButton>(root, id);
+  if (box && box->isChecked() != on) QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, 5));
+}
+
+void SelectOnly(QWidget* root, int id, int row) {
+  if (auto* list = Control<QAbstractItemView>(root, id))
+    list->selectionModel()->select(list->model()->index(row, 0),
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
 void ClickThroughWindow(QWidget* widget) {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "support/mtools_volume.h"
 #include "support/temp_dir.h"
 #include "ui/find_control.h"
 #include "ui/launcher_dlg.h"
@@ -60,6 +61,10 @@ bool WaitFor(const std::function<bool()>& done, int timeout_ms = 20000);
 void Click(QWidget* root, int id);
 void Type(QWidget* root, int id, const QString& text);
 QString TextOf(QWidget* root, int id);  // a static's text
+// A check box clicked, as a person clicks it, when it is not already `on`.
+void SetChecked(QWidget* root, int id, bool on);
+// Row `row` of the list `id`, alone selected.
+void SelectOnly(QWidget* root, int id, int row);
 // A click in the middle of `widget`, and a key, given to the window that
 // shows it (QTest's window overloads): what the window's modality, focus
 // and enabled state let through reaches the widget, as a person's input does.
@@ -101,6 +106,26 @@ class WizardFixture : public ::testing::Test {
   TempDir out_;
   ScopedCurrentDir cwd_{out_.path()};
   std::unique_ptr<ui::CLauncherDlg> launcher_;
+};
+
+// A wizard over one mtools volume made once for the suite: the suite's
+// SetUpTestSuite fills what MakeVolume() returns. Every test must leave the
+// volume as it found it.
+class SuiteVolumeFixture : public WizardFixture {
+ protected:
+  static MtoolsVolume& MakeVolume() {
+    dir_ = std::make_unique<TempDir>();
+    volume_ = std::make_unique<MtoolsVolume>(dir_->File("vol.img"));
+    return *volume_;
+  }
+  static void TearDownTestSuite() {
+    volume_.reset();
+    dir_.reset();
+  }
+
+  static inline std::unique_ptr<TempDir> dir_;
+  static inline std::unique_ptr<MtoolsVolume> volume_;
+  UnchangedGuard unchanged_{volume_->path()};
 };
 
 }  // namespace quorvane::testing

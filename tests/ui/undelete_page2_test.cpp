@@ -19,18 +19,13 @@ const QString kAborted = QStringLiteral("Undeletion Aborted !");
 
 // Clusters of 512 bytes: /DOCS/REPORT.TXT (45 clusters) and /BIG.BIN
 // (8 MiB) deleted, /DOCS/KEEP.TXT live.
-class Page2Test : public WizardFixture {
+class Page2Test : public SuiteVolumeFixture {
  protected:
   static void SetUpTestSuite() {
-    dir_ = std::make_unique<TempDir>();
-    volume_ = std::make_unique<MtoolsVolume>(dir_->File("vol.img"));
-    volume_->MakeDirectory("/DOCS");
-    volume_->AddFile("/DOCS/REPORT.TXT", Report());
-    volume_->AddFile("/DOCS/KEEP.TXT", PatternBytes(700, 2));
-    volume_->AddFile("/BIG.BIN", Big());
-    volume_->Delete("/DOCS/REPORT.TXT").Delete("/BIG.BIN");
+    MakeVolume().MakeDirectory("/DOCS").AddFile("/DOCS/REPORT.TXT", Report())
+        .AddFile("/DOCS/KEEP.TXT", PatternBytes(700, 2)).AddFile("/BIG.BIN", Big())
+        .Delete("/DOCS/REPORT.TXT").Delete("/BIG.BIN");
   }
-  static void TearDownTestSuite() { volume_.reset(); dir_.reset(); }
   static std::vector<uint8_t> Report() { return PatternBytes(45 * 512 - 100, 1); }
   static std::vector<uint8_t> Big() { return PatternBytes(8 << 20, 7); }
 
@@ -58,9 +53,6 @@ class Page2Test : public WizardFixture {
     return WaitFor([&] { return !page().WorkerRunning() && Enabled(kUndelete); });
   }
 
-  static inline std::unique_ptr<TempDir> dir_;
-  static inline std::unique_ptr<MtoolsVolume> volume_;
-  UnchangedGuard unchanged_{volume_->path()};
   HeldDrives drives_{'C', volume_->path()};
 };
 
