@@ -307,11 +307,15 @@ PY
 
 echo "== search --recurse C: (minimum of $runs runs)"
 declare -A best
-for mode in plain details fragments; do
+for mode in plain details fragments tree tree-fragments; do
   case $mode in
     plain) extra=() ;;
     details) extra=(--details) ;;
     fragments) extra=(--fragments) ;;
+    # Into deleted directories too: --fragments then also scans the free
+    # clusters for directories no walk reaches.
+    tree) extra=(--deleted-dirs) ;;
+    tree-fragments) extra=(--deleted-dirs --fragments) ;;
   esac
   times=()
   for ((r = 0; r < runs; ++r)); do
@@ -319,7 +323,9 @@ for mode in plain details fragments; do
     times+=("$T_NS")
   done
   best[$mode]=$(minimum "${times[@]}")
-  printf '   %-10s %8s s  %6d rows\n' "$mode" "$(secs "${best[$mode]}")" "$(wc -l <"$work/rows.$mode")"
+  printf "   %-15s %8s s  %6d rows\n" "$mode" "$(secs "${best[$mode]}")" "$(wc -l <"$work/rows.$mode")"
 done
 awk -v p="${best[plain]}" -v d="${best[details]}" -v f="${best[fragments]}" \
   'BEGIN { printf "   --fragments / plain %.2f, --fragments / --details %.2f (target at most 3)\n", f / p, f / d }'
+awk -v p="${best[tree]}" -v f="${best[tree-fragments]}" \
+  'BEGIN { printf "   with --deleted-dirs: --fragments / plain %.2f (target at most 3)\n", f / p }'

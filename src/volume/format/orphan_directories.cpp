@@ -4,6 +4,7 @@
 
 #include "volume/format/dir_entry.h"
 #include "volume/format/directory_continuation.h"
+#include "volume/little_endian.h"
 
 namespace quorvane {
 
@@ -39,6 +40,31 @@ bool Reads(std::span<const uint8_t> bytes, uint32_t cluster, const FatParams& pa
          SlotsReadAsEntries(bytes, 0, params, short_entries) && short_entries > 0;
 }
 
+// Past this many clusters after the last one the system says it
+// allocated, clusters are taken never to have held a directory.
+constexpr uint32_t kScanPastLastAllocated = 65536;
+
+// The last cluster worth examining: on FAT32 a little past the FSInfo
+// sector's next-free hint, the cluster the system allocated last (clusters
+// are allocated upwards from it, so a directory deleted since lies below
+// it, unless the volume filled up and allocation wrapped around to its
+// start, which the margin partly covers); else the volume's last.
+uint32_t LastClusterToScan(VolumeView& view) {
+  const FatParams& params = view.params();
+  const uint32_t last = params.LastCluster();
+  if (params.m_family != VolumeFamily::kFat32) return last;
+  const auto boot = view.ReadOneSector(0);
+  if (!boot || boot->size() < 512) return last;
+  const uint16_t fsinfo = LoadLe16(*boot, 48);
+  if (fsinfo == 0 || fsinfo == 0xFFFF) return last;
+  const auto info = view.ReadOneSector(fsinfo);
+  if (!info || info->size() < 512 || LoadLe32(*info, 0) != 0x41615252 || LoadLe32(*info, 484) != 0x61417272)
+    return last;
+  const uint32_t hint = LoadLe32(*info, 492);
+  if (!params.IsClusterInVolume(hint)) return last;
+  return static_cast<uint32_t>(std::min<uint64_t>(last, uint64_t{hint} + kScanPastLastAllocated));
+}
+
 }  // namespace
 
 bool ReadsAsOrphanDirectory(std::span<const uint8_t> bytes, uint32_t cluster,
@@ -52,7 +78,9 @@ OrphanScan FindOrphanDirectories(VolumeView& view, const std::function<bool(uint
   const FatParams& params = view.params();
   if (params.m_family == VolumeFamily::kExFat) return scan;
   uint32_t examined = 0;
-  for (uint32_t cluster = kFirstDataCluster; cluster <= params.LastCluster(); ++cluster) {
+  const uint32_t last = LastClusterToScan(view);
+  scan.complete = last == params.LastCluster();
+  for (uint32_t cluster = kFirstDataCluster; cluster <= last; ++cluster) {
     if (abort.load(std::memory_order_relaxed) != 0 || examined == kOrphanScanClusters) {
       scan.complete = false;
       break;

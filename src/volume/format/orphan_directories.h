@@ -5,8 +5,9 @@
 // deleted directory may be one its first no longer leads to. Both are free
 // clusters told by their bytes. The scan reads the first sector of each
 // free cluster (at most kOrphanScanClusters of them, from the volume's
-// start), and the whole cluster only where that sector reads as directory
-// entries.
+// start; on FAT32 up to a little past the cluster the system allocated
+// last, as its FSInfo sector tells), and the whole cluster only where that
+// sector reads as directory entries.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -30,7 +31,7 @@ struct OrphanDirectory {
 
 struct OrphanScan {
   std::vector<OrphanDirectory> found;  // in cluster order
-  bool complete = true;                // every free cluster was examined
+  bool complete = true;                // every free cluster of the volume was examined
 };
 
 // Whether `bytes`, the whole of cluster `cluster`, reads as a directory's
