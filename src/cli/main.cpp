@@ -53,6 +53,8 @@ void PrintUsage(std::FILE* out) {
                "                              cover), and weigh those claims in the condition:\n"
                "                              'claimed' or 'contested' instead of 'intact' (for\n"
                "                              undelete too; search shows the --details columns);\n"
+               "                              follow a JPEG, PNG, ZIP, PDF or MP4 past free\n"
+               "                              clusters that break its format ('followed');\n"
                "                              follow a deleted directory past its first cluster\n"
                "                              and, in a search of a drive's whole tree with\n"
                "                              --recurse --deleted-dirs, list directories no walk\n"
