@@ -77,23 +77,54 @@ OrphanScan FindOrphanDirectories(VolumeView& view, const std::function<bool(uint
   OrphanScan scan;
   const FatParams& params = view.params();
   if (params.m_family == VolumeFamily::kExFat) return scan;
+  const uint32_t cluster_bytes = params.ClusterBytes();
+  // Small clusters are read a run at a time, which costs less than a read
+  // of each first sector; of large ones only the first sector is read.
+  const uint32_t run_limit = cluster_bytes <= 4096 ? kOrphanScanRunBytes / cluster_bytes : 1;
+  std::vector<uint8_t> run_bytes(static_cast<size_t>(run_limit) * cluster_bytes);
+  auto judge = [&](uint32_t cluster, std::span<const uint8_t> bytes) {
+    std::optional<uint32_t> parent;
+    if (!Reads(bytes.first(std::min<size_t>(bytes.size(), kSectorSize)), cluster, params, parent)) return;
+    if (bytes.size() < cluster_bytes) {
+      const auto whole = view.ReadCluster(cluster);
+      if (!whole) return;
+      bytes = **whole;
+    }
+    if (Reads(bytes, cluster, params, parent)) scan.found.push_back({cluster, parent});
+  };
   uint32_t examined = 0;
   const uint32_t last = LastClusterToScan(view);
   scan.complete = last == params.LastCluster();
-  for (uint32_t cluster = kFirstDataCluster; cluster <= last; ++cluster) {
-    if (abort.load(std::memory_order_relaxed) != 0 || examined == kOrphanScanClusters) {
+  for (uint32_t cluster = kFirstDataCluster; cluster <= last;) {
+    if (abort.load(std::memory_order_relaxed) != 0 || examined >= kOrphanScanClusters) {
       scan.complete = false;
       break;
     }
-    const auto free = view.ClusterFree(cluster);
-    if (!free || !*free) continue;
-    ++examined;
-    if (reached(cluster)) continue;
-    std::optional<uint32_t> parent;
-    const auto sector = view.ReadOneSector(params.ClusterToSector(cluster));
-    if (!sector || !Reads(*sector, cluster, params, parent)) continue;
-    const auto whole = view.ReadCluster(cluster);
-    if (whole && Reads(**whole, cluster, params, parent)) scan.found.push_back({cluster, parent});
+    // The free clusters from here that no walk read, one after another.
+    uint32_t count = 0;
+    while (count < run_limit && cluster + count <= last && examined < kOrphanScanClusters) {
+      const auto free = view.ClusterFree(cluster + count);
+      if (!free || !*free || reached(cluster + count)) break;
+      ++count;
+      ++examined;
+    }
+    if (count == 0) {
+      const auto free = view.ClusterFree(cluster);
+      if (free && *free) ++examined;
+      ++cluster;
+      continue;
+    }
+    const std::span<uint8_t> bytes(run_bytes.data(), static_cast<size_t>(count) * cluster_bytes);
+    if (run_limit > 1 && view.ReadClusterRun(cluster, count, bytes)) {
+      for (uint32_t i = 0; i < count; ++i)
+        judge(cluster + i, std::span<const uint8_t>(bytes).subspan(static_cast<size_t>(i) * cluster_bytes,
+                                                                   cluster_bytes));
+    } else {
+      for (uint32_t i = 0; i < count; ++i)
+        if (const auto sector = view.ReadOneSector(params.ClusterToSector(cluster + i)))
+          judge(cluster + i, *sector);
+    }
+    cluster += count;
   }
   return scan;
 }

@@ -3,8 +3,8 @@
 // another file's has since replaced still has its first cluster, beginning
 // with "." naming itself and ".." naming its parent; a later cluster of a
 // deleted directory may be one its first no longer leads to. Both are free
-// clusters told by their bytes. The scan reads the first sector of each
-// free cluster (at most kOrphanScanClusters of them, from the volume's
+// clusters told by their bytes. The scan reads each free cluster (small
+// ones a run at a time; of large ones the first sector) (at most kOrphanScanClusters of them, from the volume's
 // start; on FAT32 up to a little past the cluster the system allocated
 // last, as its FSInfo sector tells), and the whole cluster only where that
 // sector reads as directory entries.
@@ -22,6 +22,8 @@
 namespace quorvane {
 
 inline constexpr uint32_t kOrphanScanClusters = 1u << 20;
+// Clusters of 4 KiB and less are read in runs of up to this many bytes.
+inline constexpr uint32_t kOrphanScanRunBytes = 256u << 10;
 
 struct OrphanDirectory {
   uint32_t cluster = 0;
