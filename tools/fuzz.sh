@@ -14,7 +14,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-20}
 shift || true
 targets=("$@")
-((${#targets[@]})) || targets=(boot_layout_fuzzer search_fuzzer undelete_fuzzer exfat_entry_set_fuzzer partition_table_fuzzer)
+((${#targets[@]})) || targets=(boot_layout_fuzzer search_fuzzer undelete_fuzzer exfat_entry_set_fuzzer partition_table_fuzzer
+  format_check_fuzzer)
 build="$root/${QUORVANE_FUZZ_BUILD_DIR:-build-fuzz}"
 jobs=${QUORVANE_FUZZ_JOBS:-1}
 compiler=$(command -v clang++-14 || command -v clang++) || { echo "fuzz: clang++ is not installed" >&2; exit 1; }

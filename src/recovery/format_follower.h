@@ -29,7 +29,7 @@ inline constexpr size_t kFollowBacktrack = 8;
 inline constexpr uint32_t kFollowRunBytes = 64u << 10;
 // Bytes a file's following may read: past it, the free-cluster rule goes
 // on alone (the check still judges the copy).
-inline constexpr uint64_t kFollowReadBudget = 64u << 20;
+inline constexpr uint64_t kFollowReadBudget = 16u << 20;
 
 class FormatFollower {
  public:

@@ -276,6 +276,13 @@ TEST(EveryRow, RecoversFromOrphanDirectoriesWithFragments) {
     EXPECT_THAT(found.recovered.at(row), ::testing::Each(bytes)) << row;
   }
   EXPECT_EQ(found.rows.size(), plain.rows.size() + orphans.size());
+  // recover keeps them where the search lists them.
+  TempDir out;
+  const CommandResult recover = RunCli({"--drive", "C:=" + v.path(), "recover", "--recurse", "--deleted-dirs",
+                                        "--fragments", "-o", out.str(), "C:"});
+  EXPECT_EQ(ReadFileBytes(out.File("ORPH/A/" + name(at.old).substr(0, 8) + "/XOST1.TXT")), PatternBytes(700, 41))
+      << recover.output;
+  EXPECT_EQ(ReadFileBytes(out.File("ORPHANS/" + name(at.inner).substr(0, 8) + "/XEEP.TXT")), PatternBytes(1200, 43));
   // The Sleuth Kit finds the same orphans: their stored names, deleted mark apart.
   const CommandResult fls = RunCommand({"fls", "-r", "-d", "-p", v.path()});
   ASSERT_EQ(fls.status, 0) << fls.output;
