@@ -49,9 +49,10 @@ class AccessibilityBus:
         match = _STRING.match(self._call(bus_name, path, method, *args).strip())
         return _unquote(match.group(2)) if match else ""
 
-    def _walk(self):
+    def _walk(self, window=None):
         """(bus name, path, role, name, depth) of every object of every
-        program on the bus, in tree order."""
+        program on the bus, in tree order; with `window`, of the windows
+        of that title alone."""
         stack = [(child, 0) for child in reversed(self._children(
             "org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root"))]
         while stack:
@@ -60,6 +61,8 @@ class AccessibilityBus:
                               "org.a11y.atspi.Accessible", "Name")
             role = self._text(bus_name, path, "org.a11y.atspi.Accessible.GetRoleName")
             yield bus_name, path, role, name, depth
+            if window is not None and depth == 1 and name != window:
+                continue
             stack.extend((child, depth + 1) for child in reversed(self._children(bus_name, path)))
 
     def shown(self):
@@ -67,10 +70,10 @@ class AccessibilityBus:
         in tree order."""
         return [(role, name, depth) for _, _, role, name, depth in self._walk()]
 
-    def check_boxes(self):
-        """{name: checked} of every check box shown."""
+    def check_boxes(self, window):
+        """{name: checked} of every check box of the windows titled `window`."""
         boxes = {}
-        for bus_name, path, role, name, _ in self._walk():
+        for bus_name, path, role, name, _ in self._walk(window):
             if role == "check box":
                 reply = self._call(bus_name, path, "org.a11y.atspi.Accessible.GetState")
                 low = int(re.findall(r"\d+", reply.replace("uint32", ""))[0])

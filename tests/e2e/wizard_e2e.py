@@ -592,7 +592,6 @@ def case_nt_deleted_files_rebuilt(run):
     run.click(sheet, 3, 1031, where=(0.05, 0.5))
     run.click(sheet, 3, 1043)
     options = x.wait_window("the options dialog", "^Search Options$")
-    expect_new_boxes(run, {KEEP_GOING: False, FRAGMENTS: False})
     x.click_control(options, "search_options_dialog", 1050, where=(0.03, 0.5))
     x.key("alt+t")
     expect_new_boxes(run, {KEEP_GOING: True, FRAGMENTS: True})
@@ -601,9 +600,10 @@ def case_nt_deleted_files_rebuilt(run):
     run.turn(sheet, 4, button="next")
     run.click(sheet, 4, 1021)
     time.sleep(SEARCH_TIME)
+    # Listed names keep the blanks that pad them on the volume.
     orphan = "C:\\ORPH\\A\\%08X\\\u00e5%s" % (run.orphan_cluster, ORPHAN_NAME[1:])
     _, rows = x.a11y.list_view()
-    names = [row[0] for row in rows]
+    names = [row[0].replace(" ", "") for row in rows]
     expect(orphan in names, f"no row {orphan!r} in {names}")
     before = os.listdir(run.output)
     run.row(sheet, names.index(orphan))
@@ -629,7 +629,7 @@ def expect_new_boxes(run, wanted):
     as it says, read as a screen reader reads them."""
     def boxes():
         try:
-            shown = run.x.a11y.check_boxes()
+            shown = run.x.a11y.check_boxes("Search Options")
         except subprocess.CalledProcessError:
             return False
         return all(name in shown for name in wanted) and shown
