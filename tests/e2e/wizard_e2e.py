@@ -625,17 +625,22 @@ FRAGMENTS = "Follow fragmented files and lost folders"
 
 
 def expect_new_boxes(run, wanted):
-    """The options dialog's check boxes named in `wanted` are checked or not
-    as it says, read as a screen reader reads them."""
+    """The options dialog's check boxes named in `wanted` come to be
+    checked or not as it says, read as a screen reader reads them (a key
+    just typed may not have reached them yet)."""
+    seen = {}
+
     def boxes():
         try:
             shown = run.x.a11y.check_boxes("Search Options")
         except subprocess.CalledProcessError:
             return False
-        return all(name in shown for name in wanted) and shown
-    shown = wait_for("the options dialog's check boxes", boxes)
-    got = {name: shown[name] for name in wanted}
-    expect(got == wanted, f"check boxes {got}, expected {wanted}")
+        seen.update((name, shown.get(name)) for name in wanted)
+        return seen == wanted
+    try:
+        wait_for("the options dialog's check boxes", boxes, timeout=5.0)
+    except Failure:
+        raise Failure(f"check boxes {seen}, expected {wanted}")
 
 
 def case_udisks_drive_without_arguments(run):
