@@ -700,8 +700,10 @@ def main():
             run.x.close()
             if run.bus:
                 run.bus.close()
-            with open(os.path.join(work, ".quorvane-e2e.log")) as log:
-                sys.stdout.write(log.read())
+        log = os.path.join(work, ".quorvane-e2e.log")
+        if os.path.exists(log):  # also when the program did not come up
+            with open(log) as printed:
+                sys.stdout.write(printed.read())
         print(f"{options.case}: FAILED")
         return 1
     finally:
