@@ -7,6 +7,7 @@ import re
 import subprocess
 
 _CHILD = re.compile(r"\('([^']*)', (?:objectpath )?'([^']*)'\)")  # the type shows on the first only
+_STATE_CHECKED = 4  # a bit of the first word of a state set
 _STRING = re.compile(r"^\(<?(?:@s )?(['\"])(.*)\1>?,\)$", re.S)  # ('text',) or (<'text'>,)
 
 
@@ -48,10 +49,10 @@ class AccessibilityBus:
         match = _STRING.match(self._call(bus_name, path, method, *args).strip())
         return _unquote(match.group(2)) if match else ""
 
-    def shown(self):
-        """[(role, name, depth)] of every object of every program on the bus,
-        in tree order."""
-        found = []
+    def _walk(self, window=None):
+        """(bus name, path, role, name, depth) of every object of every
+        program on the bus, in tree order; with `window`, of the windows
+        of that title alone."""
         stack = [(child, 0) for child in reversed(self._children(
             "org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root"))]
         while stack:
@@ -59,9 +60,25 @@ class AccessibilityBus:
             name = self._text(bus_name, path, "org.freedesktop.DBus.Properties.Get",
                               "org.a11y.atspi.Accessible", "Name")
             role = self._text(bus_name, path, "org.a11y.atspi.Accessible.GetRoleName")
-            found.append((role, name, depth))
+            yield bus_name, path, role, name, depth
+            if window is not None and depth == 1 and name != window:
+                continue
             stack.extend((child, depth + 1) for child in reversed(self._children(bus_name, path)))
-        return found
+
+    def shown(self):
+        """[(role, name, depth)] of every object of every program on the bus,
+        in tree order."""
+        return [(role, name, depth) for _, _, role, name, depth in self._walk()]
+
+    def check_boxes(self, window):
+        """{name: checked} of every check box of the windows titled `window`."""
+        boxes = {}
+        for bus_name, path, role, name, _ in self._walk(window):
+            if role == "check box":
+                reply = self._call(bus_name, path, "org.a11y.atspi.Accessible.GetState")
+                low = int(re.findall(r"\d+", reply.replace("uint32", ""))[0])
+                boxes[name] = bool(low & 1 << _STATE_CHECKED)
+        return boxes
 
     def texts(self, role):
         """The names of every object of `role` ("label", "check box"), in tree order."""

@@ -4,6 +4,7 @@ and changed with mtools, deleted as the old systems deleted (first byte
 import hashlib
 import io
 import os
+import re
 import struct
 import subprocess
 import zipfile
@@ -27,10 +28,16 @@ def pattern(size, seed):
     return bytes(data[:size])
 
 
+ORPHAN_NAME = "LOST1.TXT"
+
+
 def make_small_volume(image, host_dir):
-    """40 MiB, 512-byte clusters. Returns {stored name tail: original bytes}
-    of the deleted files; a recovered file's name is the stored one with
-    'X' for the deleted mark."""
+    """40 MiB, 512-byte clusters. Returns ({stored name tail: original bytes}
+    of the deleted files, the first cluster of the orphan directory); a
+    recovered file's name is the stored one with 'X' for the deleted mark.
+    ORPH/A/OLD, deleted with ORPHAN_NAME in it, is an orphan: NEWER.TXT,
+    written after everything, took its entry in ORPH/A, so only a search
+    that looks for lost folders finds the file."""
     subprocess.run(["mkfs.fat", "-F", "32", "-s", "1", "-n", "E2E", "-C", image, "40960"],
                    check=True, capture_output=True)
     with open(os.path.join(ROOT, "res", "pictures", "150.png"), "rb") as picture:
@@ -43,8 +50,9 @@ def make_small_volume(image, host_dir):
         "PHOTOS/BANNER.PNG": banner,
         "ARCHIVE/OLD/PLAN.TXT": pattern(3000, 7),
         "ARCHIVE/KEEP.TXT": b"kept\r\n",
+        "ORPH/A/OLD/" + ORPHAN_NAME: pattern(700, 41),
     }
-    for directory in ("DOCS", "PHOTOS", "ARCHIVE", "ARCHIVE/OLD"):
+    for directory in ("DOCS", "PHOTOS", "ARCHIVE", "ARCHIVE/OLD", "ORPH", "ORPH/A", "ORPH/A/OLD"):
         _mtools("mmd", image, "::/" + directory)
     for index, (path, data) in enumerate(files.items()):
         host = os.path.join(host_dir, "source%d" % index)
@@ -54,9 +62,32 @@ def make_small_volume(image, host_dir):
     for path in ("NOTES.TXT", "DOCS/REPORT.TXT", "PHOTOS/BANNER.PNG"):
         _mtools("mdel", image, "::/" + path)
     _mtools("mdeltree", image, "::/ARCHIVE/OLD")
+    orphan = _first_cluster(image, "ORPH/A/OLD")
+    _mtools("mdeltree", image, "::/ORPH/A/OLD")
+    # Far past every cluster written, so that none of OLD's is reused.
+    _set_next_free_cluster(image, 40000)
+    host = os.path.join(host_dir, "newer")
+    with open(host, "wb") as out:
+        out.write(b"Written after the folder was deleted.\r\n")
+    _mtools("mcopy", image, host, "::/ORPH/A/NEWER.TXT")
     return {path.rsplit("/", 1)[-1][1:]: files[path]
             for path in ("NOTES.TXT", "DOCS/REPORT.TXT", "PHOTOS/BANNER.PNG",
-                         "ARCHIVE/OLD/PLAN.TXT")}
+                         "ARCHIVE/OLD/PLAN.TXT", "ORPH/A/OLD/" + ORPHAN_NAME)}, orphan
+
+
+def _first_cluster(image, path):
+    """The first cluster of `path`, from mshowfat's "::/PATH <first-last> ..."."""
+    shown = subprocess.run(["mshowfat", "-i", image, "::/" + path], env=MTOOLS_ENV, check=True,
+                           capture_output=True, text=True).stdout
+    return int(re.search(r"<(\d+)", shown).group(1))
+
+
+def _set_next_free_cluster(image, cluster):
+    """mtools takes the first free cluster after the FSInfo next-free hint."""
+    with open(image, "r+b") as volume:
+        (fs_info,) = struct.unpack_from("<H", volume.read(512), 48)
+        volume.seek(fs_info * 512 + 492)
+        volume.write(struct.pack("<I", cluster))
 
 
 BIG_SIZE = 1900 * 1024 * 1024  # under 2 GiB: the search lists sizes up to 2^31 - 1
@@ -152,12 +183,7 @@ def make_nt_deleted_volume(image, host_dir):
         "Letter to the bank.docx": _docx("Dear bank"),
         "Meeting notes.txt": b"".join(b"Item %03d: agreed.\r\n" % i for i in range(300)),
     }
-    with open(image, "r+b") as volume:
-        boot = volume.read(512)
-        (fs_info,) = struct.unpack_from("<H", boot, 48)
-        # mtools takes the first free cluster after the FSInfo next-free hint.
-        volume.seek(fs_info * 512 + 492)
-        volume.write(struct.pack("<I", 70000))
+    _set_next_free_cluster(image, 70000)
     for index, (name, data) in enumerate(files.items()):
         host = os.path.join(host_dir, "nt%d" % index)
         with open(host, "wb") as out:

@@ -18,8 +18,8 @@ import traceback
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "udisks"))
 
-from e2e_volumes import (BIG_COMPANIONS, BIG_SIZE, NT_DELETED, image_digest,  # noqa: E402
-                         make_big_volume, make_nt_deleted_volume, make_small_volume)
+from e2e_volumes import (BIG_COMPANIONS, BIG_SIZE, NT_DELETED, ORPHAN_NAME,  # noqa: E402
+                         image_digest, make_big_volume, make_nt_deleted_volume, make_small_volume)
 from udisks_bus import PrivateSystemBus  # noqa: E402
 from x_session import SHEET_MARGIN, TEMPLATES, Failure, XSession, wait_for  # noqa: E402
 
@@ -56,7 +56,7 @@ class Run:
         self.output = os.path.join(work, "recovered")
         os.makedirs(self.output)
         small = os.path.join(work, "small.img")
-        self.originals = make_small_volume(small, work)
+        self.originals, self.orphan_cluster = make_small_volume(small, work)
         images = [small]
         # Started in the work folder, which page 1 offers; the cases choose another.
         drives = ["--drive", "C:=" + small]
@@ -493,7 +493,11 @@ def case_nt_deleted_files_rebuilt(run):
     points into a live file: only the rebuilt cluster gives the original
     bytes. Ctrl+A then undeletes both rows, each from its own rebuilt
     cluster. Reopened, the dialog has both boxes off again: OK gives the two
-    columns back. Last, several rows of the big volume with Abort midway."""
+    columns back. Then several rows of the big volume with Abort midway.
+    Last, C: searched whole with "Keep going" clicked and "Follow
+    fragmented files and lost folders" ticked by its mnemonic: the file of
+    an orphan directory is listed and comes back whole, and both boxes are
+    off at the next opening."""
     x = run.x
     sheet = run.to_page_2_with_keys()
     run.turn(sheet, 3, key="alt+n")
@@ -578,7 +582,65 @@ def case_nt_deleted_files_rebuilt(run):
     expect(added == {"XIG     .BIN"} | set(listed), f"recovered {sorted(added)}")
     for name, data in listed.items():
         run.expect_recovered(name, data)
+
+    # A whole-volume search of C: with lost folders followed lists the file
+    # of the orphan directory, named after the directory's cluster, and
+    # brings it back. Both boxes start off again at the next opening.
+    run.turn(sheet, 3, button="back")
+    run.type_into(sheet, 3, 1024, "C:\\", replace=True)
+    run.click(sheet, 3, 1030, where=(0.05, 0.5))
+    run.click(sheet, 3, 1031, where=(0.05, 0.5))
+    run.click(sheet, 3, 1043)
+    options = x.wait_window("the options dialog", "^Search Options$")
+    x.click_control(options, "search_options_dialog", 1050, where=(0.03, 0.5))
+    x.key("alt+t")
+    expect_new_boxes(run, {KEEP_GOING: True, FRAGMENTS: True})
+    x.key("Return")
+    x.wait_gone("the options dialog", options)
+    run.turn(sheet, 4, button="next")
+    run.click(sheet, 4, 1021)
+    time.sleep(SEARCH_TIME)
+    # Listed names keep the blanks that pad them on the volume.
+    orphan = "C:\\ORPH\\A\\%08X\\\u00e5%s" % (run.orphan_cluster, ORPHAN_NAME[1:])
+    _, rows = x.a11y.list_view()
+    names = [row[0].replace(" ", "") for row in rows]
+    expect(orphan in names, f"no row {orphan!r} in {names}")
+    before = os.listdir(run.output)
+    run.row(sheet, names.index(orphan))
+    run.click(sheet, 4, 1018)
+    run.answer_box(with_key=False)
+    expect(run.expect_listed_row_recovered(before) == "X" + ORPHAN_NAME[1:],
+           "another row than the orphan's was undeleted")
+    run.turn(sheet, 3, button="back")
+    run.click(sheet, 3, 1043)
+    options = x.wait_window("the options dialog", "^Search Options$")
+    expect_new_boxes(run, {KEEP_GOING: False, FRAGMENTS: False})
+    x.key("Escape")
+    x.wait_gone("the options dialog", options)
     run.end(sheet, "cancel")
+
+
+KEEP_GOING = "Keep going past unreadable sectors"
+FRAGMENTS = "Follow fragmented files and lost folders"
+
+
+def expect_new_boxes(run, wanted):
+    """The options dialog's check boxes named in `wanted` come to be
+    checked or not as it says, read as a screen reader reads them (a key
+    just typed may not have reached them yet)."""
+    seen = {}
+
+    def boxes():
+        try:
+            shown = run.x.a11y.check_boxes("Search Options")
+        except subprocess.CalledProcessError:
+            return False
+        seen.update((name, shown.get(name)) for name in wanted)
+        return seen == wanted
+    try:
+        wait_for("the options dialog's check boxes", boxes, timeout=5.0)
+    except Failure:
+        raise Failure(f"check boxes {seen}, expected {wanted}")
 
 
 def case_udisks_drive_without_arguments(run):
@@ -638,8 +700,10 @@ def main():
             run.x.close()
             if run.bus:
                 run.bus.close()
-            with open(os.path.join(work, ".quorvane-e2e.log")) as log:
-                sys.stdout.write(log.read())
+        log = os.path.join(work, ".quorvane-e2e.log")
+        if os.path.exists(log):  # also when the program did not come up
+            with open(log) as printed:
+                sys.stdout.write(printed.read())
         print(f"{options.case}: FAILED")
         return 1
     finally:

@@ -41,7 +41,7 @@ class Case:
         self.cli = cli
         self.work = work
         self.image = os.path.join(work, "card.img")
-        self.originals = make_small_volume(self.image, work)
+        self.originals, _ = make_small_volume(self.image, work)
         self.digest = image_digest(self.image)
 
     def run(self, args, bus=None, env=None):
