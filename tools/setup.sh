@@ -40,6 +40,9 @@ test_packages=(
   # as root it mounts without fusermount3, and Debian's fuse3 package would
   # take the place of the fuse package exfat-fuse depends on.
   libfuse3-dev
+  # a file system that shares blocks between files (XFS with reflink, on a
+  # loop device), where a recovered file shares the image's blocks
+  xfsprogs
   # fuzz targets: clang with libFuzzer
   clang-14 libclang-rt-14-dev
   # install and .deb check: man pages from scdoc, the desktop entry and

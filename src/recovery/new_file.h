@@ -21,8 +21,9 @@ std::FILE* CreateNewFile(const std::string& host_name, bool& name_taken);
 bool SetNewFileTimes(std::FILE* file, std::optional<int64_t> modified,
                      std::optional<int64_t> accessed);
 
-// Appends `bytes` from `from` to `file` inside the host (no copy through
-// memory), after what stdio has written. False, with the file as it was,
+// Appends `bytes` from `from` to `file` inside the host, sharing the
+// image's blocks where its file system can (no copy at all), after what
+// stdio has written. False, with the file as it was,
 // when the host cannot or a read fails: the caller then reads the bytes
 // itself, and learns why. `unsupported` says the host cannot do it at all.
 bool CopyIntoNewFile(std::FILE* file, const HostFileRange& from, uint64_t bytes, bool& unsupported);

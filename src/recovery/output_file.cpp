@@ -36,7 +36,10 @@ bool OutputFile::Append(std::span<const uint8_t> bytes) {
   if (failed_) return false;
   written_ += bytes.size();
   if (pending_.size() + bytes.size() > kBlockBytes && !Flush()) return false;
-  if (bytes.size() >= kBlockBytes) {
+  // A run of clusters goes to the file as it is: copied into the pending
+  // block first, it would pass through memory twice.
+  if (bytes.size() >= kDirectBytes) {
+    if (!Flush()) return false;
     if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failed_ = true;
     return !failed_;
   }

@@ -57,6 +57,8 @@ class OutputFile {
   bool Flush();
 
   static constexpr size_t kBlockBytes = 4u << 20;
+  // Spans of at least this many bytes are written without the block.
+  static constexpr size_t kDirectBytes = 256u << 10;
   std::string directory_;
   std::string path_;
   std::optional<int64_t> modified_, accessed_;

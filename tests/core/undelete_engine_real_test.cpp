@@ -5,13 +5,20 @@
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <tuple>
 
+#include <fcntl.h>
+#include <linux/fiemap.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "recovery/undelete_engine.h"
 #include "support/mtools_volume.h"
 #include "support/recording_reports.h"
+#include "support/run_command.h"
 #include "support/scoped_zone.h"
 #include "support/temp_dir.h"
 #include "volume/host/drive_table.h"
@@ -238,6 +245,77 @@ TEST(EngineOutcome, NamesTheFileWrittenItsConditionAndGivesItTheEntrysTimes) {
 
 namespace quorvane {
 namespace {
+
+// A file system that shares blocks between files (XFS on a loop device),
+// mounted for the test's life; empty `why` when it is.
+struct SharingFileSystem {
+  testing::TempDir dir;
+  std::string mount = dir.File("mnt");
+  std::string why;
+  SharingFileSystem() {
+    std::filesystem::create_directory(mount);
+    const std::string image = dir.File("xfs.img");
+    std::filesystem::resize_file((std::ofstream(image), image), 600u << 20);
+    for (const std::vector<std::string>& step :
+         {std::vector<std::string>{"mkfs.xfs", "-q", "-m", "reflink=1", image},
+          std::vector<std::string>{"mount", "-o", "loop", image, mount}}) {
+      const testing::CommandResult run = testing::RunCommand(step);
+      if (run.status != 0) {
+        why = step[0] + ": " + run.output;
+        return;
+      }
+    }
+  }
+  ~SharingFileSystem() {
+    if (why.empty()) testing::RunCommand({"umount", mount});
+  }
+};
+
+// Whether the file's extents are all shared with another file's.
+bool SharesEveryBlock(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  std::vector<uint8_t> buffer(sizeof(fiemap) + 64 * sizeof(fiemap_extent));
+  auto* map = reinterpret_cast<fiemap*>(buffer.data());
+  map->fm_length = FIEMAP_MAX_OFFSET;
+  map->fm_flags = FIEMAP_FLAG_SYNC;
+  map->fm_extent_count = 64;
+  const bool mapped = fd >= 0 && ::ioctl(fd, FS_IOC_FIEMAP, map) == 0 && map->fm_mapped_extents > 0;
+  if (fd >= 0) ::close(fd);
+  if (!mapped) return false;
+  for (uint32_t i = 0; i < map->fm_mapped_extents; ++i)
+    if (!(map->fm_extents[i].fe_flags & FIEMAP_EXTENT_SHARED)) return false;
+  return true;
+}
+
+// Where the image's file system shares blocks, the recovered file shares
+// the image's: same bytes, no copy. Elsewhere (ext4, tmpfs) the clusters are
+// read; the next test covers that.
+TEST(EngineHostCopy, WhereTheFileSystemSharesBlocksTheFileSharesTheImages) {
+  SharingFileSystem xfs;
+  if (!xfs.why.empty()) GTEST_SKIP() << "no XFS with reflink here: " << xfs.why;
+  // 4 KiB clusters, at the file system's block boundaries.
+  const std::string image = xfs.mount + "/vol.img";
+  std::filesystem::resize_file((std::ofstream(image), image), 270u << 20);
+  MtoolsVolume volume(image, 0, 270u << 11, 32, 8, "");
+  const std::vector<uint8_t> bytes = PatternBytes((3u << 20) + 1000, 9);
+  volume.AddFile("/BIG.BIN", bytes).Delete("/BIG.BIN");
+  DriveTable drives;
+  drives.Map('C', volume.path());
+  RecordingReports reports;
+  std::atomic<int32_t> abort{0};
+  const std::string out = xfs.mount + "/out";
+  std::filesystem::create_directory(out);
+  CUndeleteEngine engine(drives, reports.boxes);
+  UndeleteOptions options;
+  options.outputDirectory = out;
+  engine.SetOptions(options);
+  EXPECT_EQ(engine.UndeleteByPath("C:\\BIG.BIN", reports.status, reports.progress, abort), 0);
+  EXPECT_EQ(engine.outcome().condition, FileCondition::kIntact);
+  EXPECT_EQ(ReadFileBytes(out + "/BIG.BIN"), bytes);
+  // Every whole block shared; the last, partly used one written.
+  std::filesystem::resize_file(out + "/BIG.BIN", 3u << 20);
+  EXPECT_TRUE(SharesEveryBlock(out + "/BIG.BIN"));
+}
 
 // From an image file the host copies a run of free clusters ahead of the
 // clusters the copy has taken; a copy stopped midway keeps exactly those
