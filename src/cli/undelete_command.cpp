@@ -23,6 +23,7 @@
 #include "cli/host_path.h"
 #include "cli/row_text.h"
 #include "cli/transfer_progress.h"
+#include "recovery/silent_reports.h"
 #include "recovery/undelete_engine.h"
 #include "recovery/host_file_name.h"
 #include "volume/format/long_name.h"
@@ -104,12 +105,12 @@ bool ResolveTarget(DriveTable& drives, Target& target, bool long_names, Undelete
 // How one file fared, for the exit status and the closing counts.
 enum class Fared { kIntact, kNotIntact, kPartly, kNotUndeleted };
 
-Fared Recover(DriveTable& drives, const std::string& path, const UndeleteOptions& options,
-              StatusText& status, ProgressBar& progress) {
-  StderrMessageBoxes boxes([&] { return drives.OpenFailure(DriveNumber(path[0])); });
+// `engine` serves every file of the run, so that what it gathers of a
+// volume once (the claims of --fragments) is gathered once.
+Fared Recover(CUndeleteEngine& engine, DriveTable& drives, const std::string& path,
+              const UndeleteOptions& options, StatusText& status, ProgressBar& progress) {
   std::atomic<int32_t> abort{0};
   if (HasDriveRoot(path)) WarnIfMountedReadWrite(drives, DriveNumber(path[0]));
-  CUndeleteEngine engine(drives, boxes);
   engine.SetOptions(options);
   const int result = engine.UndeleteByPath(path, status, progress, abort);
   // A rebuilt cluster is never used silently: --quiet drops the status
@@ -133,17 +134,7 @@ Fared Recover(DriveTable& drives, const std::string& path, const UndeleteOptions
 // The size of the file `path` names, as the engine finds it (0 when it
 // finds none), for a bar over several files' bytes. Nothing is said.
 uint64_t SizeOfFile(DriveTable& drives, const std::string& path, UndeleteOptions options) {
-  struct Silent final : MessageBoxHost, StatusText, ProgressBar {
-    int ShowMessageBox(const std::string&, const std::optional<std::string>&, uint32_t) override {
-      return kIdOk;
-    }
-    void SetText(const std::string&) override {}
-    void SetRange32(int32_t, int32_t) override {}
-    void DeltaPos(int32_t) override {}
-    void SetStep(int32_t) override {}
-    void StepIt() override {}
-    void SetPos(int32_t) override {}
-  } silent;
+  SilentReports silent;
   options.findOnly = true;
   options.stepOverClaims = false;  // the size alone is wanted: no walk of the whole volume
   std::atomic<int32_t> abort{0};
@@ -255,6 +246,10 @@ int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args)
   std::optional<ByteProgress> bytes;
   if (one_bar) bytes.emplace(total_bytes, targets.size());
   size_t counts[4] = {};
+  // Boxes say why the drive of the file being recovered could not be opened.
+  int32_t drive_of_file = 0;
+  StderrMessageBoxes boxes([&] { return drives.OpenFailure(drive_of_file); });
+  CUndeleteEngine engine(drives, boxes);
   for (size_t k = 0; k < targets.size(); ++k) {
     Target& target = targets[k];
     const std::string number = std::to_string(k + 1) + "/" + std::to_string(targets.size());
@@ -270,7 +265,8 @@ int RunUndeleteCommand(DriveTable& drives, const std::vector<std::string>& args)
     shown_once.NextFile();
     resolve(k);
     ProgressBar& bar = bytes ? bytes->BeginFile(sizes[k]) : static_cast<ProgressBar&>(progress);
-    const Fared fared = resolved[k] ? Recover(drives, target.path, *resolved[k], status, bar)
+    drive_of_file = target.path.empty() ? 0 : DriveNumber(target.path[0]);
+    const Fared fared = resolved[k] ? Recover(engine, drives, target.path, *resolved[k], status, bar)
                                     : Fared::kNotUndeleted;
     if (bytes) bytes->EndFile();
     last.Flush();

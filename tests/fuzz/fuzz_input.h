@@ -14,6 +14,7 @@
 
 #include "recovery/message_box_host.h"
 #include "recovery/search_report.h"
+#include "recovery/silent_reports.h"
 #include "support/memory_volume.h"
 #include "volume/little_endian.h"
 
@@ -68,14 +69,7 @@ inline void MapVolume(FuzzInput& input, testing::MemoryDriveSource& drives) {
 }
 
 // Reports that go nowhere: the targets look for crashes, leaks and hangs.
-struct SilentReports final : MessageBoxHost, StatusText, ProgressBar, ResultList {
-  int ShowMessageBox(const std::string&, const std::optional<std::string>&, uint32_t) override { return kIdOk; }
-  void SetText(const std::string&) override {}
-  void SetRange32(int32_t, int32_t) override {}
-  void DeltaPos(int32_t) override {}
-  void SetStep(int32_t) override {}
-  void StepIt() override {}
-  void SetPos(int32_t) override {}
+struct SilentReports final : quorvane::SilentReports, ResultList {
   void InsertRowAtTop(const std::string& column0, const std::string&) override {
     if (rows.size() < kRowsKept) rows.push_back(column0);
   }
